@@ -1,0 +1,12 @@
+// printf-style formatting into std::string, sized exactly.
+#pragma once
+
+#include <cstdarg>
+#include <string>
+
+namespace talvex {
+
+std::string FormatString(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatStringV(const char* format, va_list args);
+
+} // namespace talvex
