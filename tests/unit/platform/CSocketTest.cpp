@@ -1,0 +1,121 @@
+#include "platform/CSocket.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace talvex {
+namespace {
+
+sockaddr_in Loopback(uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    return address;
+}
+
+struct StopFd {
+    StopFd() : fd(eventfd(0, EFD_CLOEXEC)) {}
+    ~StopFd() { close(fd); }
+    void Signal() const {
+        uint64_t one = 1;
+        EXPECT_EQ(write(fd, &one, sizeof one), ssize_t(sizeof one));
+    }
+    int fd;
+};
+
+TEST(CSocket, StartupAndCleanupAreCounted) {
+    const int before = GetSocketStartupCount();
+    SocketStartup();
+    SocketStartup();
+    EXPECT_EQ(GetSocketStartupCount(), before + 2);
+    SocketCleanup();
+    SocketCleanup();
+    EXPECT_EQ(GetSocketStartupCount(), before);
+}
+
+TEST(CSocket, SteppedConnectReachesListenerAndExchangesBytes) {
+    CSocket listener;
+    ASSERT_TRUE(listener.CreateTcp());
+    ASSERT_TRUE(listener.Bind(htonl(INADDR_LOOPBACK), 0));
+    ASSERT_TRUE(listener.Listen(1));
+    CSocket client;
+    ASSERT_TRUE(client.CreateTcp());
+    ASSERT_TRUE(client.ConnectStepped(Loopback(listener.GetLocalPort()), 50, 100, CSocket::kNoStop));
+    CSocket server;
+    sockaddr_in peer{};
+    ASSERT_EQ(listener.Accept(server, peer, CSocket::kNoStop, 1000), SocketResult::Data);
+
+    const std::vector<uint8_t> hello{'h', 'i'};
+    ASSERT_TRUE(client.SendAll(hello, CSocket::kNoStop, 1000));
+    std::vector<uint8_t> buffer(16);
+    size_t received = 0;
+    ASSERT_EQ(server.Receive(buffer, received, CSocket::kNoStop, 1000), SocketResult::Data);
+    EXPECT_EQ(received, 2u);
+    server.Close();
+    EXPECT_EQ(client.Receive(buffer, received, CSocket::kNoStop, 1000), SocketResult::Closed);
+}
+
+TEST(CSocket, ConnectToClosedPortFails) {
+    CSocket probe;
+    ASSERT_TRUE(probe.CreateTcp());
+    ASSERT_TRUE(probe.Bind(htonl(INADDR_LOOPBACK), 0));
+    const uint16_t unusedPort = probe.GetLocalPort();
+    probe.Close();
+    CSocket client;
+    ASSERT_TRUE(client.CreateTcp());
+    EXPECT_FALSE(client.ConnectStepped(Loopback(unusedPort), 5, 100, CSocket::kNoStop));
+}
+
+TEST(CSocket, StopDescriptorEndsAWaitingReceive) {
+    CSocket udp;
+    ASSERT_TRUE(udp.CreateUdp());
+    ASSERT_TRUE(udp.Bind(htonl(INADDR_LOOPBACK), 0));
+    StopFd stop;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        stop.Signal();
+    });
+    std::vector<uint8_t> buffer(16);
+    size_t received = 0;
+    sockaddr_in from{};
+    EXPECT_EQ(udp.ReceiveFrom(buffer, received, from, stop.fd, 10000), SocketResult::Stopped);
+    stopper.join();
+    EXPECT_EQ(udp.ReceiveFrom(buffer, received, from, CSocket::kNoStop, 20), SocketResult::TimedOut);
+}
+
+TEST(CSocket, OversizedDatagramIsReportedTruncated) {
+    CSocket receiver;
+    ASSERT_TRUE(receiver.CreateUdp());
+    ASSERT_TRUE(receiver.Bind(htonl(INADDR_LOOPBACK), 0));
+    CSocket sender;
+    ASSERT_TRUE(sender.CreateUdp());
+    ASSERT_TRUE(sender.SendTo(std::vector<uint8_t>(100, 7), Loopback(receiver.GetLocalPort())));
+    std::vector<uint8_t> buffer(10);
+    size_t received = 0;
+    sockaddr_in from{};
+    EXPECT_EQ(receiver.ReceiveFrom(buffer, received, from, CSocket::kNoStop, 1000), SocketResult::Truncated);
+    EXPECT_EQ(received, 10u);
+}
+
+TEST(CSocket, ResolvesDottedAddresses) {
+    sockaddr_in address{};
+    ASSERT_TRUE(ResolveIPv4("127.0.0.1", 554, address));
+    EXPECT_EQ(FormatIPv4(address), "127.0.0.1");
+    EXPECT_EQ(ntohs(address.sin_port), 554);
+    EXPECT_FALSE(ResolveIPv4("", 554, address));
+    in_addr parsed{};
+    EXPECT_TRUE(ParseIPv4("239.1.1.1", parsed));
+    EXPECT_FALSE(ParseIPv4("none", parsed));
+}
+
+} // namespace
+} // namespace talvex
