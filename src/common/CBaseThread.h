@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -43,6 +44,8 @@ private:
     void ThreadEntry();
 
     std::string m_name;
+    // Guards m_thread: start, join and the destructor may come from different threads.
+    mutable std::mutex m_handleMutex;
     std::thread m_thread;
     std::atomic<uint32_t> m_threadId{0};
     std::atomic<bool> m_finished{true};

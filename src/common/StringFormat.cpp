@@ -1,0 +1,32 @@
+#include "common/StringFormat.h"
+
+#include <cstdio>
+
+namespace talvex {
+
+std::string FormatString(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = FormatStringV(format, args);
+    va_end(args);
+    return text;
+}
+
+std::string FormatStringV(const char* format, va_list args) {
+    if (!format)
+        return {};
+    va_list measure;
+    va_copy(measure, args);
+    const int length = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    if (length <= 0)
+        return {};
+    std::string text(size_t(length), '\0');
+    va_list write;
+    va_copy(write, args);
+    std::vsnprintf(text.data(), text.size() + 1, format, write);
+    va_end(write);
+    return text;
+}
+
+} // namespace talvex

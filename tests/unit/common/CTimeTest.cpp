@@ -1,0 +1,82 @@
+#include "common/CTime.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+namespace talvex {
+namespace {
+
+// Runs the check with the given TZ and restores the previous zone afterwards.
+class LocalZone {
+public:
+    explicit LocalZone(const char* zone) {
+        if (const char* old = std::getenv("TZ"))
+            m_old = old, m_hadOld = true;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~LocalZone() {
+        if (m_hadOld)
+            setenv("TZ", m_old.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    std::string m_old;
+    bool m_hadOld = false;
+};
+
+// 2021-03-04 05:06:07.089 UTC as a file time.
+constexpr uint64_t kSample = CTime::kUnixEpochOffset + 1614834367ULL * 10000000ULL + 89ULL * 10000ULL + 1234;
+
+TEST(CTime, TextFormInLocalTime) {
+    {
+        LocalZone utc("UTC0");
+        EXPECT_EQ(CTime(kSample).ToString(), "2021/03/04 05:06:07.089");
+    }
+    {
+        LocalZone ahead("XYZ-2"); // two hours east of UTC
+        EXPECT_EQ(CTime(kSample).ToString(), "2021/03/04 07:06:07.089");
+    }
+}
+
+TEST(CTime, NoTimeOrUnconvertibleGivesEmptyText) {
+    EXPECT_EQ(CTime().ToString(), "");
+    EXPECT_EQ(CTime(0).ToString(), "");
+    EXPECT_EQ(CTime(0x8000000000000000ULL).ToString(), "");
+}
+
+TEST(CTime, EarlyDatesPadTheYear) {
+    LocalZone utc("UTC0");
+    EXPECT_EQ(CTime(1).ToString(), "1601/01/01 00:00:00.000");
+}
+
+TEST(CTime, ElapsedMilliseconds) {
+    EXPECT_EQ(CTime::ElapsedMs(CTime(10000), CTime(10000 + 25 * 10000 + 9999)), 25u);
+    EXPECT_EQ(CTime::ElapsedMs(CTime(50000), CTime(50000)), 0u);
+    EXPECT_EQ(CTime::ElapsedMs(CTime(50000), CTime(10000)), 0u);
+}
+
+TEST(CTime, SystemClockRoundTrip) {
+    const auto now = std::chrono::system_clock::now();
+    const CTime time = CTime::FromSystemClock(now);
+    EXPECT_GT(time.Value(), CTime::kUnixEpochOffset);
+    const auto back = time.ToSystemClock();
+    EXPECT_LT(std::chrono::abs(back - now), std::chrono::microseconds(1));
+    EXPECT_EQ(CTime::FromSystemClock(std::chrono::system_clock::time_point{}).Value(), CTime::kUnixEpochOffset);
+}
+
+TEST(CTime, NowFollowsTheSystemClock) {
+    const auto before = CTime::FromSystemClock(std::chrono::system_clock::now());
+    const auto now = CTime::Now();
+    const auto after = CTime::FromSystemClock(std::chrono::system_clock::now());
+    EXPECT_LE(before, now);
+    EXPECT_LE(now, after);
+}
+
+} // namespace
+} // namespace talvex
