@@ -16,6 +16,8 @@ public:
     using CBaseThread::IsRunning;
     using CBaseThread::JoinThread;
     using CBaseThread::StopThread;
+    using CBaseThread::GetName;
+    using CBaseThread::GetThreadId;
     uint32_t GetPeriodMs() const { return m_periodMs; }
 
 protected:
@@ -23,6 +25,7 @@ protected:
 
 private:
     void Run() override;
+    void TickGuarded();
 
     uint32_t m_periodMs;
     bool m_immediate = false;

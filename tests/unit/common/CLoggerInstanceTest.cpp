@@ -1,0 +1,99 @@
+#include "common/CLoggerInstance.h"
+
+#include "support/FakeDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace talvex {
+namespace {
+
+// Sends messages 1..count, each with its own text, and returns the numbers that reached the driver.
+std::vector<uint32_t> SentNumbers(uint32_t count) {
+    test::FakeDriver driver;
+    CLoggerInstance logger(&driver);
+    for (uint32_t i = 1; i <= count; ++i)
+        logger.Log(2, "message %u", i);
+    std::vector<uint32_t> sent;
+    for (const auto& line : driver.Lines())
+        sent.push_back(uint32_t(std::stoul(line.text.substr(8))));
+    return sent;
+}
+
+TEST(CLoggerInstance, ThinsOutAFloodBySchedule) {
+    std::vector<uint32_t> expected;
+    for (uint32_t i = 1; i <= 14; ++i)
+        expected.push_back(i);
+    for (uint32_t i = 16; i <= 240; i += 16)
+        expected.push_back(i);
+    for (uint32_t i = 256; i <= 3840; i += 256)
+        expected.push_back(i);
+    for (uint32_t i = 4096; i <= 61440; i += 4096)
+        expected.push_back(i);
+    // The 65535th message sets the counter back to 4095, so the next one is the 4096th again.
+    expected.push_back(65536);
+    expected.push_back(65536 + 4096);
+    EXPECT_EQ(SentNumbers(65536 + 4096), expected);
+}
+
+TEST(CLoggerInstance, IdenticalConsecutiveMessagesAreSentOnce) {
+    test::FakeDriver driver;
+    CLoggerInstance logger(&driver);
+    logger.Log(1, "camera %s unreachable", "10.0.0.1");
+    logger.Log(1, "camera %s unreachable", "10.0.0.1");
+    logger.Log(1, "camera %s unreachable", "10.0.0.2");
+    logger.Log(1, "camera %s unreachable", "10.0.0.1");
+    const auto lines = driver.Lines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].text, "camera 10.0.0.1 unreachable");
+    EXPECT_EQ(lines[1].text, "camera 10.0.0.2 unreachable");
+    EXPECT_EQ(lines[2].text, "camera 10.0.0.1 unreachable");
+    EXPECT_EQ(lines[0].level, 1u);
+}
+
+TEST(CLoggerInstance, ResetLastMessageLetsARepeatThrough) {
+    test::FakeDriver driver;
+    CLoggerInstance logger(&driver);
+    logger.Log(2, "lost");
+    logger.ResetLastMessage();
+    logger.Log(2, "lost");
+    EXPECT_EQ(driver.Lines().size(), 2u);
+}
+
+// A repeat of the last sent text is dropped without counting; a text thinned
+// out by the schedule is not remembered, so its repeat counts again.
+TEST(CLoggerInstance, OnlySentTextsSuppressRepeats) {
+    test::FakeDriver driver;
+    CLoggerInstance logger(&driver);
+    for (int i = 1; i <= 14; ++i) {
+        logger.Log(3, "text %d", i);
+        logger.Log(3, "text %d", i);
+    }
+    EXPECT_EQ(driver.Lines().size(), 14u);
+    logger.Log(3, "text 15"); // 15th: thinned out
+    EXPECT_EQ(driver.Lines().size(), 14u);
+    logger.Log(3, "text 15"); // 16th: sent
+    ASSERT_EQ(driver.Lines().size(), 15u);
+    EXPECT_EQ(driver.Lines().back().text, "text 15");
+}
+
+TEST(CLoggerInstance, EmptyTextAndPercentSigns) {
+    test::FakeDriver driver;
+    CLoggerInstance logger(&driver);
+    logger.Log(2, "%s", "");
+    EXPECT_TRUE(driver.Lines().empty());
+    logger.Log(2, "%s", "100% loss");
+    ASSERT_EQ(driver.Lines().size(), 1u);
+    EXPECT_EQ(driver.Lines()[0].text, "100% loss");
+}
+
+TEST(CLoggerInstance, WithoutOwnerNothingIsSent) {
+    CLoggerInstance logger(nullptr);
+    logger.Log(1, "nowhere");
+    logger.ResetLastMessage();
+}
+
+} // namespace
+} // namespace talvex

@@ -1,0 +1,28 @@
+#include "common/CResultDef.h"
+
+#include <gtest/gtest.h>
+
+namespace talvex {
+namespace {
+
+TEST(CResultDef, KeepsCodeDetailAndFormattedMessage) {
+    CResultDef result;
+    EXPECT_EQ(result.GetCode(), 0u);
+    EXPECT_EQ(result.GetMessage(), "");
+    result.SetResultEx(5, 404, "talvex::Test::Run: HTTP status %u from %s", 404u, "10.0.0.1:80");
+    EXPECT_EQ(result.GetCode(), 5u);
+    EXPECT_EQ(result.GetDetail(), 404u);
+    EXPECT_EQ(result.GetMessage(), "talvex::Test::Run: HTTP status 404 from 10.0.0.1:80");
+}
+
+TEST(CResultDef, NullFormatClearsTheMessage) {
+    CResultDef result;
+    result.SetResultEx(1, 2, "old %d", 1);
+    result.SetResultEx(3, 4, nullptr);
+    EXPECT_EQ(result.GetCode(), 3u);
+    EXPECT_EQ(result.GetDetail(), 4u);
+    EXPECT_EQ(result.GetMessage(), "");
+}
+
+} // namespace
+} // namespace talvex
