@@ -1,0 +1,214 @@
+#include "driver/CIPCaptureDriver.h"
+
+#include "driver/CSonyIPCaptureDriver.h"
+#include "unit/driver/FakeHostObjects.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <memory>
+
+namespace talvex {
+namespace {
+
+using fennwick_test::FakeDeviceSettings;
+using fennwick_test::RecordingDebugSink;
+using fennwick_test::SinkLine;
+
+constexpr HostVersion kCurrentHost{6, 3, 0, 0};
+
+class DriverTest : public ::testing::Test {
+protected:
+    std::unique_ptr<CSonyIPCaptureDriver> OpenDriver(HostVersion version = kCurrentHost) {
+        auto driver = std::make_unique<CSonyIPCaptureDriver>(version);
+        EXPECT_TRUE(driver->Open(&sink, nullptr, &settings));
+        sink.Clear();
+        return driver;
+    }
+
+    RecordingDebugSink sink;
+    FakeDeviceSettings settings;
+};
+
+// Levels the sink sees for driver levels 1, 2, 3 and 100.
+std::vector<uint32_t> DeliveredLevels(CIPCaptureDriver& driver, RecordingDebugSink& sink) {
+    for (uint32_t level : {1u, 2u, 3u, 4u, 100u})
+        driver.DebugMessage(level, "talvex::Test::Levels: level %u", level);
+    std::vector<uint32_t> levels;
+    for (const auto& line : sink.Lines())
+        levels.push_back(line.level);
+    return levels;
+}
+
+TEST_F(DriverTest, OlderHostsGetLevelsTheyUnderstandAndLevel4IsNeverDelivered) {
+    struct Case {
+        HostVersion version;
+        std::vector<uint32_t> expected;
+    };
+    const Case cases[] = {
+        {{5, 7, 0, 0}, {1, 2, 2, 2}},   {{5, 11, 9, 9}, {1, 2, 2, 2}},  {{5, 12, 0, 0}, {1, 2, 3, 3}},
+        {{6, 2, 0, 0}, {1, 2, 3, 3}},   {{6, 3, 0, 0}, {1, 2, 3, 100}}, {{7, 0, 0, 0}, {1, 2, 3, 100}},
+        {{4, 99, 0, 0}, {1, 2, 2, 2}},
+    };
+    for (const auto& c : cases) {
+        auto driver = OpenDriver(c.version);
+        EXPECT_EQ(DeliveredLevels(*driver, sink), c.expected)
+            << "host " << c.version.major << "." << c.version.minor;
+        sink.Clear();
+    }
+}
+
+TEST_F(DriverTest, DebugMessageFormatsTextAndDropsEmptyMessages) {
+    auto driver = OpenDriver();
+    driver->DebugMessage(1, "talvex::Test::Run: device %s:%hu code %d", "10.0.0.1", uint16_t(8080), -7);
+    driver->DebugMessage(1, "%s", "");
+    EXPECT_EQ(sink.Lines(), (std::vector<SinkLine>{{1, "talvex::Test::Run: device 10.0.0.1:8080 code -7"}}));
+}
+
+TEST_F(DriverTest, DebugMessageWithoutSinkIsHarmless) {
+    CSonyIPCaptureDriver driver(kCurrentHost);
+    driver.DebugMessage(1, "talvex::Test::Run: %s", "nobody listens");
+}
+
+TEST_F(DriverTest, ParameterTextHidesOnlyTheExactNoneMarker) {
+    settings.parameters[3] = "(none)";
+    settings.parameters[4] = "(none) ";
+    settings.parameters[5] = "(None)";
+    settings.parameters[6] = "";
+    auto driver = OpenDriver();
+    EXPECT_EQ(driver->GetParameterText(3), "");
+    EXPECT_EQ(driver->GetParameterText(4), "(none) ");
+    EXPECT_EQ(driver->GetParameterText(5), "(None)");
+    EXPECT_EQ(driver->GetParameterText(6), "");
+    EXPECT_EQ(driver->GetParameterText(7), "");
+}
+
+TEST_F(DriverTest, ParameterNumberIsASignedDecimalOrTheMissingMarker) {
+    const std::pair<const char*, int32_t> cases[] = {
+        {"+5", 5},
+        {"-5", -5},
+        {"0", 0},
+        {"2147483647", 2147483647},
+        {"5a", IDriver::kParameterMissing},
+        {"", IDriver::kParameterMissing},
+        {"-", IDriver::kParameterMissing},
+        {"+", IDriver::kParameterMissing},
+        {" 5", IDriver::kParameterMissing},
+        {"5 ", IDriver::kParameterMissing},
+        {"2147483648", IDriver::kParameterMissing},
+    };
+    uint32_t id = 3;
+    for (const auto& [text, number] : cases)
+        settings.parameters[id++] = text;
+    auto driver = OpenDriver();
+    id = 3;
+    for (const auto& [text, number] : cases)
+        EXPECT_EQ(driver->GetParameterNumber(id++), number) << '"' << text << '"';
+    EXPECT_EQ(driver->GetParameterNumber(99), int32_t(0x80000000u)); // absent
+}
+
+TEST_F(DriverTest, OpenCopiesPropertiesUpToTheFirstGapThen120To127) {
+    settings.parameters = {{1, "0"}, {2, "6"}, {3, "1.0"}, {5, "after gap"}, {119, "x"}, {120, "a"}, {127, "b"},
+                           {128, "c"}};
+    auto driver = OpenDriver();
+    EXPECT_EQ(driver->GetParameterText(3), "1.0");
+    EXPECT_EQ(driver->GetParameterText(5), "");
+    EXPECT_EQ(driver->GetParameterText(119), "");
+    EXPECT_EQ(driver->GetParameterText(120), "a");
+    EXPECT_EQ(driver->GetParameterText(127), "b");
+    EXPECT_EQ(driver->GetParameterText(128), "");
+    EXPECT_FALSE(settings.askedIds.contains(5));
+}
+
+TEST_F(DriverTest, OpenCopiesTheHostSettingsIntoTheDevice) {
+    settings.address = "cam.example";
+    settings.port = 8080;
+    settings.parameters[1] = "1";
+    auto driver = OpenDriver();
+    const DEVICE_INFO* device = driver->GetDeviceInfo();
+    EXPECT_EQ(device->address, "cam.example");
+    EXPECT_EQ(device->port, 8080);
+    EXPECT_EQ(device->user, "admin");
+    EXPECT_EQ(device->password, "secret");
+    EXPECT_EQ(device->model, "SNC-VB630");
+    EXPECT_EQ(device->generation, 6u);
+    EXPECT_EQ(device->firstTimeoutMs, 5000u);
+    EXPECT_EQ(device->secondTimeoutMs, 10000u);
+    EXPECT_EQ(driver->GetDeviceTag(), "cam.example:8080");
+    EXPECT_EQ(driver->GetIOCounts(), (std::pair<uint32_t, uint32_t>(1, 2)));
+    EXPECT_EQ(driver->GetVideoStandard(), 1u);
+    EXPECT_EQ(driver->GetDefaultCodecType(), 3u);
+    EXPECT_EQ(driver->GetVideoChannelCount(), 1u);
+    EXPECT_EQ(driver->GetDriverName(), "Fennwick");
+    EXPECT_EQ(driver->GetChannelPictureSize(0), (std::pair<uint16_t, uint16_t>(0, 0)));
+    EXPECT_EQ(driver->GetSpareObject(), nullptr);
+}
+
+TEST_F(DriverTest, ReopenReplacesSuppliedValuesAndKeepsTheRest) {
+    settings.parameters[3] = "1.0";
+    settings.parameters[120] = "kept";
+    auto driver = OpenDriver();
+    driver->Close();
+    settings.parameters[3] = "2.0";
+    settings.parameters.erase(120);
+    ASSERT_TRUE(driver->Open(&sink, nullptr, &settings));
+    EXPECT_EQ(driver->GetParameterText(3), "2.0");
+    EXPECT_EQ(driver->GetParameterText(120), "kept");
+}
+
+TEST_F(DriverTest, OpenFailsWithoutVideoStandardOrGeneration) {
+    for (uint32_t id : {1u, 2u}) {
+        FakeDeviceSettings incomplete;
+        incomplete.parameters.erase(id);
+        CSonyIPCaptureDriver driver(kCurrentHost);
+        EXPECT_FALSE(driver.Open(&sink, nullptr, &incomplete)) << "without property " << id;
+        EXPECT_TRUE(sink.LinesStartingWith("DRIVER IS OPENED").empty());
+        driver.Close();
+    }
+    FakeDeviceSettings noneMarker;
+    noneMarker.parameters[2] = "(none)";
+    CSonyIPCaptureDriver driver(kCurrentHost);
+    EXPECT_FALSE(driver.Open(&sink, nullptr, &noneMarker));
+}
+
+TEST_F(DriverTest, OpenFailsWithoutSettingsObjects) {
+    CSonyIPCaptureDriver driver(kCurrentHost);
+    EXPECT_FALSE(driver.Open(&sink, nullptr, nullptr));
+}
+
+TEST_F(DriverTest, AbsentDeviceObjectsAreNullAndCloseTwiceIsFine) {
+    auto driver = OpenDriver();
+    EXPECT_EQ(driver->GetVideoCapture(), nullptr);
+    EXPECT_EQ(driver->GetDigitalIO(), nullptr);
+    EXPECT_EQ(driver->GetOptionalComponent(), nullptr);
+    EXPECT_EQ(driver->GetPTZDriver(), nullptr);
+    EXPECT_EQ(driver->GetOptionalComponentEx(), nullptr);
+    EXPECT_EQ(driver->GetVideoCaptureEx(), nullptr);
+    EXPECT_EQ(driver->GetPTZDriverEx(), nullptr);
+    EXPECT_EQ(driver->GetAudioCapture(), nullptr);
+    EXPECT_EQ(driver->GetAudioSender(), nullptr);
+    EXPECT_EQ(driver->GetVideoCaptureEx2(), nullptr);
+    driver->Close();
+    driver->Close();
+}
+
+TEST_F(DriverTest, HostInterfaceIsTheFirstBase) {
+    CSonyIPCaptureDriver driver(kCurrentHost);
+    ipcapture::IIPCaptureDriverEx5* host = &driver;
+    ipcapture::IIPCaptureDriver* oldest = host;
+    EXPECT_EQ(static_cast<void*>(host), static_cast<void*>(&driver));
+    EXPECT_EQ(static_cast<void*>(oldest), static_cast<void*>(&driver));
+}
+
+TEST_F(DriverTest, HostDirectoryIsTheExecutablesDirectoryWithItsSlash) {
+    char path[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", path, sizeof(path) - 1), 0);
+    std::string executable(path);
+    CSonyIPCaptureDriver driver(kCurrentHost);
+    EXPECT_EQ(driver.GetHostDirectory(), executable.substr(0, executable.rfind('/') + 1));
+    EXPECT_TRUE(driver.GetHostDirectory().ends_with('/'));
+}
+
+} // namespace
+} // namespace talvex
