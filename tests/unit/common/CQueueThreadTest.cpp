@@ -1,6 +1,7 @@
 #include "common/CQueueThread.h"
 
 #include "support/FakeDriver.h"
+#include "unit/common/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@ namespace talvex {
 namespace {
 
 using namespace std::chrono_literals;
+using test::WaitUntil;
 
 struct Item {
     Item(int value_, std::atomic<int>& deleted_) : value(value_), deleted(deleted_) {}
@@ -51,16 +53,6 @@ private:
     std::mutex m_mutex;
     std::vector<int> m_processed;
 };
-
-bool WaitUntil(const std::function<bool()>& condition) {
-    const auto end = std::chrono::steady_clock::now() + 5000ms;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
 
 TEST(CQueueThread, ProcessesItemsInOrderAndDeletesThem) {
     std::atomic<int> deleted{0};

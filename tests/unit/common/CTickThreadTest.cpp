@@ -1,6 +1,7 @@
 #include "common/CTickThread.h"
 
 #include "support/FakeDriver.h"
+#include "unit/common/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@ namespace talvex {
 namespace {
 
 using namespace std::chrono_literals;
+using test::WaitUntil;
 
 struct Counter {
     std::atomic<int> ticks{0};
@@ -22,16 +24,6 @@ struct Counter {
         throw std::runtime_error("tick failed");
     }
 };
-
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 5000ms) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
 
 TEST(CTickThread, ImmediateFlagTicksAtOnce) {
     Counter counter;
