@@ -1,0 +1,55 @@
+#include "DriverLibrary.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace fennwick_host {
+namespace {
+
+constexpr size_t kMaxExecutablePath = 4096;
+
+std::string ExecutableDirectory() {
+    std::vector<char> buffer(kMaxExecutablePath);
+    ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (length <= 0 || size_t(length) >= buffer.size())
+        return std::string();
+    std::string path(buffer.data(), size_t(length));
+    return path.substr(0, path.rfind('/') + 1);
+}
+
+} // namespace
+
+DriverLibrary::~DriverLibrary() {
+    dlclose(m_handle);
+}
+
+std::unique_ptr<DriverLibrary> DriverLibrary::Load(const std::string& path, std::string& error) {
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* reason = dlerror();
+        error = "cannot load the driver library: " + (reason ? std::string(reason) : path);
+        return nullptr;
+    }
+    auto create = reinterpret_cast<CreateIPCaptureFn>(dlsym(handle, "CreateIPCaptureEx5"));
+    auto destroy = reinterpret_cast<DeleteIPCaptureFn>(dlsym(handle, "DeleteIPCaptureEx5"));
+    if (!create || !destroy) {
+        dlclose(handle);
+        error = "driver library " + path + " lacks CreateIPCaptureEx5/DeleteIPCaptureEx5";
+        return nullptr;
+    }
+    return std::unique_ptr<DriverLibrary>(new DriverLibrary(handle, create, destroy));
+}
+
+std::string DriverLibrary::DefaultPath() {
+    std::string directory = ExecutableDirectory();
+    if (!directory.empty()) {
+        std::string installed = directory + FENNWICK_LIBDIR_FROM_BINDIR "/libfennwick.so";
+        if (access(installed.c_str(), R_OK) == 0)
+            return installed;
+    }
+    return FENNWICK_BUILD_LIBRARY;
+}
+
+} // namespace fennwick_host
