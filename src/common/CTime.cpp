@@ -2,6 +2,7 @@
 
 #include "common/StringFormat.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace talvex {
@@ -34,8 +35,14 @@ CTime CTime::FromSystemClock(std::chrono::system_clock::time_point tp) {
 }
 
 std::chrono::system_clock::time_point CTime::ToSystemClock() const {
-    const Ticks sinceUnix(int64_t(m_value) - int64_t(kUnixEpochOffset));
-    return std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(sinceUnix));
+    using SystemDuration = std::chrono::system_clock::duration;
+    // The system clock spans less than a file time (nanoseconds cover 1677 to 2262).
+    const int64_t latest = std::chrono::duration_cast<Ticks>(SystemDuration::max()).count();
+    const int64_t earliest = std::chrono::duration_cast<Ticks>(SystemDuration::min()).count();
+    const int64_t sinceUnix = m_value >= kUnixEpochOffset
+                                  ? int64_t(std::min<uint64_t>(m_value - kUnixEpochOffset, uint64_t(latest)))
+                                  : std::max(-int64_t(kUnixEpochOffset - m_value), earliest);
+    return std::chrono::system_clock::time_point(std::chrono::duration_cast<SystemDuration>(Ticks(sinceUnix)));
 }
 
 std::string CTime::ToString() const {

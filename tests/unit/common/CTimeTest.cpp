@@ -70,6 +70,12 @@ TEST(CTime, SystemClockRoundTrip) {
     EXPECT_EQ(CTime::FromSystemClock(std::chrono::system_clock::time_point{}).Value(), CTime::kUnixEpochOffset);
 }
 
+TEST(CTime, FarFutureSaturatesTheSystemClock) {
+    const auto latest = CTime(UINT64_MAX).ToSystemClock();
+    EXPECT_GT(latest, std::chrono::system_clock::now());
+    EXPECT_LT(CTime(1).ToSystemClock(), std::chrono::system_clock::time_point{});
+}
+
 TEST(CTime, NowFollowsTheSystemClock) {
     const auto before = CTime::FromSystemClock(std::chrono::system_clock::now());
     const auto now = CTime::Now();
