@@ -1,0 +1,151 @@
+// libfennwick.so as a host meets it: loaded with dlopen, reached only through
+// its exports and the headers of include/ (this file is compiled without the
+// driver's sources).
+#include <talvex/ipcapture/Exports.h>
+
+#include "unit/driver/FakeHostObjects.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <string>
+
+namespace {
+
+// The host core version this process offers to the driver objects it creates.
+std::string g_hostCoreVersion;
+
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) const char* QuorvaneProductVersion(void) {
+    return g_hostCoreVersion.empty() ? nullptr : g_hostCoreVersion.c_str();
+}
+
+namespace {
+
+using fennwick_test::FakeDeviceSettings;
+using fennwick_test::RecordingDebugSink;
+using fennwick_test::SinkLine;
+using talvex::ipcapture::IIPCaptureDriver;
+using talvex::ipcapture::IIPCaptureDriverEx5;
+
+constexpr const char* kCreateNames[] = {"CreateIPCapture",    "CreateIPCaptureEx",  "CreateIPCaptureEx2",
+                                        "CreateIPCaptureEx3", "CreateIPCaptureEx4", "CreateIPCaptureEx5"};
+constexpr const char* kDeleteNames[] = {"DeleteIPCapture",    "DeleteIPCaptureEx",  "DeleteIPCaptureEx2",
+                                        "DeleteIPCaptureEx3", "DeleteIPCaptureEx4", "DeleteIPCaptureEx5"};
+constexpr const char* kOpenedLine =
+    "DRIVER IS OPENED (name: Fennwick, device model: SNC-VB630 (6th generation), FW:1.10, address: 127.0.0.1:80)";
+
+class DriverExportsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_library = dlopen(FENNWICK_DRIVER_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(m_library, nullptr) << dlerror();
+        settings.parameters[3] = "1.10";
+        g_hostCoreVersion.clear();
+    }
+    void TearDown() override {
+        if (m_library)
+            dlclose(m_library);
+    }
+
+    CreateIPCaptureFn Create(const char* name = "CreateIPCaptureEx5") {
+        return reinterpret_cast<CreateIPCaptureFn>(dlsym(m_library, name));
+    }
+    DeleteIPCaptureFn Delete(const char* name = "DeleteIPCaptureEx5") {
+        return reinterpret_cast<DeleteIPCaptureFn>(dlsym(m_library, name));
+    }
+    // The level the open line arrived at for a host offering version.
+    std::vector<SinkLine> OpenedLinesForHost(const std::string& version) {
+        g_hostCoreVersion = version;
+        RecordingDebugSink lines;
+        IIPCaptureDriverEx5* driver = Create()();
+        EXPECT_TRUE(driver->Open(&lines, nullptr, &settings));
+        Delete()(driver);
+        return lines.LinesStartingWith("DRIVER IS OPENED");
+    }
+
+    void* m_library = nullptr;
+    RecordingDebugSink sink;
+    FakeDeviceSettings settings;
+};
+
+TEST_F(DriverExportsTest, EveryCreateNameMakesAWorkingDriverAndEveryDeleteNameDestroysIt) {
+    for (size_t index = 0; index < std::size(kCreateNames); ++index) {
+        CreateIPCaptureFn create = Create(kCreateNames[index]);
+        DeleteIPCaptureFn destroy = Delete(kDeleteNames[index]);
+        ASSERT_NE(create, nullptr) << kCreateNames[index];
+        ASSERT_NE(destroy, nullptr) << kDeleteNames[index];
+        IIPCaptureDriverEx5* driver = create();
+        ASSERT_NE(driver, nullptr) << kCreateNames[index];
+        EXPECT_TRUE(driver->Open(&sink, nullptr, &settings)) << kCreateNames[index];
+        driver->Close();
+        destroy(driver);
+    }
+    EXPECT_EQ(sink.LinesStartingWith("DRIVER IS OPENED").size(), std::size(kCreateNames));
+}
+
+TEST_F(DriverExportsTest, OpenedLineArrivesAtTheLevelTheHostUnderstands) {
+    EXPECT_EQ(OpenedLinesForHost("6.3.0.0"), (std::vector<SinkLine>{{100, kOpenedLine}}));
+    EXPECT_EQ(OpenedLinesForHost("6.2.9.9"), (std::vector<SinkLine>{{3, kOpenedLine}}));
+    EXPECT_EQ(OpenedLinesForHost("5.11.0.0"), (std::vector<SinkLine>{{2, kOpenedLine}}));
+    // No version offered: the driver assumes 5.12.
+    EXPECT_EQ(OpenedLinesForHost(""), (std::vector<SinkLine>{{3, kOpenedLine}}));
+}
+
+TEST_F(DriverExportsTest, CloseTwiceThenDelete) {
+    g_hostCoreVersion = "6.3.0.0";
+    IIPCaptureDriverEx5* driver = Create()();
+    ASSERT_TRUE(driver->Open(&sink, nullptr, &settings));
+    EXPECT_EQ(sink.Lines(), (std::vector<SinkLine>{{100, kOpenedLine}}));
+    driver->Close();
+    driver->Close();
+    Delete()(driver);
+}
+
+TEST_F(DriverExportsTest, DeleteOfNullIsIgnoredByEveryName) {
+    for (const char* name : kDeleteNames)
+        Delete(name)(nullptr);
+}
+
+TEST_F(DriverExportsTest, FailedOpenWithoutGenerationLeavesTheObjectDeletable) {
+    settings.parameters.erase(2);
+    IIPCaptureDriverEx5* driver = Create()();
+    EXPECT_FALSE(driver->Open(&sink, nullptr, &settings));
+    EXPECT_TRUE(sink.LinesStartingWith("DRIVER IS OPENED").empty());
+    Delete()(driver);
+}
+
+TEST_F(DriverExportsTest, OpenAgainAfterACloseWorks) {
+    IIPCaptureDriverEx5* driver = Create()();
+    ASSERT_TRUE(driver->Open(&sink, nullptr, &settings));
+    driver->Close();
+    EXPECT_TRUE(driver->Open(&sink, nullptr, &settings));
+    Delete()(driver);
+    EXPECT_EQ(sink.LinesStartingWith("DRIVER IS OPENED").size(), 2u);
+}
+
+// Every interface version is the same object; a host holding an older version
+// reaches the same slots.
+TEST_F(DriverExportsTest, OlderInterfaceVersionsReachTheSameSlots) {
+    IIPCaptureDriverEx5* driver = Create()();
+    IIPCaptureDriver* oldest = driver;
+    ASSERT_TRUE(oldest->Open(&sink, nullptr, &settings));
+    EXPECT_EQ(oldest->GetVideoCapture(), nullptr);
+    EXPECT_EQ(oldest->GetDigitalIO(), nullptr);
+    talvex::ipcapture::IIPCaptureDriverEx2* ex2 = driver;
+    EXPECT_EQ(ex2->GetOptionalComponent(), nullptr);   // slot 5
+    EXPECT_EQ(ex2->GetOptionalComponentEx(), nullptr); // slot 7
+    EXPECT_EQ(ex2->GetPTZDriver(), nullptr);
+    EXPECT_EQ(ex2->GetVideoCaptureEx(), nullptr);
+    EXPECT_EQ(driver->GetPTZDriverEx(), nullptr);
+    EXPECT_EQ(driver->GetAudioCapture(), nullptr);
+    EXPECT_EQ(driver->GetAudioSender(), nullptr);
+    EXPECT_EQ(driver->GetVideoCaptureEx2(), nullptr);
+    oldest->Close();
+    Delete("DeleteIPCapture")(oldest);
+    EXPECT_EQ(sink.LinesStartingWith("DRIVER IS OPENED").size(), 1u);
+}
+
+} // namespace
