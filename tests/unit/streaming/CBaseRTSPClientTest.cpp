@@ -1,0 +1,322 @@
+#include "streaming/CBaseRTSPClient.h"
+
+#include <gtest/gtest.h>
+
+#include "ScriptedRtspServer.h"
+#include "common/Base64.h"
+#include "common/Md5.h"
+
+#include <string>
+#include <vector>
+
+namespace talvex {
+namespace {
+
+using test::CSeqOf;
+using test::ScriptedRtspServer;
+
+const std::string kDescription = "v=0\r\nm=video 0 RTP/AVP 96\r\na=rtpmap:96 H264/90000\r\na=control:trackID=1\r\n"
+                                 "a=fmtp:96 packetization-mode=1;sprop-parameter-sets=Z0IAHpWoKA9k,aM48gA==\r\n";
+
+std::string Ok(const std::string& cseq, const std::string& headers = "", const std::string& body = "") {
+    std::string answer = "RTSP/1.0 200 OK\r\nCSeq: " + cseq + "\r\n" + headers;
+    if (!body.empty())
+        answer += "Content-Type: application/sdp\r\nContent-Length: " + std::to_string(body.size()) + "\r\n";
+    return answer + "\r\n" + body;
+}
+
+std::string DescribeAnswer(const std::string& cseq, const std::string& contentBase = "rtsp://cam/media/video1/",
+                           const std::string& description = kDescription) {
+    return Ok(cseq, contentBase.empty() ? "" : "Content-Base: " + contentBase + "\r\n", description);
+}
+
+// Answers DESCRIBE with the description and everything else with 200 and a session.
+std::string PlainCamera(const std::string& request, size_t) {
+    if (request.starts_with("DESCRIBE"))
+        return DescribeAnswer(CSeqOf(request));
+    return Ok(CSeqOf(request), "Session: 12345678;timeout=20\r\n");
+}
+
+class ExposedClient : public CBaseRTSPClient {
+public:
+    using CBaseRTSPClient::GetBaseUrl;
+    using CBaseRTSPClient::GetControlUrl;
+};
+
+RTSPSessionParams LoopbackParams(uint16_t port) {
+    RTSPSessionParams params;
+    params.host = "127.0.0.1";
+    params.port = port;
+    params.path = "/media/video1";
+    params.rtpPort = 5000;
+    params.rtcpPort = 5001;
+    params.connectTimeoutMs = 2000;
+    params.receiveTimeoutMs = 2000;
+    return params;
+}
+
+TEST(CBaseRTSPClient, RequestTextsAndCSeqFollowTheServer) {
+    ScriptedRtspServer server([](const std::string& request, size_t index) {
+        return index == 0 ? DescribeAnswer("7") : PlainCamera(request, index);
+    });
+    CBaseRTSPClient client;
+    RTSPSessionParams params = LoopbackParams(server.GetPort());
+    params.blocksize = 101;
+    params.range = "clock=20261206T080000Z-";
+    params.extraHeader1 = "Require: onvif-replay";
+    params.extraHeader2 = "Rate-Control: no";
+    ASSERT_TRUE(client.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
+    for (uint32_t kind : {RTSP_DESCRIBE, RTSP_SETUP, RTSP_PLAY, RTSP_GET_PARAMETER, RTSP_PAUSE, RTSP_TEARDOWN})
+        ASSERT_TRUE(client.SendRequest(kind)) << kind;
+
+    const std::string port = std::to_string(server.GetPort());
+    const std::vector<std::string> expected{
+        "DESCRIBE rtsp://127.0.0.1:" + port +
+            "/media/video1 RTSP/1.0\r\nCSeq: 1\r\nUser-Agent: Talvex\r\nAccept: application/sdp\r\n\r\n",
+        "SETUP rtsp://cam/media/video1/trackID=1 RTSP/1.0\r\nCSeq: 8\r\n"
+        "Transport: RTP/AVP/UDP;unicast;client_port=5000-5001\r\nBlocksize: 101\r\nUser-Agent: Talvex\r\n\r\n",
+        "PLAY rtsp://cam/media/video1/ RTSP/1.0\r\nCSeq: 9\r\nSession: 12345678\r\n"
+        "Range: clock=20261206T080000Z-\r\nRequire: onvif-replay\r\nBlocksize: 101\r\nUser-Agent: Talvex\r\n\r\n",
+        "GET_PARAMETER rtsp://cam/media/video1/ RTSP/1.0\r\nCSeq: 10\r\nSession: 12345678\r\n"
+        "User-Agent: Talvex\r\n\r\n",
+        "PAUSE rtsp://cam/media/video1/ RTSP/1.0\r\nCSeq: 11\r\nSession: 12345678\r\nRange: npt=0.000-\r\n"
+        "User-Agent: Talvex\r\n\r\n",
+        "TEARDOWN rtsp://cam/media/video1/ RTSP/1.0\r\nCSeq: 12\r\nSession: 12345678\r\nUser-Agent: Talvex\r\n\r\n",
+    };
+    EXPECT_EQ(server.GetRequests(), expected);
+    EXPECT_EQ(client.GetKeepAliveIntervalMs(), 20000u);
+    std::vector<uint8_t> first, second, config;
+    client.GetParameterSets(first, second, config);
+    EXPECT_EQ(second, (std::vector<uint8_t>{0x68, 0xCE, 0x3C, 0x80}));
+    client.Disconnect();
+    client.GetParameterSets(first, second, config);
+    EXPECT_TRUE(first.empty() && second.empty() && config.empty());
+}
+
+TEST(CBaseRTSPClient, SecondExtraHeaderOnlyWithoutTheFirstAndSmallBlocksizeOmitted) {
+    ScriptedRtspServer server(PlainCamera);
+    CBaseRTSPClient client;
+    RTSPSessionParams params = LoopbackParams(server.GetPort());
+    params.blocksize = 100;
+    params.extraHeader2 = "Rate-Control: no";
+    ASSERT_TRUE(client.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
+    ASSERT_TRUE(client.SendRequest(RTSP_DESCRIBE));
+    ASSERT_TRUE(client.SendRequest(RTSP_SETUP));
+    ASSERT_TRUE(client.SendRequest(RTSP_PLAY));
+    const auto requests = server.GetRequests();
+    EXPECT_EQ(requests[1].find("Blocksize"), std::string::npos);
+    EXPECT_NE(requests[2].find("Range: npt=0.000-\r\nRate-Control: no\r\nUser-Agent"), std::string::npos);
+    EXPECT_EQ(client.GetKeepAliveIntervalMs(), 20000u);
+}
+
+TEST(CBaseRTSPClient, BaseAndControlUrls) {
+    std::string contentBase;
+    std::string description;
+    ScriptedRtspServer server([&](const std::string& request, size_t) {
+        return DescribeAnswer(CSeqOf(request), contentBase, description);
+    });
+    ExposedClient client;
+    RTSPSessionParams params = LoopbackParams(server.GetPort());
+    params.host = "localhost";
+    params.path = "//video1";
+    ASSERT_TRUE(client.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
+    const std::string port = std::to_string(server.GetPort());
+    EXPECT_EQ(client.GetBaseUrl(), "rtsp://localhost:" + port + "/video1");
+
+    description = "m=video 0 RTP/AVP 26\r\na=control:rtsp://other/track\r\n";
+    ASSERT_TRUE(client.SendRequest(RTSP_DESCRIBE));
+    EXPECT_EQ(client.GetControlUrl(), "rtsp://other/track");
+
+    contentBase = "rtsp://cam/media/video1/";
+    description = "m=video 0 RTP/AVP 26\r\na=control:/abs\r\n";
+    ASSERT_TRUE(client.SendRequest(RTSP_DESCRIBE));
+    EXPECT_EQ(client.GetBaseUrl(), "rtsp://cam/media/video1/");
+    EXPECT_EQ(client.GetControlUrl(), "rtsp://cam/media/video1/abs");
+
+    description = "m=video 0 RTP/AVP 26\r\n";
+    ASSERT_TRUE(client.SendRequest(RTSP_DESCRIBE));
+    EXPECT_EQ(client.GetControlUrl(), "rtsp://cam/media/video1/");
+}
+
+TEST(CBaseRTSPClient, TransportLineByMode) {
+    struct Case {
+        uint32_t mode;
+        std::string protocol;
+        std::string line;
+    };
+    const std::vector<Case> cases{
+        {RTSP_TRANSPORT_INTERLEAVED, "RTP/AVP", "Transport: RTP/AVP/TCP;unicast;interleaved=0-1\r\n"},
+        {RTSP_TRANSPORT_TCP, "RTP/AVP", "Transport: RTP/AVP/TCP;unicast;client_port=5000-5001\r\n"},
+        {RTSP_TRANSPORT_UDP, "RTP/AVP/TCP", "Transport: RTP/AVP/TCP;unicast;client_port=5000-5001\r\n"},
+    };
+    for (const Case& c : cases) {
+        ScriptedRtspServer server([&](const std::string& request, size_t) {
+            return DescribeAnswer(CSeqOf(request), "rtsp://cam/", "m=video 0 " + c.protocol + " 26\r\n");
+        });
+        CBaseRTSPClient client;
+        ASSERT_TRUE(client.Connect(LoopbackParams(server.GetPort()), nullptr, c.mode));
+        ASSERT_TRUE(client.SendRequest(RTSP_DESCRIBE));
+        EXPECT_NE(client.BuildRequest(RTSP_SETUP).find(c.line), std::string::npos) << c.line;
+    }
+}
+
+TEST(CBaseRTSPClient, TeardownWithoutSessionSendsNothing) {
+    ScriptedRtspServer server(PlainCamera);
+    CBaseRTSPClient client;
+    ASSERT_TRUE(client.Connect(LoopbackParams(server.GetPort()), nullptr, RTSP_TRANSPORT_UDP));
+    EXPECT_FALSE(client.SendRequest(RTSP_TEARDOWN));
+    EXPECT_FALSE(client.GetLastResult());
+    EXPECT_TRUE(server.GetRequests().empty());
+    EXPECT_TRUE(client.BuildRequest(7).empty());
+}
+
+TEST(CBaseRTSPClient, DigestChallengeIsAnsweredExactlyOnce) {
+    ScriptedRtspServer server([](const std::string& request, size_t) {
+        return "RTSP/1.0 401 Unauthorized\r\nCSeq: " + CSeqOf(request) +
+               "\r\nWWW-Authenticate: Digest realm=\"Sony Network Camera\", nonce=\"5f1e\"\r\n\r\n";
+    });
+    CBaseRTSPClient client;
+    RTSPSessionParams params = LoopbackParams(server.GetPort());
+    params.user = "admin";
+    params.password = "pw";
+    ASSERT_TRUE(client.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
+    EXPECT_TRUE(client.SendRequest(RTSP_DESCRIBE));
+    EXPECT_EQ(client.GetStatusCode(), 401u);
+
+    const auto requests = server.GetRequests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].find("Authorization"), std::string::npos);
+    const std::string uri = "rtsp://127.0.0.1:" + std::to_string(server.GetPort()) + "/media/video1";
+    const std::string response =
+        Md5Hex(Md5Hex("admin:Sony Network Camera:pw") + ":5f1e:" + Md5Hex("DESCRIBE:" + uri));
+    EXPECT_NE(requests[1].find("CSeq: 2\r\nAuthorization: Digest username=\"admin\", realm=\"Sony Network Camera\", "
+                               "nonce=\"5f1e\", uri=\"" + uri + "\", response=\"" + response + "\"\r\n"),
+              std::string::npos);
+}
+
+TEST(CBaseRTSPClient, BasicChallengeRetriedWithCredentials) {
+    ScriptedRtspServer server([](const std::string& request, size_t index) {
+        if (index == 0)
+            return "RTSP/1.0 401 Unauthorized\r\nCSeq: " + CSeqOf(request) +
+                   "\r\nWWW-Authenticate: Basic realm=\"cam\"\r\n\r\n";
+        return DescribeAnswer(CSeqOf(request));
+    });
+    CBaseRTSPClient client;
+    RTSPSessionParams params = LoopbackParams(server.GetPort());
+    params.user = "admin";
+    params.password = "pw";
+    ASSERT_TRUE(client.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
+    ASSERT_TRUE(client.SendRequest(RTSP_DESCRIBE));
+    EXPECT_EQ(client.GetStatusCode(), 200u);
+    EXPECT_NE(server.GetRequests()[1].find("Authorization: Basic " + Base64Encode("admin:pw") + "\r\n"),
+              std::string::npos);
+}
+
+TEST(CBaseRTSPClient, NotFoundFailsAndClosedConnectionFails) {
+    ScriptedRtspServer server([](const std::string& request, size_t index) -> std::string {
+        if (index == 0)
+            return "RTSP/1.0 404 Not Found\r\nCSeq: " + CSeqOf(request) + "\r\nContent-Length: 2\r\n\r\nno";
+        return {};
+    });
+    CBaseRTSPClient client;
+    ASSERT_TRUE(client.Connect(LoopbackParams(server.GetPort()), nullptr, RTSP_TRANSPORT_UDP));
+    EXPECT_FALSE(client.SendRequest(RTSP_DESCRIBE));
+    EXPECT_EQ(client.GetStatusCode(), 404u);
+    EXPECT_FALSE(client.SendRequest(RTSP_DESCRIBE));
+}
+
+TEST(CBaseRTSPClient, LongHeaderBlockIsReadWhole) {
+    const std::string padding(1500, 'x');
+    ScriptedRtspServer server([&](const std::string& request, size_t) {
+        return Ok(CSeqOf(request), "X-Padding: " + padding + "\r\n", kDescription);
+    });
+    CBaseRTSPClient client;
+    ASSERT_TRUE(client.Connect(LoopbackParams(server.GetPort()), nullptr, RTSP_TRANSPORT_UDP));
+    ASSERT_TRUE(client.SendRequest(RTSP_DESCRIBE));
+    EXPECT_EQ(client.GetMediaRecord(SDP_MEDIA_VIDEO).control, "trackID=1");
+}
+
+TEST(CBaseRTSPClient, ConnectFailsForClosedPortAndUnresolvableHost) {
+    CBaseRTSPClient client;
+    RTSPSessionParams params = LoopbackParams(1);
+    EXPECT_FALSE(client.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
+    params.host = "";
+    EXPECT_FALSE(client.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
+    EXPECT_FALSE(client.SendRequest(RTSP_DESCRIBE));
+}
+
+using Bytes = std::string;
+
+Bytes Frame(uint8_t channel, const Bytes& body) {
+    return Bytes{'$', char(channel), char(body.size() >> 8), char(body.size() & 0xFF)} + body;
+}
+
+Bytes RtpPacket(uint16_t sequence) {
+    return Bytes{char(0x80), 0x60, char(sequence >> 8), char(sequence & 0xFF), 0, 0, 0, 1, 0, 0, 0, 2, '$', 0, 1};
+}
+
+// Sends its keep-alive from the packet path, as an interleaved channel does.
+struct KeepAliveChannel : IRTPReceiverUser {
+    void OnRTPPacket(const sockaddr_in&, const CRTPPacket& packet) override {
+        sequences.push_back(packet.GetSequenceNumber());
+        if (packet.GetSequenceNumber() == 2)
+            keepAliveResult = client->SendRequest(RTSP_GET_PARAMETER);
+        if (packet.GetSequenceNumber() == 5)
+            client->Disconnect();
+    }
+    void OnReceiveTimeout() override {}
+    void OnClosed() override {}
+    CBaseRTSPClient* client = nullptr;
+    std::vector<uint16_t> sequences;
+    bool keepAliveResult = false;
+};
+
+TEST(CBaseRTSPClient, InterleavedKeepAliveAnswerAmongFramesLosesNoFrame) {
+    ScriptedRtspServer server([](const std::string& request, size_t) -> std::string {
+        const std::string cseq = CSeqOf(request);
+        if (request.starts_with("DESCRIBE"))
+            return DescribeAnswer(cseq);
+        if (request.starts_with("SETUP"))
+            return Ok(cseq, "Session: 77;timeout=60\r\nTransport: RTP/AVP/TCP;unicast;interleaved=0-1\r\n");
+        if (request.starts_with("PLAY"))
+            return Ok(cseq, "Session: 77\r\n") + Frame(0, RtpPacket(1)) +
+                   Frame(1, Bytes{char(0x80), char(200), 0, 1, '$', 0, 0, 0}) + Frame(0, RtpPacket(2));
+        if (request.starts_with("GET_PARAMETER"))
+            return Frame(0, RtpPacket(3)) + Ok(cseq, "Session: 77\r\n", std::string("$\1\0\0", 4)) +
+                   Frame(0, RtpPacket(4)) + Frame(0, RtpPacket(5));
+        return {};
+    });
+    CBaseRTSPClient client;
+    KeepAliveChannel channel;
+    channel.client = &client;
+    ASSERT_TRUE(client.Connect(LoopbackParams(server.GetPort()), &channel, RTSP_TRANSPORT_INTERLEAVED));
+    ASSERT_TRUE(client.SendRequest(RTSP_DESCRIBE));
+    ASSERT_TRUE(client.SendRequest(RTSP_SETUP));
+    EXPECT_FALSE(client.SendRequest(RTSP_PLAY)); // ended by the channel's Disconnect
+    EXPECT_TRUE(channel.keepAliveResult);
+    EXPECT_EQ(channel.sequences, (std::vector<uint16_t>{1, 2, 3, 4, 5}));
+    EXPECT_NE(server.GetRequests()[1].find("interleaved=0-1"), std::string::npos);
+}
+
+TEST(CBaseRTSPClient, InterleavedReaderReportsTheEndOfTheConnection) {
+    ScriptedRtspServer server([](const std::string& request, size_t) -> std::string {
+        if (request.starts_with("PLAY"))
+            return Ok(CSeqOf(request)) + Frame(0, RtpPacket(1));
+        return {};
+    });
+    struct Counter : IRTPReceiverUser {
+        void OnRTPPacket(const sockaddr_in&, const CRTPPacket&) override { ++packets; }
+        void OnReceiveTimeout() override {}
+        void OnClosed() override {}
+        int packets = 0;
+    } counter;
+    CBaseRTSPClient client;
+    RTSPSessionParams params = LoopbackParams(server.GetPort());
+    params.receiveTimeoutMs = 500;
+    ASSERT_TRUE(client.Connect(params, &counter, RTSP_TRANSPORT_INTERLEAVED));
+    EXPECT_TRUE(client.SendRequest(RTSP_PLAY)); // the stream ends with the read time-out
+    EXPECT_EQ(counter.packets, 1);
+}
+
+} // namespace
+} // namespace talvex

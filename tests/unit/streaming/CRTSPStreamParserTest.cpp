@@ -1,0 +1,150 @@
+#include "streaming/CRTSPStreamParser.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace talvex {
+namespace {
+
+struct RecordingUser : IRTPReceiverUser {
+    void OnRTPPacket(const sockaddr_in&, const CRTPPacket& packet) override {
+        sequences.push_back(packet.GetSequenceNumber());
+    }
+    void OnReceiveTimeout() override {}
+    void OnClosed() override {}
+    std::vector<uint16_t> sequences;
+};
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Frame(uint8_t channel, const Bytes& body) {
+    Bytes frame{'$', channel, uint8_t(body.size() >> 8), uint8_t(body.size())};
+    frame.insert(frame.end(), body.begin(), body.end());
+    return frame;
+}
+
+// An RTP packet whose payload holds '$' 0 pairs, to show they are not frame starts.
+Bytes RtpPacket(uint16_t sequence) {
+    return {0x80, 0x60, uint8_t(sequence >> 8), uint8_t(sequence), 0, 0, 0, 1, 0, 0, 0, 2, '$', 0, 0, 1, 0xAB};
+}
+
+Bytes Text(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
+
+Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+// The body holds a '$' 0 pair too.
+const std::string kKeepAliveAnswer("RTSP/1.0 200 OK\r\nCSeq: 5\r\nContent-Length: 6\r\n\r\n$\0\0\x0c!!", 53);
+
+// Stream: packet 1, an RTCP frame with '$' 0 inside, an answer whose body has '$' 0,
+// packet 2, a zero-length frame, a foreign channel 3 frame, then packet 3.
+Bytes SampleStream() {
+    const Bytes rtcp{0x80, 0xC8, 0x00, 0x06, '$', 0x00, 0x00, 0x10, 1, 2, 3, 4};
+    return Join({Frame(0, RtpPacket(1)), Frame(1, rtcp), Text(kKeepAliveAnswer),
+                 Frame(0, RtpPacket(2)), Frame(0, {}), Frame(3, Bytes(300, '$')), Frame(0, RtpPacket(3))});
+}
+
+struct Outcome {
+    std::vector<uint16_t> sequences;
+    std::vector<std::string> responses;
+    bool operator==(const Outcome&) const = default;
+};
+
+Outcome FeedInPieces(const Bytes& stream, size_t split) {
+    RecordingUser user;
+    CRTSPStreamParser parser(&user, sockaddr_in{});
+    parser.Feed(std::span<const uint8_t>(stream).first(split));
+    parser.Feed(std::span<const uint8_t>(stream).subspan(split));
+    Outcome outcome{user.sequences, {}};
+    while (auto response = parser.TakeResponse())
+        outcome.responses.push_back(*response);
+    return outcome;
+}
+
+TEST(CRTSPStreamParser, DeliversChannelZeroPacketsAndKeepsAnswers) {
+    const Outcome outcome = FeedInPieces(SampleStream(), 0);
+    EXPECT_EQ(outcome.sequences, (std::vector<uint16_t>{1, 2, 3}));
+    ASSERT_EQ(outcome.responses.size(), 1u);
+    EXPECT_EQ(outcome.responses[0], kKeepAliveAnswer);
+}
+
+TEST(CRTSPStreamParser, EverySplitPointGivesTheSameResult) {
+    const Bytes stream = SampleStream();
+    const Outcome whole = FeedInPieces(stream, stream.size());
+    for (size_t split = 0; split <= stream.size(); ++split)
+        ASSERT_EQ(FeedInPieces(stream, split), whole) << "split at " << split;
+}
+
+TEST(CRTSPStreamParser, BytesBeforeAFrameAreSkipped) {
+    RecordingUser user;
+    CRTSPStreamParser parser(&user, sockaddr_in{});
+    parser.Feed(Join({Text("xxRTSQ\r\n"), Frame(0, RtpPacket(9))}));
+    EXPECT_EQ(user.sequences, (std::vector<uint16_t>{9}));
+}
+
+TEST(CRTSPStreamParser, InvalidRtpInAFrameIsDropped) {
+    RecordingUser user;
+    CRTSPStreamParser parser(&user, sockaddr_in{});
+    parser.Feed(Join({Frame(0, Bytes(20, 0)), Frame(0, RtpPacket(4))}));
+    EXPECT_EQ(user.sequences, (std::vector<uint16_t>{4}));
+}
+
+TEST(CRTSPStreamParser, OversizedAnswerIsSkippedWhole) {
+    RecordingUser user;
+    CRTSPStreamParser parser(&user, sockaddr_in{});
+    const std::string body(CRTSPStreamParser::MAX_RESPONSE_BYTES, '$');
+    parser.Feed(Join({Text("RTSP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n"),
+                      Text(body), Frame(0, RtpPacket(7))}));
+    EXPECT_EQ(user.sequences, (std::vector<uint16_t>{7}));
+    EXPECT_FALSE(parser.TakeResponse());
+}
+
+TEST(CRTSPStreamParser, OnlyTheLatestAnswersAreKept) {
+    CRTSPStreamParser parser(nullptr, sockaddr_in{});
+    for (int cseq = 1; cseq <= 6; ++cseq)
+        parser.Feed(Text("RTSP/1.0 200 OK\r\nCSeq: " + std::to_string(cseq) + "\r\n\r\n"));
+    EXPECT_EQ(parser.TakeResponse()->substr(0, 26), "RTSP/1.0 200 OK\r\nCSeq: 3\r\n");
+}
+
+// A consumer that, like a channel sending its keep-alive, reads more of the
+// stream while a packet is being delivered: later packets must wait and keep their order.
+struct NestedFeedingUser : IRTPReceiverUser {
+    void OnRTPPacket(const sockaddr_in&, const CRTPPacket& packet) override {
+        sequences.push_back(packet.GetSequenceNumber());
+        if (packet.GetSequenceNumber() == 1) {
+            parser->Feed(more);
+            nestedAnswer = parser->TakeResponse().value_or("");
+            pendingDuringNestedRead = parser->GetPendingPacketBytes();
+        }
+    }
+    void OnReceiveTimeout() override {}
+    void OnClosed() override {}
+    CRTSPStreamParser* parser = nullptr;
+    Bytes more;
+    std::vector<uint16_t> sequences;
+    std::string nestedAnswer;
+    size_t pendingDuringNestedRead = 0;
+};
+
+TEST(CRTSPStreamParser, NestedFeedHoldsPacketsInOrder) {
+    NestedFeedingUser user;
+    CRTSPStreamParser parser(&user, sockaddr_in{});
+    user.parser = &parser;
+    user.more = Join({Frame(0, RtpPacket(3)), Text("RTSP/1.0 200 OK\r\nCSeq: 9\r\n\r\n"), Frame(0, RtpPacket(4))});
+    parser.Feed(Join({Frame(0, RtpPacket(1)), Frame(0, RtpPacket(2))}));
+    EXPECT_EQ(user.sequences, (std::vector<uint16_t>{1, 2, 3, 4}));
+    EXPECT_EQ(user.nestedAnswer, "RTSP/1.0 200 OK\r\nCSeq: 9\r\n\r\n");
+    EXPECT_EQ(user.pendingDuringNestedRead, 3 * 5u);
+    EXPECT_EQ(parser.GetPendingPacketBytes(), 0u);
+}
+
+} // namespace
+} // namespace talvex
