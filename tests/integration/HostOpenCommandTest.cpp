@@ -75,6 +75,17 @@ TEST_F(HostOpenCommand, CommandLineOverridesTheProfileAndTheLogFileGetsTheLines)
         << line;
 }
 
+TEST_F(HostOpenCommand, ReadsProfilesWithWindowsLineEndingsCommentsAndSpaces) {
+    auto result = RunHost("open --host-version 6.3.0.0 --profile " +
+                          WriteProfile("# written elsewhere\r\n\r\n  address = 10.0.0.9 \r\nmodel=SNC-CH110\r\n"
+                                       "1=0\r\n2=4\r\n3=(none)\r\n   # indented comment\r\n"));
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_NE(result.output.find("[100] DRIVER IS OPENED (name: Fennwick, device model: SNC-CH110 (4th generation), "
+                                 "address: 10.0.0.9:80)"),
+              std::string::npos)
+        << result.output;
+}
+
 TEST_F(HostOpenCommand, MissingProfileFailsWithOneLine) {
     auto result = RunHost("open --profile " + (m_directory / "absent.profile").string());
     EXPECT_NE(result.exitCode, 0);
