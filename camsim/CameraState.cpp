@@ -1,0 +1,123 @@
+#include "CameraState.h"
+
+#include <algorithm>
+
+namespace camsim {
+
+std::optional<AuthMode> ParseAuthMode(std::string_view text) {
+    if (text == "none")
+        return AuthMode::None;
+    if (text == "basic")
+        return AuthMode::Basic;
+    if (text == "digest")
+        return AuthMode::Digest;
+    return std::nullopt;
+}
+
+KeyValueList SplitItems(std::string_view text) {
+    KeyValueList items;
+    while (!text.empty()) {
+        const size_t end = std::min(text.find('&'), text.size());
+        const std::string_view item = text.substr(0, end);
+        if (!item.empty()) {
+            const size_t equals = item.find('=');
+            if (equals == std::string_view::npos)
+                items.emplace_back(std::string(item), std::string());
+            else
+                items.emplace_back(std::string(item.substr(0, equals)), std::string(item.substr(equals + 1)));
+        }
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+    return items;
+}
+
+CameraState::CameraState(const ModelSpec& model, std::string user, std::string password, AuthMode auth)
+    : m_model(model), m_user(std::move(user)), m_password(std::move(password)), m_auth(auth) {
+    for (const InquiryGroupSpec& group : model.groups)
+        m_groups.push_back({group.name, SplitItems(group.items)});
+}
+
+std::string CameraState::User() const {
+    std::lock_guard lock(m_mutex);
+    return m_user;
+}
+
+std::string CameraState::Password() const {
+    std::lock_guard lock(m_mutex);
+    return m_password;
+}
+
+AuthMode CameraState::Auth() const {
+    std::lock_guard lock(m_mutex);
+    return m_auth;
+}
+
+void CameraState::SetCredentials(std::string user, std::string password) {
+    std::lock_guard lock(m_mutex);
+    m_user = std::move(user);
+    m_password = std::move(password);
+}
+
+void CameraState::SetAuthMode(AuthMode auth) {
+    std::lock_guard lock(m_mutex);
+    m_auth = auth;
+}
+
+std::optional<std::string> CameraState::Inquiry(const std::vector<std::string>& groups) const {
+    std::lock_guard lock(m_mutex);
+    std::string answer;
+    for (const std::string& name : groups) {
+        auto group = std::find_if(m_groups.begin(), m_groups.end(), [&](const Group& g) { return g.name == name; });
+        if (group == m_groups.end())
+            return std::nullopt;
+        for (const auto& [key, value] : group->items) {
+            if (!answer.empty())
+                answer += '&';
+            answer += key + '=' + value;
+        }
+    }
+    return answer;
+}
+
+std::optional<std::string> CameraState::Value(std::string_view key) const {
+    std::lock_guard lock(m_mutex);
+    for (const Group& group : m_groups)
+        for (const auto& [name, value] : group.items)
+            if (name == key)
+                return value;
+    return std::nullopt;
+}
+
+bool CameraState::IsAllowed(std::string_view key, std::string_view value) const {
+    for (const AllowedValuesSpec& allowed : m_model.allowed)
+        if (allowed.key == key)
+            return std::find(allowed.values.begin(), allowed.values.end(), value) != allowed.values.end();
+    return true;
+}
+
+void CameraState::ApplyCommand(Cgi cgi, const KeyValueList& parameters) {
+    std::lock_guard lock(m_mutex);
+    std::string logged = cgi == Cgi::System ? "system.cgi?" : "camera.cgi?";
+    for (const auto& [key, value] : parameters) {
+        logged += (logged.back() == '?' ? "" : "&") + key + '=' + value;
+        if (!IsAllowed(key, value))
+            continue;
+        for (Group& group : m_groups) {
+            if (IsSystemGroup(group.name) != (cgi == Cgi::System))
+                continue;
+            for (auto& [name, current] : group.items)
+                if (name == key)
+                    current = value;
+        }
+    }
+    if (m_commandLog.size() == kMaxLoggedCommands)
+        m_commandLog.erase(m_commandLog.begin());
+    m_commandLog.push_back(std::move(logged));
+}
+
+std::vector<std::string> CameraState::CommandLog() const {
+    std::lock_guard lock(m_mutex);
+    return m_commandLog;
+}
+
+} // namespace camsim

@@ -1,0 +1,72 @@
+// What the simulated camera is and holds: model, generation, credentials,
+// authentication mode and the inquiry values that commands change. Shared by
+// every server of one camera (HTTP, RTSP, ...); all members are thread-safe.
+#pragma once
+
+#include "Catalogue.h"
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace camsim {
+
+enum class AuthMode { None, Basic, Digest };
+
+// "none", "basic", "digest"; nullopt for anything else.
+std::optional<AuthMode> ParseAuthMode(std::string_view text);
+
+using KeyValueList = std::vector<std::pair<std::string, std::string>>;
+
+// "a=1&b=2" split at '&' and the first '='; items without '=' get an empty value.
+KeyValueList SplitItems(std::string_view text);
+
+class CameraState {
+public:
+    CameraState(const ModelSpec& model, std::string user, std::string password, AuthMode auth);
+
+    const std::string& Model() const { return m_model.name; }
+    uint32_t Generation() const { return m_model.generation; }
+
+    std::string User() const;
+    std::string Password() const;
+    AuthMode Auth() const;
+    void SetCredentials(std::string user, std::string password);
+    void SetAuthMode(AuthMode auth);
+
+    // The answer to "/command/inquiry.cgi?inq=a&inq=b": the groups' items in
+    // order, joined by '&'; nullopt when a group is unknown to this model.
+    std::optional<std::string> Inquiry(const std::vector<std::string>& groups) const;
+    // Current value of key in any group; nullopt when no group has it.
+    std::optional<std::string> Value(std::string_view key) const;
+
+    enum class Cgi { Camera, System };
+    // Sets every known key of its CGI (system.cgi: the system groups,
+    // camera.cgi: the others). Unknown keys and values outside a key's allowed
+    // list are ignored, as the camera does. Every command is logged.
+    void ApplyCommand(Cgi cgi, const KeyValueList& parameters);
+    std::vector<std::string> CommandLog() const;
+
+private:
+    struct Group {
+        std::string name;
+        KeyValueList items;
+    };
+    static constexpr size_t kMaxLoggedCommands = 1000;
+
+    static bool IsSystemGroup(std::string_view name) { return name == "system" || name == "sysinfo"; }
+    bool IsAllowed(std::string_view key, std::string_view value) const;
+
+    const ModelSpec& m_model;
+    mutable std::mutex m_mutex;
+    std::string m_user;
+    std::string m_password;
+    AuthMode m_auth;
+    std::vector<Group> m_groups;
+    std::vector<std::string> m_commandLog;
+};
+
+} // namespace camsim

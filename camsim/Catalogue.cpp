@@ -1,0 +1,166 @@
+#include "Catalogue.h"
+
+namespace camsim {
+
+namespace {
+
+// Generation 1: one JPEG stream, "sysinfo" only, no CGI version.
+ModelSpec SncZ20() {
+    return {"SNC-Z20N", 1,
+            {{"sysinfo", "ModelName=SNC-Z20N&SoftVersion=1.12&Serial=1000101&AlarmData=off"},
+             {"camera", "ImageSize=640&JpFrameRate=8&JpQuality=5&Color=color&ZoomFunc=1&PanTiltFunc=0"},
+             {"sensor", "Sensor=off"},
+             {"alarmout", "AlarmOutFunc=off&AoManualFunc=off&AoMode=manual"}},
+            {{"ImageSize", {"736", "640", "320", "160"}}}};
+}
+
+// Generation 2: JPEG and MPEG-4 under one "ImageSize", pan/tilt/zoom, presets.
+ModelSpec SncRz25() {
+    return {"SNC-RZ25N", 2,
+            {{"system", "ModelName=SNC-RZ25N&SoftVersion=2.20&CGIVersion=1.10&Serial=2000201&AlarmData=off"},
+             {"camera", "ImageSize=640,2&ImageCodec=jpeg&JpQuality=5&JpFrameRate=15&M4BitRate=1024&M4FrameRate=15"
+                        "&M4AutoRateCtrl=off&M4IFrameInterval=1&Color=color&Multicast=off&RtpExpire=10000"
+                        "&PanTiltFunc=1&ZoomFunc=1&PrivacyMaskingFunc=1"},
+             {"sensor", "Sensor1=off"},
+             {"alarmout", "AlarmOut1Func=off&Ao1ManualFunc=off&Ao1Mode=manual"},
+             {"presetposition", "PresetName=1,Home,2,Door"},
+             {"fcb", "PrivacyMaskPosition=1,10,10,40,30&PrivacyMonitor=1"}},
+            {{"ImageSize", {"640,2", "480,2", "384,2", "320,2", "160,2"}}}};
+}
+
+// Generation 3: separate JPEG and MPEG-4 keys; PAL by the model's last letter.
+ModelSpec SncDf50() {
+    return {"SNC-DF50P", 3,
+            {{"system", "ModelName=SNC-DF50P&SoftVersion=1.40&CGIVersion=1.21&Serial=3000301&AlarmData=off"},
+             {"camera", "ImageCodec=jpeg&JpImageSize=640&JpFrameRate=25&JpQuality=5&M4ImageSize=640,2"
+                        "&M4FrameRate=25&M4BitRate=1024&M4AutoRateCtrl=off&M4IFrameInterval=1&Color=color"
+                        "&Multicast=off&RtpExpire=10000&PrivacyMaskingFunc=1"},
+             {"sensor", "Sensor=off"},
+             {"alarmout", "AlarmOutFunc=off&AoManualFunc=off&AoMode=manual"},
+             {"fcb", "PrivacyMaskPosition=1,20,20,60,40&PrivacyMonitor="}},
+            {{"JpImageSize", {"640", "384", "320", "160"}}}};
+}
+
+// Generation 4: JPEG, MPEG-4 and H.264 keys, video output mode, light funnel.
+ModelSpec SncRh124() {
+    return {"SNC-RH124", 4,
+            {{"system", "ModelName=SNC-RH124&SoftVersion=1.50&CGIVersion=1.30&Serial=4000401&VideoOutMode=analog"
+                        "&AlarmData=off"},
+             {"camera", "ImageCodec=h264&JpImageSize=1280&JpFrameRate=30&JpQuality=5&M4ImageSize=640"
+                        "&M4FrameRate=30&M4BitRate=1024&M4AutoRateCtrl=off&M4IFrameInterval=1"
+                        "&H264ImageSize=1280&H264FrameRate=30&H264BitRate=1024&H264AutoRateCtrl=off"
+                        "&H264IFrameInterval=1&VideoStd=ntsc&LFunnelAvailable=1&LightFunnelMode=off"
+                        "&Color=color&Multicast=off&RtpExpire=10000&PanTiltFunc=1&ZoomFunc=1"
+                        "&PrivacyMaskingFunc=1"},
+             {"sensor", "Sensor1=off"},
+             {"alarmout", "AlarmOut1Func=off&Ao1ManualFunc=off&Ao1Mode=manual"},
+             {"presetposition", "PresetName=1,Gate"},
+             {"fcb", "PrivacyMaskPosition=&PrivacyMonitor="}},
+            {{"H264ImageSize", {"1280", "640", "320"}}}};
+}
+
+// Generation 5 (CGI 2.x): numbered streams, "AudioIn"/"AudioOut", edge storage.
+ModelSpec SncCh210() {
+    return {"SNC-CH210", 5,
+            {{"system", "ModelName=SNC-CH210&SoftVersion=1.82&CGIVersion=2.10&Serial=5000501&AlarmData=off"
+                        "&EdgeStorageFunc=1"},
+             {"camera", "ImageCodecMaxNum=3&ImageCodec1=h264&ImageSize1=1920,1080&FrameRate1=30&BitRate1=4096"
+                        "&AutoRateCtrl1=off&IFrameInterval1=1&Quality1=5&Bandwidth1=0.0"
+                        "&ImageCodec2=jpeg&ImageSize2=640,480&FrameRate2=15&BitRate2=1024&AutoRateCtrl2=off"
+                        "&IFrameInterval2=1&Quality2=5&Bandwidth2=0.0&ImageCodec3=off&ImageSize3=320,240"
+                        "&FrameRate3=8&BitRate3=512&AutoRateCtrl3=off&IFrameInterval3=1&Quality3=5"
+                        "&Bandwidth3=0.0&ImageMaxSize=2048,1536&VideoStd=ntsc&RTSPPort=554&RTSPTimeout=30"
+                        "&LFunnelAvailable=0&Color=color&Multicast=off&RtpExpire=10000&AudioIn=on"
+                        "&AudioOut=on&PrivacyMaskingFunc=1"},
+             {"sensor", "Sensor1=off"},
+             {"alarmout", "AlarmOut1Func=off&Ao1ManualFunc=off&Ao1Mode=manual"},
+             {"fcb", "PrivacyMaskPosition=&PrivacyMonitor="}},
+            {{"ImageSize1", {"2048,1536", "1920,1080", "1600,1200", "1280,720", "640,480", "320,240"}},
+             {"ImageSize2", {"1280,720", "640,480", "320,240"}},
+             {"ImageSize3", {"640,480", "320,240"}}}};
+}
+
+// Generation 5 video server: numbered streams, no audio keys, no PTZ.
+ModelSpec SntEx104() {
+    return {"SNT-EX104", 5,
+            {{"system", "ModelName=SNT-EX104&SoftVersion=1.30&CGIVersion=2.30&Serial=5100501&AlarmData=off"
+                        "&EdgeStorageFunc=0"},
+             {"camera", "ImageCodecMaxNum=2&ImageCodec1=h264&ImageSize1=720,480&FrameRate1=30&BitRate1=2048"
+                        "&AutoRateCtrl1=off&IFrameInterval1=1&Quality1=5&ImageCodec2=jpeg&ImageSize2=640,480"
+                        "&FrameRate2=15&BitRate2=1024&AutoRateCtrl2=off&IFrameInterval2=1&Quality2=5"
+                        "&ImageMaxSize=720,480&VideoStd=ntsc&RTSPPort=554&RTSPTimeout=30&Color=color"
+                        "&Multicast=off&RtpExpire=10000&PrivacyMaskingFunc=0"},
+             {"sensor", "Sensor1=off&Sensor2=off&Sensor3=off&Sensor4=off"},
+             {"alarmout", "AlmAoNum=2&AlarmOut1Func=off&AlarmOut2Func=off"}},
+            {{"ImageSize1", {"720,480", "640,480", "352,240"}}, {"ImageSize2", {"640,480", "352,240"}}}};
+}
+
+// Generation 6 (CGI 6.x): "AudioInFunc"/"AudioOutFunc", masking inquiry.
+ModelSpec SncVb630() {
+    return {"SNC-VB630", 6,
+            {{"system", "ModelName=SNC-VB630&SoftVersion=1.10&CGIVersion=6.00&Serial=6000601&AlarmData=off"
+                        "&EdgeStorageFunc=1&NtpService=off"},
+             {"camera", "ImageCodecMaxNum=3&ImageCodec1=h264&ImageSize1=1920,1080&FrameRate1=30&CBR1=off"
+                        "&H264Quality1=5&IFrameInterval1=1&BitRate1=4000&ImageCodec2=jpeg&ImageSize2=640,360"
+                        "&FrameRate2=15&Quality2=5&JpBandWidth2=0&ImageCodec3=off&ImageMaxSize=1920,1080"
+                        "&VideoStd=ntsc&RTSPPort=554&RTSPTimeout=30&LightFunnelMode=off&Color=color"
+                        "&Multicast=off&RtpExpire=10000&AudioInFunc=1&AudioOutFunc=1"
+                        "&AudioOutSupportedCodec=g711_64/g726_40/g726_32/g726_24/g726_16&PrivacyMaskingFunc=1"},
+             {"sensor", "Sensor1=off"},
+             {"alarmout", "AlarmOutFuncAo1=off&AlmModeAo1=alarm&AlmPeriodAo1=always&AlmTriggerAo1=cond1"},
+             {"masking", "PrivacyMaxNum=8&PrivacyMaskPosition=1,100,100,200,150,2,400,300,80,60"
+                         "&PrivacyDisplay=1"}},
+            {}};
+}
+
+// Generation 6 with a solid PTZ block.
+ModelSpec SncWr630() {
+    return {"SNC-WR630", 6,
+            {{"system", "ModelName=SNC-WR630&SoftVersion=1.20&CGIVersion=6.10&Serial=6100601&AlarmData=off"
+                        "&EdgeStorageFunc=1"},
+             {"camera", "ImageCodecMaxNum=3&ImageCodec1=h264&ImageSize1=1920,1080&FrameRate1=30&CBR1=off"
+                        "&H264Quality1=5&IFrameInterval1=1&ImageCodec2=off&ImageCodec3=off"
+                        "&ImageMaxSize=1920,1080&VideoStd=pal&RTSPPort=554&RTSPTimeout=30&Color=color"
+                        "&Multicast=off&RtpExpire=10000&SolidPTZFunc=1&SolidPTZ=on&PanTiltFunc=1&ZoomFunc=1"
+                        "&AudioInFunc=1&AudioOutFunc=0&PrivacyMaskingFunc=1"},
+             {"sensor", "Sensor1=off&Sensor2=off"},
+             {"alarmout", "AlarmOutFuncAo1=off&AlmModeAo1=alarm&AlmPeriodAo1=always&AlmTriggerAo1=cond1"},
+             {"presetposition", "PresetName=1,Lobby,2,Exit"},
+             {"masking", "PrivacyMaxNum=8&PrivacyMaskPosition=&PrivacyDisplay="}},
+            {}};
+}
+
+// Generation 7 (CGI 7.x): operation mode, AAC output, polygon masks.
+ModelSpec SncVb770() {
+    return {"SNC-VB770", 7,
+            {{"system", "ModelName=SNC-VB770&SoftVersion=2.00&CGIVersion=7.00&Serial=7000701&AlarmData=off"
+                        "&EdgeStorageFunc=1&NtpService=off"},
+             {"camera", "ImageCodecMaxNum=3&ImageCodec1=h264&ImageSize1=3840,2160&FrameRate1=30&CBR1=off"
+                        "&BitRate1=8000&IFrameInterval1=1&H264BFrameEnable=on&ImageCodec2=jpeg"
+                        "&ImageSize2=1280,720&FrameRate2=15&JpegQuality2=5&ImageCodec3=off"
+                        "&ImageMaxSize=3840,2160&VideoStd=ntsc&OperationMode=normal&RTSPPort=554"
+                        "&RTSPTimeout=30&Color=color&Multicast=off&RtpExpire=10000&AudioInFunc=1"
+                        "&AudioOutFunc=1&AudioOutSupportedCodec=g711_64/aac16_64&PrivacyMaskingFunc=1"},
+             {"sensor", "Sensor1=off"},
+             {"alarmout", "AlarmOutFuncAo1=off&AlmModeAo1=alarm&AlmPeriodAo1=always&AlmTriggerAo1=cond1"},
+             {"masking", "PrivacyMaxNum=8&PrivacyMaskVertex1=100,100,300,100,300,200,100,200"
+                         "&PrivacyDisplay=1"}},
+            {{"OperationMode", {"normal", "fullsize"}}}};
+}
+
+} // namespace
+
+const std::vector<ModelSpec>& Catalogue() {
+    static const std::vector<ModelSpec> models = {SncZ20(),   SncRz25(),  SncDf50(),  SncRh124(), SncCh210(),
+                                                  SntEx104(), SncVb630(), SncWr630(), SncVb770()};
+    return models;
+}
+
+const ModelSpec* FindModel(std::string_view name) {
+    for (const ModelSpec& model : Catalogue())
+        if (model.name == name)
+            return &model;
+    return nullptr;
+}
+
+} // namespace camsim

@@ -1,0 +1,35 @@
+// The models camsim can play: name, generation and the inquiry groups with the
+// keys of the model's generation, as the camera reports them after a factory reset.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace camsim {
+
+struct InquiryGroupSpec {
+    std::string name;  // "system", "sysinfo", "camera", "sensor", "alarmout", ...
+    std::string items; // "Key=Value&Key=Value"
+};
+
+// Values a command may set a key to; any other value leaves the key as it is
+// (the camera ignores sizes it cannot produce, which is how drivers probe them).
+struct AllowedValuesSpec {
+    std::string key;
+    std::vector<std::string> values;
+};
+
+struct ModelSpec {
+    std::string name;
+    uint32_t generation;
+    std::vector<InquiryGroupSpec> groups;
+    std::vector<AllowedValuesSpec> allowed;
+};
+
+const std::vector<ModelSpec>& Catalogue();
+// Exact model name; null when camsim does not know it.
+const ModelSpec* FindModel(std::string_view name);
+
+} // namespace camsim

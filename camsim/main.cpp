@@ -1,0 +1,153 @@
+// fennwick-camsim: a simulated Sony network camera for tests and demos.
+//
+// Usage:
+//   fennwick-camsim --model SNC-CH210 --http-port 8080 --user admin --password admin --auth digest
+//
+//   --model NAME          model to play (--list-models shows the catalogue)
+//   --http-port N         web server port on the bind address; 0 picks a free port
+//   --bind ADDRESS        IPv4 address to listen on (default 127.0.0.1)
+//   --user U --password P credentials the camera accepts (default admin/admin)
+//   --auth none|basic|digest
+//   --https-port N        also serve HTTPS (self-signed certificate made at start); 0 picks a port
+//   Faults:
+//   --fault-401           answer every request with 401 and a challenge
+//   --fault-status N      answer every request with status N
+//   --fault-delay MS      wait MS milliseconds before each answer
+//   --fault-close         close every connection without an answer
+//   --fault-truncate      announce the whole body, send half of it, close
+//   --fault-refuse-http   close plain HTTP connections on the web port (TLS there is served)
+//
+// Once listening it prints one line "READY http=PORT" (with " https=PORT" when
+// HTTPS is on) and runs until SIGINT or SIGTERM.
+// Inquiries: GET /command/inquiry.cgi?inq=system&inq=camera answers the groups'
+// Key=Value items joined by '&'; GET /command/camera.cgi?Key=Value (or
+// system.cgi) changes what later inquiries report.
+#include "Camera.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace {
+
+int Usage(const char* message) {
+    std::fprintf(stderr, "fennwick-camsim: %s\n", message);
+    std::fprintf(stderr, "usage: fennwick-camsim --model NAME [--http-port N] [--user U] [--password P] "
+                         "[--auth none|basic|digest] [--bind ADDRESS] [--https-port N] [--fault-401] "
+                         "[--fault-status N] [--fault-delay MS] [--fault-close] [--fault-truncate] "
+                         "[--fault-refuse-http] [--list-models]\n");
+    return 2;
+}
+
+std::optional<uint32_t> ParseNumber(const char* text, uint32_t max) {
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long value = std::strtoul(text, &end, 10);
+    if (!*text || *end || errno != 0 || value > max)
+        return std::nullopt;
+    return uint32_t(value);
+}
+
+void ListModels() {
+    for (const camsim::ModelSpec& model : camsim::Catalogue())
+        std::printf("%s generation %u\n", model.name.c_str(), model.generation);
+}
+
+// Parses argv into options; returns an error text, empty on success.
+std::string ParseArguments(int argc, char** argv, camsim::CameraOptions& options, bool& listModels) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view flag = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        auto needValue = [&]() -> const char* {
+            if (value)
+                ++i;
+            return value;
+        };
+        if (flag == "--list-models") {
+            listModels = true;
+        } else if (flag == "--fault-401") {
+            options.faults.always401 = true;
+        } else if (flag == "--fault-close") {
+            options.faults.closeWithoutAnswer = true;
+        } else if (flag == "--fault-truncate") {
+            options.faults.truncateBody = true;
+        } else if (flag == "--fault-refuse-http") {
+            options.faults.refusePlainHttp = true;
+        } else if (!needValue()) {
+            return "missing or unknown option " + std::string(flag);
+        } else if (flag == "--model") {
+            options.model = value;
+        } else if (flag == "--user") {
+            options.user = value;
+        } else if (flag == "--password") {
+            options.password = value;
+        } else if (flag == "--bind") {
+            options.http.bindAddress = value;
+        } else if (flag == "--auth") {
+            const auto auth = camsim::ParseAuthMode(value);
+            if (!auth)
+                return "--auth takes none, basic or digest";
+            options.auth = *auth;
+        } else if (flag == "--http-port" || flag == "--https-port") {
+            const auto port = ParseNumber(value, 65535);
+            if (!port)
+                return std::string(flag) + " takes a port number";
+            if (flag == "--http-port") {
+                options.http.port = uint16_t(*port);
+            } else {
+                options.http.https = true;
+                options.http.httpsPort = uint16_t(*port);
+            }
+        } else if (flag == "--fault-status" || flag == "--fault-delay") {
+            const auto number = ParseNumber(value, flag == "--fault-status" ? 999 : 3600000);
+            if (!number)
+                return std::string(flag) + " takes a number";
+            (flag == "--fault-status" ? options.faults.status : options.faults.delayMs) = *number;
+        } else {
+            return "unknown option " + std::string(flag);
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    camsim::CameraOptions options;
+    bool listModels = false;
+    const std::string error = ParseArguments(argc, argv, options, listModels);
+    if (!error.empty())
+        return Usage(error.c_str());
+    if (listModels) {
+        ListModels();
+        return 0;
+    }
+
+    // Signals are taken by sigwait below, never by a handler in a server thread.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    camsim::Camera camera(options);
+    std::string startError;
+    if (!camera.Start(startError)) {
+        std::fprintf(stderr, "fennwick-camsim: %s\n", startError.c_str());
+        return 1;
+    }
+    std::string ready = "READY http=" + std::to_string(camera.Http().Port());
+    if (options.http.https)
+        ready += " https=" + std::to_string(camera.Http().HttpsPort());
+    std::printf("%s\n", ready.c_str());
+    std::fflush(stdout);
+
+    int received = 0;
+    sigwait(&signals, &received);
+    camera.Stop();
+    return 0;
+}
