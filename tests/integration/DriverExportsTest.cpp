@@ -3,6 +3,8 @@
 // driver's sources).
 #include <talvex/ipcapture/Exports.h>
 
+#include "DeviceProfile.h"
+#include "DeviceSettings.h"
 #include "unit/driver/FakeHostObjects.h"
 
 #include <gtest/gtest.h>
@@ -92,6 +94,18 @@ TEST_F(DriverExportsTest, OpenedLineArrivesAtTheLevelTheHostUnderstands) {
     EXPECT_EQ(OpenedLinesForHost("5.11.0.0"), (std::vector<SinkLine>{{2, kOpenedLine}}));
     // No version offered: the driver assumes 5.12.
     EXPECT_EQ(OpenedLinesForHost(""), (std::vector<SinkLine>{{3, kOpenedLine}}));
+}
+
+TEST_F(DriverExportsTest, OpensTheSampleProfileThroughTheReferenceHostsSettings) {
+    fennwick_host::DeviceProfile profile;
+    ASSERT_FALSE(fennwick_host::LoadDeviceProfile(FENNWICK_SAMPLE_PROFILE, profile));
+    fennwick_host::DeviceSettings hostSettings(std::move(profile));
+    g_hostCoreVersion = "6.3.0.0";
+    IIPCaptureDriverEx5* driver = Create()();
+    ASSERT_TRUE(driver->Open(&sink, nullptr, &hostSettings));
+    driver->Close();
+    Delete()(driver);
+    EXPECT_EQ(sink.Lines(), (std::vector<SinkLine>{{100, kOpenedLine}}));
 }
 
 TEST_F(DriverExportsTest, CloseTwiceThenDelete) {
