@@ -84,6 +84,23 @@ def make_h264(tmp):
         f"! filesink location={os.path.join(HERE, 'h264_176x120.rtp')}")
 
 
+def first_nal_unit(annex_b, nal_type):
+    units = [u.lstrip(b"\0") for u in annex_b.split(b"\0\0\1")]
+    return next(u for u in units if u and (u[0] & 0x1F) == nal_type)
+
+
+def make_h264_sps(tmp):
+    """Sequence parameter sets of other sizes and profiles, one NAL unit per file."""
+    for size, extra in (("1920x1080", ["-profile:v", "high"]),
+                        ("1280x720", ["-profile:v", "baseline"]),
+                        ("720x576", ["-profile:v", "main", "-flags", "+ildct", "-x264-params", "tff=1"])):
+        stream = os.path.join(tmp, f"sps_{size}.h264")
+        run("ffmpeg", "-v", "error", "-f", "lavfi", "-i", f"color=size={size}:rate=25", "-frames:v", "1",
+            "-c:v", "libx264", *extra, "-pix_fmt", "yuv420p", "-f", "h264", "-y", stream)
+        sps = first_nal_unit(open(stream, "rb").read(), 7)
+        open(os.path.join(HERE, f"h264_sps_{size}.bin"), "wb").write(sps)
+
+
 def make_mpeg4(tmp):
     m4v = os.path.join(HERE, "mpeg4_208x120.m4v")
     run("ffmpeg", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=208x120:rate=25", "-frames:v", "6",
@@ -139,6 +156,7 @@ def make_mjpeg_http(tmp):
 def main():
     with tempfile.TemporaryDirectory() as tmp:
         make_h264(tmp)
+        make_h264_sps(tmp)
         make_mpeg4(tmp)
         make_jpeg(tmp)
         make_mjpeg_http(tmp)
