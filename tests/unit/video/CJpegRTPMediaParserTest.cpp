@@ -1,0 +1,247 @@
+#include "video/CJpegRTPMediaParser.h"
+
+#include "unit/video/FakeMediaHost.h"
+#include "unit/video/VideoTestData.h"
+#include "video/FrameTypes.h"
+
+#include <gtest/gtest.h>
+
+namespace talvex::test {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// RTP/JPEG main header: type-specific 0, fragment offset, type, Q, width and height in blocks.
+Bytes MainHeader(uint32_t offset, uint8_t type, uint8_t q, uint8_t widthBlocks, uint8_t heightBlocks) {
+    return {0, uint8_t(offset >> 16), uint8_t(offset >> 8), uint8_t(offset), type, q, widthBlocks, heightBlocks};
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const auto& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+// The four DHT segments of a libjpeg file: the standard tables of JPEG Annex K.3.
+Bytes StandardHuffmanSegments() {
+    Bytes file = ReadVideoFile("jpeg_160x120_rebuilt_0.jpg");
+    size_t first = 0;
+    while (!(file[first] == 0xFF && file[first + 1] == 0xC4))
+        ++first;
+    size_t end = first;
+    while (file[end] == 0xFF && file[end + 1] == 0xC4)
+        end += 2 + ((file[end + 2] << 8) | file[end + 3]);
+    return Bytes(file.begin() + ptrdiff_t(first), file.begin() + ptrdiff_t(end));
+}
+
+class JpegParserTest : public ::testing::Test {
+protected:
+    JpegParserTest() { parser.SetClient(&client); }
+
+    void Feed(const std::vector<CRTPPacket>& packets) {
+        for (const auto& packet : packets)
+            parser.ProcessPacket(packet);
+    }
+    void Send(bool marker, const Bytes& payload) {
+        parser.ProcessPacket(MakeRtpPacket(sequence++, timestamp, marker, payload));
+        if (marker)
+            timestamp += 3600;
+    }
+
+    FakeParserOwner owner;
+    FakeParserClient client;
+    CJpegRTPMediaParser parser{owner};
+    uint16_t sequence = 300;
+    uint32_t timestamp = 5000;
+};
+
+class JpegCapturedTest : public JpegParserTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(JpegCapturedTest, RebuildsTheReferenceFilesByteForByte) {
+    Feed(ReadRtpSequence(GetParam()));
+    ASSERT_EQ(client.frames.size(), 2u);
+    for (size_t n = 0; n < 2; ++n) {
+        const auto& frame = client.frames[n];
+        EXPECT_EQ(frame.data, ReadVideoFile("jpeg_160x120_rebuilt_" + std::to_string(n) + ".jpg")) << n;
+        EXPECT_EQ(frame.typeCode, kTypeJpeg);
+        EXPECT_EQ(frame.width, 160);
+        EXPECT_EQ(frame.height, 120);
+        EXPECT_EQ(frame.sizeClass, 1u);
+        EXPECT_EQ(frame.calls, (std::vector<std::string>{"data", "size", "format", "type", "time"}));
+    }
+    EXPECT_EQ(owner.allocator.released, 2);
+}
+
+// Q=255 carries libjpeg's tables in-band; Q=50 makes the parser compute them (RFC 2435 Appendix A).
+INSTANTIATE_TEST_SUITE_P(RtpJpegPay, JpegCapturedTest,
+                         ::testing::Values("jpeg_160x120_q255.rtp", "jpeg_160x120_q50.rtp"));
+
+TEST_F(JpegParserTest, HeadersFollowRfc2435AppendixBWithRestartInterval) {
+    // Type 65: 4:2:0 with restart markers; restart header: interval 0x0102, F=L=1, count 0x3FFF.
+    Bytes scan = {0x12, 0x34, 0xFF, 0x00, 0x56};
+    Send(true, Concat({MainHeader(0, 65, 80, 40, 30), {0x01, 0x02, 0xFF, 0xFF}, scan}));
+    ASSERT_EQ(client.frames.size(), 1u);
+    const Bytes& file = client.frames[0].data;
+
+    auto tables = CJpegHeaderWriter::MakeQuantizationTables(80);
+    Bytes expected = {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00};
+    expected.insert(expected.end(), tables.begin(), tables.begin() + 64);
+    expected.insert(expected.end(), {0xFF, 0xDB, 0x00, 0x43, 0x01});
+    expected.insert(expected.end(), tables.begin() + 64, tables.end());
+    expected.insert(expected.end(), {0xFF, 0xDD, 0x00, 0x04, 0x01, 0x02});
+    expected.insert(expected.end(), {0xFF, 0xC0, 0x00, 0x11, 0x08, 0x00, 0xF0, 0x01, 0x40, 0x03,
+                                     0x00, 0x22, 0x00, 0x01, 0x11, 0x01, 0x02, 0x11, 0x01});
+    Bytes huffman = StandardHuffmanSegments();
+    ASSERT_EQ(huffman.size(), 2u * (5 + 16 + 12) + 2u * (5 + 16 + 162));
+    expected.insert(expected.end(), huffman.begin(), huffman.end());
+    expected.insert(expected.end(), {0xFF, 0xDA, 0x00, 0x0C, 0x03, 0x00, 0x00, 0x01, 0x11, 0x02, 0x11, 0x00, 0x3F, 0x00});
+    expected.insert(expected.end(), scan.begin(), scan.end());
+    expected.insert(expected.end(), {0xFF, 0xD9});
+    EXPECT_EQ(file, expected);
+    EXPECT_EQ(client.frames[0].width, 320);
+    EXPECT_EQ(client.frames[0].height, 240);
+    EXPECT_EQ(client.frames[0].sizeClass, 2u);
+}
+
+TEST_F(JpegParserTest, QuantizationTablesScaleTheAnnexKTablesAsAppendixA) {
+    auto q50 = CJpegHeaderWriter::MakeQuantizationTables(50);
+    // Zigzag order: K.1 starts 16 11 12 14 12 10, K.2 starts 17 18 18 24 21 24.
+    EXPECT_EQ(Bytes(q50.begin(), q50.begin() + 6), (Bytes{16, 11, 12, 14, 12, 10}));
+    EXPECT_EQ(Bytes(q50.begin() + 64, q50.begin() + 70), (Bytes{17, 18, 18, 24, 21, 24}));
+    auto q1 = CJpegHeaderWriter::MakeQuantizationTables(1);
+    EXPECT_EQ(q1[0], 255); // 16 * 5000 / 100, clamped
+    EXPECT_EQ(CJpegHeaderWriter::MakeQuantizationTables(0), q1);
+    auto q99 = CJpegHeaderWriter::MakeQuantizationTables(99);
+    EXPECT_EQ(q99[0], 1); // (16 * 2 + 50) / 100 = 0, raised to 1
+    EXPECT_EQ(q99[63], 2); // (99 * 2 + 50) / 100
+    auto q75 = CJpegHeaderWriter::MakeQuantizationTables(75);
+    EXPECT_EQ(q75[0], 8); // (16 * 50 + 50) / 100
+}
+
+TEST_F(JpegParserTest, ConfiguredSizeReplacesAZeroHeaderSize) {
+    client.configuredWidth = 2560;
+    client.configuredHeight = 1920;
+    Send(true, Concat({MainHeader(0, 0, 50, 0, 0), {0x11, 0x22}}));
+    ASSERT_EQ(client.frames.size(), 1u);
+    const Bytes& file = client.frames[0].data;
+    const size_t sof = 2 + 2 * 69;
+    ASSERT_EQ(file[sof + 1], 0xC0);
+    EXPECT_EQ(Bytes(file.begin() + sof + 5, file.begin() + sof + 9), (Bytes{0x07, 0x80, 0x0A, 0x00}));
+    EXPECT_EQ(file[sof + 11], 0x21); // type 0: 2x1 luma sampling
+    EXPECT_EQ(client.frames[0].width, 2560);
+    EXPECT_EQ(client.frames[0].height, 1920);
+    EXPECT_EQ(client.frames[0].sizeClass, 4u);
+}
+
+TEST_F(JpegParserTest, ZeroHeaderSizeWithoutConfiguredSizeIs2048) {
+    Send(true, Concat({MainHeader(0, 0, 50, 0, 0), {0x11, 0x22}}));
+    ASSERT_EQ(client.frames.size(), 1u);
+    EXPECT_EQ(client.frames[0].width, 2048);
+    EXPECT_EQ(client.frames[0].height, 2048);
+}
+
+TEST_F(JpegParserTest, ConfiguredSizeReplacesATruncatedHeaderSizeOnly) {
+    client.configuredWidth = 2560;  // 320 blocks, sent as 64
+    client.configuredHeight = 1920; // 240 blocks fit
+    Send(true, Concat({MainHeader(0, 1, 50, 64, 240), {0x11}}));
+    client.configuredWidth = 1280;  // configured larger than the stream, but not twice
+    client.configuredHeight = 720;
+    Send(true, Concat({MainHeader(0, 1, 50, 80, 60), {0x11}}));
+    ASSERT_EQ(client.frames.size(), 2u);
+    EXPECT_EQ(client.frames[0].width, 2560);
+    EXPECT_EQ(client.frames[0].height, 1920);
+    EXPECT_EQ(client.frames[1].width, 640);
+    EXPECT_EQ(client.frames[1].height, 480);
+}
+
+TEST_F(JpegParserTest, EndOfImageIsAddedOnlyWhenMissing) {
+    Send(false, Concat({MainHeader(0, 1, 50, 2, 2), {0x01, 0x02}}));
+    Send(true, Concat({MainHeader(2, 1, 50, 2, 2), {0x03, 0xFF, 0xD9}}));
+    Send(true, Concat({MainHeader(0, 1, 50, 2, 2), {0x04, 0xFF, 0x00}}));
+    ASSERT_EQ(client.frames.size(), 2u);
+    const Bytes& first = client.frames[0].data;
+    // The scan header ends 3F 00; the scan already ends with EOI.
+    EXPECT_EQ(Bytes(first.end() - 7, first.end()), (Bytes{0x3F, 0x00, 0x01, 0x02, 0x03, 0xFF, 0xD9}));
+    const Bytes& second = client.frames[1].data;
+    EXPECT_EQ(Bytes(second.end() - 5, second.end()), (Bytes{0x04, 0xFF, 0x00, 0xFF, 0xD9}));
+}
+
+TEST_F(JpegParserTest, FragmentsBeforeTheFirstOneAreDropped) {
+    Send(false, Concat({MainHeader(100, 1, 50, 2, 2), {0x01}}));
+    Send(true, Concat({MainHeader(101, 1, 50, 2, 2), {0x02}}));
+    EXPECT_TRUE(client.frames.empty());
+    EXPECT_EQ(owner.allocator.allocated, 0);
+}
+
+TEST_F(JpegParserTest, LostFragmentDropsThePictureUntilTheNextFirstFragment) {
+    Send(false, Concat({MainHeader(0, 1, 50, 2, 2), {0x01}}));
+    ++sequence;
+    Send(true, Concat({MainHeader(2, 1, 50, 2, 2), {0x03}}));
+    EXPECT_TRUE(client.frames.empty());
+    Send(true, Concat({MainHeader(0, 1, 50, 2, 2), {0x04}}));
+    EXPECT_EQ(client.frames.size(), 1u);
+}
+
+TEST_F(JpegParserTest, StaticTablesSentOnceAreReusedForTheirQ) {
+    Bytes tables(128);
+    for (size_t i = 0; i < tables.size(); ++i)
+        tables[i] = uint8_t(i + 1);
+    Send(true, Concat({MainHeader(0, 1, 200, 2, 2), {0x00, 0x00, 0x00, 0x80}, tables, {0x01}}));
+    Send(true, Concat({MainHeader(0, 1, 200, 2, 2), {0x00, 0x00, 0x00, 0x00}, {0x02}}));
+    ASSERT_EQ(client.frames.size(), 2u);
+    for (const auto& frame : client.frames) {
+        EXPECT_EQ(Bytes(frame.data.begin() + 7, frame.data.begin() + 71), Bytes(tables.begin(), tables.begin() + 64));
+        EXPECT_EQ(Bytes(frame.data.begin() + 76, frame.data.begin() + 140), Bytes(tables.begin() + 64, tables.end()));
+    }
+    // Another static Q without tables, or the dynamic Q without tables, cannot be rebuilt.
+    Send(true, Concat({MainHeader(0, 1, 201, 2, 2), {0x00, 0x00, 0x00, 0x00}, {0x03}}));
+    Send(true, Concat({MainHeader(0, 1, 255, 2, 2), {0x00, 0x00, 0x00, 0x00}, {0x04}}));
+    EXPECT_EQ(client.frames.size(), 2u);
+    EXPECT_EQ(owner.allocator.released, owner.allocator.allocated);
+}
+
+TEST_F(JpegParserTest, SixteenBitTablesAreWrittenWithTheirPrecision) {
+    Bytes tables(128 + 64, 0x01);
+    Send(true, Concat({MainHeader(0, 1, 255, 2, 2), {0x00, 0x01, 0x00, 0xC0}, tables, {0x01}}));
+    ASSERT_EQ(client.frames.size(), 1u);
+    const Bytes& file = client.frames[0].data;
+    EXPECT_EQ(Bytes(file.begin() + 2, file.begin() + 7), (Bytes{0xFF, 0xDB, 0x00, 0x83, 0x10}));
+    EXPECT_EQ(Bytes(file.begin() + 135, file.begin() + 140), (Bytes{0xFF, 0xDB, 0x00, 0x43, 0x01}));
+}
+
+TEST_F(JpegParserTest, MalformedHeadersAreNotDelivered) {
+    Send(true, Concat({MainHeader(0, 2, 50, 2, 2), {0x01}}));                      // undefined type
+    Send(true, Concat({MainHeader(0, 1, 255, 2, 2), {0x00, 0x00, 0x00, 0x80, 0x01}})); // tables cut short
+    Send(true, Concat({MainHeader(0, 65, 50, 2, 2), {0x00}}));                     // restart header cut short
+    Send(true, {0x00, 0x00, 0x00});                                               // payload too short
+    EXPECT_TRUE(client.frames.empty());
+    EXPECT_EQ(owner.allocator.released, owner.allocator.allocated);
+}
+
+TEST_F(JpegParserTest, MissingAllocatorOrFrameIsLogged) {
+    owner.withAllocator = false;
+    Send(true, Concat({MainHeader(0, 1, 50, 2, 2), {0x01}}));
+    owner.withAllocator = true;
+    owner.allocator.refuse = true;
+    Send(true, Concat({MainHeader(0, 1, 50, 2, 2), {0x01}}));
+    EXPECT_TRUE(client.frames.empty());
+    auto lines = owner.driver.Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    for (const auto& line : lines) {
+        EXPECT_EQ(line.level, 1u);
+        EXPECT_EQ(line.text, "talvex::CJpegRTPMediaParser::ProcessFrame: Frame allocation error, device Camera 10.1.1.9");
+    }
+}
+
+TEST_F(JpegParserTest, RefusedDeliveryWaitsForTheNextFirstFragment) {
+    client.accept = false;
+    Send(true, Concat({MainHeader(0, 1, 50, 2, 2), {0x01}}));
+    client.accept = true;
+    Send(true, Concat({MainHeader(8, 1, 50, 2, 2), {0x02}}));
+    EXPECT_EQ(client.frames.size(), 1u);
+    EXPECT_EQ(owner.allocator.released, 1);
+}
+
+} // namespace
+} // namespace talvex::test
