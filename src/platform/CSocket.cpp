@@ -123,13 +123,9 @@ bool CSocket::Listen(int backlog) {
 }
 
 SocketResult CSocket::Accept(CSocket& accepted, sockaddr_in& peer, int stopFd, int timeoutMs) {
-    const int ready = WaitFor(POLLIN, stopFd, timeoutMs);
-    if (ready == 0)
-        return SocketResult::Stopped;
-    if (ready == -1)
-        return SocketResult::TimedOut;
-    if (ready < 0)
-        return SocketResult::Failed;
+    const SocketResult waited = WaitReadable(stopFd, timeoutMs);
+    if (waited != SocketResult::Data)
+        return waited;
     socklen_t length = sizeof peer;
     const int fd = accept4(m_fd, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
     if (fd < 0)
@@ -172,6 +168,19 @@ bool CSocket::ConnectStepped(const sockaddr_in& address, uint32_t steps, uint32_
     return SetNonBlocking(false);
 }
 
+SocketResult CSocket::WaitReadable(int stopFd, int timeoutMs) const {
+    switch (WaitFor(POLLIN, stopFd, timeoutMs)) {
+    case 1:
+        return SocketResult::Data;
+    case 0:
+        return SocketResult::Stopped;
+    case -1:
+        return SocketResult::TimedOut;
+    default:
+        return SocketResult::Broken;
+    }
+}
+
 int CSocket::WaitFor(short events, int stopFd, int timeoutMs) const {
     pollfd fds[2] = {{m_fd, events, 0}, {stopFd, POLLIN, 0}};
     const nfds_t count = stopFd >= 0 ? 2 : 1;
@@ -194,13 +203,9 @@ int CSocket::WaitFor(short events, int stopFd, int timeoutMs) const {
 
 SocketResult CSocket::Receive(std::span<uint8_t> buffer, size_t& received, int stopFd, int timeoutMs) {
     received = 0;
-    const int ready = WaitFor(POLLIN, stopFd, timeoutMs);
-    if (ready == 0)
-        return SocketResult::Stopped;
-    if (ready == -1)
-        return SocketResult::TimedOut;
-    if (ready < 0)
-        return SocketResult::Failed;
+    const SocketResult waited = WaitReadable(stopFd, timeoutMs);
+    if (waited != SocketResult::Data)
+        return waited;
     const ssize_t count = recv(m_fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
     if (count < 0)
         return ResultOfFailedRead();
@@ -213,13 +218,9 @@ SocketResult CSocket::Receive(std::span<uint8_t> buffer, size_t& received, int s
 SocketResult CSocket::ReceiveFrom(std::span<uint8_t> buffer, size_t& received, sockaddr_in& from, int stopFd,
                                   int timeoutMs) {
     received = 0;
-    const int ready = WaitFor(POLLIN, stopFd, timeoutMs);
-    if (ready == 0)
-        return SocketResult::Stopped;
-    if (ready == -1)
-        return SocketResult::TimedOut;
-    if (ready < 0)
-        return SocketResult::Failed;
+    const SocketResult waited = WaitReadable(stopFd, timeoutMs);
+    if (waited != SocketResult::Data)
+        return waited;
     iovec part{buffer.data(), buffer.size()};
     msghdr message{};
     message.msg_name = &from;

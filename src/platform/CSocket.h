@@ -31,7 +31,8 @@ enum class SocketResult {
     Closed,    // the peer closed the connection (read of 0)
     TimedOut,
     Stopped,   // the stop descriptor became readable
-    Failed,
+    Failed,    // the call failed; the socket may still work
+    Broken,    // the socket cannot be waited on any more
 };
 
 class CSocket {
@@ -79,6 +80,8 @@ public:
     void Close();
 
 private:
+    // Data when readable, else why the wait ended.
+    SocketResult WaitReadable(int stopFd, int timeoutMs) const;
     // 1 ready, 0 stopped, -1 time-out, -2 failure.
     int WaitFor(short events, int stopFd, int timeoutMs) const;
 

@@ -1,0 +1,63 @@
+// Receives RTP over UDP: its client's thread parses each datagram and queues
+// it; a delivery thread hands the packets to the user in arrival order.
+#pragma once
+
+#include "common/CBaseThread.h"
+#include "common/CEvent.h"
+#include "common/TSmartPtr.h"
+#include "streaming/CRTPPacket.h"
+#include "streaming/CUDPClient.h"
+#include "streaming/IRTPReceiverUser.h"
+
+#include <atomic>
+#include <deque>
+#include <mutex>
+#include <optional>
+
+namespace talvex {
+
+class CRTPReceiver : public IRTPClientUser, private CBaseThread {
+public:
+    static constexpr uint32_t DATAGRAM_BUFFER_BYTES = 1536;
+    static constexpr uint32_t SELECT_TIMEOUT_MS = 2000;
+    static constexpr uint32_t DEFAULT_TIMEOUT_SECONDS = 5;
+    // Packets waiting for the delivery thread; newer ones are dropped beyond it.
+    static constexpr size_t MAX_QUEUED_PACKETS = 8192;
+    static constexpr uint32_t IDLE_WAIT_MS = 1000;
+
+    CRTPReceiver();
+    ~CRTPReceiver() override;
+
+    bool Open(uint16_t port);
+    bool OpenMulticast(const std::string& groupAddress, uint16_t port);
+    void Close();
+    void SetUser(IRTPReceiverUser* user) { m_user = user; }
+    void SetTimeout(uint32_t seconds);
+    uint16_t GetLocalPort() const;
+
+    void OnData(IRTPClient* client, const sockaddr_in& fromAddress, std::span<const uint8_t> data) override;
+    void OnReceiveTimeout(IRTPClient* client) override;
+    void OnClosed(IRTPClient* client) override;
+
+private:
+    struct Item {
+        sockaddr_in from;
+        CRTPPacket packet;
+    };
+
+    template <class OpenClient>
+    bool OpenWith(OpenClient openClient);
+    bool IsCurrentClient(IRTPClient* client) const;
+    std::optional<Item> TakeFront(bool& moreLeft);
+    void Run() override;
+
+    mutable std::mutex m_lock; // the queue and the current client
+    TSmartPtr<CUDPClient> m_client;
+    std::deque<Item> m_queue;
+    std::atomic<IRTPReceiverUser*> m_user{nullptr};
+    std::atomic<uint32_t> m_timeoutSeconds{DEFAULT_TIMEOUT_SECONDS};
+    std::atomic<bool> m_stopping{false};
+    CEvent m_packetQueued{false};
+};
+
+} // namespace talvex

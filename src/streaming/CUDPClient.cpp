@@ -1,0 +1,138 @@
+#include "streaming/CUDPClient.h"
+
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace talvex {
+
+CUDPClient::CUDPClient() : CBaseThread(nullptr) {}
+
+CUDPClient::~CUDPClient() {
+    Close();
+}
+
+bool CUDPClient::Open(IRTPClientUser* user, uint16_t port) {
+    return OpenSocket(user, nullptr, port);
+}
+
+bool CUDPClient::OpenMulticast(IRTPClientUser* user, const std::string& groupAddress, uint16_t port) {
+    in_addr group{};
+    if (!ParseIPv4(groupAddress, group)) {
+        Close();
+        return false;
+    }
+    return OpenSocket(user, &group, port);
+}
+
+bool CUDPClient::OpenSocket(IRTPClientUser* user, const in_addr* group, uint16_t port) {
+    {
+        std::lock_guard lock(m_lock);
+        if (m_socket.IsOpen() || !m_socket.CreateUdp())
+            return false;
+        const bool configured =
+            (!group || m_socket.SetOption(SOL_SOCKET, SO_REUSEADDR, 1)) &&
+            m_socket.SetOption(SOL_SOCKET, SO_RCVBUF, int(SOCKET_RECEIVE_BUFFER)) &&
+            m_socket.SetTimeoutOption(SO_RCVTIMEO, RECEIVE_TIMEOUT_MS) &&
+            m_socket.SetTimeoutOption(SO_SNDTIMEO, SEND_TIMEOUT_MS) && m_socket.Bind(htonl(INADDR_ANY), port);
+        if (configured && group) {
+            m_membership.imr_multiaddr = *group;
+            m_membership.imr_interface.s_addr = htonl(INADDR_ANY);
+            m_multicastJoined = setsockopt(m_socket.GetHandle(), IPPROTO_IP, IP_ADD_MEMBERSHIP, &m_membership,
+                                           sizeof m_membership) == 0;
+        }
+        if (!configured || (group && !m_multicastJoined)) {
+            m_socket.Close();
+            m_multicastJoined = false;
+            return false;
+        }
+        m_user = user;
+        m_boundPort = m_socket.GetLocalPort();
+        m_stopping = false;
+        m_closedReported = false;
+    }
+    if (!StartThread("UDP client thread, port " + std::to_string(m_boundPort.load()))) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool CUDPClient::Close() {
+    m_stopping = true;
+    GetStopEvent().Set();
+    {
+        std::lock_guard lock(m_lock);
+        if (!m_socket.IsOpen())
+            return false;
+        if (m_multicastJoined)
+            setsockopt(m_socket.GetHandle(), IPPROTO_IP, IP_DROP_MEMBERSHIP, &m_membership, sizeof m_membership);
+        m_multicastJoined = false;
+        m_socket.Shutdown();
+    }
+    const uint32_t waitMs =
+        std::max(std::max(m_selectTimeoutMs.load(), std::max(RECEIVE_TIMEOUT_MS, SEND_TIMEOUT_MS)) + 1000, 5000u);
+    StopThread(waitMs);
+
+    IRTPClientUser* user = nullptr;
+    {
+        std::lock_guard lock(m_lock);
+        // Datagrams still queued in the socket are read and dropped before it closes.
+        std::vector<uint8_t> scratch(DRAIN_READ_BYTES);
+        size_t received = 0;
+        for (int i = 0; i < DRAIN_READS; ++i) {
+            if (m_socket.ReceiveNow(scratch, received) != SocketResult::Data || received == 0)
+                break;
+        }
+        m_socket.Close();
+        user = m_user;
+        m_user = nullptr;
+    }
+    ReportClosed(user);
+    return true;
+}
+
+void CUDPClient::ReportClosed(IRTPClientUser* user) {
+    if (user && !m_closedReported.exchange(true))
+        user->OnClosed(this);
+}
+
+bool CUDPClient::SendTo(const sockaddr_in& address, std::span<const uint8_t> data) {
+    std::lock_guard lock(m_lock);
+    return m_socket.IsOpen() && m_socket.SendTo(data, address);
+}
+
+void CUDPClient::Run() {
+    std::vector<uint8_t> buffer;
+    const int stopFd = GetStopEvent().GetNativeHandle();
+    while (!m_stopping) {
+        buffer.resize(std::min(m_datagramBufferSize.load(), MAX_DATAGRAM_BUFFER));
+        size_t received = 0;
+        sockaddr_in from{};
+        switch (m_socket.ReceiveFrom(buffer, received, from, stopFd, int(m_selectTimeoutMs.load()))) {
+        case SocketResult::Data:
+            if (!m_stopping)
+                m_user->OnData(this, from, std::span<const uint8_t>(buffer).first(received));
+            break;
+        case SocketResult::TimedOut:
+            if (!m_stopping)
+                m_user->OnReceiveTimeout(this);
+            break;
+        case SocketResult::Truncated:
+            // The datagram is lost; the next one of this size fits.
+            m_datagramBufferSize = std::min(m_datagramBufferSize.load() + DATAGRAM_BUFFER_GROWTH, MAX_DATAGRAM_BUFFER);
+            break;
+        case SocketResult::Broken:
+            if (!m_stopping)
+                ReportClosed(m_user);
+            return;
+        case SocketResult::Stopped:
+            return;
+        default: // a failed read of one datagram: go on with the next
+            break;
+        }
+    }
+}
+
+} // namespace talvex

@@ -1,0 +1,57 @@
+// IPv4 UDP socket (unicast or multicast) whose thread reads datagrams and
+// hands them to its user.
+#pragma once
+
+#include "common/CBaseThread.h"
+#include "platform/CSocket.h"
+#include "streaming/IRTPClient.h"
+
+#include <atomic>
+#include <mutex>
+
+namespace talvex {
+
+class CUDPClient : public IRTPClient, private CBaseThread {
+public:
+    static constexpr uint32_t SOCKET_RECEIVE_BUFFER = 65535;
+    static constexpr uint32_t RECEIVE_TIMEOUT_MS = 5000;
+    static constexpr uint32_t SEND_TIMEOUT_MS = 1000;
+    static constexpr uint32_t DEFAULT_SELECT_TIMEOUT_MS = 2000;
+    static constexpr uint32_t DEFAULT_DATAGRAM_BUFFER = 8192;
+    static constexpr uint32_t MAX_DATAGRAM_BUFFER = 65535;
+    // A truncated datagram grows the buffer by this much for the next one.
+    static constexpr uint32_t DATAGRAM_BUFFER_GROWTH = 1024;
+    static constexpr int DRAIN_READS = 100;
+    static constexpr size_t DRAIN_READ_BYTES = 1500;
+
+    CUDPClient();
+    ~CUDPClient() override;
+
+    bool OpenMulticast(IRTPClientUser* user, const std::string& groupAddress, uint16_t port) override;
+    bool Open(IRTPClientUser* user, uint16_t port) override;
+    bool Close() override;
+    void SetBufferSize(uint32_t bytes) override { m_datagramBufferSize = bytes; }
+    void SetSelectTimeout(uint32_t milliseconds) override { m_selectTimeoutMs = milliseconds; }
+    uint16_t GetLocalPort() const override { return m_boundPort; }
+    bool SendTo(const sockaddr_in& address, std::span<const uint8_t> data);
+    uint32_t GetBufferSize() const { return m_datagramBufferSize; }
+
+private:
+    bool OpenSocket(IRTPClientUser* user, const in_addr* group, uint16_t port);
+    void Run() override;
+    void ReportClosed(IRTPClientUser* user);
+
+    std::mutex m_lock; // open, close and send
+    CSocket m_socket;
+    IRTPClientUser* m_user = nullptr;
+    bool m_multicastJoined = false;
+    ip_mreq m_membership{};
+    std::atomic<uint16_t> m_boundPort{0};
+    std::atomic<uint32_t> m_datagramBufferSize{DEFAULT_DATAGRAM_BUFFER};
+    std::atomic<uint32_t> m_selectTimeoutMs{DEFAULT_SELECT_TIMEOUT_MS};
+    std::atomic<bool> m_stopping{false};
+    // OnClosed goes to the user once, from the thread or from Close.
+    std::atomic<bool> m_closedReported{false};
+};
+
+} // namespace talvex

@@ -1,0 +1,149 @@
+#include "streaming/CRTPReceiver.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/CSocket.h"
+#include "streaming/CUDPClient.h"
+
+#include <arpa/inet.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace talvex {
+namespace {
+
+sockaddr_in Loopback(uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    return address;
+}
+
+std::vector<uint8_t> RtpDatagram(uint16_t sequence, size_t payloadBytes) {
+    std::vector<uint8_t> datagram{0x80, 0x60, uint8_t(sequence >> 8), uint8_t(sequence), 0, 0, 0, 1, 0, 0, 0, 2};
+    datagram.resize(12 + payloadBytes, 0x55);
+    return datagram;
+}
+
+class RecordingUser : public IRTPReceiverUser {
+public:
+    void OnRTPPacket(const sockaddr_in&, const CRTPPacket& packet) override {
+        std::lock_guard lock(m_mutex);
+        m_sequences.push_back(packet.GetSequenceNumber());
+        m_changed.notify_all();
+    }
+    void OnReceiveTimeout() override {
+        std::lock_guard lock(m_mutex);
+        ++m_timeouts;
+        m_changed.notify_all();
+    }
+    void OnClosed() override {}
+
+    bool WaitForPackets(size_t count) {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(5), [&] { return m_sequences.size() >= count; });
+    }
+    bool WaitForTimeouts(int count) {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(5), [&] { return m_timeouts >= count; });
+    }
+    std::vector<uint16_t> Sequences() {
+        std::lock_guard lock(m_mutex);
+        return m_sequences;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<uint16_t> m_sequences;
+    int m_timeouts = 0;
+};
+
+TEST(CRTPReceiver, DeliversValidPacketsInArrivalOrderAndDropsInvalidOnes) {
+    RecordingUser user;
+    CRTPReceiver receiver;
+    receiver.SetUser(&user);
+    ASSERT_TRUE(receiver.Open(0));
+    const uint16_t port = receiver.GetLocalPort();
+    ASSERT_NE(port, 0);
+    CSocket sender;
+    ASSERT_TRUE(sender.CreateUdp());
+    for (uint16_t sequence : {5, 3, 4})
+        ASSERT_TRUE(sender.SendTo(RtpDatagram(sequence, 10), Loopback(port)));
+    ASSERT_TRUE(sender.SendTo(std::vector<uint8_t>(12, 0x80), Loopback(port)));
+    ASSERT_TRUE(sender.SendTo(RtpDatagram(6, 1), Loopback(port)));
+    ASSERT_TRUE(user.WaitForPackets(4));
+    EXPECT_EQ(user.Sequences(), (std::vector<uint16_t>{5, 3, 4, 6}));
+    receiver.Close();
+    EXPECT_EQ(receiver.GetLocalPort(), 0);
+}
+
+TEST(CRTPReceiver, OversizedDatagramIsLostOnceAndTheBufferGrows) {
+    RecordingUser user;
+    CRTPReceiver receiver;
+    receiver.SetUser(&user);
+    ASSERT_TRUE(receiver.Open(0));
+    CSocket sender;
+    ASSERT_TRUE(sender.CreateUdp());
+    const sockaddr_in target = Loopback(receiver.GetLocalPort());
+    ASSERT_TRUE(sender.SendTo(RtpDatagram(1, 2000), target));
+    ASSERT_TRUE(sender.SendTo(RtpDatagram(2, 2000), target));
+    ASSERT_TRUE(user.WaitForPackets(1));
+    EXPECT_EQ(user.Sequences(), (std::vector<uint16_t>{2}));
+}
+
+TEST(CRTPReceiver, ReportsReceiveTimeouts) {
+    RecordingUser user;
+    CRTPReceiver receiver;
+    receiver.SetUser(&user);
+    ASSERT_TRUE(receiver.Open(0));
+    receiver.SetTimeout(0); // select time-out of 0 ms: every idle wait is a time-out
+    EXPECT_TRUE(user.WaitForTimeouts(2));
+}
+
+TEST(CRTPReceiver, SecondOpenOnTheSamePortFails) {
+    CRTPReceiver first;
+    ASSERT_TRUE(first.Open(0));
+    CRTPReceiver second;
+    EXPECT_FALSE(second.Open(first.GetLocalPort()));
+    EXPECT_EQ(second.GetLocalPort(), 0);
+}
+
+struct ClientCounter : IRTPClientUser {
+    void OnData(IRTPClient*, const sockaddr_in&, std::span<const uint8_t>) override { ++datagrams; }
+    void OnReceiveTimeout(IRTPClient*) override {}
+    void OnClosed(IRTPClient*) override { ++closed; }
+    std::atomic<int> datagrams{0};
+    std::atomic<int> closed{0};
+};
+
+TEST(CUDPClient, BufferGrowsBy1024AfterATruncatedDatagram) {
+    ClientCounter counter;
+    CUDPClient client;
+    client.SetBufferSize(1536);
+    ASSERT_TRUE(client.Open(&counter, 0));
+    CSocket sender;
+    ASSERT_TRUE(sender.CreateUdp());
+    ASSERT_TRUE(sender.SendTo(std::vector<uint8_t>(2000, 1), Loopback(client.GetLocalPort())));
+    for (int i = 0; i < 100 && client.GetBufferSize() == 1536; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(client.GetBufferSize(), 2560u);
+    EXPECT_EQ(counter.datagrams, 0);
+    EXPECT_TRUE(client.Close());
+    EXPECT_EQ(counter.closed, 1);
+    EXPECT_FALSE(client.Close());
+}
+
+TEST(CUDPClient, MulticastNeedsADottedGroup) {
+    ClientCounter counter;
+    CUDPClient client;
+    EXPECT_FALSE(client.OpenMulticast(&counter, "none", 0));
+}
+
+} // namespace
+} // namespace talvex
