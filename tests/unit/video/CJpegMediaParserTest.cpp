@@ -1,0 +1,129 @@
+#include "video/CJpegMediaParser.h"
+
+#include "unit/video/FakeMediaHost.h"
+#include "unit/video/VideoTestData.h"
+#include "video/FrameTypes.h"
+
+#include <gtest/gtest.h>
+
+namespace talvex::test {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+class MjpegParserTest : public ::testing::Test {
+protected:
+    MjpegParserTest() {
+        body = ReadVideoFile("mjpeg_64x48_multipart.bin");
+        pictures = {ReadVideoFile("mjpeg_64x48_0.jpg"), ReadVideoFile("mjpeg_64x48_1.jpg")};
+    }
+
+    // Frames delivered for the body fed in the given pieces, by a fresh parser.
+    std::vector<DeliveredFrame> Parse(const std::vector<std::span<const uint8_t>>& pieces) {
+        FakeParserOwner owner;
+        FakeParserClient client;
+        CJpegMediaParser parser(owner);
+        parser.SetClient(&client);
+        for (auto piece : pieces)
+            parser.ProcessData(piece);
+        EXPECT_EQ(owner.allocator.released, owner.allocator.allocated);
+        return client.frames;
+    }
+    void ExpectThePictures(const std::vector<DeliveredFrame>& frames, const std::string& where) {
+        ASSERT_EQ(frames.size(), 2u) << where;
+        for (size_t n = 0; n < 2; ++n) {
+            EXPECT_EQ(frames[n].data, pictures[n]) << where;
+            EXPECT_EQ(frames[n].typeCode, kTypeJpeg);
+            EXPECT_EQ(frames[n].width, 64);
+            EXPECT_EQ(frames[n].height, 48);
+            EXPECT_EQ(frames[n].sizeClass, 1u);
+            EXPECT_EQ(frames[n].calls, (std::vector<std::string>{"data", "size", "format", "type", "time"}));
+        }
+    }
+
+    Bytes body;
+    std::vector<Bytes> pictures;
+};
+
+TEST_F(MjpegParserTest, WholeBodyGivesEachPictureFromSoiToEoi) {
+    ExpectThePictures(Parse({body}), "whole");
+}
+
+TEST_F(MjpegParserTest, EverySplitPointGivesTheSamePictures) {
+    std::span<const uint8_t> all = body;
+    for (size_t at = 0; at <= all.size(); ++at)
+        ExpectThePictures(Parse({all.first(at), all.subspan(at)}), "split at " + std::to_string(at));
+}
+
+TEST_F(MjpegParserTest, ByteByByteGivesTheSamePictures) {
+    std::vector<std::span<const uint8_t>> pieces;
+    for (size_t i = 0; i < body.size(); ++i)
+        pieces.push_back(std::span<const uint8_t>(body).subspan(i, 1));
+    ExpectThePictures(Parse(pieces), "byte by byte");
+}
+
+TEST_F(MjpegParserTest, PictureSplitAcrossThreePiecesIsDeliveredOnce) {
+    std::span<const uint8_t> all = body;
+    size_t third = all.size() / 3;
+    ExpectThePictures(Parse({all.first(third), all.subspan(third, third), all.subspan(2 * third)}), "thirds");
+}
+
+TEST_F(MjpegParserTest, StreamWithoutSof0DeliversNothing) {
+    // Relabel every SOF0 as SOF2 (progressive): no baseline frame header is ever seen.
+    Bytes relabelled = body;
+    for (size_t i = 0; i + 1 < relabelled.size(); ++i)
+        if (relabelled[i] == 0xFF && relabelled[i + 1] == 0xC0)
+            relabelled[i + 1] = 0xC2;
+    EXPECT_TRUE(Parse({relabelled}).empty());
+}
+
+TEST_F(MjpegParserTest, OverlongPictureIsDroppedWithTheOverflowLineAndTheNextStartsCleanly) {
+    FakeParserOwner owner;
+    FakeParserClient client;
+    CJpegMediaParser parser(owner);
+    parser.SetClient(&client);
+    const Bytes soi = {0xFF, 0xD8};
+    parser.ProcessData(soi);
+    const Bytes filler(1 << 20, 0x00);
+    for (size_t sent = 2; sent <= kMaxFrameBytes; sent += filler.size())
+        parser.ProcessData(filler);
+    EXPECT_TRUE(owner.driver.HasLine(
+        1, "talvex::CHttpMediaParser::CheckBufferSize: Frame buffer overflow detected, device Camera 10.1.1.9"));
+    EXPECT_EQ(owner.driver.Lines().size(), 1u);
+    parser.ProcessData(body);
+    ASSERT_EQ(client.frames.size(), 2u);
+    EXPECT_EQ(client.frames[0].data, pictures[0]);
+}
+
+TEST_F(MjpegParserTest, PictureOfExactlyTheLimitIsDelivered) {
+    FakeParserOwner owner;
+    FakeParserClient client;
+    CJpegMediaParser parser(owner);
+    parser.SetClient(&client);
+    // SOI, SOF0 for 64x48, filler, EOI: kMaxFrameBytes in all.
+    Bytes picture = {0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x11, 0x08, 0x00, 0x30, 0x00, 0x40};
+    picture.resize(kMaxFrameBytes - 2, 0x00);
+    picture.insert(picture.end(), {0xFF, 0xD9});
+    parser.ProcessData(picture);
+    ASSERT_EQ(client.frames.size(), 1u);
+    EXPECT_EQ(client.frames[0].data.size(), kMaxFrameBytes);
+    picture.insert(picture.end() - 2, 0x00);
+    parser.ProcessData(picture);
+    EXPECT_EQ(client.frames.size(), 1u);
+    EXPECT_EQ(owner.driver.Lines().size(), 1u);
+}
+
+TEST_F(MjpegParserTest, NoClientOrNoAllocatorDeliversNothing) {
+    FakeParserOwner owner;
+    CJpegMediaParser parser(owner);
+    parser.ProcessData(body);
+    owner.withAllocator = false;
+    FakeParserClient client;
+    parser.SetClient(&client);
+    parser.ProcessData(body);
+    EXPECT_TRUE(client.frames.empty());
+    EXPECT_EQ(owner.allocator.allocated, 0);
+}
+
+} // namespace
+} // namespace talvex::test
