@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <openssl/ssl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -130,8 +131,16 @@ private:
 };
 
 HttpExchange::HttpExchange(Connection& connection, HttpRequestHead head, const HttpFaults& faults,
-                           uint64_t bodyLength)
-    : m_connection(connection), m_head(std::move(head)), m_faults(faults), m_bodyLeft(bodyLength) {}
+                           uint64_t bodyLength, AnswerHook onAnswer)
+    : m_connection(connection), m_head(std::move(head)), m_faults(faults), m_bodyLeft(bodyLength),
+      m_onAnswer(std::move(onAnswer)) {}
+
+void HttpExchange::BeginAnswer(int status) {
+    m_status = status;
+    if (m_onAnswer)
+        m_onAnswer(*this);
+    m_onAnswer = nullptr;
+}
 
 bool HttpExchange::IsSecure() const {
     return m_connection.IsSecure();
@@ -158,7 +167,7 @@ bool HttpExchange::ReadBody(std::string& out, size_t maxBytes) {
 bool HttpExchange::SendResponse(int status, const std::string& body, const HeaderList& headers) {
     HeaderList all = headers;
     all.emplace_back("Content-Length", std::to_string(body.size()));
-    m_status = status;
+    BeginAnswer(status);
     if (!m_connection.WriteAll(BuildHead(status, all)))
         return false;
     if (m_faults.truncateBody && !body.empty()) {
@@ -171,7 +180,7 @@ bool HttpExchange::SendResponse(int status, const std::string& body, const Heade
 bool HttpExchange::SendHead(int status, const HeaderList& headers) {
     HeaderList all = headers;
     all.emplace_back("Connection", "close");
-    m_status = status;
+    BeginAnswer(status);
     m_closeAfter = true;
     return m_connection.WriteAll(BuildHead(status, all));
 }
@@ -213,6 +222,11 @@ bool HttpServer::OpenListener(uint16_t port, int& fd, uint16_t& boundPort, std::
 }
 
 bool HttpServer::Start(std::string& error) {
+    // OpenSSL writes to the socket without MSG_NOSIGNAL: a client that went
+    // away must not kill the process that hosts the camera.
+    struct sigaction current {};
+    if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+        ::signal(SIGPIPE, SIG_IGN);
     m_stopFd = ::eventfd(0, EFD_CLOEXEC);
     if (m_stopFd < 0) {
         error = std::string("eventfd: ") + std::strerror(errno);
@@ -307,7 +321,10 @@ void HttpServer::Serve(ConnectionSlot& slot, bool fromHttpsPort) {
         } else if (Faults().refusePlainHttp) {
             // An HTTPS-only camera: plain requests get no answer, a TLS
             // client hello on the same port is served.
-            ready = m_tls && connection.PeekFirstByte() == kTlsHandshakeRecord && connection.StartTls(m_tls->Get());
+            const bool tlsHello = m_tls && connection.PeekFirstByte() == kTlsHandshakeRecord;
+            if (!tlsHello)
+                ++m_refusedPlain;
+            ready = tlsHello && connection.StartTls(m_tls->Get());
         }
         if (ready)
             ServeRequests(connection);
@@ -337,9 +354,11 @@ void HttpServer::ServeRequests(HttpExchange::Connection& connection) {
             return;
         }
         const bool keepAlive = parsed.head.KeepAlive();
-        HttpExchange exchange(connection, std::move(parsed.head), Faults(), *bodyLength);
+        HttpExchange exchange(connection, std::move(parsed.head), Faults(), *bodyLength,
+                              [this](const HttpExchange& answered) { Record(answered); });
         Handle(exchange);
-        Record(exchange);
+        if (exchange.m_status == 0)
+            Record(exchange); // closed without an answer
         if (exchange.m_status == 0 || exchange.m_closeAfter || !keepAlive)
             return;
         std::string unread; // what the handler left of the body

@@ -71,12 +71,18 @@ public:
 private:
     friend class HttpServer;
     class Connection;
-    HttpExchange(Connection& connection, HttpRequestHead head, const HttpFaults& faults, uint64_t bodyLength);
+    using AnswerHook = std::function<void(const HttpExchange&)>;
+    HttpExchange(Connection& connection, HttpRequestHead head, const HttpFaults& faults, uint64_t bodyLength,
+                 AnswerHook onAnswer);
+    // Status set and the hook told before the first byte of an answer leaves,
+    // so that a client that got its answer also finds the request recorded.
+    void BeginAnswer(int status);
 
     Connection& m_connection;
     const HttpRequestHead m_head;
     const HttpFaults m_faults;
     uint64_t m_bodyLeft;
+    AnswerHook m_onAnswer;
     int m_status = 0;
     bool m_closeAfter = false;
 };
@@ -109,6 +115,8 @@ public:
 
     std::vector<RequestRecord> Requests() const;
     void ClearRequests();
+    // Plain connections closed unanswered under refusePlainHttp.
+    uint32_t RefusedPlainConnections() const { return m_refusedPlain; }
 
 private:
     struct ConnectionSlot {
@@ -141,6 +149,7 @@ private:
     uint16_t m_port = 0;
     uint16_t m_httpsPort = 0;
     std::thread m_acceptThread;
+    std::atomic<uint32_t> m_refusedPlain{0};
 
     mutable std::mutex m_mutex; // guards everything below
     HttpFaults m_faults;
