@@ -1,0 +1,157 @@
+// The HTTP sender against lighttpd, an independent server, with mod_auth
+// Basic and Digest on two paths.
+#include "http/CHttpSender.h"
+
+#include "common/Md5.h"
+#include "http/HUtils.h"
+#include "interop/ChildProcess.h"
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+namespace talvex::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kLighttpd = "/usr/sbin/lighttpd";
+constexpr const char* kRealm = "camera";
+constexpr size_t kLargeFileBytes = 3 * 1024 * 1024;
+
+uint16_t FreePort() {
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(probe);
+    return ntohs(address.sin_port);
+}
+
+bool Accepts(uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return connected;
+}
+
+void WriteFile(const fs::path& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+class HttpSenderLighttpdTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(fs::exists(kLighttpd)) << "lighttpd is missing: run scripts/bootstrap";
+        char pattern[] = "/tmp/fennwick-lighttpd-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+        fs::create_directories(m_dir / "www/basic");
+        fs::create_directories(m_dir / "www/digest");
+        WriteFile(m_dir / "www/basic/file.txt", "hello basic\n");
+        WriteFile(m_dir / "www/digest/file.txt", "hello digest\n");
+        WriteFile(m_dir / "www/digest/large.bin", std::string(kLargeFileBytes, 'L'));
+        WriteFile(m_dir / "htdigest",
+                  std::string("admin:") + kRealm + ":" + Md5Hex(std::string("admin:") + kRealm + ":secret") + "\n");
+
+        m_port = FreePort();
+        WriteFile(m_dir / "lighttpd.conf",
+                  "server.document-root = \"" + (m_dir / "www").string() + "\"\n"
+                  "server.bind = \"127.0.0.1\"\n"
+                  "server.port = " + std::to_string(m_port) + "\n"
+                  "server.errorlog = \"" + (m_dir / "error.log").string() + "\"\n"
+                  "server.modules = (\"mod_auth\", \"mod_authn_file\")\n"
+                  "auth.backend = \"htdigest\"\n"
+                  "auth.backend.htdigest.userfile = \"" + (m_dir / "htdigest").string() + "\"\n"
+                  "auth.require = ( \"/basic/\" => (\"method\" => \"basic\", \"realm\" => \"camera\", "
+                  "\"require\" => \"valid-user\"),\n"
+                  "  \"/digest/\" => (\"method\" => \"digest\", \"realm\" => \"camera\", "
+                  "\"require\" => \"valid-user\") )\n");
+        m_server = std::make_unique<ChildProcess>(
+            std::vector<std::string>{kLighttpd, "-D", "-f", (m_dir / "lighttpd.conf").string()});
+        ASSERT_TRUE(m_server->Started());
+        for (int i = 0; i < 500 && !Accepts(m_port); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(Accepts(m_port)) << "lighttpd did not start";
+    }
+    void TearDown() override {
+        m_server.reset();
+        std::error_code ignored;
+        fs::remove_all(m_dir, ignored);
+    }
+
+    DEVICE_INFO Device(const std::string& password = "secret") const {
+        DEVICE_INFO device("127.0.0.1", m_port, "admin", password);
+        device.firstTimeoutMs = 3000;
+        return device;
+    }
+    std::string DeviceText() const { return "device 127.0.0.1:" + std::to_string(m_port); }
+
+    fs::path m_dir;
+    uint16_t m_port = 0;
+    std::unique_ptr<ChildProcess> m_server;
+};
+
+TEST_F(HttpSenderLighttpdTest, BasicPath) {
+    Web::CHttpSender sender(Device());
+    std::string text;
+    ASSERT_TRUE(HUtils::RequestText(sender, "/basic/file.txt", text));
+    EXPECT_EQ(text, "hello basic\n");
+    EXPECT_EQ(sender.GetContentLength(), 12u);
+}
+
+TEST_F(HttpSenderLighttpdTest, DigestPathIsLearnedAndKept) {
+    Web::CHttpSender sender(Device());
+    std::string text;
+    ASSERT_TRUE(HUtils::RequestText(sender, "/digest/file.txt", text));
+    EXPECT_EQ(text, "hello digest\n");
+    text.clear();
+    ASSERT_TRUE(HUtils::RequestText(sender, "/digest/file.txt", text));
+    EXPECT_EQ(text, "hello digest\n");
+}
+
+TEST_F(HttpSenderLighttpdTest, WrongPasswordOnBothPaths) {
+    for (const std::string path : {"/digest/file.txt", "/basic/file.txt"}) {
+        Web::CHttpSender sender(Device("wrong"));
+        const CResultDef result = HUtils::SendCommand(sender, path);
+        EXPECT_EQ(result.GetCode(), 1u) << path;
+        EXPECT_EQ(result.GetDetail(), 10u) << path;
+        EXPECT_EQ(result.GetMessage(), "talvex::HUtils::RequestGetRD: " + DeviceText() + " is unable to process \"" +
+                                           path + "\" request: credentials are invalid");
+    }
+}
+
+TEST_F(HttpSenderLighttpdTest, MissingFile) {
+    Web::CHttpSender sender(Device());
+    const CResultDef result = HUtils::SendCommand(sender, "/basic/none.txt");
+    EXPECT_EQ(result.GetCode(), 1u);
+    EXPECT_EQ(result.GetDetail(), 9u);
+}
+
+TEST_F(HttpSenderLighttpdTest, AnnouncedLengthBeyondTheDefaultLimitIsReadWhole) {
+    Web::CHttpSender sender(Device());
+    Web::HttpRequest request;
+    request.path = "/digest/large.bin";
+    ASSERT_TRUE(sender.Send(request));
+    ASSERT_EQ(sender.GetStatusCode(), 200u);
+    EXPECT_EQ(sender.GetContentLength(), kLargeFileBytes);
+    std::vector<uint8_t> body;
+    EXPECT_EQ(sender.ReadAll(body), kLargeFileBytes);
+}
+
+} // namespace
+} // namespace talvex::test
