@@ -56,10 +56,8 @@ size_t CMpeg4RTPMediaParser::TakeInBandConfiguration(std::span<const uint8_t> pa
 void CMpeg4RTPMediaParser::StartVop(uint8_t codingTypeByte) {
     m_frame.clear();
     m_isKeyFrame = IsIntraVop(codingTypeByte);
-    if (!m_isKeyFrame)
-        return;
-    Append(m_inBandConfiguration.empty() ? m_configurations[kConfiguration] : m_inBandConfiguration);
-    m_waitingForKeyFrame = false;
+    if (m_isKeyFrame)
+        Append(m_inBandConfiguration.empty() ? m_configurations[kConfiguration] : m_inBandConfiguration);
 }
 
 bool CMpeg4RTPMediaParser::AppendPayload(std::span<const uint8_t> payload) {
@@ -67,7 +65,9 @@ bool CMpeg4RTPMediaParser::AppendPayload(std::span<const uint8_t> payload) {
     std::span<const uint8_t> data = payload.subspan(offset);
     if (data.size() > sizeof(kVopStart) && StartsWith(data, kVopStart))
         StartVop(data[sizeof(kVopStart)]);
-    if (!m_waitingForKeyFrame)
+    // Until a key frame has gone out, only an I-VOP is collected: predicted
+    // VOPs would refer to a picture the host never received.
+    if (!m_waitingForKeyFrame || m_isKeyFrame)
         Append(data);
     return true;
 }
@@ -84,8 +84,11 @@ void CMpeg4RTPMediaParser::ProcessFrame(uint32_t rtpTimestamp) {
         }
         m_width = width;
         m_height = height;
+        m_waitingForKeyFrame = false;
         typeCode = kTypeMpeg4KeyFrame;
     }
+    // Data that follows without a VOP start code of its own is no key frame.
+    m_isKeyFrame = false;
     DeliverAssembledFrame(typeCode, rtpTimestamp, "talvex::CMpeg4RTPMediaParser::ProcessFrame");
 }
 

@@ -119,6 +119,18 @@ TEST_F(Mpeg4ParserTest, PredictedVopsBeforeTheFirstIntraVopAreDropped) {
     EXPECT_TRUE(client.frames.empty());
 }
 
+TEST_F(Mpeg4ParserTest, PredictedVopsWaitUntilAnIntraVopHasBeenDelivered) {
+    parser.SetConfiguration({}, {}, configuration);
+    Send(false, Vop(0, {0x01})); // the I-VOP never gets its marker
+    Send(true, Vop(1, {0x02}));
+    Send(true, Vop(1, {0x03}));
+    EXPECT_TRUE(client.frames.empty());
+    Send(true, Vop(0, {0x04}));
+    Send(true, Vop(1, {0x05}));
+    ASSERT_EQ(client.frames.size(), 2u);
+    EXPECT_EQ(client.frames[1].data, Vop(1, {0x05}));
+}
+
 TEST_F(Mpeg4ParserTest, IntraVopWithoutAReadableLayerHeaderIsDropped) {
     Send(true, Vop(0, {0x01}));
     Send(true, Vop(1, {0x02}));

@@ -1,0 +1,9 @@
+// CMpeg4RTPMediaParser over arbitrary RTP packet sequences.
+#include "video/CMpeg4RTPMediaParser.h"
+
+#include "video_rtp_fuzz_input.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    talvex::fuzz::RunDepacketiser<talvex::CMpeg4RTPMediaParser>(std::span<const uint8_t>(data, size));
+    return 0;
+}
