@@ -24,16 +24,6 @@ std::optional<uint32_t> ParseUnsigned(std::string_view text, uint32_t maximum) {
     return value;
 }
 
-std::optional<uint32_t> ParseCodec(std::string_view text) {
-    if (text == "jpeg" || text == "mjpeg" || text == "1")
-        return 1;
-    if (text == "mpeg4" || text == "2")
-        return 2;
-    if (text == "h264" || text == "3")
-        return 3;
-    return std::nullopt;
-}
-
 std::optional<std::string> SetCount(uint32_t& target, std::string_view key, std::string_view value,
                                     uint32_t maximum) {
     auto number = ParseUnsigned(value, maximum);
@@ -45,6 +35,22 @@ std::optional<std::string> SetCount(uint32_t& target, std::string_view key, std:
 }
 
 } // namespace
+
+std::optional<uint32_t> ParseCodecName(std::string_view text) {
+    if (text == "jpeg" || text == "mjpeg" || text == "1")
+        return 1;
+    if (text == "mpeg4" || text == "2")
+        return 2;
+    if (text == "h264" || text == "3")
+        return 3;
+    return std::nullopt;
+}
+
+void SetGeneration(DeviceProfile& profile, uint32_t generation) {
+    profile.properties[kPropertyGeneration] = std::to_string(generation);
+    // The driver reads the numbered properties from 1 upwards and stops at the first gap.
+    profile.properties.emplace(kPropertyVideoStandard, "0");
+}
 
 std::optional<std::string> SetDeviceOption(DeviceProfile& profile, std::string_view key, std::string_view value) {
     if (key == "address") {
@@ -63,7 +69,7 @@ std::optional<std::string> SetDeviceOption(DeviceProfile& profile, std::string_v
     } else if (key == "model") {
         profile.model = value;
     } else if (key == "codec") {
-        auto codec = ParseCodec(value);
+        auto codec = ParseCodecName(value);
         if (!codec)
             return "codec wants jpeg, mpeg4 or h264, not '" + std::string(value) + "'";
         profile.codecType = *codec;

@@ -29,6 +29,19 @@ struct DeviceProfile {
     std::map<uint32_t, std::string> properties;
 };
 
+// Device property numbers the host itself fills in.
+constexpr uint32_t kPropertyVideoStandard = 1;
+constexpr uint32_t kPropertyGeneration = 2;
+constexpr uint32_t kLowestGeneration = 1;
+constexpr uint32_t kHighestGeneration = 7;
+
+// codecType of a codec name (jpeg/mjpeg/1, mpeg4/2, h264/3); none for anything else.
+std::optional<uint32_t> ParseCodecName(std::string_view text);
+
+// Describes a camera of the given generation for which no capability query
+// was stored: the generation property, and PAL when no video standard is set.
+void SetGeneration(DeviceProfile& profile, uint32_t generation);
+
 // Sets one named key; the error text when the key or value is not accepted.
 std::optional<std::string> SetDeviceOption(DeviceProfile& profile, std::string_view key, std::string_view value);
 

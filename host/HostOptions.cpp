@@ -1,13 +1,16 @@
 #include "HostOptions.h"
 
+#include "DeviceProfile.h"
+
 #include <array>
+#include <charconv>
 #include <string_view>
 
 namespace fennwick_host {
 namespace {
 
-constexpr std::array<std::string_view, 9> kDeviceKeys = {"address", "port",   "user",           "password", "model",
-                                                         "codec",   "inputs", "video-channels", "outputs"};
+constexpr std::array<std::string_view, 8> kDeviceKeys = {"address", "port",   "user",           "password",
+                                                         "model",   "inputs", "video-channels", "outputs"};
 
 bool IsDeviceKey(std::string_view key) {
     for (std::string_view known : kDeviceKeys)
@@ -16,12 +19,150 @@ bool IsDeviceKey(std::string_view key) {
     return false;
 }
 
+std::optional<uint32_t> ParseNumber(std::string_view text, uint32_t minimum, uint32_t maximum) {
+    uint32_t value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < minimum ||
+        value > maximum)
+        return std::nullopt;
+    return value;
+}
+
+// "WxH", each 1 to 65535.
+bool ParseSize(std::string_view text, StreamRequest& request) {
+    size_t cross = text.find('x');
+    if (cross == std::string_view::npos)
+        return false;
+    auto width = ParseNumber(text.substr(0, cross), 1, UINT16_MAX);
+    auto height = ParseNumber(text.substr(cross + 1), 1, UINT16_MAX);
+    if (!width || !height)
+        return false;
+    request.width = uint16_t(*width);
+    request.height = uint16_t(*height);
+    return true;
+}
+
+// Collects what the options of one command line say; the error text on the first bad one.
+class OptionReader {
+public:
+    explicit OptionReader(HostOptions& options) : m_options(options) {}
+
+    std::optional<std::string> Read(std::string_view key, const std::string& value);
+    // Checks the options as a whole once every one was read.
+    std::optional<std::string> Finish();
+    bool TakesNoValue(std::string_view key) const { return key == "discard"; }
+
+private:
+    bool IsRecord() const { return m_options.command == "record"; }
+    std::optional<std::string> ReadStreamOption(std::string_view key, const std::string& value);
+    std::optional<std::string> AddStream(const std::string& value);
+
+    HostOptions& m_options;
+    StreamRequest m_next;      // codec and size for the --stream options still to come
+    bool m_nextIsSet = false;  // --codec or --size given after the last --stream
+};
+
+std::optional<std::string> OptionReader::Read(std::string_view key, const std::string& value) {
+    if (key == "profile")
+        m_options.profilePath = value;
+    else if (key == "library")
+        m_options.libraryPath = value;
+    else if (key == "log")
+        m_options.logPath = value;
+    else if (key == "host-version")
+        m_options.hostVersion = value;
+    else if (key == "generation") {
+        m_options.generation = ParseNumber(value, kLowestGeneration, kHighestGeneration);
+        if (!m_options.generation)
+            return "--generation wants a number from 1 to 7, not '" + value + "'";
+    } else if (IsDeviceKey(key) || (key == "codec" && !IsRecord()))
+        m_options.deviceOptions.emplace_back(key, value);
+    else if (IsRecord())
+        return ReadStreamOption(key, value);
+    else
+        return "unknown option --" + std::string(key);
+    return std::nullopt;
+}
+
+std::optional<std::string> OptionReader::ReadStreamOption(std::string_view key, const std::string& value) {
+    if (key == "stream")
+        return AddStream(value);
+    if (key == "codec") {
+        auto codec = ParseCodecName(value);
+        if (!codec)
+            return "--codec wants jpeg, mpeg4 or h264, not '" + value + "'";
+        m_next.codecType = *codec;
+        m_nextIsSet = true;
+    } else if (key == "size") {
+        if (!ParseSize(value, m_next))
+            return "--size wants WIDTHxHEIGHT (each 1 to 65535), not '" + value + "'";
+        m_nextIsSet = true;
+    } else if (key == "seconds") {
+        auto seconds = ParseNumber(value, 1, kMaxRecordSeconds);
+        if (!seconds)
+            return "--seconds wants a number from 1 to " + std::to_string(kMaxRecordSeconds) + ", not '" + value + "'";
+        m_options.seconds = *seconds;
+    } else if (key == "out") {
+        if (value.empty())
+            return std::string("--out wants a directory");
+        m_options.outDirectory = value;
+    } else if (key == "discard") {
+        m_options.discard = true;
+    } else {
+        return "unknown option --" + std::string(key);
+    }
+    return std::nullopt;
+}
+
+// NAME[:CODEC]
+std::optional<std::string> OptionReader::AddStream(const std::string& value) {
+    std::string_view text = value;
+    size_t colon = text.find(':');
+    StreamRequest request = m_next;
+    auto index = StreamIndexOfName(text.substr(0, colon));
+    if (!index)
+        return "--stream wants rec, live or remote, optionally with :jpeg, :mpeg4 or :h264, not '" + value + "'";
+    request.streamIndex = *index;
+    if (colon != std::string_view::npos) {
+        auto codec = ParseCodecName(text.substr(colon + 1));
+        if (!codec)
+            return "--stream " + value + ": the codec must be jpeg, mpeg4 or h264";
+        request.codecType = *codec;
+    }
+    for (const StreamRequest& earlier : m_options.streams)
+        if (earlier.streamIndex == request.streamIndex)
+            return "--stream " + std::string(StreamName(request.streamIndex)) + " is given twice";
+    m_options.streams.push_back(request);
+    m_nextIsSet = false;
+    return std::nullopt;
+}
+
+std::optional<std::string> OptionReader::Finish() {
+    if (m_options.profilePath.empty() && !m_options.generation)
+        return m_options.command + " needs --profile FILE or --generation N";
+    if (!IsRecord())
+        return std::nullopt;
+    if (m_options.streams.empty())
+        m_options.streams.push_back(m_next);
+    else if (m_nextIsSet)
+        return std::string("--codec and --size apply to the --stream options after them; none follows");
+    if (m_options.discard && !m_options.outDirectory.empty())
+        return std::string("--discard writes no files: leave out --out");
+    if (!m_options.discard && m_options.outDirectory.empty())
+        return std::string("record needs --out DIR (or --discard)");
+    return std::nullopt;
+}
+
 } // namespace
 
 std::string HostUsage() {
-    return "usage: fennwick-host open --profile FILE [--library PATH] [--log FILE] [--host-version A.B.C.D]\n"
-           "                          [--address HOST] [--port N] [--user NAME] [--password TEXT] [--model NAME]\n"
-           "                          [--codec jpeg|mpeg4|h264] [--video-channels N] [--inputs N] [--outputs N]\n";
+    return "usage: fennwick-host open (--profile FILE | --generation N) [options]\n"
+           "       fennwick-host record (--profile FILE | --generation N) (--out DIR | --discard)\n"
+           "                            [--codec jpeg|mpeg4|h264] [--size WxH] [--stream rec|live|remote[:CODEC]]...\n"
+           "                            [--seconds N] [options]\n"
+           "options: [--library PATH] [--log FILE] [--host-version A.B.C.D] [--address HOST] [--port N]\n"
+           "         [--user NAME] [--password TEXT] [--model NAME] [--video-channels N] [--inputs N] [--outputs N]\n"
+           "         open only: [--codec jpeg|mpeg4|h264] (the device's default codec)\n";
 }
 
 std::optional<HostOptions> ParseHostOptions(int argc, const char* const argv[], std::string& error) {
@@ -31,35 +172,27 @@ std::optional<HostOptions> ParseHostOptions(int argc, const char* const argv[], 
     }
     HostOptions options;
     options.command = argv[1];
-    if (options.command != "open") {
+    if (options.command != "open" && options.command != "record") {
         error = "unknown command '" + options.command + "'";
         return std::nullopt;
     }
+    OptionReader reader(options);
     for (int index = 2; index < argc; ++index) {
         std::string_view argument = argv[index];
-        if (!argument.starts_with("--") || index + 1 >= argc) {
+        std::string_view key = argument.substr(argument.starts_with("--") ? 2 : 0);
+        bool takesValue = !reader.TakesNoValue(key);
+        if (!argument.starts_with("--") || (takesValue && index + 1 >= argc)) {
             error = "expected --OPTION VALUE at '" + std::string(argument) + "'";
             return std::nullopt;
         }
-        std::string key(argument.substr(2));
-        std::string value = argv[++index];
-        if (key == "profile")
-            options.profilePath = value;
-        else if (key == "library")
-            options.libraryPath = value;
-        else if (key == "log")
-            options.logPath = value;
-        else if (key == "host-version")
-            options.hostVersion = value;
-        else if (IsDeviceKey(key))
-            options.deviceOptions.emplace_back(key, value);
-        else {
-            error = "unknown option --" + key;
+        std::string value = takesValue ? argv[++index] : std::string();
+        if (auto failure = reader.Read(key, value)) {
+            error = *failure;
             return std::nullopt;
         }
     }
-    if (options.profilePath.empty()) {
-        error = "open needs --profile FILE";
+    if (auto failure = reader.Finish()) {
+        error = *failure;
         return std::nullopt;
     }
     return options;

@@ -1,11 +1,22 @@
 // The command line of fennwick-host:
-//   fennwick-host open --profile FILE [--library PATH] [--log FILE]
-//                 [--host-version A.B.C.D] [--address HOST] [--port N] [--user NAME]
-//                 [--password TEXT] [--model NAME] [--codec jpeg|mpeg4|h264]
+//   fennwick-host open   (--profile FILE | --generation N) [common options]
+//   fennwick-host record (--profile FILE | --generation N) (--out DIR | --discard)
+//                        [--codec jpeg|mpeg4|h264] [--size WxH] [--stream rec|live|remote[:CODEC]] ...
+//                        [--seconds N] [common options]
+// common options: [--library PATH] [--log FILE] [--host-version A.B.C.D]
+//                 [--address HOST] [--port N] [--user NAME] [--password TEXT] [--model NAME]
 //                 [--video-channels N] [--inputs N] [--outputs N]
-// Device options given on the command line override the profile's keys.
+// and, for open only, [--codec jpeg|mpeg4|h264] as the device's default codec.
+// Device options given on the command line override the profile's keys;
+// --generation N stands for a profile when the camera's properties were never
+// stored. For record, --codec and --size set the codec and picture size of
+// every --stream that follows them (a codec named in --stream NAME:CODEC wins);
+// without --stream the recording stream is recorded.
 #pragma once
 
+#include "ChannelSettings.h"
+
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -13,14 +24,24 @@
 
 namespace fennwick_host {
 
+// The longest recording --seconds accepts: one week.
+constexpr uint32_t kMaxRecordSeconds = 7 * 24 * 3600;
+
 struct HostOptions {
-    std::string command;
+    std::string command; // "open" or "record"
     std::string profilePath;
     std::string libraryPath; // empty: DriverLibrary::DefaultPath()
     std::string logPath;
     std::string hostVersion; // empty: the driver's default
+    std::optional<uint32_t> generation;
     // Device keys of the profile given as options, in command-line order.
     std::vector<std::pair<std::string, std::string>> deviceOptions;
+
+    // record only
+    std::vector<StreamRequest> streams;
+    uint32_t seconds = 0; // 0: until SIGINT or SIGTERM
+    std::string outDirectory;
+    bool discard = false;
 };
 
 // The parsed options, or the error text.

@@ -1,0 +1,40 @@
+#include "ChannelSettings.h"
+
+#include <array>
+
+namespace fennwick_host {
+namespace {
+
+constexpr std::array<const char*, kStreamCount> kStreamNames = {"rec", "live", "remote"};
+
+} // namespace
+
+std::string_view StreamName(uint32_t streamIndex) {
+    return streamIndex < kStreamCount ? kStreamNames[streamIndex] : "?";
+}
+
+std::optional<uint32_t> StreamIndexOfName(std::string_view name) {
+    for (uint32_t index = 0; index < kStreamCount; ++index)
+        if (name == kStreamNames[index])
+            return index;
+    return std::nullopt;
+}
+
+std::string_view CodecName(uint32_t codecType) {
+    switch (codecType) {
+    case 1:
+        return "jpeg";
+    case 2:
+        return "mpeg4";
+    case 3:
+        return "h264";
+    default:
+        return "default";
+    }
+}
+
+VideoChannelSettings::VideoChannelSettings(const StreamRequest& request)
+    : m_stream(request.width, request.height, request.codecType),
+      m_name(request.streamIndex < kStreamCount ? kStreamNames[request.streamIndex] : "") {}
+
+} // namespace fennwick_host

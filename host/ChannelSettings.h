@@ -1,0 +1,86 @@
+// What the host asks of one video stream, and the settings objects the driver
+// reads when the stream starts. The objects are immutable once built, so any
+// driver thread may read them.
+#pragma once
+
+#include <talvex/ipcapture/HostObjects.h>
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace fennwick_host {
+
+// Stream indexes of IIPVideoCaptureEx2::StartStream.
+constexpr uint32_t kStreamRecording = 0;
+constexpr uint32_t kStreamLive = 1;
+constexpr uint32_t kStreamRemote = 2;
+constexpr uint32_t kStreamCount = 3;
+
+// codecType 0 asks for the device's default codec.
+constexpr uint32_t kDeviceDefaultCodec = 0;
+
+struct StreamRequest {
+    uint32_t streamIndex = kStreamRecording;
+    uint32_t codecType = kDeviceDefaultCodec;
+    uint16_t width = 0; // 0 x 0: the size the camera is set to
+    uint16_t height = 0;
+};
+
+// "rec", "live", "remote".
+std::string_view StreamName(uint32_t streamIndex);
+std::optional<uint32_t> StreamIndexOfName(std::string_view name);
+// "jpeg", "mpeg4", "h264"; "default" for 0.
+std::string_view CodecName(uint32_t codecType);
+
+class VideoSize : public talvex::ipcapture::IVideoSize {
+public:
+    VideoSize(uint16_t width, uint16_t height) : m_width(width), m_height(height) {}
+    uint16_t GetWidth() const override { return m_width; }
+    uint16_t GetHeight() const override { return m_height; }
+
+private:
+    uint16_t m_width;
+    uint16_t m_height;
+};
+
+class VideoStreamSettings : public talvex::ipcapture::IVideoStreamSettings {
+public:
+    VideoStreamSettings(uint16_t width, uint16_t height, uint32_t codecType)
+        : m_size(width, height), m_codecType(codecType) {}
+    uint32_t GetBitRate() const override { return 0; }
+    uint32_t GetFrameRate() const override { return 0; }
+    const talvex::ipcapture::IVideoSize* GetSize() const override { return &m_size; }
+    uint32_t GetCodecType() const override { return m_codecType; }
+
+private:
+    VideoSize m_size;
+    uint32_t m_codecType;
+};
+
+// The host leaves both start words at 0 and never asks for motion detection.
+class VideoPictureSettings : public talvex::ipcapture::IVideoPictureSettings {
+public:
+    uint16_t GetFirstValue() const override { return 0; }
+    uint16_t GetQuality() const override { return 0; }
+    uint16_t GetSecondValue() const override { return 0; }
+    uint32_t GetMotionDetection() const override { return 0; }
+};
+
+class VideoChannelSettings : public talvex::ipcapture::IVideoChannelSettings {
+public:
+    explicit VideoChannelSettings(const StreamRequest& request);
+
+    const talvex::ipcapture::IVideoStreamSettings* GetStreamSettings() const override { return &m_stream; }
+    const talvex::ipcapture::IVideoPictureSettings* GetPictureSettings() const override { return &m_picture; }
+    const char* GetChannelName() const override { return m_name; }
+    uint32_t GetChannelFlags() const override { return 0; }
+    uint32_t GetChannelOption() const override { return 0; }
+
+private:
+    VideoStreamSettings m_stream;
+    VideoPictureSettings m_picture;
+    const char* m_name;
+};
+
+} // namespace fennwick_host

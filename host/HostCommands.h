@@ -1,0 +1,22 @@
+// The commands of fennwick-host. Each returns the process exit code and
+// prints its own errors (one line each) to stderr.
+#pragma once
+
+#include "HostOptions.h"
+
+namespace fennwick_host {
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+// Opens the device and closes it again: the driver's log shows what it made of the device.
+int RunOpenCommand(const HostOptions& options);
+
+// Records the requested streams of video channel 0 into one Matroska file each
+// (or counts their frames with --discard) until SIGINT, SIGTERM or --seconds,
+// then prints a summary per stream to stdout. Fails when the driver cannot
+// start any stream, when a file cannot be written, or when a stream brought no frame.
+int RunRecordCommand(const HostOptions& options);
+
+} // namespace fennwick_host

@@ -1,0 +1,144 @@
+#include "StreamRecorder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+
+namespace fennwick_host {
+namespace {
+
+std::span<const uint8_t> FrameBytes(talvex::ipcapture::IVideoFrame& frame) {
+    const uint8_t* buffer = frame.GetBuffer();
+    uint32_t size = std::min(frame.GetDataSize(), frame.GetCapacity());
+    return buffer ? std::span<const uint8_t>(buffer, size) : std::span<const uint8_t>();
+}
+
+// The decoder configuration the muxer needs from the first key frame; none
+// when the frame cannot start a file.
+std::optional<std::vector<uint8_t>> TrackExtradata(VideoCodec codec, std::span<const uint8_t> keyFrame) {
+    switch (codec) {
+    case VideoCodec::H264: {
+        std::vector<uint8_t> sets = H264ParameterSets(keyFrame);
+        if (sets.empty())
+            return std::nullopt;
+        return sets;
+    }
+    case VideoCodec::Mpeg4: {
+        std::span<const uint8_t> headers = Mpeg4ConfigurationHeaders(keyFrame);
+        if (headers.empty())
+            return std::nullopt;
+        return std::vector<uint8_t>(headers.begin(), headers.end());
+    }
+    case VideoCodec::Jpeg:
+        return std::vector<uint8_t>();
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+StreamRecorder::StreamRecorder(std::string name, std::string outputPath) {
+    m_report.name = std::move(name);
+    m_report.path = std::move(outputPath);
+}
+
+// Driver threads call in: nothing may escape, a failure only refuses the frame.
+bool StreamRecorder::OnFrame(talvex::ipcapture::IVideoFrame* frame) {
+    if (!frame)
+        return false;
+    try {
+        std::lock_guard lock(m_mutex);
+        if (m_finished)
+            return false;
+        std::optional<FrameKind> kind = ClassifyFrameType(frame->GetTypeCode());
+        if (!kind || (m_report.codec && *m_report.codec != kind->codec)) {
+            ++m_report.framesRefused;
+            return false;
+        }
+        m_report.codec = kind->codec;
+        m_report.statistics.AddFrame(frame->GetTime(), frame->GetDataSize(), kind->isKey);
+        return m_report.path.empty() || Record(*frame, *kind);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool StreamRecorder::Record(talvex::ipcapture::IVideoFrame& frame, const FrameKind& kind) {
+    if (!m_report.error.empty())
+        return false;
+    if (!m_writer && !(kind.isKey && OpenFile(frame, kind.codec))) {
+        ++m_report.framesSkipped;
+        return false;
+    }
+    if (auto error = m_writer->WriteFrame(FrameBytes(frame), kind.isKey, frame.GetTime())) {
+        m_report.error = *error;
+        return false;
+    }
+    return true;
+}
+
+bool StreamRecorder::OpenFile(talvex::ipcapture::IVideoFrame& frame, VideoCodec codec) {
+    std::optional<std::vector<uint8_t>> extradata = TrackExtradata(codec, FrameBytes(frame));
+    if (!extradata)
+        return false;
+    VideoTrackFormat format{codec, frame.GetWidth(), frame.GetHeight(), std::move(*extradata)};
+    std::string error;
+    m_writer = MatroskaWriter::Create(m_report.path, format, error);
+    if (!m_writer)
+        m_report.error = error;
+    return m_writer != nullptr;
+}
+
+void StreamRecorder::OnStateChanged(uint32_t) {}
+
+void StreamRecorder::OnSignalLost() {
+    std::lock_guard lock(m_mutex);
+    m_report.statistics.AddSignalLoss();
+}
+
+std::optional<std::string> StreamRecorder::Finish() {
+    std::lock_guard lock(m_mutex);
+    m_finished = true;
+    if (!m_writer)
+        return std::nullopt;
+    std::optional<std::string> error = m_writer->Finish();
+    if (error && m_report.error.empty())
+        m_report.error = *error;
+    return error;
+}
+
+StreamReport StreamRecorder::Report() const {
+    std::lock_guard lock(m_mutex);
+    StreamReport report = m_report;
+    if (m_writer)
+        report.framesWritten = m_writer->FramesWritten();
+    return report;
+}
+
+
+std::string FormatStreamSummary(const StreamReport& report) {
+    const StreamStatistics& statistics = report.statistics;
+    std::string codec = report.codec ? std::string(VideoCodecName(*report.codec)) : "no frames";
+    std::string target = report.path.empty() ? "discarded" : report.path;
+    if (!report.path.empty() && report.framesWritten == 0)
+        target += " (not written)";
+    char rates[96];
+    std::snprintf(rates, sizeof(rates), "%.2f frames/s, %.1f kbit/s", statistics.FramesPerSecond(),
+                  statistics.BitsPerSecond() / 1000);
+    std::string text = "stream " + report.name + ": " + codec + " -> " + target + "\n";
+    text += "  frames " + std::to_string(statistics.Frames()) + " (key frames " +
+            std::to_string(statistics.KeyFrames()) + "), " + rates + ", signal losses " +
+            std::to_string(statistics.SignalLosses()) + "\n";
+    text += "  first frame " + FormatFileTime(statistics.FirstTime()) + ", last frame " +
+            FormatFileTime(statistics.LastTime()) + "\n";
+    if (!report.path.empty())
+        text += "  written " + std::to_string(report.framesWritten) + ", skipped before the first key frame " +
+                std::to_string(report.framesSkipped) + ", refused " + std::to_string(report.framesRefused) + "\n";
+    else if (report.framesRefused > 0)
+        text += "  refused " + std::to_string(report.framesRefused) + "\n";
+    if (!report.error.empty())
+        text += "  error: " + report.error + "\n";
+    return text;
+}
+
+} // namespace fennwick_host

@@ -1,0 +1,66 @@
+// The frame sink of one video stream (the channel callback the host gives to
+// StartStream). Driver threads call it; every call takes the recorder's mutex
+// and writes straight to the file, which is quick enough for a channel's
+// delivery thread. Without an output path the recorder only counts (a discard
+// sink for measurements).
+#pragma once
+
+#include "ElementaryStream.h"
+#include "MatroskaWriter.h"
+#include "StreamStatistics.h"
+
+#include <talvex/ipcapture/HostObjects.h>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace fennwick_host {
+
+struct StreamReport {
+    std::string name;
+    std::string path;                 // empty for a discard sink
+    std::optional<VideoCodec> codec;  // of the first frame
+    StreamStatistics statistics;      // every frame the driver delivered
+    uint64_t framesWritten = 0;       // complete after Finish (the writer holds one frame back)
+    uint64_t framesSkipped = 0;       // before the first usable key frame
+    uint64_t framesRefused = 0;       // unknown type code or another codec than the first frame's
+    std::string error;                // the first write error; nothing is written after it
+};
+
+class StreamRecorder : public talvex::ipcapture::IVideoChannelCallback {
+public:
+    // outputPath empty: count frames, write nothing.
+    StreamRecorder(std::string name, std::string outputPath);
+
+    // True when the frame was recorded (or counted by a discard sink).
+    bool OnFrame(talvex::ipcapture::IVideoFrame* frame) override;
+    void OnStateChanged(uint32_t state) override;
+    void OnSignalLost() override;
+
+    // Finishes the file (trailer written); frames that come later are refused.
+    // The error text when the file could not be finished.
+    std::optional<std::string> Finish();
+
+    StreamReport Report() const;
+
+private:
+    bool Record(talvex::ipcapture::IVideoFrame& frame, const FrameKind& kind);
+    bool OpenFile(talvex::ipcapture::IVideoFrame& frame, VideoCodec codec);
+
+    mutable std::mutex m_mutex;
+    StreamReport m_report;
+    std::unique_ptr<MatroskaWriter> m_writer;
+    bool m_finished = false;
+};
+
+// The summary of one stream as the host prints it at the end of a recording:
+//   stream rec: H.264 -> out/rec.mkv
+//     frames 250 (key frames 9), 25.00 frames/s, 1534.2 kbit/s, signal losses 0
+//     first frame 2026-12-06 08:00:00.000 UTC, last frame 2026-12-06 08:00:09.960 UTC
+//     written 250, skipped before the first key frame 0, refused 0
+// and a line "  error: ..." when writing failed.
+std::string FormatStreamSummary(const StreamReport& report);
+
+} // namespace fennwick_host

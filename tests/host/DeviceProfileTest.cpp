@@ -1,0 +1,168 @@
+#include "DeviceProfile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fennwick_host {
+namespace {
+
+TEST(DeviceProfile, ReadsNamedKeysAndNumberedProperties) {
+    DeviceProfile profile;
+    auto error = ParseDeviceProfile("address=192.0.2.5\nport=8080\nuser=admin\npassword=se cret\nmodel=SNC-VB630\n"
+                                    "codec=mpeg4\nvideo-channels=2\ninputs=1\noutputs=3\n1=0\n2=6\n",
+                                    profile);
+    ASSERT_FALSE(error) << *error;
+    EXPECT_EQ(profile.address, "192.0.2.5");
+    EXPECT_EQ(profile.port, 8080);
+    EXPECT_EQ(profile.user, "admin");
+    EXPECT_EQ(profile.password, "se cret");
+    EXPECT_EQ(profile.model, "SNC-VB630");
+    EXPECT_EQ(profile.codecType, 2u);
+    EXPECT_EQ(profile.videoChannels, 2u);
+    EXPECT_EQ(profile.inputs, 1u);
+    EXPECT_EQ(profile.outputs, 3u);
+    EXPECT_EQ(profile.properties, (std::map<uint32_t, std::string>{{1, "0"}, {2, "6"}}));
+}
+
+TEST(DeviceProfile, KeepsPropertyTextsVerbatimButTrimsNamedValues) {
+    DeviceProfile profile;
+    ASSERT_FALSE(ParseDeviceProfile("  model =  SNC-CH110  \n12= 640x480, 320x240 \n 3 =1.10\n", profile));
+    EXPECT_EQ(profile.model, "SNC-CH110");
+    EXPECT_EQ(profile.properties.at(12), " 640x480, 320x240 ");
+    EXPECT_EQ(profile.properties.at(3), "1.10");
+}
+
+TEST(DeviceProfile, SkipsCommentsBlankLinesAndCarriageReturns) {
+    DeviceProfile profile;
+    ASSERT_FALSE(ParseDeviceProfile("# a camera\r\n\r\n   \r\n\t# indented\r\naddress=10.0.0.1\r\n2=5\r\n", profile));
+    EXPECT_EQ(profile.address, "10.0.0.1");
+    EXPECT_EQ(profile.properties.at(2), "5");
+}
+
+TEST(DeviceProfile, LaterLinesOverrideEarlierOnes) {
+    DeviceProfile profile;
+    ASSERT_FALSE(ParseDeviceProfile("port=81\n2=4\nport=82\n2=6", profile));
+    EXPECT_EQ(profile.port, 82);
+    EXPECT_EQ(profile.properties.at(2), "6");
+}
+
+TEST(DeviceProfile, DefaultsWithoutLines) {
+    DeviceProfile profile;
+    ASSERT_FALSE(ParseDeviceProfile("", profile));
+    EXPECT_EQ(profile.port, 80);
+    EXPECT_EQ(profile.codecType, 3u);
+    EXPECT_EQ(profile.videoChannels, 1u);
+    EXPECT_TRUE(profile.properties.empty());
+}
+
+struct BadLine {
+    const char* text;
+    const char* error;
+};
+
+class DeviceProfileErrors : public ::testing::TestWithParam<BadLine> {};
+
+TEST_P(DeviceProfileErrors, NamesTheLineAndTheFault) {
+    DeviceProfile profile;
+    auto error = ParseDeviceProfile(std::string("# first\naddress=10.0.0.1\n") + GetParam().text + "\n", profile);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(*error, std::string("line 3: ") + GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, DeviceProfileErrors,
+    ::testing::Values(BadLine{"just words", "expected KEY=VALUE"},
+                      BadLine{"port=0", "port wants a number from 1 to 65535, not '0'"},
+                      BadLine{"port=65536", "port wants a number from 1 to 65535, not '65536'"},
+                      BadLine{"port=8o", "port wants a number from 1 to 65535, not '8o'"},
+                      BadLine{"port=-1", "port wants a number from 1 to 65535, not '-1'"},
+                      BadLine{"codec=h265", "codec wants jpeg, mpeg4 or h264, not 'h265'"},
+                      BadLine{"inputs=65", "inputs wants a number from 0 to 64, not '65'"},
+                      BadLine{"video-channels=", "video-channels wants a number from 0 to 64, not ''"},
+                      BadLine{"address=", "address must not be empty"},
+                      BadLine{"colour=red", "unknown key 'colour'"},
+                      BadLine{"=5", "unknown key ''"},
+                      BadLine{"0=x", "'0' is not a property number"},
+                      BadLine{"4294967296=x", "'4294967296' is not a property number"},
+                      BadLine{"12a=x", "'12a' is not a property number"}));
+
+TEST(DeviceProfile, CodecNamesAndNumbers) {
+    EXPECT_EQ(ParseCodecName("jpeg"), 1u);
+    EXPECT_EQ(ParseCodecName("mjpeg"), 1u);
+    EXPECT_EQ(ParseCodecName("1"), 1u);
+    EXPECT_EQ(ParseCodecName("mpeg4"), 2u);
+    EXPECT_EQ(ParseCodecName("2"), 2u);
+    EXPECT_EQ(ParseCodecName("h264"), 3u);
+    EXPECT_EQ(ParseCodecName("3"), 3u);
+    EXPECT_FALSE(ParseCodecName("H264"));
+    EXPECT_FALSE(ParseCodecName("0"));
+    EXPECT_FALSE(ParseCodecName(""));
+}
+
+TEST(DeviceProfile, GenerationFillsTheVideoStandardOnlyWhenAbsent) {
+    DeviceProfile bare;
+    SetGeneration(bare, 6);
+    EXPECT_EQ(bare.properties, (std::map<uint32_t, std::string>{{1, "0"}, {2, "6"}}));
+
+    DeviceProfile ntsc;
+    ntsc.properties = {{1, "1"}, {2, "4"}, {3, "1.10"}};
+    SetGeneration(ntsc, 7);
+    EXPECT_EQ(ntsc.properties, (std::map<uint32_t, std::string>{{1, "1"}, {2, "7"}, {3, "1.10"}}));
+}
+
+class DeviceProfileFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_directory = std::filesystem::temp_directory_path() /
+                      ("fennwick-profile-" + std::to_string(::getpid()) + "-" +
+                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(m_directory);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_directory); }
+
+    std::filesystem::path m_directory;
+};
+
+TEST_F(DeviceProfileFile, LoadsAFileAndNamesItInErrors) {
+    std::string path = (m_directory / "camera.profile").string();
+    std::ofstream(path) << "address=10.1.1.1\nport=http\n";
+    DeviceProfile profile;
+    auto error = LoadDeviceProfile(path, profile);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(*error, "profile " + path + ": line 2: port wants a number from 1 to 65535, not 'http'");
+    EXPECT_EQ(profile.address, "10.1.1.1");
+}
+
+TEST_F(DeviceProfileFile, MissingFileIsAnError) {
+    DeviceProfile profile;
+    auto error = LoadDeviceProfile((m_directory / "absent").string(), profile);
+    ASSERT_TRUE(error);
+    EXPECT_NE(error->find("cannot read profile"), std::string::npos);
+}
+
+TEST_F(DeviceProfileFile, RefusesFilesAboveTheSizeLimit) {
+    std::string path = (m_directory / "huge.profile").string();
+    {
+        std::ofstream file(path);
+        std::string comment(1023, '#');
+        for (int line = 0; line < 1025; ++line)
+            file << comment << '\n';
+    }
+    DeviceProfile profile;
+    auto error = LoadDeviceProfile(path, profile);
+    ASSERT_TRUE(error);
+    EXPECT_NE(error->find("is larger than 1048576 bytes"), std::string::npos) << *error;
+}
+
+TEST_F(DeviceProfileFile, TheSampleProfileDescribesAGeneration6Camera) {
+    DeviceProfile profile;
+    ASSERT_FALSE(LoadDeviceProfile(FENNWICK_SAMPLE_PROFILE, profile));
+    EXPECT_EQ(profile.model, "SNC-VB630");
+    EXPECT_EQ(profile.properties.at(2), "6");
+    EXPECT_EQ(profile.codecType, 3u);
+}
+
+} // namespace
+} // namespace fennwick_host

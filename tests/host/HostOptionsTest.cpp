@@ -1,0 +1,130 @@
+#include "HostOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace fennwick_host {
+namespace {
+
+std::optional<HostOptions> Parse(std::vector<const char*> arguments, std::string* errorOut = nullptr) {
+    arguments.insert(arguments.begin(), "fennwick-host");
+    std::string error;
+    auto options = ParseHostOptions(int(arguments.size()), arguments.data(), error);
+    if (errorOut)
+        *errorOut = error;
+    return options;
+}
+
+std::string ErrorOf(std::vector<const char*> arguments) {
+    std::string error;
+    auto options = Parse(std::move(arguments), &error);
+    EXPECT_FALSE(options);
+    return error;
+}
+
+TEST(HostOptions, OpenKeepsDeviceOptionsInOrderWithCodecAsDeviceDefault) {
+    auto options = Parse({"open", "--profile", "p", "--address", "a", "--codec", "jpeg", "--port", "81", "--log", "l"});
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->command, "open");
+    EXPECT_EQ(options->profilePath, "p");
+    EXPECT_EQ(options->logPath, "l");
+    using Pair = std::pair<std::string, std::string>;
+    EXPECT_EQ(options->deviceOptions, (std::vector<Pair>{{"address", "a"}, {"codec", "jpeg"}, {"port", "81"}}));
+    EXPECT_TRUE(options->streams.empty());
+}
+
+TEST(HostOptions, GenerationStandsInForAProfile) {
+    auto options = Parse({"open", "--generation", "6", "--address", "a", "--model", "SNC-VB630"});
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->generation, 6u);
+    EXPECT_TRUE(options->profilePath.empty());
+}
+
+TEST(HostOptions, RecordWithoutStreamsRecordsTheRecordingStream) {
+    auto options = Parse({"record", "--profile", "p", "--out", "dir", "--seconds", "10"});
+    ASSERT_TRUE(options);
+    ASSERT_EQ(options->streams.size(), 1u);
+    EXPECT_EQ(options->streams[0].streamIndex, kStreamRecording);
+    EXPECT_EQ(options->streams[0].codecType, kDeviceDefaultCodec);
+    EXPECT_EQ(options->streams[0].width, 0);
+    EXPECT_EQ(options->outDirectory, "dir");
+    EXPECT_EQ(options->seconds, 10u);
+    EXPECT_FALSE(options->discard);
+}
+
+TEST(HostOptions, RecordCodecAndSizeApplyToTheStreamsThatFollow) {
+    auto options = Parse({"record", "--generation", "6", "--out", "d", "--codec", "h264", "--size", "1920x1080",
+                          "--stream", "rec", "--stream", "remote:mpeg4", "--codec", "jpeg", "--stream", "live"});
+    ASSERT_TRUE(options);
+    ASSERT_EQ(options->streams.size(), 3u);
+    EXPECT_EQ(options->streams[0].streamIndex, kStreamRecording);
+    EXPECT_EQ(options->streams[0].codecType, 3u);
+    EXPECT_EQ(options->streams[0].width, 1920);
+    EXPECT_EQ(options->streams[0].height, 1080);
+    EXPECT_EQ(options->streams[1].streamIndex, kStreamRemote);
+    EXPECT_EQ(options->streams[1].codecType, 2u);
+    EXPECT_EQ(options->streams[1].width, 1920);
+    EXPECT_EQ(options->streams[2].streamIndex, kStreamLive);
+    EXPECT_EQ(options->streams[2].codecType, 1u);
+    EXPECT_TRUE(options->deviceOptions.empty());
+}
+
+TEST(HostOptions, CodecWithoutStreamsAppliesToTheRecordingStream) {
+    auto options = Parse({"record", "--generation", "6", "--discard", "--codec", "mpeg4"});
+    ASSERT_TRUE(options);
+    ASSERT_EQ(options->streams.size(), 1u);
+    EXPECT_EQ(options->streams[0].codecType, 2u);
+    EXPECT_TRUE(options->discard);
+}
+
+TEST(HostOptions, UsageErrors) {
+    EXPECT_EQ(ErrorOf({}), "no command given");
+    EXPECT_EQ(ErrorOf({"play", "--profile", "p"}), "unknown command 'play'");
+    EXPECT_EQ(ErrorOf({"open"}), "open needs --profile FILE or --generation N");
+    EXPECT_EQ(ErrorOf({"open", "--profile"}), "expected --OPTION VALUE at '--profile'");
+    EXPECT_EQ(ErrorOf({"open", "profile", "p"}), "expected --OPTION VALUE at 'profile'");
+    EXPECT_EQ(ErrorOf({"open", "--profile", "p", "--speed", "3"}), "unknown option --speed");
+    EXPECT_EQ(ErrorOf({"open", "--profile", "p", "--stream", "rec"}), "unknown option --stream");
+    EXPECT_EQ(ErrorOf({"open", "--profile", "p", "--discard"}), "unknown option --discard");
+    EXPECT_EQ(ErrorOf({"open", "--generation", "8"}), "--generation wants a number from 1 to 7, not '8'");
+    EXPECT_EQ(ErrorOf({"open", "--generation", "0"}), "--generation wants a number from 1 to 7, not '0'");
+}
+
+TEST(HostOptions, RecordErrors) {
+    EXPECT_EQ(ErrorOf({"record", "--out", "d"}), "record needs --profile FILE or --generation N");
+    EXPECT_EQ(ErrorOf({"record", "--profile", "p"}), "record needs --out DIR (or --discard)");
+    EXPECT_EQ(ErrorOf({"record", "--profile", "p", "--discard", "--out", "d"}),
+              "--discard writes no files: leave out --out");
+    EXPECT_EQ(ErrorOf({"record", "--profile", "p", "--out", ""}), "--out wants a directory");
+    EXPECT_EQ(ErrorOf({"record", "--profile", "p", "--out", "d", "--stream", "main"}),
+              "--stream wants rec, live or remote, optionally with :jpeg, :mpeg4 or :h264, not 'main'");
+    EXPECT_EQ(ErrorOf({"record", "--profile", "p", "--out", "d", "--stream", "live:h265"}),
+              "--stream live:h265: the codec must be jpeg, mpeg4 or h264");
+    EXPECT_EQ(ErrorOf({"record", "--profile", "p", "--out", "d", "--stream", "live", "--stream", "live:jpeg"}),
+              "--stream live is given twice");
+    EXPECT_EQ(ErrorOf({"record", "--profile", "p", "--out", "d", "--codec", "vp8"}),
+              "--codec wants jpeg, mpeg4 or h264, not 'vp8'");
+    EXPECT_EQ(ErrorOf({"record", "--profile", "p", "--out", "d", "--stream", "rec", "--codec", "jpeg"}),
+              "--codec and --size apply to the --stream options after them; none follows");
+    for (const char* size : {"640", "640x", "x480", "0x480", "640x65536", "640*480"})
+        EXPECT_EQ(ErrorOf({"record", "--profile", "p", "--out", "d", "--size", size}),
+                  std::string("--size wants WIDTHxHEIGHT (each 1 to 65535), not '") + size + "'");
+    for (const char* seconds : {"0", "-1", "604801", "ten"})
+        EXPECT_EQ(ErrorOf({"record", "--profile", "p", "--out", "d", "--seconds", seconds}),
+                  std::string("--seconds wants a number from 1 to 604800, not '") + seconds + "'");
+}
+
+TEST(HostOptions, StreamNamesAndCodecNames) {
+    EXPECT_EQ(StreamIndexOfName("rec"), kStreamRecording);
+    EXPECT_EQ(StreamIndexOfName("live"), kStreamLive);
+    EXPECT_EQ(StreamIndexOfName("remote"), kStreamRemote);
+    EXPECT_FALSE(StreamIndexOfName("Rec"));
+    EXPECT_EQ(StreamName(kStreamLive), "live");
+    EXPECT_EQ(CodecName(1), "jpeg");
+    EXPECT_EQ(CodecName(3), "h264");
+    EXPECT_EQ(CodecName(0), "default");
+}
+
+} // namespace
+} // namespace fennwick_host

@@ -1,0 +1,285 @@
+// Recordings of real encoded clips through the host's frame path (allocator,
+// frame sink, Matroska writer), checked by FFmpeg's own tools: the files must
+// probe and decode without a single error, with every frame and the right length.
+#include "MatroskaWriter.h"
+
+#include "HostFrames.h"
+#include "StreamRecorder.h"
+
+#include <gtest/gtest.h>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fennwick_host {
+namespace {
+
+using talvex::ipcapture::IVideoFrame;
+using talvex::ipcapture::MakeFourCC;
+
+constexpr uint64_t kMorning = 134410176000000000ULL;
+constexpr uint64_t kFrameInterval = 400000; // 40 ms: 25 frames/s
+constexpr int kClipFrames = 50;
+constexpr int kClipKeyInterval = 25;
+constexpr uint16_t kClipWidth = 320;
+constexpr uint16_t kClipHeight = 240;
+
+struct ToolResult {
+    int exitCode;
+    std::string output; // stdout and stderr
+};
+
+ToolResult RunTool(const std::string& command) {
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return {-1, "popen failed"};
+    std::string output;
+    char buffer[4096];
+    size_t count;
+    while ((count = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+        output.append(buffer, count);
+    int status = pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+struct ClipFrame {
+    std::vector<uint8_t> data;
+    bool isKey;
+};
+
+struct Clip {
+    const char* name;
+    const char* extension;
+    const char* demuxer;   // FFmpeg's raw elementary stream demuxer
+    const char* encoding;  // ffmpeg arguments that make the clip
+    uint32_t keyType;
+    uint32_t otherType;
+    const char* probedCodec;
+};
+
+const Clip kH264Clip = {"h264", "h264", "h264",
+                        "-c:v libx264 -preset ultrafast -bf 0 -pix_fmt yuv420p -x264-params repeat-headers=1",
+                        MakeFourCC('H', '2', '6', '4'), MakeFourCC('I', '2', '6', '4'), "h264"};
+const Clip kMpeg4Clip = {"mpeg4", "m4v", "m4v", "-c:v mpeg4 -bf 0 -q:v 5", MakeFourCC('D', 'I', 'V', 'X'),
+                         MakeFourCC('D', 'I', 'V', 'I'), "mpeg4"};
+const Clip kJpegClip = {"jpeg", "mjpeg", "mjpeg", "-c:v mjpeg -pix_fmt yuvj420p -q:v 5", MakeFourCC('J', 'P', 'E', 'G'),
+                        MakeFourCC('J', 'P', 'E', 'G'), "mjpeg"};
+
+// Access units of a raw elementary stream, split by FFmpeg's parser for the codec.
+std::vector<ClipFrame> ReadClip(const std::string& path, const char* demuxer) {
+    std::vector<ClipFrame> frames;
+    AVFormatContext* context = nullptr;
+    if (avformat_open_input(&context, path.c_str(), av_find_input_format(demuxer), nullptr) < 0)
+        return frames;
+    AVPacket* packet = av_packet_alloc();
+    while (av_read_frame(context, packet) >= 0) {
+        frames.push_back({std::vector<uint8_t>(packet->data, packet->data + packet->size),
+                          (packet->flags & AV_PKT_FLAG_KEY) != 0});
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    avformat_close_input(&context);
+    return frames;
+}
+
+class MatroskaRecording : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_directory = std::filesystem::temp_directory_path() /
+                      ("fennwick-mkv-" + std::to_string(::getpid()) + "-" +
+                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(m_directory);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_directory); }
+
+    // Two seconds of a test pattern at 25 frames/s, a key frame every second.
+    std::vector<ClipFrame> MakeClip(const Clip& clip) {
+        std::string path = (m_directory / (std::string("clip.") + clip.extension)).string();
+        auto result = RunTool("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=320x240:rate=25 -frames:v " +
+                          std::to_string(kClipFrames) + " -g " + std::to_string(kClipKeyInterval) + " " +
+                          clip.encoding + " -f " + clip.demuxer + " -y " + path);
+        EXPECT_EQ(result.exitCode, 0) << result.output;
+        std::vector<ClipFrame> frames = ReadClip(path, clip.demuxer);
+        EXPECT_EQ(frames.size(), size_t(kClipFrames));
+        return frames;
+    }
+
+    std::string OutputPath() const { return (m_directory / "stream.mkv").string(); }
+
+    // Delivers frames as a channel does; times 40 ms apart from kMorning unless given.
+    static void DeliverAll(StreamRecorder& recorder, FrameAllocator& allocator, const Clip& clip,
+                           const std::vector<ClipFrame>& frames, size_t first = 0,
+                           const std::vector<uint64_t>& times = {}) {
+        for (size_t index = first; index < frames.size(); ++index) {
+            const ClipFrame& source = frames[index];
+            uint32_t type = source.isKey ? clip.keyType : clip.otherType;
+            IVideoFrame* frame = allocator.AllocVideo(type, uint32_t(source.data.size()), "test");
+            ASSERT_NE(frame, nullptr);
+            std::copy(source.data.begin(), source.data.end(), frame->GetBuffer());
+            frame->SetDataSize(uint32_t(source.data.size()));
+            frame->SetPictureFormat(kClipWidth, kClipHeight, 2);
+            frame->SetTypeCode(type);
+            frame->SetTime(times.empty() ? kMorning + index * kFrameInterval : times[index]);
+            recorder.OnFrame(frame);
+            allocator.ReleaseVideo(frame);
+        }
+    }
+
+    // ffprobe's view of the file: stream and format entries as key=value.
+    static std::map<std::string, std::string> Probe(const std::string& path) {
+        auto result = RunTool("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                          "stream=codec_name,width,height,nb_read_frames:format=format_name,duration "
+                          "-of default=noprint_wrappers=1 " +
+                          path);
+        EXPECT_EQ(result.exitCode, 0) << result.output;
+        std::map<std::string, std::string> entries;
+        std::istringstream lines(result.output);
+        std::string line;
+        while (std::getline(lines, line)) {
+            size_t equals = line.find('=');
+            if (equals == std::string::npos) {
+                ADD_FAILURE() << "ffprobe says: " << line;
+                continue;
+            }
+            entries[line.substr(0, equals)] = line.substr(equals + 1);
+        }
+        return entries;
+    }
+
+    // extraArguments: ffmpeg output options.
+    static void ExpectCleanDecode(const std::string& path, const std::string& extraArguments = "") {
+        auto result = RunTool("ffmpeg -nostdin -v error -i " + path + " " + extraArguments + " -f null -");
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(result.output, "") << "ffmpeg reported decoding errors";
+    }
+
+    void ExpectRecordedClip(const Clip& clip) {
+        std::vector<ClipFrame> frames = MakeClip(clip);
+        FrameAllocator allocator;
+        StreamRecorder recorder("rec", OutputPath());
+        DeliverAll(recorder, allocator, clip, frames);
+        EXPECT_FALSE(recorder.Finish());
+        StreamReport report = recorder.Report();
+        EXPECT_EQ(report.framesWritten, uint64_t(kClipFrames));
+        EXPECT_EQ(report.statistics.KeyFrames(), clip.keyType == clip.otherType ? 50u : 2u);
+        EXPECT_EQ(report.error, "");
+        EXPECT_EQ(allocator.OutstandingFrames(), 0);
+
+        auto probe = Probe(OutputPath());
+        EXPECT_EQ(probe["codec_name"], clip.probedCodec);
+        EXPECT_EQ(probe["width"], "320");
+        EXPECT_EQ(probe["height"], "240");
+        EXPECT_EQ(probe["nb_read_frames"], std::to_string(kClipFrames));
+        EXPECT_EQ(probe["format_name"], "matroska,webm");
+        EXPECT_NEAR(std::stod(probe["duration"].empty() ? "0" : probe["duration"]), 2.0, 0.001);
+        ExpectCleanDecode(OutputPath());
+    }
+
+    std::filesystem::path m_directory;
+};
+
+TEST_F(MatroskaRecording, H264AnnexBFramesMakeADecodableFile) {
+    ExpectRecordedClip(kH264Clip);
+}
+
+TEST_F(MatroskaRecording, Mpeg4FramesMakeADecodableFile) {
+    ExpectRecordedClip(kMpeg4Clip);
+}
+
+TEST_F(MatroskaRecording, JpegPicturesMakeADecodableFile) {
+    ExpectRecordedClip(kJpegClip);
+}
+
+TEST_F(MatroskaRecording, FileStartsAtTheFirstKeyFrame) {
+    std::vector<ClipFrame> frames = MakeClip(kH264Clip);
+    FrameAllocator allocator;
+    StreamRecorder recorder("rec", OutputPath());
+    // Joining mid-way through the first second: frames 5 to 24 cannot be decoded alone.
+    DeliverAll(recorder, allocator, kH264Clip, frames, 5);
+    EXPECT_FALSE(recorder.Finish());
+    StreamReport report = recorder.Report();
+    EXPECT_EQ(report.statistics.Frames(), 45u);
+    EXPECT_EQ(report.framesSkipped, 20u);
+    EXPECT_EQ(report.framesWritten, 25u);
+    auto probe = Probe(OutputPath());
+    EXPECT_EQ(probe["nb_read_frames"], "25");
+    EXPECT_NEAR(std::stod(probe["duration"].empty() ? "0" : probe["duration"]), 1.0, 0.001);
+    ExpectCleanDecode(OutputPath());
+}
+
+TEST_F(MatroskaRecording, FrameTimesThatStepBackKeepTheFileValid) {
+    std::vector<ClipFrame> frames = MakeClip(kH264Clip);
+    std::vector<uint64_t> times;
+    for (int index = 0; index < kClipFrames; ++index)
+        times.push_back(kMorning + uint64_t(index) * kFrameInterval);
+    // A converter resynchronising after a camera's clock jump: two frames 1 s in the past.
+    times[30] -= 10000000;
+    times[31] -= 10000000;
+    FrameAllocator allocator;
+    StreamRecorder recorder("rec", OutputPath());
+    DeliverAll(recorder, allocator, kH264Clip, frames, 0, times);
+    EXPECT_FALSE(recorder.Finish());
+    auto probe = Probe(OutputPath());
+    EXPECT_EQ(probe["nb_read_frames"], std::to_string(kClipFrames));
+
+    auto packets = RunTool("ffprobe -v error -select_streams v:0 -show_entries packet=pts -of csv=p=0 " + OutputPath());
+    std::istringstream lines(packets.output);
+    std::vector<long> timestamps;
+    for (long pts; lines >> pts;)
+        timestamps.push_back(pts);
+    ASSERT_EQ(timestamps.size(), size_t(kClipFrames)) << packets.output;
+    EXPECT_EQ(timestamps[29], 1160);
+    EXPECT_EQ(timestamps[30], 1161); // written just after the frame before
+    EXPECT_EQ(timestamps[31], 1162);
+    EXPECT_EQ(timestamps[32], 1280);
+    for (size_t index = 1; index < timestamps.size(); ++index)
+        EXPECT_LT(timestamps[index - 1], timestamps[index]) << "at packet " << index;
+    // Frames 1 ms apart fall on one slot of ffmpeg's default 25 frames/s encoder
+    // clock; with the file's own millisecond clock every frame keeps its place.
+    ExpectCleanDecode(OutputPath(), "-enc_time_base -1");
+}
+
+TEST_F(MatroskaRecording, UnwritablePathIsReportedAndNothingIsTaken) {
+    std::vector<ClipFrame> frames = MakeClip(kJpegClip);
+    FrameAllocator allocator;
+    std::string path = (m_directory / "absent" / "stream.mkv").string();
+    StreamRecorder recorder("live", path);
+    DeliverAll(recorder, allocator, kJpegClip, frames);
+    recorder.Finish();
+    StreamReport report = recorder.Report();
+    EXPECT_EQ(report.statistics.Frames(), uint64_t(kClipFrames));
+    EXPECT_EQ(report.framesWritten, 0u);
+    EXPECT_NE(report.error.find("cannot create " + path), std::string::npos) << report.error;
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST_F(MatroskaRecording, WriterStartsTheFileAtTheFirstFramesTime) {
+    std::vector<ClipFrame> frames = MakeClip(kJpegClip);
+    std::string error;
+    auto writer = MatroskaWriter::Create(OutputPath(), {VideoCodec::Jpeg, kClipWidth, kClipHeight, {}}, error);
+    ASSERT_TRUE(writer) << error;
+    // A late start: the first frame's file time is the file's zero.
+    for (int index = 0; index < 10; ++index)
+        EXPECT_FALSE(writer->WriteFrame(frames[size_t(index)].data, true, kMorning * 2 + uint64_t(index) * kFrameInterval));
+    EXPECT_FALSE(writer->Finish());
+    EXPECT_FALSE(writer->Finish());
+    EXPECT_TRUE(writer->WriteFrame(frames[10].data, true, kMorning * 2));
+    EXPECT_EQ(writer->FramesWritten(), 10u);
+    auto probe = Probe(OutputPath());
+    EXPECT_EQ(probe["nb_read_frames"], "10");
+    EXPECT_NEAR(std::stod(probe["duration"].empty() ? "0" : probe["duration"]), 0.4, 0.001);
+}
+
+} // namespace
+} // namespace fennwick_host

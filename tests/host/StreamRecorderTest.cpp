@@ -1,0 +1,130 @@
+#include "StreamRecorder.h"
+
+#include "HostFrames.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+namespace fennwick_host {
+namespace {
+
+using talvex::ipcapture::IVideoFrame;
+using talvex::ipcapture::MakeFourCC;
+
+constexpr uint64_t kMorning = 134410176000000000ULL;
+constexpr uint64_t kMillisecond = 10000;
+constexpr uint32_t kH264Key = MakeFourCC('H', '2', '6', '4');
+constexpr uint32_t kH264 = MakeFourCC('I', '2', '6', '4');
+constexpr uint32_t kJpeg = MakeFourCC('J', 'P', 'E', 'G');
+
+// Delivers one frame the way a channel does: allocate, fill, hand over, release.
+bool Deliver(FrameAllocator& allocator, StreamRecorder& recorder, uint32_t type, uint32_t size, uint64_t time) {
+    IVideoFrame* frame = allocator.AllocVideo(type, size, "test");
+    frame->SetDataSize(size);
+    frame->SetPictureFormat(320, 240, 2);
+    frame->SetTypeCode(type);
+    frame->SetTime(time);
+    bool taken = recorder.OnFrame(frame);
+    allocator.ReleaseVideo(frame);
+    return taken;
+}
+
+TEST(StreamRecorder, DiscardSinkCountsEveryFrame) {
+    FrameAllocator allocator;
+    StreamRecorder recorder("live", "");
+    for (int index = 0; index < 50; ++index)
+        EXPECT_TRUE(Deliver(allocator, recorder, index % 25 ? kH264 : kH264Key, 1000,
+                            kMorning + uint64_t(index) * 40 * kMillisecond));
+    recorder.OnSignalLost();
+    EXPECT_FALSE(recorder.Finish());
+    StreamReport report = recorder.Report();
+    EXPECT_EQ(report.name, "live");
+    ASSERT_TRUE(report.codec);
+    EXPECT_EQ(*report.codec, VideoCodec::H264);
+    EXPECT_EQ(report.statistics.Frames(), 50u);
+    EXPECT_EQ(report.statistics.KeyFrames(), 2u);
+    EXPECT_EQ(report.statistics.SignalLosses(), 1u);
+    EXPECT_EQ(report.framesWritten, 0u);
+    EXPECT_EQ(allocator.OutstandingFrames(), 0);
+}
+
+TEST(StreamRecorder, RefusesUnknownTypesOtherCodecsAndFramesAfterFinish) {
+    FrameAllocator allocator;
+    StreamRecorder recorder("rec", "");
+    EXPECT_FALSE(Deliver(allocator, recorder, MakeFourCC('X', 'V', 'I', 'D'), 10, kMorning));
+    EXPECT_TRUE(Deliver(allocator, recorder, kJpeg, 10, kMorning));
+    EXPECT_FALSE(Deliver(allocator, recorder, kH264Key, 10, kMorning + 40 * kMillisecond));
+    EXPECT_FALSE(recorder.OnFrame(nullptr));
+    recorder.Finish();
+    EXPECT_FALSE(Deliver(allocator, recorder, kJpeg, 10, kMorning + 80 * kMillisecond));
+    StreamReport report = recorder.Report();
+    EXPECT_EQ(report.statistics.Frames(), 1u);
+    EXPECT_EQ(report.framesRefused, 2u);
+    EXPECT_EQ(*report.codec, VideoCodec::Jpeg);
+}
+
+TEST(StreamRecorder, ChannelThreadsDeliverAtOnce) {
+    FrameAllocator allocator;
+    StreamRecorder recorder("rec", "");
+    std::vector<std::thread> threads;
+    for (int thread = 0; thread < 3; ++thread)
+        threads.emplace_back([&, thread] {
+            for (int index = 0; index < 500; ++index) {
+                Deliver(allocator, recorder, kJpeg, 100, kMorning + uint64_t(index * 3 + thread) * kMillisecond);
+                if (index % 100 == 0)
+                    recorder.OnSignalLost();
+            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    StreamReport report = recorder.Report();
+    EXPECT_EQ(report.statistics.Frames(), 1500u);
+    EXPECT_EQ(report.statistics.SignalLosses(), 15u);
+    EXPECT_EQ(allocator.OutstandingFrames(), 0);
+}
+
+TEST(StreamSummary, ShowsTheFiguresOfAStream) {
+    StreamReport report;
+    report.name = "rec";
+    report.path = "out/rec.mkv";
+    report.codec = VideoCodec::H264;
+    for (int index = 0; index < 250; ++index)
+        report.statistics.AddFrame(kMorning + uint64_t(index) * 40 * kMillisecond, 5000, index % 25 == 0);
+    report.statistics.AddSignalLoss();
+    report.framesWritten = 249;
+    report.framesSkipped = 1;
+    EXPECT_EQ(FormatStreamSummary(report),
+              "stream rec: H.264 -> out/rec.mkv\n"
+              "  frames 250 (key frames 10), 25.00 frames/s, 1000.0 kbit/s, signal losses 1\n"
+              "  first frame 2026-12-06 08:00:00.000 UTC, last frame 2026-12-06 08:00:09.960 UTC\n"
+              "  written 249, skipped before the first key frame 1, refused 0\n");
+}
+
+TEST(StreamSummary, ShowsAStreamWithoutFramesAndAnError) {
+    StreamReport report;
+    report.name = "live";
+    report.path = "out/live.mkv";
+    report.error = "cannot create out/live.mkv: Permission denied";
+    EXPECT_EQ(FormatStreamSummary(report),
+              "stream live: no frames -> out/live.mkv (not written)\n"
+              "  frames 0 (key frames 0), 0.00 frames/s, 0.0 kbit/s, signal losses 0\n"
+              "  first frame -, last frame -\n"
+              "  written 0, skipped before the first key frame 0, refused 0\n"
+              "  error: cannot create out/live.mkv: Permission denied\n");
+}
+
+TEST(StreamSummary, DiscardedStreamsHaveNoFileLine) {
+    StreamReport report;
+    report.name = "remote";
+    report.codec = VideoCodec::Jpeg;
+    report.statistics.AddFrame(kMorning, 10, true);
+    EXPECT_EQ(FormatStreamSummary(report),
+              "stream remote: MJPEG -> discarded\n"
+              "  frames 1 (key frames 1), 0.00 frames/s, 0.0 kbit/s, signal losses 0\n"
+              "  first frame 2026-12-06 08:00:00.000 UTC, last frame 2026-12-06 08:00:00.000 UTC\n");
+}
+
+} // namespace
+} // namespace fennwick_host
