@@ -1,0 +1,87 @@
+// The simulated camera's RTSP/1.0 server (RFC 2326): DESCRIBE, SETUP, PLAY,
+// PAUSE, GET_PARAMETER, TEARDOWN (and OPTIONS, SET_PARAMETER for other
+// clients) on "/media/video1..3" below generation 6 and "/video1..3" from it;
+// RTP over UDP with RTCP sender reports, or interleaved on the connection;
+// Basic or Digest authentication; faults on demand.
+#pragma once
+
+#include "Camera.h"
+#include "CameraState.h"
+#include "MediaClips.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace camsim {
+
+struct RtspServerOptions {
+    std::string bindAddress = "127.0.0.1";
+    uint16_t port = 0; // 0 picks a free port
+    uint32_t generation = 6;
+    std::string user = "admin";
+    std::string password = "admin";
+    AuthMode auth = AuthMode::None;
+    std::string realm = "Sony Network Camera";
+    // Codec and picture width of video1..video3 when no camera state says otherwise.
+    std::array<VideoCodec, 3> codecs{VideoCodec::H264, VideoCodec::Mpeg4, VideoCodec::Jpeg};
+    uint16_t width = 640;
+    bool audio = true; // a G.711 mu-law track in every description
+    uint32_t sessionTimeoutSeconds = 60;
+    std::string clipsDirectory = CAMSIM_CLIPS_DIR;
+};
+
+// Faults that tests and the command line switch on while the server runs.
+struct RtspFaults {
+    std::atomic<bool> stopSending{false};  // sessions stay, media stops
+    std::atomic<bool> answer401{false};    // every request is challenged
+    std::atomic<bool> answer454{false};    // requests naming a session: "Session Not Found"
+    std::atomic<uint32_t> loseEveryNth{0}; // RTP packets; 0 loses none
+    std::atomic<bool> reorder{false};      // swaps each pair of RTP packets of a frame
+};
+
+class RtspServer : public Server {
+public:
+    // With a camera, credentials, authentication, generation and the codec and
+    // size of each stream (ImageCodecN, ImageSizeN) follow its state.
+    explicit RtspServer(RtspServerOptions options, Camera* camera = nullptr);
+    ~RtspServer() override;
+
+    bool Start(std::string& error) override;
+    void Stop() override;
+    uint16_t GetPort() const;
+
+    RtspFaults& Faults();
+    // Closes every RTSP connection (their sessions end with them), now or after a delay.
+    void DropConnections(uint32_t afterMs = 0);
+    // Every playing session sends an RTCP BYE and stops sending, now or after a delay.
+    void SendBye(uint32_t afterMs = 0);
+    // Requests seen so far, as "METHOD URL" lines (bounded).
+    std::vector<std::string> RequestLog() const;
+    size_t ActiveSessionCount() const;
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+// Command-line flags of the RTSP side: "--rtsp-port N", "--rtsp-codec1..3 C",
+// "--rtsp-fault-stop", "--rtsp-fault-401", "--rtsp-fault-454",
+// "--rtsp-fault-lose N", "--rtsp-fault-reorder", "--rtsp-fault-drop-after MS",
+// "--rtsp-fault-bye-after MS". Returns how many arguments it took (0 when the
+// flag is not an RTSP one), or -1 with error set.
+struct RtspCommandLine {
+    RtspServerOptions options;
+    bool enabled = false;
+    bool stopSending = false, answer401 = false, answer454 = false, reorder = false;
+    uint32_t loseEveryNth = 0;
+    uint32_t dropAfterMs = 0, byeAfterMs = 0;
+};
+int ParseRtspArgument(int argc, char** argv, int index, RtspCommandLine& commandLine, std::string& error);
+extern const char* const RTSP_USAGE;
+// Applies the fault flags to a started server; timed faults run on their own thread.
+void ApplyRtspFaults(RtspServer& server, const RtspCommandLine& commandLine);
+
+} // namespace camsim

@@ -1,0 +1,255 @@
+#include "RtspSession.h"
+
+#include <arpa/inet.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+
+namespace camsim {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr uint8_t PAYLOAD_TYPE_DYNAMIC = 96;
+constexpr uint8_t PAYLOAD_TYPE_JPEG = 26;
+constexpr uint8_t PAYLOAD_TYPE_PCMU = 0;
+constexpr uint32_t VIDEO_CLOCK_RATE = 90000;
+constexpr uint32_t AUDIO_SAMPLES_PER_PACKET = 160; // 20 ms at 8 kHz
+constexpr auto AUDIO_PACKET_INTERVAL = std::chrono::milliseconds(20);
+constexpr auto REPORT_INTERVAL = std::chrono::seconds(1);
+constexpr auto FIRST_REPORT_DELAY = std::chrono::milliseconds(200);
+constexpr int SEND_TIMEOUT_MS = 2000;
+// Seconds between 1900 (NTP) and 1970 (Unix).
+constexpr uint64_t NTP_UNIX_OFFSET = 2208988800ull;
+
+int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
+}
+
+uint64_t NtpNow() {
+    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(sinceEpoch).count();
+    const uint64_t seconds = uint64_t(micros / 1000000) + NTP_UNIX_OFFSET;
+    const uint64_t fraction = (uint64_t(micros % 1000000) << 32) / 1000000;
+    return (seconds << 32) | fraction;
+}
+
+} // namespace
+
+struct RtspSession::Track {
+    TrackKind kind = TrackKind::Video;
+    TrackTransport transport;
+    talvex::CSocket rtpSocket;
+    talvex::CSocket rtcpSocket;
+    uint8_t payloadType = PAYLOAD_TYPE_DYNAMIC;
+    uint32_t ssrc = 0;
+    uint16_t sequence = 0;
+    uint32_t timestamp = 0;
+    uint32_t packets = 0;
+    uint32_t octets = 0;
+    uint32_t packetCounter = 0; // for the loss fault
+    uint32_t audioSample = 0;
+};
+
+RtspSession::RtspSession(std::string id, uint32_t streamIndex, std::shared_ptr<const Clip> clip, RtspFaults& faults,
+                         InterleavedWriter writer, uint32_t timeoutSeconds, std::function<uint32_t()> random)
+    : m_id(std::move(id)), m_streamIndex(streamIndex), m_clip(std::move(clip)), m_faults(faults),
+      m_writer(std::move(writer)), m_timeout(timeoutSeconds), m_random(std::move(random)) {
+    Touch();
+}
+
+RtspSession::~RtspSession() {
+    End(false);
+}
+
+void RtspSession::Touch() {
+    m_lastActivityMs = NowMs();
+}
+
+bool RtspSession::IsExpired() const {
+    return NowMs() - m_lastActivityMs.load() > std::chrono::duration_cast<std::chrono::milliseconds>(m_timeout).count();
+}
+
+bool RtspSession::SetUpTrack(TrackKind kind, const TrackTransport& transport, const std::string& bindAddress,
+                             uint16_t& serverRtpPort, uint16_t& serverRtcpPort, uint32_t& ssrc) {
+    auto track = std::make_unique<Track>();
+    track->kind = kind;
+    track->transport = transport;
+    track->payloadType = kind == TrackKind::Audio                        ? PAYLOAD_TYPE_PCMU
+                         : m_clip && m_clip->codec == VideoCodec::Jpeg ? PAYLOAD_TYPE_JPEG
+                                                                         : PAYLOAD_TYPE_DYNAMIC;
+    track->ssrc = m_random();
+    track->sequence = uint16_t(m_random());
+    track->timestamp = m_random();
+    if (!transport.interleaved) {
+        in_addr address{};
+        if (!talvex::ParseIPv4(bindAddress, address) || !track->rtpSocket.CreateUdp() ||
+            !track->rtpSocket.Bind(address.s_addr, 0) || !track->rtcpSocket.CreateUdp() ||
+            !track->rtcpSocket.Bind(address.s_addr, 0))
+            return false;
+        serverRtpPort = track->rtpSocket.GetLocalPort();
+        serverRtcpPort = track->rtcpSocket.GetLocalPort();
+    }
+    ssrc = track->ssrc;
+    std::lock_guard lock(m_mutex);
+    std::erase_if(m_tracks, [&](const auto& existing) { return existing->kind == kind; });
+    m_tracks.push_back(std::move(track));
+    return true;
+}
+
+std::string RtspSession::RtpInfo(const std::string& baseUrl) const {
+    std::lock_guard lock(m_mutex);
+    std::string info;
+    for (const auto& track : m_tracks) {
+        if (!info.empty())
+            info += ",";
+        info += "url=" + baseUrl + (track->kind == TrackKind::Video ? "trackID=1" : "trackID=2") +
+                ";seq=" + std::to_string(track->sequence) + ";rtptime=" + std::to_string(track->timestamp);
+    }
+    return info;
+}
+
+void RtspSession::Play() {
+    m_paused = false;
+    Touch();
+    if (!m_thread.joinable() && !m_ended)
+        m_thread = std::thread([this] { Run(); });
+}
+
+void RtspSession::SayBye() {
+    std::lock_guard lock(m_mutex);
+    if (m_byeSent.exchange(true))
+        return;
+    for (auto& track : m_tracks)
+        SendRtcp(*track, BuildRtcpBye(track->ssrc));
+}
+
+void RtspSession::End(bool bye) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_ended = true;
+    }
+    m_wake.notify_all();
+    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id())
+        m_thread.join();
+    if (bye)
+        SayBye();
+}
+
+void RtspSession::SendRtcp(Track& track, std::span<const uint8_t> packet) {
+    if (track.transport.interleaved)
+        m_writer(track.transport.rtcpChannel, packet);
+    else
+        track.rtcpSocket.SendTo(packet, track.transport.rtcpTarget);
+}
+
+void RtspSession::SendPacket(Track& track, const RtpHeader& header, std::span<const uint8_t> payload) {
+    const Bytes packet = BuildRtpPacket(header, payload);
+    ++track.packets;
+    track.octets += uint32_t(payload.size());
+    const uint32_t loseEveryNth = m_faults.loseEveryNth;
+    if (loseEveryNth != 0 && ++track.packetCounter % loseEveryNth == 0)
+        return;
+    const bool sent = track.transport.interleaved ? m_writer(track.transport.rtpChannel, packet)
+                                                  : track.rtpSocket.SendTo(packet, track.transport.rtpTarget);
+    if (!sent && track.transport.interleaved)
+        m_ended = true; // the connection is gone
+}
+
+void RtspSession::SendVideoFrame(Track& track, size_t frameIndex) {
+    if (!m_clip || m_clip->frames.empty())
+        return;
+    const ClipFrame& frame = m_clip->frames[frameIndex % m_clip->frames.size()];
+    std::vector<RtpPayload> payloads;
+    switch (m_clip->codec) {
+    case VideoCodec::H264:
+        payloads = PacketiseH264(frame);
+        break;
+    case VideoCodec::Mpeg4:
+        payloads = PacketiseMpeg4(frame, m_clip->configuration);
+        break;
+    case VideoCodec::Jpeg:
+        payloads = PacketiseJpeg(frame.units.front());
+        break;
+    }
+    std::vector<std::pair<RtpHeader, const RtpPayload*>> packets;
+    for (const RtpPayload& payload : payloads) {
+        RtpHeader header{track.payloadType, payload.marker, track.sequence++, track.timestamp, track.ssrc};
+        packets.emplace_back(header, &payload);
+    }
+    if (m_faults.reorder)
+        for (size_t i = 0; i + 1 < packets.size(); i += 2)
+            std::swap(packets[i], packets[i + 1]);
+    for (const auto& [header, payload] : packets)
+        SendPacket(track, header, payload->bytes);
+}
+
+void RtspSession::SendAudioPacket(Track& track) {
+    const Bytes samples = MakeToneMuLaw(track.audioSample, AUDIO_SAMPLES_PER_PACKET);
+    track.audioSample += AUDIO_SAMPLES_PER_PACKET;
+    SendPacket(track, RtpHeader{track.payloadType, false, track.sequence++, track.timestamp, track.ssrc}, samples);
+}
+
+void RtspSession::SendSenderReports() {
+    const uint64_t ntp = NtpNow();
+    for (auto& track : m_tracks)
+        SendRtcp(*track, BuildSenderReport(track->ssrc, ntp, track->timestamp, track->packets, track->octets));
+}
+
+void RtspSession::DrainReceiverReports() {
+    std::vector<uint8_t> scratch(1500);
+    for (auto& track : m_tracks) {
+        size_t received = 0;
+        while (track->rtcpSocket.IsOpen() &&
+               track->rtcpSocket.ReceiveNow(scratch, received) == talvex::SocketResult::Data)
+            Touch(); // RTCP from the client keeps the session (RFC 2326 A.2)
+    }
+}
+
+void RtspSession::Run() {
+    const auto frameInterval = std::chrono::microseconds(1000000 / Clip::FRAME_RATE);
+    const uint32_t frameTicks = VIDEO_CLOCK_RATE / Clip::FRAME_RATE;
+    auto nextVideo = Clock::now();
+    auto nextAudio = nextVideo;
+    auto nextReport = nextVideo + FIRST_REPORT_DELAY;
+    size_t frameIndex = 0;
+    std::unique_lock lock(m_mutex);
+    while (!m_ended) {
+        m_wake.wait_until(lock, std::min({nextVideo, nextAudio, nextReport}), [&] { return m_ended.load(); });
+        if (m_ended)
+            break;
+        if (IsExpired()) {
+            m_ended = true; // no keep-alive within the session time-out
+            break;
+        }
+        const auto now = Clock::now();
+        const bool sending = !m_paused && !m_byeSent && !m_faults.stopSending;
+        const bool videoDue = now >= nextVideo;
+        const bool audioDue = now >= nextAudio;
+        for (auto& track : m_tracks) {
+            if (track->kind == TrackKind::Video && videoDue) {
+                if (sending)
+                    SendVideoFrame(*track, frameIndex);
+                track->timestamp += frameTicks;
+            } else if (track->kind == TrackKind::Audio && audioDue) {
+                if (sending)
+                    SendAudioPacket(*track);
+                track->timestamp += AUDIO_SAMPLES_PER_PACKET;
+            }
+        }
+        if (videoDue) {
+            nextVideo += frameInterval;
+            ++frameIndex;
+        }
+        if (audioDue)
+            nextAudio += AUDIO_PACKET_INTERVAL;
+        if (now >= nextReport) {
+            if (sending)
+                SendSenderReports();
+            nextReport += REPORT_INTERVAL;
+        }
+        DrainReceiverReports();
+    }
+}
+
+} // namespace camsim

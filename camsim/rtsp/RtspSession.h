@@ -1,0 +1,87 @@
+// One RTSP session of the simulated camera: its tracks (video from a clip,
+// G.711 audio), where their packets go (UDP ports or interleaved channels)
+// and the thread that paces the packets and the RTCP sender reports.
+#pragma once
+
+#include "MediaClips.h"
+#include "RtpPacketisers.h"
+#include "RtspServer.h"
+#include "platform/CSocket.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace camsim {
+
+// Writes one interleaved frame ('$', channel, length, data) on the RTSP connection.
+using InterleavedWriter = std::function<bool(uint8_t channel, std::span<const uint8_t> data)>;
+
+struct TrackTransport {
+    bool interleaved = false;
+    uint8_t rtpChannel = 0;
+    uint8_t rtcpChannel = 1;
+    sockaddr_in rtpTarget{};
+    sockaddr_in rtcpTarget{};
+};
+
+class RtspSession {
+public:
+    enum class TrackKind { Video, Audio };
+
+    RtspSession(std::string id, uint32_t streamIndex, std::shared_ptr<const Clip> clip, RtspFaults& faults,
+                InterleavedWriter writer, uint32_t timeoutSeconds, std::function<uint32_t()> random);
+    ~RtspSession();
+
+    const std::string& Id() const { return m_id; }
+    uint32_t StreamIndex() const { return m_streamIndex; }
+    // Adds (or replaces) a track; for UDP binds the server's port pair on bindAddress.
+    bool SetUpTrack(TrackKind kind, const TrackTransport& transport, const std::string& bindAddress,
+                    uint16_t& serverRtpPort, uint16_t& serverRtcpPort, uint32_t& ssrc);
+    // "url=...;seq=...;rtptime=..." items for PLAY's RTP-Info header.
+    std::string RtpInfo(const std::string& baseUrl) const;
+    void Play();
+    void Pause() { m_paused = true; }
+    void Touch();
+    bool IsExpired() const;
+    bool IsPlaying() const { return m_thread.joinable() && !m_ended; }
+    // Sends a BYE on every track and stops sending media.
+    void SayBye();
+    // Ends the sender thread; with bye, tells the client first.
+    void End(bool bye);
+
+private:
+    struct Track;
+    void Run();
+    void SendVideoFrame(Track& track, size_t frameIndex);
+    void SendAudioPacket(Track& track);
+    void SendPacket(Track& track, const RtpHeader& header, std::span<const uint8_t> payload);
+    void SendRtcp(Track& track, std::span<const uint8_t> packet);
+    void SendSenderReports();
+    void DrainReceiverReports();
+
+    std::string m_id;
+    uint32_t m_streamIndex;
+    std::shared_ptr<const Clip> m_clip;
+    RtspFaults& m_faults;
+    InterleavedWriter m_writer;
+    std::chrono::seconds m_timeout;
+    std::function<uint32_t()> m_random;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::vector<std::unique_ptr<Track>> m_tracks;
+    std::atomic<int64_t> m_lastActivityMs{0};
+    std::atomic<bool> m_paused{false};
+    std::atomic<bool> m_byeSent{false};
+    std::atomic<bool> m_ended{false};
+    std::thread m_thread;
+};
+
+} // namespace camsim
