@@ -484,9 +484,16 @@ bool CHttpSender::WaitForBody() {
         m_lastError = m_transferResult;
         return false;
     }
-    switch (Pump([this] { return BufferedBytes() > 0; })) {
+    return Await([this] { return BufferedBytes() > 0; }, false);
+}
+
+template <typename Ready>
+bool CHttpSender::Await(Ready ready, bool endIsSuccess) {
+    switch (Pump(ready)) {
     case PumpResult::Ready: return true;
-    case PumpResult::Finished: m_lastError = m_transferResult; return false;
+    case PumpResult::Finished:
+        m_lastError = m_transferResult;
+        return endIsSuccess && m_transferResult == CURLE_OK;
     case PumpResult::TimedOut: m_lastError = CURLE_OPERATION_TIMEDOUT; return false;
     case PumpResult::Cancelled: FailExchange(CURLE_ABORTED_BY_CALLBACK, Outcome::Failed); return false;
     }
@@ -541,29 +548,14 @@ bool CHttpSender::WriteData(const std::vector<uint8_t>& data) {
         m_sendPaused = false;
         UpdatePause();
     }
-    switch (Pump([this] { return m_upload.empty(); })) {
-    case PumpResult::Ready: return true;
-    case PumpResult::Finished: m_lastError = m_transferResult; return false;
-    case PumpResult::TimedOut: m_lastError = CURLE_OPERATION_TIMEDOUT; return false;
-    case PumpResult::Cancelled: FailExchange(CURLE_ABORTED_BY_CALLBACK, Outcome::Failed); return false;
-    }
-    return false;
+    return Await([this] { return m_upload.empty(); }, false);
 }
 
 bool CHttpSender::ReceiveResponse() {
     if (CheckCancelled() || !m_attached)
         return false;
-    switch (Pump([this] { return m_headersComplete; })) {
-    case PumpResult::Ready: break;
-    case PumpResult::Finished:
-        if (m_transferResult != CURLE_OK) {
-            m_lastError = m_transferResult;
-            return false;
-        }
-        break;
-    case PumpResult::TimedOut: m_lastError = CURLE_OPERATION_TIMEDOUT; return false;
-    case PumpResult::Cancelled: FailExchange(CURLE_ABORTED_BY_CALLBACK, Outcome::Failed); return false;
-    }
+    if (!Await([this] { return m_headersComplete; }, true))
+        return false;
     ReadStatusAndLength();
     return true;
 }

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct Curl_easy;
@@ -35,7 +36,8 @@ enum HttpAuthScheme : uint32_t {
 // Bits of HttpRequest::options.
 enum HttpRequestOption : uint32_t {
     kOptionNoQueryEscape = 1u << 0,
-    kOptionIgnoreCertificateErrors = 1u << 1,
+    kOptionIgnoreCertificateErrors = 1u << 1, // no effect: camera certificates are never verified
+
     kOptionNoRedirects = 1u << 2,
     kOptionNoResponseWait = 1u << 3,
 };
@@ -129,6 +131,9 @@ private:
     void ReadStatusAndLength();
 
     template <typename Ready> PumpResult Pump(Ready ready);
+    // Pumps until ready; false with the error kept otherwise (a clean end of
+    // the transfer counts as success when endIsSuccess).
+    template <typename Ready> bool Await(Ready ready, bool endIsSuccess);
     void CollectFinishedTransfer();
     bool StopRequested() const;
     bool WaitForBody();
