@@ -15,6 +15,7 @@ extern "C" {
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -29,9 +30,9 @@ using talvex::ipcapture::IVideoFrame;
 using talvex::ipcapture::MakeFourCC;
 
 constexpr uint64_t kMorning = 134410176000000000ULL;
-constexpr uint64_t kFrameInterval = 400000; // 40 ms: 25 frames/s
-constexpr int kClipFrames = 50;
-constexpr int kClipKeyInterval = 25;
+// Made when camsim's clips are absent.
+constexpr int kMadeClipFrames = 50;
+constexpr int kMadeClipKeyInterval = 25;
 constexpr uint16_t kClipWidth = 320;
 constexpr uint16_t kClipHeight = 240;
 
@@ -51,6 +52,10 @@ ToolResult RunTool(const std::string& command) {
         output.append(buffer, count);
     int status = pclose(pipe);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+double Seconds(const std::string& text) {
+    return text.empty() ? 0 : std::stod(text);
 }
 
 struct ClipFrame {
@@ -76,12 +81,15 @@ const Clip kMpeg4Clip = {"mpeg4", "m4v", "m4v", "-c:v mpeg4 -bf 0 -q:v 5", MakeF
 const Clip kJpegClip = {"jpeg", "mjpeg", "mjpeg", "-c:v mjpeg -pix_fmt yuvj420p -q:v 5", MakeFourCC('J', 'P', 'E', 'G'),
                         MakeFourCC('J', 'P', 'E', 'G'), "mjpeg"};
 
-// Access units of a raw elementary stream, split by FFmpeg's parser for the codec.
-std::vector<ClipFrame> ReadClip(const std::string& path, const char* demuxer) {
+// Access units of a raw elementary stream, split by FFmpeg's parser for the
+// codec, and the frame rate the stream declares.
+std::vector<ClipFrame> ReadClip(const std::string& path, const char* demuxer, AVRational& frameRate) {
     std::vector<ClipFrame> frames;
     AVFormatContext* context = nullptr;
     if (avformat_open_input(&context, path.c_str(), av_find_input_format(demuxer), nullptr) < 0)
         return frames;
+    if (avformat_find_stream_info(context, nullptr) >= 0 && context->nb_streams > 0)
+        frameRate = context->streams[0]->r_frame_rate;
     AVPacket* packet = av_packet_alloc();
     while (av_read_frame(context, packet) >= 0) {
         frames.push_back({std::vector<uint8_t>(packet->data, packet->data + packet->size),
@@ -103,22 +111,39 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(m_directory); }
 
-    // Two seconds of a test pattern at 25 frames/s, a key frame every second.
+    // The 320x240 clip camsim streams (made by scripts/make-clips), or when it is
+    // absent two seconds of a test pattern, a key frame every second.
     std::vector<ClipFrame> MakeClip(const Clip& clip) {
+        std::string camsimClip = std::string(FENNWICK_CAMSIM_CLIPS) + "/clip-320x240." + clip.extension;
         std::string path = (m_directory / (std::string("clip.") + clip.extension)).string();
-        auto result = RunTool("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=320x240:rate=25 -frames:v " +
-                          std::to_string(kClipFrames) + " -g " + std::to_string(kClipKeyInterval) + " " +
-                          clip.encoding + " -f " + clip.demuxer + " -y " + path);
-        EXPECT_EQ(result.exitCode, 0) << result.output;
-        std::vector<ClipFrame> frames = ReadClip(path, clip.demuxer);
-        EXPECT_EQ(frames.size(), size_t(kClipFrames));
+        if (std::filesystem::exists(camsimClip)) {
+            path = camsimClip;
+        } else {
+            auto result = RunTool("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=320x240:rate=25 -frames:v " +
+                                  std::to_string(kMadeClipFrames) + " -g " + std::to_string(kMadeClipKeyInterval) +
+                                  " " + clip.encoding + " -f " + clip.demuxer + " -y " + path);
+            EXPECT_EQ(result.exitCode, 0) << result.output;
+        }
+        AVRational frameRate{0, 1};
+        std::vector<ClipFrame> frames = ReadClip(path, clip.demuxer, frameRate);
+        // Frames are delivered at the clip's own rate: FFmpeg's decoding run
+        // keeps to the rate the bitstream declares.
+        EXPECT_GT(frameRate.num, 0) << path;
+        m_frameSeconds = frameRate.num > 0 ? av_q2d(av_inv_q(frameRate)) : 0.04;
+        m_frameInterval = uint64_t(m_frameSeconds * 10000000 + 0.5);
+        EXPECT_GE(frames.size(), 10u) << path;
+        EXPECT_TRUE(!frames.empty() && frames.front().isKey) << path;
         return frames;
+    }
+
+    static uint64_t KeyFrameCount(const std::vector<ClipFrame>& frames) {
+        return uint64_t(std::count_if(frames.begin(), frames.end(), [](const ClipFrame& f) { return f.isKey; }));
     }
 
     std::string OutputPath() const { return (m_directory / "stream.mkv").string(); }
 
-    // Delivers frames as a channel does; times 40 ms apart from kMorning unless given.
-    static void DeliverAll(StreamRecorder& recorder, FrameAllocator& allocator, const Clip& clip,
+    // Delivers frames as a channel does; times one frame interval apart from kMorning unless given.
+    void DeliverAll(StreamRecorder& recorder, FrameAllocator& allocator, const Clip& clip,
                            const std::vector<ClipFrame>& frames, size_t first = 0,
                            const std::vector<uint64_t>& times = {}) {
         for (size_t index = first; index < frames.size(); ++index) {
@@ -130,7 +155,7 @@ protected:
             frame->SetDataSize(uint32_t(source.data.size()));
             frame->SetPictureFormat(kClipWidth, kClipHeight, 2);
             frame->SetTypeCode(type);
-            frame->SetTime(times.empty() ? kMorning + index * kFrameInterval : times[index]);
+            frame->SetTime(times.empty() ? kMorning + index * m_frameInterval : times[index]);
             recorder.OnFrame(frame);
             allocator.ReleaseVideo(frame);
         }
@@ -171,8 +196,11 @@ protected:
         DeliverAll(recorder, allocator, clip, frames);
         EXPECT_FALSE(recorder.Finish());
         StreamReport report = recorder.Report();
-        EXPECT_EQ(report.framesWritten, uint64_t(kClipFrames));
-        EXPECT_EQ(report.statistics.KeyFrames(), clip.keyType == clip.otherType ? 50u : 2u);
+        EXPECT_EQ(report.framesWritten, frames.size());
+        EXPECT_EQ(report.statistics.KeyFrames(), KeyFrameCount(frames));
+        if (clip.keyType != clip.otherType) {
+            EXPECT_LT(KeyFrameCount(frames), frames.size());
+        }
         EXPECT_EQ(report.error, "");
         EXPECT_EQ(allocator.OutstandingFrames(), 0);
 
@@ -180,13 +208,15 @@ protected:
         EXPECT_EQ(probe["codec_name"], clip.probedCodec);
         EXPECT_EQ(probe["width"], "320");
         EXPECT_EQ(probe["height"], "240");
-        EXPECT_EQ(probe["nb_read_frames"], std::to_string(kClipFrames));
+        EXPECT_EQ(probe["nb_read_frames"], std::to_string(frames.size()));
         EXPECT_EQ(probe["format_name"], "matroska,webm");
-        EXPECT_NEAR(std::stod(probe["duration"].empty() ? "0" : probe["duration"]), 2.0, 0.001);
+        EXPECT_NEAR(Seconds(probe["duration"]), double(frames.size()) * m_frameSeconds, 0.001);
         ExpectCleanDecode(OutputPath());
     }
 
     std::filesystem::path m_directory;
+    double m_frameSeconds = 0;
+    uint64_t m_frameInterval = 0;
 };
 
 TEST_F(MatroskaRecording, H264AnnexBFramesMakeADecodableFile) {
@@ -205,44 +235,50 @@ TEST_F(MatroskaRecording, FileStartsAtTheFirstKeyFrame) {
     std::vector<ClipFrame> frames = MakeClip(kH264Clip);
     FrameAllocator allocator;
     StreamRecorder recorder("rec", OutputPath());
-    // Joining mid-way through the first second: frames 5 to 24 cannot be decoded alone.
-    DeliverAll(recorder, allocator, kH264Clip, frames, 5);
+    // Joining mid-way through the first second: the frames up to the next key frame cannot be decoded alone.
+    constexpr size_t kJoin = 3;
+    auto nextKey = std::find_if(frames.begin() + kJoin, frames.end(), [](const ClipFrame& f) { return f.isKey; });
+    ASSERT_NE(nextKey, frames.end());
+    size_t firstWritten = size_t(nextKey - frames.begin());
+    DeliverAll(recorder, allocator, kH264Clip, frames, kJoin);
     EXPECT_FALSE(recorder.Finish());
     StreamReport report = recorder.Report();
-    EXPECT_EQ(report.statistics.Frames(), 45u);
-    EXPECT_EQ(report.framesSkipped, 20u);
-    EXPECT_EQ(report.framesWritten, 25u);
+    EXPECT_EQ(report.statistics.Frames(), frames.size() - kJoin);
+    EXPECT_EQ(report.framesSkipped, firstWritten - kJoin);
+    EXPECT_EQ(report.framesWritten, frames.size() - firstWritten);
     auto probe = Probe(OutputPath());
-    EXPECT_EQ(probe["nb_read_frames"], "25");
-    EXPECT_NEAR(std::stod(probe["duration"].empty() ? "0" : probe["duration"]), 1.0, 0.001);
+    EXPECT_EQ(probe["nb_read_frames"], std::to_string(frames.size() - firstWritten));
+    EXPECT_NEAR(Seconds(probe["duration"]), double(frames.size() - firstWritten) * m_frameSeconds, 0.001);
     ExpectCleanDecode(OutputPath());
 }
 
 TEST_F(MatroskaRecording, FrameTimesThatStepBackKeepTheFileValid) {
     std::vector<ClipFrame> frames = MakeClip(kH264Clip);
+    ASSERT_GE(frames.size(), 12u);
     std::vector<uint64_t> times;
-    for (int index = 0; index < kClipFrames; ++index)
-        times.push_back(kMorning + uint64_t(index) * kFrameInterval);
-    // A converter resynchronising after a camera's clock jump: two frames 1 s in the past.
-    times[30] -= 10000000;
-    times[31] -= 10000000;
+    for (size_t index = 0; index < frames.size(); ++index)
+        times.push_back(kMorning + index * m_frameInterval);
+    // A converter resynchronising after a camera's clock jump: frames 9 and 10 are 1 s in the past.
+    times[9] -= 10000000;
+    times[10] -= 10000000;
     FrameAllocator allocator;
     StreamRecorder recorder("rec", OutputPath());
     DeliverAll(recorder, allocator, kH264Clip, frames, 0, times);
     EXPECT_FALSE(recorder.Finish());
     auto probe = Probe(OutputPath());
-    EXPECT_EQ(probe["nb_read_frames"], std::to_string(kClipFrames));
+    EXPECT_EQ(probe["nb_read_frames"], std::to_string(frames.size()));
 
     auto packets = RunTool("ffprobe -v error -select_streams v:0 -show_entries packet=pts -of csv=p=0 " + OutputPath());
     std::istringstream lines(packets.output);
     std::vector<long> timestamps;
     for (long pts; lines >> pts;)
         timestamps.push_back(pts);
-    ASSERT_EQ(timestamps.size(), size_t(kClipFrames)) << packets.output;
-    EXPECT_EQ(timestamps[29], 1160);
-    EXPECT_EQ(timestamps[30], 1161); // written just after the frame before
-    EXPECT_EQ(timestamps[31], 1162);
-    EXPECT_EQ(timestamps[32], 1280);
+    ASSERT_EQ(timestamps.size(), frames.size()) << packets.output;
+    const long frameMs = long(m_frameInterval / 10000);
+    EXPECT_EQ(timestamps[8], 8 * frameMs);
+    EXPECT_EQ(timestamps[9], 8 * frameMs + 1); // written just after the frame before
+    EXPECT_EQ(timestamps[10], 8 * frameMs + 2);
+    EXPECT_EQ(timestamps[11], 11 * frameMs);
     for (size_t index = 1; index < timestamps.size(); ++index)
         EXPECT_LT(timestamps[index - 1], timestamps[index]) << "at packet " << index;
     // Frames 1 ms apart fall on one slot of ffmpeg's default 25 frames/s encoder
@@ -258,7 +294,7 @@ TEST_F(MatroskaRecording, UnwritablePathIsReportedAndNothingIsTaken) {
     DeliverAll(recorder, allocator, kJpegClip, frames);
     recorder.Finish();
     StreamReport report = recorder.Report();
-    EXPECT_EQ(report.statistics.Frames(), uint64_t(kClipFrames));
+    EXPECT_EQ(report.statistics.Frames(), frames.size());
     EXPECT_EQ(report.framesWritten, 0u);
     EXPECT_NE(report.error.find("cannot create " + path), std::string::npos) << report.error;
     EXPECT_FALSE(std::filesystem::exists(path));
@@ -270,15 +306,16 @@ TEST_F(MatroskaRecording, WriterStartsTheFileAtTheFirstFramesTime) {
     auto writer = MatroskaWriter::Create(OutputPath(), {VideoCodec::Jpeg, kClipWidth, kClipHeight, {}}, error);
     ASSERT_TRUE(writer) << error;
     // A late start: the first frame's file time is the file's zero.
-    for (int index = 0; index < 10; ++index)
-        EXPECT_FALSE(writer->WriteFrame(frames[size_t(index)].data, true, kMorning * 2 + uint64_t(index) * kFrameInterval));
+    const uint64_t lateStart = kMorning * 2;
+    for (size_t index = 0; index < 10; ++index)
+        EXPECT_FALSE(writer->WriteFrame(frames[index].data, true, lateStart + index * m_frameInterval));
     EXPECT_FALSE(writer->Finish());
     EXPECT_FALSE(writer->Finish());
-    EXPECT_TRUE(writer->WriteFrame(frames[10].data, true, kMorning * 2));
+    EXPECT_TRUE(writer->WriteFrame(frames[10].data, true, lateStart));
     EXPECT_EQ(writer->FramesWritten(), 10u);
     auto probe = Probe(OutputPath());
     EXPECT_EQ(probe["nb_read_frames"], "10");
-    EXPECT_NEAR(std::stod(probe["duration"].empty() ? "0" : probe["duration"]), 0.4, 0.001);
+    EXPECT_NEAR(Seconds(probe["duration"]), 10 * m_frameSeconds, 0.001);
 }
 
 } // namespace
