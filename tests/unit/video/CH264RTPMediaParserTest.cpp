@@ -1,8 +1,7 @@
 #include "video/CH264RTPMediaParser.h"
 
-#include "unit/video/FakeMediaHost.h"
+#include "unit/video/RtpParserFixture.h"
 #include "video/FrameTypes.h"
-#include "unit/video/VideoTestData.h"
 
 #include <gtest/gtest.h>
 
@@ -43,46 +42,24 @@ std::vector<Bytes> UnitsOfType(const std::vector<Bytes>& units, std::initializer
     return selected;
 }
 
-Bytes Concat(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const auto& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
 const Bytes kStart = {0, 0, 1};
 const Bytes kAud = {0, 0, 1, 0x09, 0x30};
 
-class H264ParserTest : public ::testing::Test {
+class H264ParserTest : public RtpParserFixture<CH264RTPMediaParser> {
 protected:
     H264ParserTest() {
-        parser.SetClient(&client);
         auto units = SplitAnnexB(ReadVideoFile("h264_176x120.h264"));
         sps = UnitsOfType(units, {7}).at(0);
         pps = UnitsOfType(units, {8}).at(0);
     }
 
-    void Feed(const std::vector<CRTPPacket>& packets) {
-        for (const auto& packet : packets)
-            parser.ProcessPacket(packet);
-    }
-    void Send(bool marker, const Bytes& payload) {
-        parser.ProcessPacket(MakeRtpPacket(sequence++, timestamp, marker, payload));
-        if (marker)
-            timestamp += 3600;
-    }
     // A key frame from the configured SPS and PPS and a one-byte IDR slice.
     void SendKeyFrame() {
         parser.SetConfiguration(sps, pps, {});
         Send(true, {0x65, 0x88});
     }
 
-    FakeParserOwner owner;
-    FakeParserClient client;
-    CH264RTPMediaParser parser{owner};
     Bytes sps, pps;
-    uint16_t sequence = 1000;
-    uint32_t timestamp = 90000;
 };
 
 TEST_F(H264ParserTest, CapturedStreamGivesEveryAccessUnitWithItsSlicesIntact) {

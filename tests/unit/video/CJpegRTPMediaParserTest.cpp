@@ -1,7 +1,6 @@
 #include "video/CJpegRTPMediaParser.h"
 
-#include "unit/video/FakeMediaHost.h"
-#include "unit/video/VideoTestData.h"
+#include "unit/video/RtpParserFixture.h"
 #include "video/FrameTypes.h"
 
 #include <gtest/gtest.h>
@@ -16,13 +15,6 @@ Bytes MainHeader(uint32_t offset, uint8_t type, uint8_t q, uint8_t widthBlocks, 
     return {0, uint8_t(offset >> 16), uint8_t(offset >> 8), uint8_t(offset), type, q, widthBlocks, heightBlocks};
 }
 
-Bytes Concat(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const auto& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
 // The four DHT segments of a libjpeg file: the standard tables of JPEG Annex K.3.
 Bytes StandardHuffmanSegments() {
     Bytes file = ReadVideoFile("jpeg_160x120_rebuilt_0.jpg");
@@ -35,26 +27,7 @@ Bytes StandardHuffmanSegments() {
     return Bytes(file.begin() + ptrdiff_t(first), file.begin() + ptrdiff_t(end));
 }
 
-class JpegParserTest : public ::testing::Test {
-protected:
-    JpegParserTest() { parser.SetClient(&client); }
-
-    void Feed(const std::vector<CRTPPacket>& packets) {
-        for (const auto& packet : packets)
-            parser.ProcessPacket(packet);
-    }
-    void Send(bool marker, const Bytes& payload) {
-        parser.ProcessPacket(MakeRtpPacket(sequence++, timestamp, marker, payload));
-        if (marker)
-            timestamp += 3600;
-    }
-
-    FakeParserOwner owner;
-    FakeParserClient client;
-    CJpegRTPMediaParser parser{owner};
-    uint16_t sequence = 300;
-    uint32_t timestamp = 5000;
-};
+using JpegParserTest = RtpParserFixture<CJpegRTPMediaParser>;
 
 class JpegCapturedTest : public JpegParserTest, public ::testing::WithParamInterface<const char*> {};
 

@@ -1,7 +1,6 @@
 #include "video/CMpeg4RTPMediaParser.h"
 
-#include "unit/video/FakeMediaHost.h"
-#include "unit/video/VideoTestData.h"
+#include "unit/video/RtpParserFixture.h"
 #include "video/FrameTypes.h"
 
 #include <gtest/gtest.h>
@@ -34,17 +33,11 @@ std::vector<Bytes> Vops(const Bytes& stream) {
     return vops;
 }
 
-class Mpeg4ParserTest : public ::testing::Test {
+class Mpeg4ParserTest : public RtpParserFixture<CMpeg4RTPMediaParser> {
 protected:
     Mpeg4ParserTest() {
-        parser.SetClient(&client);
         stream = ReadVideoFile("mpeg4_208x120.m4v");
         configuration.assign(stream.begin(), stream.begin() + ptrdiff_t(Find(stream, kVopStart)));
-    }
-    void Send(bool marker, const Bytes& payload) {
-        parser.ProcessPacket(MakeRtpPacket(sequence++, timestamp, marker, payload));
-        if (marker)
-            timestamp += 3600;
     }
     static Bytes Vop(uint8_t codingType, std::initializer_list<uint8_t> data) {
         Bytes vop = kVopStart;
@@ -53,13 +46,8 @@ protected:
         return vop;
     }
 
-    FakeParserOwner owner;
-    FakeParserClient client;
-    CMpeg4RTPMediaParser parser{owner};
     Bytes stream;
     Bytes configuration;
-    uint16_t sequence = 7;
-    uint32_t timestamp = 1000;
 };
 
 TEST_F(Mpeg4ParserTest, CapturedStreamGivesEveryVopWithTheConfigurationBeforeIntraVops) {

@@ -6,12 +6,20 @@
 
 #include <cstdint>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <span>
 #include <string>
 #include <vector>
 
 namespace talvex::test {
+
+inline std::vector<uint8_t> Concat(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> all;
+    for (const auto& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
 
 inline std::vector<uint8_t> ReadVideoFile(const std::string& name) {
     std::ifstream file(std::string(FENNWICK_TEST_DATA_DIR) + "/video/" + name, std::ios::binary);
