@@ -1,0 +1,215 @@
+#include "settings/CBaseVideoSettingsManager.h"
+
+#include "common/CEvent.h"
+#include "support/FakeDriver.h"
+#include "unit/common/WaitUntil.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <mutex>
+#include <vector>
+
+namespace talvex {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A manager whose pass records what it was told and can be held at a gate.
+class TestManager final : public CBaseVideoSettingsManager {
+public:
+    explicit TestManager(IDriver* driver) : CBaseVideoSettingsManager(driver, 2) { StartWorker(); }
+    ~TestManager() override {
+        m_gate.Set();
+        StopWorker();
+    }
+
+    std::vector<bool> Passes() {
+        std::lock_guard lock(m_mutex);
+        return m_passes;
+    }
+    std::vector<bool> Resets() {
+        std::lock_guard lock(m_mutex);
+        return m_resets;
+    }
+    // Passes wait at the gate until it opens; it starts closed.
+    void OpenGate() { m_gate.Set(); }
+    bool PassStarted(size_t count) {
+        return test::WaitUntil([&] { return m_started.load() >= count; });
+    }
+
+    using CBaseVideoSettingsManager::ClearLastMessage;
+    using CBaseVideoSettingsManager::GetStoredSettings;
+    using CBaseVideoSettingsManager::LogOnce;
+    using CBaseVideoSettingsManager::StopWorker;
+
+    std::atomic<bool> m_result{true};
+
+protected:
+    bool Synchronize(bool settingsChanged) override {
+        ++m_started;
+        CEvent* events[2] = {&m_gate, &GetStopEvent()};
+        CEvent::WaitAny(events, 2, 10000);
+        std::lock_guard lock(m_mutex);
+        m_passes.push_back(settingsChanged);
+        return m_result.load();
+    }
+    void OnReset(bool keepWishes) override {
+        std::lock_guard lock(m_mutex);
+        m_resets.push_back(keepWishes);
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<bool> m_passes;
+    std::vector<bool> m_resets;
+    std::atomic<size_t> m_started{0};
+    CManualEvent m_gate;
+};
+
+VIDEO_STREAM_SETTINGS Wish(int32_t stream, uint16_t width = 1280, uint16_t height = 720) {
+    VIDEO_STREAM_SETTINGS wish;
+    wish.frameInterval = 40;
+    wish.quality = 60;
+    wish.width = width;
+    wish.height = height;
+    wish.streamIndex = stream;
+    return wish;
+}
+
+class BaseVideoSettingsManagerTest : public ::testing::Test {
+protected:
+    test::FakeDriver m_driver;
+    CManualEvent m_callerStop;
+};
+
+TEST_F(BaseVideoSettingsManagerTest, IdenticalWishDoesNotCountAsChange) {
+    TestManager manager(&m_driver);
+    manager.OpenGate();
+    const VIDEO_STREAM_SETTINGS wish = Wish(0);
+    EXPECT_TRUE(manager.SetStreamSettings(&m_callerStop, 3, &wish));
+    EXPECT_TRUE(manager.SetStreamSettings(&m_callerStop, 3, &wish));
+    VIDEO_STREAM_SETTINGS otherCodec = wish;
+    EXPECT_TRUE(manager.SetStreamSettings(&m_callerStop, 2, &otherCodec));
+    EXPECT_EQ(manager.Passes(), (std::vector<bool>{true, false, true}));
+}
+
+TEST_F(BaseVideoSettingsManagerTest, TwoWishesBeforeTheWorkerWakesShareOnePassAndItsResult) {
+    TestManager manager(&m_driver);
+    const VIDEO_STREAM_SETTINGS first = Wish(0);
+    auto opener = std::async(std::launch::async, [&] { return manager.SetStreamSettings(&m_callerStop, 3, &first); });
+    ASSERT_TRUE(manager.PassStarted(1));
+
+    const VIDEO_STREAM_SETTINGS live = Wish(1, 640, 480);
+    const VIDEO_STREAM_SETTINGS remote = Wish(2, 320, 240);
+    auto liveCaller = std::async(std::launch::async, [&] { return manager.SetStreamSettings(&m_callerStop, 3, &live); });
+    auto remoteCaller =
+        std::async(std::launch::async, [&] { return manager.SetStreamSettings(&m_callerStop, 1, &remote); });
+    ASSERT_TRUE(test::WaitUntil([&] {
+        return manager.GetStoredSettings(1).codecType == 3 && manager.GetStoredSettings(2).codecType == 1;
+    }));
+    // Both callers queue right after storing; give them ample time to do so.
+    std::this_thread::sleep_for(200ms);
+    manager.m_result = false;
+    manager.OpenGate();
+
+    EXPECT_FALSE(opener.get());
+    EXPECT_FALSE(liveCaller.get());
+    EXPECT_FALSE(remoteCaller.get());
+    EXPECT_EQ(manager.Passes(), (std::vector<bool>{true, true}));
+}
+
+TEST_F(BaseVideoSettingsManagerTest, FailedPassKeepsTheChangeCount) {
+    TestManager manager(&m_driver);
+    manager.OpenGate();
+    const VIDEO_STREAM_SETTINGS wish = Wish(0);
+    manager.m_result = false;
+    EXPECT_FALSE(manager.SetStreamSettings(&m_callerStop, 3, &wish));
+    EXPECT_FALSE(manager.SetStreamSettings(&m_callerStop, 3, &wish));
+    manager.m_result = true;
+    EXPECT_TRUE(manager.SetStreamSettings(&m_callerStop, 3, &wish));
+    EXPECT_TRUE(manager.SetStreamSettings(&m_callerStop, 3, &wish));
+    EXPECT_EQ(manager.Passes(), (std::vector<bool>{true, true, true, false}));
+}
+
+TEST_F(BaseVideoSettingsManagerTest, ResetTrueKeepsTheWishesResetFalseDropsThem) {
+    TestManager manager(&m_driver);
+    manager.OpenGate();
+    const VIDEO_STREAM_SETTINGS wish = Wish(1);
+    ASSERT_TRUE(manager.SetStreamSettings(&m_callerStop, 3, &wish));
+
+    manager.Reset(true);
+    EXPECT_EQ(manager.GetStoredSettings(1).settings, wish);
+    EXPECT_EQ(manager.GetStoredSettings(1).codecType, 3u);
+
+    manager.Reset(false);
+    EXPECT_EQ(manager.GetStoredSettings(1).settings, VIDEO_STREAM_SETTINGS{});
+    EXPECT_EQ(manager.GetStoredSettings(1).codecType, 0u);
+    EXPECT_EQ(manager.Resets(), (std::vector<bool>{true, false}));
+}
+
+TEST_F(BaseVideoSettingsManagerTest, StoppedManagerAnswersFalseAtOnceAndStillStoresTheWish) {
+    TestManager manager(&m_driver);
+    manager.StopWorker();
+    const VIDEO_STREAM_SETTINGS wish = Wish(0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(manager.SetStreamSettings(&m_callerStop, 3, &wish));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_EQ(manager.GetStoredSettings(0).settings, wish);
+    EXPECT_TRUE(manager.Passes().empty());
+}
+
+TEST_F(BaseVideoSettingsManagerTest, CallerStopEndsTheWaitWithFalse) {
+    TestManager manager(&m_driver);
+    const VIDEO_STREAM_SETTINGS wish = Wish(0);
+    auto caller = std::async(std::launch::async, [&] { return manager.SetStreamSettings(&m_callerStop, 3, &wish); });
+    ASSERT_TRUE(manager.PassStarted(1));
+    m_callerStop.Set();
+    ASSERT_EQ(caller.wait_for(5s), std::future_status::ready);
+    EXPECT_FALSE(caller.get());
+}
+
+TEST_F(BaseVideoSettingsManagerTest, DestructionAnswersQueuedCallersWithFalse) {
+    auto manager = std::make_unique<TestManager>(&m_driver);
+    const VIDEO_STREAM_SETTINGS wish = Wish(0);
+    std::atomic<bool> answered{false};
+    bool result = true;
+    std::thread caller([&] {
+        result = manager->SetStreamSettings(nullptr, 3, &wish);
+        answered = true;
+    });
+    ASSERT_TRUE(manager->PassStarted(1));
+    // The caller waits on the worker's stop event, so it is answered before
+    // the manager is gone; joining first keeps the manager alive meanwhile.
+    manager->StopWorker();
+    caller.join();
+    EXPECT_TRUE(answered.load());
+    EXPECT_FALSE(result);
+}
+
+TEST_F(BaseVideoSettingsManagerTest, LogOnceDropsRepeatsUntilCleared) {
+    TestManager manager(&m_driver);
+    manager.OpenGate();
+    manager.LogOnce(1, "talvex::Test: %s", "camera refused");
+    manager.LogOnce(1, "talvex::Test: %s", "camera refused");
+    manager.LogOnce(1, "talvex::Test: %s", "other");
+    manager.LogOnce(1, "talvex::Test: %s", "other");
+    manager.ClearLastMessage();
+    manager.LogOnce(1, "talvex::Test: %s", "other");
+    manager.LogOnce(1, "%s", "");
+    // A successful pass clears the last text as well.
+    const VIDEO_STREAM_SETTINGS wish = Wish(0);
+    ASSERT_TRUE(manager.SetStreamSettings(&m_callerStop, 3, &wish));
+    manager.LogOnce(1, "talvex::Test: %s", "other");
+
+    std::vector<std::string> texts;
+    for (const auto& line : m_driver.Lines())
+        texts.push_back(line.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"talvex::Test: camera refused", "talvex::Test: other",
+                                               "talvex::Test: other", "talvex::Test: other"}));
+}
+
+} // namespace
+} // namespace talvex
