@@ -1,8 +1,7 @@
 #!/usr/bin/python3
 """An independent RTSP server for interoperability tests: GStreamer's
 gst-rtsp-server on loopback serving a test pattern as H.264 with Basic
-authentication. Prints "READY <port>" once it listens; runs until killed or
-until its standard input closes."""
+authentication. Prints "READY <port>" once it listens; runs until killed."""
 import argparse
 import sys
 
@@ -55,8 +54,6 @@ def main():
         print("FAILED attach", flush=True)
         return 1
     print("READY %d" % server.get_bound_port(), flush=True)
-    GLib.io_add_watch(GLib.IOChannel.unix_new(sys.stdin.fileno()), GLib.IO_HUP | GLib.IO_IN,
-                      lambda *unused: loop.quit())
     loop.run()
     return 0
 

@@ -1,0 +1,132 @@
+// The RTSP client and RTP reception against GStreamer's gst-rtsp-server, an
+// independent implementation, serving H.264 with Basic authentication.
+#include "streaming/CBaseRTSPClient.h"
+
+#include <gtest/gtest.h>
+
+#include "ChildProcess.h"
+#include "streaming/CRTCPHandler.h"
+#include "streaming/CRTPReceiver.h"
+#include "streaming/RTPPortPair.h"
+
+#include <arpa/inet.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+namespace talvex {
+namespace {
+
+using namespace std::chrono_literals;
+
+class GstRtspServer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_server = std::make_unique<test::ChildProcess>(std::vector<std::string>{
+            "/usr/bin/python3", GST_RTSP_SERVER_SCRIPT, "--user", "admin", "--password", "secret"});
+        ASSERT_TRUE(m_server->Started());
+        for (int line = 0; line < 20 && m_port == 0; ++line) {
+            const auto text = m_server->ReadLine(15s);
+            ASSERT_TRUE(text) << "gst-rtsp-server did not start";
+            if (text->starts_with("READY "))
+                m_port = uint16_t(std::stoul(text->substr(6)));
+        }
+    }
+
+    RTSPSessionParams Params() const {
+        RTSPSessionParams params;
+        params.host = "127.0.0.1";
+        params.port = m_port;
+        params.path = "/test";
+        params.user = "admin";
+        params.password = "secret";
+        params.receiveTimeoutMs = 5000;
+        return params;
+    }
+
+    std::unique_ptr<test::ChildProcess> m_server;
+    uint16_t m_port = 0;
+};
+
+class CountingUser : public IRTPReceiverUser {
+public:
+    void OnRTPPacket(const sockaddr_in& from, const CRTPPacket& packet) override {
+        if (from.sin_addr.s_addr == htonl(INADDR_LOOPBACK) && packet.GetPayloadType() == 96)
+            ++packets;
+        OnPacket();
+    }
+    void OnReceiveTimeout() override {}
+    void OnClosed() override {}
+    virtual void OnPacket() {}
+    std::atomic<int> packets{0};
+};
+
+TEST_F(GstRtspServer, BasicChallengeThenUdpStream) {
+    CountingUser user;
+    CRTPReceiver receiver;
+    CRTCPHandler rtcpHandler;
+    CManualEvent stop;
+    CManualEvent portBusy;
+    receiver.SetUser(&user);
+    ASSERT_TRUE(OpenRTPPortPair(receiver, rtcpHandler, htonl(INADDR_LOOPBACK), stop, portBusy));
+    RTSPSessionParams params = Params();
+    params.rtpPort = receiver.GetLocalPort();
+    params.rtcpPort = rtcpHandler.GetLocalPort();
+
+    CBaseRTSPClient client;
+    ASSERT_TRUE(client.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
+    ASSERT_TRUE(client.SendRequest(RTSP_DESCRIBE)); // 401 Basic, then with credentials
+    EXPECT_EQ(client.GetStatusCode(), 200u);
+    EXPECT_EQ(client.GetMediaRecord(SDP_MEDIA_VIDEO).encoding, "H264/90000");
+    std::vector<uint8_t> sps, pps, config;
+    client.GetParameterSets(sps, pps, config);
+    ASSERT_FALSE(sps.empty());
+    EXPECT_EQ(sps[0] & 0x1F, 7);
+
+    ASSERT_TRUE(client.SendRequest(RTSP_SETUP));
+    EXPECT_EQ(client.GetStatusCode(), 200u);
+    EXPECT_FALSE(client.GetSessionId().empty());
+    ASSERT_TRUE(client.SendRequest(RTSP_PLAY));
+    EXPECT_EQ(client.GetStatusCode(), 200u);
+    for (int i = 0; i < 100 && user.packets < 10; ++i)
+        std::this_thread::sleep_for(50ms);
+    EXPECT_GE(user.packets, 10);
+    EXPECT_TRUE(client.SendRequest(RTSP_GET_PARAMETER));
+    EXPECT_TRUE(client.SendRequest(RTSP_TEARDOWN));
+    EXPECT_EQ(client.GetStatusCode(), 200u);
+}
+
+// Sends a keep-alive from the packet path, then ends the stream after enough packets.
+class InterleavedUser : public CountingUser {
+public:
+    explicit InterleavedUser(CBaseRTSPClient& client) : m_client(client) {}
+    void OnPacket() override {
+        if (packets == 5)
+            keepAliveAnswered = m_client.SendRequest(RTSP_GET_PARAMETER) && m_client.GetStatusCode() == 200;
+        if (packets == 30)
+            m_client.Disconnect();
+    }
+    bool keepAliveAnswered = false;
+
+private:
+    CBaseRTSPClient& m_client;
+};
+
+TEST_F(GstRtspServer, InterleavedStreamWithKeepAliveFromThePacketPath) {
+    CBaseRTSPClient client;
+    InterleavedUser user(client);
+    RTSPSessionParams params = Params();
+    params.authScheme = RTSP_AUTH_BASIC;
+    ASSERT_TRUE(client.Connect(params, &user, RTSP_TRANSPORT_INTERLEAVED));
+    ASSERT_TRUE(client.SendRequest(RTSP_DESCRIBE));
+    ASSERT_TRUE(client.SendRequest(RTSP_SETUP));
+    EXPECT_EQ(client.GetStatusCode(), 200u);
+    EXPECT_FALSE(client.SendRequest(RTSP_PLAY)); // ends with the user's Disconnect
+    EXPECT_GE(user.packets, 30);
+    EXPECT_TRUE(user.keepAliveAnswered);
+}
+
+} // namespace
+} // namespace talvex
