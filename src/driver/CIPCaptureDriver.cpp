@@ -55,6 +55,8 @@ bool CIPCaptureDriver::Open(ipcapture::IHostDebugSink* sink, ipcapture::IFrameAl
         if (CopySettings(settings)) {
             m_debugSink = sink;
             m_hostContext = hostContext;
+            if (!m_videoCapture)
+                m_videoCapture = std::make_unique<CIPVideoCapture>(this, m_videoChannelCount);
             if (Initialize(settings))
                 return true;
         }
@@ -99,21 +101,29 @@ void CIPCaptureDriver::CopyParameters(const ipcapture::IDeviceSettings& settings
 
 void CIPCaptureDriver::Close() {
     ReleaseDeviceObjects();
+    // Its channels are stopped here, while the driver they call into is whole.
+    m_videoCapture.reset();
 }
 
 void CIPCaptureDriver::ReleaseDeviceObjects() {}
 
+// The three video capture slots hand out the same object.
+ipcapture::IIPVideoCapture* CIPCaptureDriver::GetVideoCapture() { return m_videoCapture.get(); }
+ipcapture::IIPVideoCaptureEx* CIPCaptureDriver::GetVideoCaptureEx() { return m_videoCapture.get(); }
+ipcapture::IIPVideoCaptureEx2* CIPCaptureDriver::GetVideoCaptureEx2() { return m_videoCapture.get(); }
+
 // Device objects this driver does not make are absent: their getters answer null.
-ipcapture::IIPVideoCapture* CIPCaptureDriver::GetVideoCapture() { return nullptr; }
 ipcapture::ICaptureIOApi* CIPCaptureDriver::GetDigitalIO() { return nullptr; }
 void* CIPCaptureDriver::GetOptionalComponent() { return nullptr; }
 ipcapture::IIPPTZDriver* CIPCaptureDriver::GetPTZDriver() { return nullptr; }
 void* CIPCaptureDriver::GetOptionalComponentEx() { return nullptr; }
-ipcapture::IIPVideoCaptureEx* CIPCaptureDriver::GetVideoCaptureEx() { return nullptr; }
 ipcapture::IIPPTZDriverEx* CIPCaptureDriver::GetPTZDriverEx() { return nullptr; }
 ipcapture::IIPAudioCapture2* CIPCaptureDriver::GetAudioCapture() { return nullptr; }
 ipcapture::IIPAudioSender* CIPCaptureDriver::GetAudioSender() { return nullptr; }
-ipcapture::IIPVideoCaptureEx2* CIPCaptureDriver::GetVideoCaptureEx2() { return nullptr; }
+
+ICameraChannel* CIPCaptureDriver::CreateVideoChannel(uint32_t, ipcapture::IVideoChannelCallback*, uint32_t) {
+    return nullptr;
+}
 
 std::string CIPCaptureDriver::GetDeviceTag() const {
     return FormatString("%s:%hu", m_deviceInfo.address.c_str(), m_deviceInfo.port);
@@ -168,7 +178,9 @@ int32_t CIPCaptureDriver::GetParameterNumber(uint32_t id) const {
 }
 
 // Picture sizes come from the video capture object; without one every size is 0 x 0.
-std::pair<uint16_t, uint16_t> CIPCaptureDriver::GetChannelPictureSize(uint32_t) const { return {0, 0}; }
+std::pair<uint16_t, uint16_t> CIPCaptureDriver::GetChannelPictureSize(uint32_t channelIndex) const {
+    return m_videoCapture ? m_videoCapture->GetPictureSize(channelIndex) : std::pair<uint16_t, uint16_t>{0, 0};
+}
 
 void* CIPCaptureDriver::GetSpareObject() const { return nullptr; }
 

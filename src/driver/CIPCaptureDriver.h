@@ -3,18 +3,21 @@
 #pragma once
 
 #include "common/IDriver.h"
+#include "driver/CIPVideoCapture.h"
 #include "driver/HostVersion.h"
+#include "driver/IVideoChannelCreator.h"
 
 #include <talvex/ipcapture/CaptureDriver.h>
 #include <talvex/ipcapture/DeviceInfo.h>
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 
 namespace talvex {
 
-class CIPCaptureDriver : public ipcapture::IIPCaptureDriverEx5, public IDriver {
+class CIPCaptureDriver : public ipcapture::IIPCaptureDriverEx5, public IDriver, public IVideoChannelCreator {
 public:
     // Reads the host core version from the process (see talvex/ipcapture/Exports.h).
     CIPCaptureDriver();
@@ -56,6 +59,10 @@ public:
     std::pair<uint16_t, uint16_t> GetChannelPictureSize(uint32_t channelIndex) const override;
     void* GetSpareObject() const override;
 
+    // IVideoChannelCreator: the device class knows its channel classes; the base makes none.
+    ICameraChannel* CreateVideoChannel(uint32_t channelIndex, ipcapture::IVideoChannelCallback* channelCallback,
+                                       uint32_t codecType) override;
+
     // Device-specific steps of Open, after the host's settings are copied.
     virtual bool Initialize(ipcapture::IDeviceSettings* settings) = 0;
     // Releases what the device class made; Close calls it first.
@@ -89,6 +96,7 @@ protected:
     uint32_t m_videoChannelCount = 0;
     uint32_t m_defaultCodecType = 0;
     uint32_t m_videoStandard = 0;
+    std::unique_ptr<CIPVideoCapture> m_videoCapture;
 
 private:
     bool CopySettings(ipcapture::IDeviceSettings* settings);

@@ -2,6 +2,14 @@
 
 #include "common/Conversions.h"
 #include "common/StringFormat.h"
+#include "video/CH264ChannelRTP.h"
+#include "video/CH264ChannelRTSP.h"
+#include "video/CMJPEGChannelHTTP.h"
+#include "video/CMJPEGChannelRTSP.h"
+#include "video/CMPEG4ChannelRTP.h"
+#include "video/CMPEG4ChannelRTSP.h"
+
+#include <new>
 
 namespace talvex {
 namespace {
@@ -12,6 +20,14 @@ constexpr uint32_t kVideoStandardParameter = 1;
 constexpr uint32_t kGenerationParameter = 2;
 constexpr uint32_t kFirmwareParameter = 3;
 constexpr uint32_t kEdgeStorageParameter = 11;
+constexpr uint32_t kOperationModeParameter = 18;
+// The host's codec numbers that stand for the device's default codec.
+constexpr uint32_t kHostDefaultCodec = 0;
+constexpr uint32_t kHostDefaultCodecToo = 5;
+// From this generation on, streams are opened over RTSP.
+constexpr uint32_t kFirstRtspGeneration = 5;
+// Generation 7 in "fullsize" mode serves motion JPEG over HTTP only.
+constexpr uint32_t kFullsizeGeneration = 7;
 
 } // namespace
 
@@ -31,6 +47,43 @@ bool CSonyIPCaptureDriver::Initialize(ipcapture::IDeviceSettings* /*settings*/) 
     m_deviceInfo.generation = StringToUnsigned(generation);
     LogDriverOpened(GetParameterText(kFirmwareParameter));
     return true;
+}
+
+ICameraChannel* CSonyIPCaptureDriver::CreateVideoChannel(uint32_t channelIndex,
+                                                         ipcapture::IVideoChannelCallback* channelCallback,
+                                                         uint32_t codecType) {
+    if (!channelCallback)
+        return nullptr;
+    if (codecType == kHostDefaultCodec || codecType == kHostDefaultCodecToo)
+        codecType = m_defaultCodecType;
+    try {
+        const uint32_t generation = m_deviceInfo.generation;
+        const bool httpMjpeg = generation < kFirstRtspGeneration ||
+                               (generation == kFullsizeGeneration && GetParameterText(kOperationModeParameter) == "fullsize");
+        if (codecType == kCodecJpeg && httpMjpeg)
+            return new CMJPEGChannelHTTP(channelIndex, this, channelCallback);
+        if (generation < kFirstRtspGeneration) {
+            if (codecType == kCodecMpeg4)
+                return new CMPEG4ChannelRTP(channelIndex, this, channelCallback);
+            if (codecType == kCodecH264)
+                return new CH264ChannelRTP(channelIndex, this, channelCallback);
+            return nullptr;
+        }
+        // No video settings manager: the camera keeps its stream settings and serves RTSP on 554.
+        const TSmartPtr<IVideoSettingsManager> settingsManager;
+        switch (codecType) {
+        case kCodecJpeg:
+            return new CMJPEGChannelRTSP(channelIndex, this, channelCallback, settingsManager);
+        case kCodecMpeg4:
+            return new CMPEG4ChannelRTSP(channelIndex, this, channelCallback, settingsManager);
+        case kCodecH264:
+            return new CH264ChannelRTSP(channelIndex, this, channelCallback, settingsManager);
+        default:
+            return nullptr;
+        }
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 std::string CSonyIPCaptureDriver::GenerationText(uint32_t generation) {

@@ -11,6 +11,9 @@ public:
     ~CSonyIPCaptureDriver() override;
 
     bool Initialize(ipcapture::IDeviceSettings* settings) override;
+    // By generation, codec and operation mode (property 18).
+    ICameraChannel* CreateVideoChannel(uint32_t channelIndex, ipcapture::IVideoChannelCallback* channelCallback,
+                                       uint32_t codecType) override;
     void LogDriverOpened(const std::string& firmware) override;
 
     // " (1st generation)", " (2nd generation)", " (3rd generation)", then " (%uth generation)".

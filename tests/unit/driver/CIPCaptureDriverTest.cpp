@@ -179,17 +179,18 @@ TEST_F(DriverTest, OpenFailsWithoutSettingsObjects) {
 
 TEST_F(DriverTest, AbsentDeviceObjectsAreNullAndCloseTwiceIsFine) {
     auto driver = OpenDriver();
-    EXPECT_EQ(driver->GetVideoCapture(), nullptr);
+    ASSERT_NE(driver->GetVideoCapture(), nullptr);
+    EXPECT_EQ(driver->GetVideoCaptureEx(), driver->GetVideoCapture());
+    EXPECT_EQ(driver->GetVideoCaptureEx2(), driver->GetVideoCapture());
     EXPECT_EQ(driver->GetDigitalIO(), nullptr);
     EXPECT_EQ(driver->GetOptionalComponent(), nullptr);
     EXPECT_EQ(driver->GetPTZDriver(), nullptr);
     EXPECT_EQ(driver->GetOptionalComponentEx(), nullptr);
-    EXPECT_EQ(driver->GetVideoCaptureEx(), nullptr);
     EXPECT_EQ(driver->GetPTZDriverEx(), nullptr);
     EXPECT_EQ(driver->GetAudioCapture(), nullptr);
     EXPECT_EQ(driver->GetAudioSender(), nullptr);
-    EXPECT_EQ(driver->GetVideoCaptureEx2(), nullptr);
     driver->Close();
+    EXPECT_EQ(driver->GetVideoCapture(), nullptr);
     driver->Close();
 }
 

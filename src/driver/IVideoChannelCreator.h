@@ -1,0 +1,20 @@
+// The driver's factory of video channels, as the video capture object uses it.
+#pragma once
+
+#include "video/ICameraChannel.h"
+
+#include <talvex/ipcapture/HostObjects.h>
+
+#include <cstdint>
+
+namespace talvex {
+
+class IVideoChannelCreator {
+public:
+    virtual ~IVideoChannelCreator() = default;
+    // Null for a null callback or a codec the device cannot stream; the caller owns the channel.
+    virtual ICameraChannel* CreateVideoChannel(uint32_t channelIndex, ipcapture::IVideoChannelCallback* channelCallback,
+                                               uint32_t codecType) = 0;
+};
+
+} // namespace talvex
