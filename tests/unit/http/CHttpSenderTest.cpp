@@ -5,9 +5,6 @@
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -157,16 +154,7 @@ TEST_F(HttpSenderTest, TimeOutIsNotRetriedWithTheOtherProtocol) {
 }
 
 TEST_F(HttpSenderTest, NoServerFailsAfterTryingBothProtocols) {
-    int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    socklen_t length = sizeof address;
-    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(probe); // nothing listens there now
-
-    DEVICE_INFO device("127.0.0.1", ntohs(address.sin_port), "admin", "secret");
+    DEVICE_INFO device("127.0.0.1", UnusedLoopbackPort(), "admin", "secret");
     device.firstTimeoutMs = kTimeoutMs;
     CHttpSender sender(device);
     EXPECT_FALSE(sender.Send(Get("/command/inquiry.cgi?inq=system")));

@@ -88,6 +88,19 @@ TEST_F(HUtilsTest, NoAnswer) {
                                        DeviceText());
 }
 
+TEST_F(HUtilsTest, NoServer) {
+    const uint16_t port = UnusedLoopbackPort();
+    DEVICE_INFO device("127.0.0.1", port, "admin", "secret");
+    device.firstTimeoutMs = kTimeoutMs;
+    Web::CHttpSender sender(device);
+    const CResultDef result = HUtils::SendCommand(sender, "/command/inquiry.cgi?inq=system");
+    EXPECT_EQ(result.GetCode(), 4u);
+    EXPECT_EQ(result.GetDetail(), 11u);
+    EXPECT_EQ(result.GetMessage(), "talvex::HUtils::RequestGetRD: Cannot send request "
+                                   "\"/command/inquiry.cgi?inq=system\" to device 127.0.0.1:" +
+                                       std::to_string(port));
+}
+
 TEST_F(HUtilsTest, EmptyBodyWhenTheBodyIsWanted) {
     StartCamera("SNC-CH210", camsim::AuthMode::Digest);
     Web::CHttpSender sender(Device());
