@@ -10,9 +10,9 @@
 // over the RTP time of the last 1000 steps, bounded to [1/2, 2], which follows
 // a camera clock that runs fast or slow without letting arrival jitter through.
 // A lead over the system clock (recorded when it reaches 250 ms, at the 100th
-// step, or after a repeated timestamp) is worked off gradually: every step
-// longer than 4 ms gives up at most an eighth of its length (never going below
-// 4 ms) until the lead is gone. Frame times strictly increase and never lag
+// step, or after a repeated timestamp or a restart) is worked off gradually
+// from then on: every step longer than 4 ms gives up at most an eighth of its
+// length (never going below 4 ms) until the lead is gone. Frame times strictly increase and never lag
 // the system clock: a time that is not ahead of the system clock is replaced
 // by the system clock. A step of one second or more (a camera that restarted
 // its clock, or a stall) starts over from the system clock instead of being
