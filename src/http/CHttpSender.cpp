@@ -226,18 +226,19 @@ CHttpSender::Outcome CHttpSender::RunExchange(HttpRequest& request) {
     if (curl_multi_add_handle(m_multi, m_easy) != CURLM_OK)
         return FailExchange(CURLE_FAILED_INIT, Outcome::Failed);
     m_attached = true;
+    const bool awaitsAnswer = !m_streamedUpload && (request.options & kOptionNoResponseWait) == 0;
 
     const PumpResult sent = Pump([this] { return m_headersComplete || (m_requestSent && m_upload.empty()); });
     switch (sent) {
     case PumpResult::Cancelled: return FailExchange(CURLE_ABORTED_BY_CALLBACK, Outcome::Failed);
     case PumpResult::TimedOut: return FailExchange(CURLE_OPERATION_TIMEDOUT, Outcome::Failed);
     case PumpResult::Finished:
-        if (m_transferResult != CURLE_OK && !m_requestSent)
+        if (m_transferResult != CURLE_OK && (!m_requestSent || !awaitsAnswer))
             return FailExchange(m_transferResult, IsTimeout(m_transferResult) ? Outcome::Failed : Outcome::Retry);
         break;
     case PumpResult::Ready: break;
     }
-    if (m_streamedUpload || (request.options & kOptionNoResponseWait))
+    if (!awaitsAnswer)
         return Outcome::Done;
 
     const PumpResult answered = Pump([this] { return m_headersComplete; });
