@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 namespace talvex::SonyStreamRules {
@@ -44,12 +43,20 @@ std::optional<uint16_t> ParseDimension(std::string_view text) {
     return uint16_t(value);
 }
 
-std::optional<Resolution> ParseTwoNumbers(std::string_view text, const char* format) {
-    const std::string copy(text);
-    unsigned short width = 0, height = 0;
-    if (std::sscanf(copy.c_str(), format, &width, &height) != 2)
+// Two decimal numbers of 0..65535 joined by separator, nothing else.
+std::optional<Resolution> ParseTwoNumbers(std::string_view text, char separator) {
+    const auto parts = Split(text, separator);
+    if (parts.size() != 2)
         return std::nullopt;
-    return Resolution{width, height};
+    uint16_t numbers[2];
+    for (size_t i = 0; i < 2; ++i) {
+        const bool digitsOnly = !parts[i].empty() && parts[i].find_first_not_of("0123456789") == std::string_view::npos;
+        const uint32_t value = StringToUnsigned(parts[i]);
+        if (!digitsOnly || value > UINT16_MAX || (value == 0 && parts[i].find_first_not_of('0') != std::string_view::npos))
+            return std::nullopt;
+        numbers[i] = uint16_t(value);
+    }
+    return Resolution{numbers[0], numbers[1]};
 }
 
 } // namespace
@@ -92,7 +99,7 @@ std::string FormatImageSize(Resolution size) {
 }
 
 std::optional<Resolution> ParseImageSize(std::string_view text) {
-    return ParseTwoNumbers(text, "%hu,%hu");
+    return ParseTwoNumbers(text, ',');
 }
 
 std::set<uint32_t> ParseFrameRateList(std::string_view text) {
@@ -104,7 +111,7 @@ std::set<uint32_t> ParseFrameRateList(std::string_view text) {
 }
 
 std::optional<Resolution> ParseMaximalResolution(std::string_view text) {
-    return ParseTwoNumbers(text, "%hux%hu");
+    return ParseTwoNumbers(text, 'x');
 }
 
 std::set<Resolution> ParseResolutionList(std::string_view text) {

@@ -49,13 +49,13 @@ Resolution LimitSecondStream(Resolution wish, Resolution firstStream);
 
 // "w,h" as the camera writes image sizes; empty when either is 0.
 std::string FormatImageSize(Resolution size);
-// "%hu,%hu" of an image size value; nullopt unless both numbers are read.
+// "w,h" of an image size value (numbers of 0..65535); nullopt for anything else.
 std::optional<Resolution> ParseImageSize(std::string_view text);
 
 // Device property readers.
 // Comma-separated decimal frame rates; zeros dropped.
 std::set<uint32_t> ParseFrameRateList(std::string_view text);
-// "WxH"; nullopt unless both numbers are read.
+// "WxH" (numbers of 0..65535); nullopt for anything else.
 std::optional<Resolution> ParseMaximalResolution(std::string_view text);
 // "w,h;w,h;..."; entries with other than two tokens or numbers outside 1..65535 dropped.
 std::set<Resolution> ParseResolutionList(std::string_view text);

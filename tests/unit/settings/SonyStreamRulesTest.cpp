@@ -49,6 +49,12 @@ TEST(SonyStreamRulesTest, DevicePropertyListsKeepOnlyWellFormedEntries) {
     EXPECT_EQ(ParseFrameRateList("1,5,0,x,30"), (std::set<uint32_t>{1, 5, 30}));
     EXPECT_EQ(ParseMaximalResolution("1920x1080"), (Resolution{1920, 1080}));
     EXPECT_FALSE(ParseMaximalResolution("1920"));
+    EXPECT_FALSE(ParseMaximalResolution("1920x1080x2"));
+    EXPECT_EQ(ParseImageSize("640,480"), (Resolution{640, 480}));
+    EXPECT_FALSE(ParseImageSize("640,70000"));
+    EXPECT_FALSE(ParseImageSize("99999999999,1"));
+    EXPECT_FALSE(ParseImageSize("-1,480"));
+    EXPECT_FALSE(ParseImageSize(",480"));
     EXPECT_EQ(ParseResolutionList("1280,720;640,480;1,2,3;0,480;70000,1;a,b;;320,240"),
               (std::set<Resolution>{{320, 240}, {640, 480}, {1280, 720}}));
     EXPECT_EQ(ParseFrameRateMap("2=15;1=7.5;0=3;70000=1;3=;x=1;2=12.5"),
