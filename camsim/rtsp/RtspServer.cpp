@@ -202,6 +202,8 @@ private:
     AuthMode Auth() const { return m_camera ? m_camera->State().Auth() : m_options.auth; }
     std::string User() const { return m_camera ? m_camera->State().User() : m_options.user; }
     std::string Password() const { return m_camera ? m_camera->State().Password() : m_options.password; }
+    // The camera's "RTSPTimeout" when it names one, else the configured time-out.
+    uint32_t SessionTimeoutSeconds() const;
 
     RtspServerOptions m_options;
     Camera* m_camera;
@@ -236,6 +238,14 @@ std::string RtspServer::Impl::RandomToken(size_t length) {
     for (size_t i = 0; i < length; ++i)
         token.push_back(ALPHABET[Random() % (sizeof ALPHABET - 1)]);
     return token;
+}
+
+uint32_t RtspServer::Impl::SessionTimeoutSeconds() const {
+    if (m_camera)
+        if (const auto value = m_camera->State().Value("RTSPTimeout"))
+            if (const unsigned long seconds = std::strtoul(value->c_str(), nullptr, 10); seconds > 0)
+                return uint32_t(seconds);
+    return m_options.sessionTimeoutSeconds;
 }
 
 bool RtspServer::Impl::Start(std::string& error) {
@@ -515,7 +525,7 @@ RtspServer::Impl::Response RtspServer::Impl::Handle(Connection& connection, cons
     if (session)
         session->Touch();
     const std::string sessionHeader =
-        session ? "Session: " + session->Id() + ";timeout=" + std::to_string(m_options.sessionTimeoutSeconds) + "\r\n"
+        session ? "Session: " + session->Id() + ";timeout=" + std::to_string(SessionTimeoutSeconds()) + "\r\n"
                 : "";
 
     uint32_t streamIndex = 0;
@@ -633,7 +643,7 @@ RtspServer::Impl::Response RtspServer::Impl::SetUp(Connection& connection, const
             [this, &connection](uint8_t channel, std::span<const uint8_t> data) {
                 return WriteInterleaved(connection, channel, data);
             },
-            m_options.sessionTimeoutSeconds, [this] { return Random(); });
+            SessionTimeoutSeconds(), [this] { return Random(); });
         std::lock_guard lock(connection.sessionsMutex);
         connection.sessions.push_back(session);
     }
@@ -654,7 +664,7 @@ RtspServer::Impl::Response RtspServer::Impl::SetUp(Connection& connection, const
                                                      std::to_string(serverRtcpPort);
     answer += ";ssrc=" + std::string(ssrcText);
     return {200,
-            "Session: " + session->Id() + ";timeout=" + std::to_string(m_options.sessionTimeoutSeconds) +
+            "Session: " + session->Id() + ";timeout=" + std::to_string(SessionTimeoutSeconds()) +
                 "\r\nTransport: " + answer + "\r\n",
             "", nullptr};
 }
@@ -665,7 +675,7 @@ RtspServer::Impl::Response RtspServer::Impl::Play(const std::shared_ptr<RtspSess
     if (base.empty() || base.back() != '/')
         base += '/';
     const std::string headers = "Session: " + session->Id() + ";timeout=" +
-                                std::to_string(m_options.sessionTimeoutSeconds) +
+                                std::to_string(SessionTimeoutSeconds()) +
                                 "\r\nRange: npt=0.000-\r\nRTP-Info: " + session->RtpInfo(base) + "\r\n";
     // Media may only follow the answer on an interleaved connection.
     return {200, headers, "", [session] { session->Play(); }};

@@ -270,5 +270,43 @@ TEST_F(CamsimStreaming, SessionWithoutKeepAliveExpires) {
     EXPECT_EQ(client.GetStatusCode(), 454u);
 }
 
+// The RTSP side wired to a whole simulated camera: its generation, credentials,
+// authentication and stream codecs come from the camera's state.
+TEST(CamsimCameraStreaming, StreamsFollowTheCameraState) {
+    camsim::CameraOptions cameraOptions;
+    cameraOptions.model = "SNC-CH210"; // generation 5: /media/video1 h264, video2 jpeg, video3 off
+    cameraOptions.auth = camsim::AuthMode::Digest;
+    camsim::Camera camera(cameraOptions);
+    auto rtsp = std::make_unique<camsim::RtspServer>(camsim::RtspServerOptions{}, &camera);
+    camsim::RtspServer& server = *rtsp;
+    camera.AddServer(std::move(rtsp));
+    std::string error;
+    ASSERT_TRUE(camera.Start(error)) << error;
+
+    RTSPSessionParams params;
+    params.host = "127.0.0.1";
+    params.port = server.GetPort();
+    params.user = "admin";
+    params.password = "admin";
+    const std::pair<const char*, const char*> expected[] = {
+        {"/media/video1", "H264/90000"}, {"/media/video2", "JPEG/90000"}, {"/media/video3", ""}};
+    for (const auto& [path, encoding] : expected) {
+        CBaseRTSPClient client;
+        params.path = path;
+        ASSERT_TRUE(client.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
+        EXPECT_EQ(client.SendRequest(RTSP_DESCRIBE), *encoding != '\0') << path;
+        EXPECT_EQ(client.GetMediaRecord(SDP_MEDIA_VIDEO).encoding, encoding) << path;
+    }
+    CBaseRTSPClient client;
+    params.path = "/media/video1";
+    params.rtpPort = 40004;
+    params.rtcpPort = 40005;
+    ASSERT_TRUE(client.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
+    ASSERT_TRUE(client.SendRequest(RTSP_DESCRIBE));
+    ASSERT_TRUE(client.SendRequest(RTSP_SETUP));
+    EXPECT_EQ(client.GetKeepAliveIntervalMs(), 30000u); // the camera's RTSPTimeout
+    camera.Stop();
+}
+
 } // namespace
 } // namespace talvex
