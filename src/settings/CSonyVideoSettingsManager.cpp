@@ -248,16 +248,20 @@ std::string CSonyVideoSettingsManager::StreamFragment(uint32_t n, const StreamWi
     AddIfDiffers(codecAndSize, inquiry, codecKey, CodecName(wish.codecType));
     AddIfDiffers(codecAndSize, inquiry, Numbered("ImageSize", n), FormatImageSize(wish.Size()));
 
+    // Stream 3 gets its fragment even without a complete wish: a quality that
+    // was not given leaves the camera's quality and bit rate as they are.
     std::string rates;
     const uint32_t quality = wish.settings.quality;
     if (wish.codecType == kCodecJpeg) {
         AddIfDiffers(rates, inquiry, Numbered("Bandwidth", n), "0.0");
-        AddIfDiffersNumber(rates, inquiry, Numbered("Quality", n), ScaleLevel(quality, 1, 10));
+        if (quality)
+            AddIfDiffersNumber(rates, inquiry, Numbered("Quality", n), ScaleLevel(quality, 1, 10));
     } else if (wish.codecType == kCodecMpeg4 || wish.codecType == kCodecH264) {
         const uint32_t keyFrameInterval = wish.settings.frameInterval == kOneFramePerSecondInterval ? 2 : 1;
         AddIfDiffersNumber(rates, inquiry, Numbered("IFrameInterval", n), keyFrameInterval);
         AddIfDiffers(rates, inquiry, Numbered("AutoRateCtrl", n), "off");
-        AddIfDiffersNumber(rates, inquiry, Numbered("BitRate", n), BitRateForQuality(quality));
+        if (quality)
+            AddIfDiffersNumber(rates, inquiry, Numbered("BitRate", n), BitRateForQuality(quality));
     }
     if ((!codecAndSize.empty() || !rates.empty() || settingsChanged) && wish.settings.frameInterval)
         AddIfDiffersNumber(rates, inquiry, Numbered("FrameRate", n), DecodeFrameInterval(wish.settings.frameInterval));

@@ -153,6 +153,15 @@ TEST_F(SonyVideoSettingsManagerTest, LegacyQualityBecomesJpegLevelAndBitRate) {
     }
 }
 
+TEST_F(SonyVideoSettingsManagerTest, LegacyThirdStreamWithoutQualityKeepsTheCamerasBitRate) {
+    StartCamera(WithCommon({{"ImageCodec1", "h264"}, {"ImageCodec2", "off"}, {"ImageCodec3", "off"},
+                            {"ImageSize3", "320,240"}, {"IFrameInterval3", "1"}, {"AutoRateCtrl3", "off"},
+                            {"BitRate3", "512"}, {"FrameRate3", "8"}}));
+    StartManager(5);
+    ASSERT_TRUE(Apply(3, Wish(2, 0, 0, 15, 0)));
+    EXPECT_EQ(m_camera->Commands(), (std::vector<std::string>{"ImageCodec3=h264&FrameRate3=15"}));
+}
+
 TEST_F(SonyVideoSettingsManagerTest, LegacyFrameRateIsSentOnlyWithOtherChangesOrNewWishes) {
     StartCamera(WithCommon({{"ImageCodec1", "jpeg"}, {"ImageSize1", "640,480"}, {"Quality1", "10"},
                             {"Bandwidth1", "0.0"}, {"FrameRate1", "30"}, {"ImageCodec2", "off"},
