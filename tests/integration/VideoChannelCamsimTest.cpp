@@ -1,0 +1,364 @@
+// Sony video channels against the simulated camera on loopback: RTSP streams
+// over UDP, TCP and interleaved, HTTP-started RTP and motion JPEG over HTTP,
+// delivered to a fake host; signal loss, BYE, suspend and prompt stops.
+#include "video/CH264ChannelRTSP.h"
+
+#include "Camera.h"
+#include "MediaClips.h"
+#include "RtpPacketisers.h"
+#include "RtspServer.h"
+#include "unit/common/WaitUntil.h"
+#include "unit/video/FakeChannelHost.h"
+#include "video/CH264ChannelRTP.h"
+#include "video/CMJPEGChannelHTTP.h"
+#include "video/CMJPEGChannelRTSP.h"
+#include "video/CMPEG4ChannelRTSP.h"
+#include "video/FrameTypes.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
+
+namespace talvex {
+namespace {
+
+using namespace std::chrono_literals;
+using test::FakeChannelSink;
+using test::FakeDriver;
+using test::LockedFrameAllocator;
+using test::WaitUntil;
+
+// A host directory with the driver's configuration file choosing the RTP mode.
+class HostDirectory {
+public:
+    explicit HostDirectory(const char* rtpMode) {
+        std::random_device random;
+        m_path = std::filesystem::temp_directory_path() / ("fennwick-channels-" + std::to_string(random()));
+        std::filesystem::create_directories(m_path);
+        std::ofstream(m_path / "Fennwick.xml") << "<Configuration><Default><RTPMode>" << rtpMode
+                                               << "</RTPMode></Default></Configuration>\n";
+    }
+    ~HostDirectory() { std::filesystem::remove_all(m_path); }
+    std::string Path() const { return m_path.string() + "/"; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+// A settings manager that names the camera's RTSP port and records the wishes.
+class PortOnlySettingsManager : public IVideoSettingsManager {
+public:
+    explicit PortOnlySettingsManager(uint16_t port) : m_port(port) {}
+    bool SetStreamSettings(CEvent*, uint32_t codecType, const VIDEO_STREAM_SETTINGS* wish) override {
+        lastCodec = codecType;
+        lastStream = wish->streamIndex;
+        ++calls;
+        return true;
+    }
+    void Reset(bool) override {}
+    uint16_t GetRTSPPort() override { return m_port; }
+
+    std::atomic<uint32_t> lastCodec{0};
+    std::atomic<int32_t> lastStream{-1};
+    std::atomic<int> calls{0};
+
+private:
+    uint16_t m_port;
+};
+
+int64_t MsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+size_t CountRequests(const std::vector<std::string>& log, const std::string& prefix) {
+    size_t count = 0;
+    for (const std::string& line : log)
+        if (line.starts_with(prefix))
+            ++count;
+    return count;
+}
+
+struct RtspCase {
+    const char* rtpMode;
+    uint32_t kind; // camsim serves H.264 on video1, MPEG-4 on video2, JPEG on video3
+};
+
+class RtspChannelTest : public ::testing::TestWithParam<RtspCase> {
+protected:
+    void SetUp() override {
+        camsim::RtspServerOptions options;
+        options.generation = 6;
+        options.audio = false;
+        m_server = std::make_unique<camsim::RtspServer>(options);
+        std::string error;
+        ASSERT_TRUE(m_server->Start(error)) << error;
+        driver.m_device.firstTimeoutMs = 1000;
+        driver.m_device.secondTimeoutMs = 2000;
+        driver.m_device.generation = 6;
+        driver.m_allocator = &allocator;
+        driver.m_hostDirectory = m_host.Path();
+        m_manager = new PortOnlySettingsManager(m_server->GetPort());
+    }
+    void TearDown() override { m_server->Stop(); }
+
+    std::unique_ptr<CCommonRTSPChannel> MakeChannel(uint32_t kind) {
+        TSmartPtr<IVideoSettingsManager> manager(m_manager);
+        switch (kind) {
+        case kRecordingChannel:
+            return std::make_unique<CH264ChannelRTSP>(0, &driver, &sink, manager);
+        case kLiveChannel:
+            return std::make_unique<CMPEG4ChannelRTSP>(0, &driver, &sink, manager);
+        default:
+            return std::make_unique<CMJPEGChannelRTSP>(0, &driver, &sink, manager);
+        }
+    }
+    static ChannelStartParameters Parameters(uint32_t kind) {
+        ChannelStartParameters parameters;
+        parameters.firstValue = 100;
+        parameters.width = 320;
+        parameters.height = 240;
+        parameters.kind = kind;
+        return parameters;
+    }
+    static uint32_t KeyFrameType(uint32_t kind) {
+        return kind == kRecordingChannel ? kTypeH264KeyFrame : kind == kLiveChannel ? kTypeMpeg4KeyFrame : kTypeJpeg;
+    }
+
+    HostDirectory m_host{GetParam().rtpMode};
+    std::unique_ptr<camsim::RtspServer> m_server;
+    PortOnlySettingsManager* m_manager = nullptr; // owned by the channel's reference
+    FakeDriver driver{"127.0.0.1", 80};
+    LockedFrameAllocator allocator;
+    FakeChannelSink sink;
+};
+
+TEST_P(RtspChannelTest, DeliversFramesAndStopsPromptly) {
+    const uint32_t kind = GetParam().kind;
+    auto channel = MakeChannel(kind);
+    ASSERT_TRUE(channel->Start(Parameters(kind)));
+    ASSERT_TRUE(WaitUntil([&] { return sink.FrameCount() >= 5; }, 10000ms));
+    EXPECT_EQ(channel->GetState(), uint32_t(kChannelStreaming));
+    EXPECT_EQ(sink.Types().front(), KeyFrameType(kind));
+    EXPECT_EQ(m_manager->lastCodec.load(), channel->GetCodecType());
+    EXPECT_EQ(m_manager->lastStream.load(), int32_t(kind));
+    const std::string path = "rtsp://127.0.0.1:" + std::to_string(m_server->GetPort()) + "/video" +
+                             std::to_string(kind + 1);
+    EXPECT_EQ(CountRequests(m_server->RequestLog(), "DESCRIBE " + path), 1u);
+    EXPECT_EQ(test::CountLines(driver, "is online"), 1u);
+
+    const auto stopStart = std::chrono::steady_clock::now();
+    channel->Stop();
+    EXPECT_LT(MsSince(stopStart), 2000);
+    EXPECT_EQ(channel->GetState(), uint32_t(kChannelStopped));
+    EXPECT_EQ(allocator.LiveFrames(), 0u);
+    // Interleaved: the closed connection ends the session.
+    if (std::string(GetParam().rtpMode) != "RTPoverRTSP") {
+        EXPECT_TRUE(WaitUntil([&] { return CountRequests(m_server->RequestLog(), "TEARDOWN") == 1; }, 2000ms));
+    }
+}
+
+TEST_P(RtspChannelTest, LostSignalIsReportedAndTheStreamComesBack) {
+    const uint32_t kind = GetParam().kind;
+    auto channel = MakeChannel(kind);
+    ASSERT_TRUE(channel->Start(Parameters(kind)));
+    ASSERT_TRUE(WaitUntil([&] { return channel->GetState() == kChannelStreaming; }, 10000ms));
+    m_server->Faults().stopSending = true;
+    ASSERT_TRUE(WaitUntil([&] { return !sink.SignalLostTimes().empty(); }, 10000ms));
+    EXPECT_EQ(test::CountLines(driver, "Signal was lost for camera 127.0.0.1"), 1u);
+    m_server->Faults().stopSending = false;
+    ASSERT_TRUE(WaitUntil([&] { return test::CountLines(driver, "is online") == 2; }, 10000ms));
+    EXPECT_EQ(channel->GetState(), uint32_t(kChannelStreaming));
+    channel->Stop();
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, RtspChannelTest,
+                         ::testing::Values(RtspCase{"RTPoverUDP", kRecordingChannel},
+                                           RtspCase{"RTPoverTCP", kRecordingChannel},
+                                           RtspCase{"RTPoverRTSP", kRecordingChannel},
+                                           RtspCase{"RTPoverUDP", kLiveChannel},
+                                           RtspCase{"RTPoverRTSP", kRemoteChannel}),
+                         [](const auto& info) {
+                             return std::string(info.param.rtpMode) + "_video" + std::to_string(info.param.kind + 1);
+                         });
+
+class RtspChannelUdpTest : public RtspChannelTest {};
+
+TEST_P(RtspChannelUdpTest, CameraByeStartsANewSession) {
+    auto channel = MakeChannel(kRecordingChannel);
+    ASSERT_TRUE(channel->Start(Parameters(kRecordingChannel)));
+    ASSERT_TRUE(WaitUntil([&] { return channel->GetState() == kChannelStreaming; }, 10000ms));
+    m_server->SendBye();
+    ASSERT_TRUE(WaitUntil([&] { return CountRequests(m_server->RequestLog(), "PLAY") >= 2; }, 5000ms));
+    channel->Stop();
+}
+
+TEST_P(RtspChannelUdpTest, SuspendEndsTheSessionAndResumeStartsANewOne) {
+    auto channel = MakeChannel(kRecordingChannel);
+    ASSERT_TRUE(channel->Start(Parameters(kRecordingChannel)));
+    ASSERT_TRUE(WaitUntil([&] { return channel->GetState() == kChannelStreaming; }, 10000ms));
+    ASSERT_TRUE(channel->Suspend());
+    ASSERT_TRUE(WaitUntil([&] { return CountRequests(m_server->RequestLog(), "TEARDOWN") == 1; }, 5000ms));
+    const size_t frames = sink.FrameCount();
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(sink.FrameCount(), frames);
+    ASSERT_TRUE(channel->Resume());
+    ASSERT_TRUE(WaitUntil([&] { return sink.FrameCount() > frames + 3; }, 10000ms));
+    EXPECT_EQ(CountRequests(m_server->RequestLog(), "DESCRIBE"), 2u);
+    EXPECT_TRUE(sink.SignalLostTimes().empty());
+    channel->Stop();
+}
+
+INSTANTIATE_TEST_SUITE_P(Udp, RtspChannelUdpTest, ::testing::Values(RtspCase{"RTPoverUDP", kRecordingChannel}));
+
+TEST(RtspChannelNoCameraTest, StopDuringConnectAttemptsIsPrompt) {
+    HostDirectory host("RTPoverUDP");
+    FakeDriver driver("127.0.0.1", 80);
+    driver.m_hostDirectory = host.Path();
+    driver.m_device.generation = 6;
+    FakeChannelSink sink;
+    // A port nobody listens on: every connect is refused.
+    auto manager = TSmartPtr<IVideoSettingsManager>(new PortOnlySettingsManager(1));
+    CH264ChannelRTSP channel(0, &driver, &sink, manager);
+    ASSERT_TRUE(channel.Start({}));
+    std::this_thread::sleep_for(1500ms);
+    const auto stopStart = std::chrono::steady_clock::now();
+    channel.Stop();
+    EXPECT_LT(MsSince(stopStart), 2000);
+    EXPECT_EQ(test::CountLines(driver, "is online"), 0u);
+}
+
+// --- Channels that configure the camera and start their stream over HTTP.
+
+class HttpChannelTest : public ::testing::Test {
+protected:
+    void StartCamera(const std::string& model) {
+        camsim::CameraOptions options;
+        options.model = model;
+        m_camera = std::make_unique<camsim::Camera>(options);
+        std::string error;
+        ASSERT_TRUE(m_camera->Start(error)) << error;
+        driver.m_device.port = m_camera->Http().Port();
+        driver.m_device.model = model;
+        driver.m_device.generation = m_camera->State().Generation();
+        driver.m_device.firstTimeoutMs = 1000;
+        driver.m_device.secondTimeoutMs = 2000;
+        driver.m_allocator = &allocator;
+    }
+    void TearDown() override {
+        m_stopSending = true;
+        if (m_sender.joinable())
+            m_sender.join();
+        if (m_camera)
+            m_camera->Stop();
+    }
+
+    // Serves "/h264?UdpMode=unicast&UdpPort=N" as a camera does: the clip's
+    // access units as RTP payloads, cut at 1400 bytes, the marker on the last.
+    void ServeHttpStartedH264() {
+        m_camera->Http().AddRoute("/h264", [this](camsim::HttpExchange& exchange) {
+            const std::string& query = exchange.Head().query;
+            const size_t port = query.find("UdpPort=");
+            if (port == std::string::npos || m_sender.joinable()) {
+                exchange.SendResponse(400, "");
+                return;
+            }
+            ++m_streamStarts;
+            const uint16_t udpPort = uint16_t(std::stoi(query.substr(port + 8)));
+            m_sender = std::thread([this, udpPort] { SendH264(udpPort); });
+            exchange.SendResponse(200, "");
+        });
+    }
+    void SendH264(uint16_t udpPort) {
+        camsim::ClipLibrary clips(CAMSIM_CLIPS_DIR);
+        const auto clip = clips.Get(camsim::VideoCodec::H264, 320);
+        const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(udpPort);
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        camsim::RtpHeader header;
+        for (size_t index = 0; !m_stopSending && clip; index = (index + 1) % clip->frames.size()) {
+            camsim::Bytes unit;
+            for (const camsim::Bytes& nal : clip->frames[index].units) {
+                unit.insert(unit.end(), {0, 0, 0, 1});
+                unit.insert(unit.end(), nal.begin(), nal.end());
+            }
+            for (size_t offset = 0; offset < unit.size(); offset += camsim::MAX_RTP_PAYLOAD) {
+                const size_t length = std::min(camsim::MAX_RTP_PAYLOAD, unit.size() - offset);
+                header.marker = offset + length == unit.size();
+                const camsim::Bytes packet =
+                    camsim::BuildRtpPacket(header, std::span<const uint8_t>(unit).subspan(offset, length));
+                sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+                ++header.sequence;
+            }
+            header.timestamp += 9000;
+            std::this_thread::sleep_for(40ms);
+        }
+        close(fd);
+    }
+
+    std::unique_ptr<camsim::Camera> m_camera;
+    FakeDriver driver{"127.0.0.1", 80, "admin", "admin"};
+    LockedFrameAllocator allocator;
+    FakeChannelSink sink;
+    std::thread m_sender;
+    std::atomic<bool> m_stopSending{false};
+    std::atomic<int> m_streamStarts{0};
+};
+
+TEST_F(HttpChannelTest, HttpStartedH264SendsOnlyChangedOptionsAndDeliversFrames) {
+    StartCamera("SNC-RH124");
+    ServeHttpStartedH264();
+    CH264ChannelRTP channel(0, &driver, &sink);
+    ChannelStartParameters parameters;
+    parameters.width = 640;
+    parameters.height = 480;
+    ASSERT_TRUE(channel.Start(parameters));
+    ASSERT_TRUE(WaitUntil([&] { return sink.FrameCount() >= 5; }, 10000ms));
+    EXPECT_EQ(sink.Types().front(), kTypeH264KeyFrame);
+    EXPECT_EQ(allocator.LastName(), "Sony::CH264ChannelRTP");
+    EXPECT_EQ(channel.GetPictureSize(), (std::pair<uint16_t, uint16_t>{320, 240}));
+    const std::vector<std::string> commands = m_camera->State().CommandLog();
+    ASSERT_EQ(commands.size(), 2u);
+    EXPECT_EQ(commands[0], "system.cgi?VideoOutMode=ip");
+    EXPECT_EQ(commands[1], "camera.cgi?H264ImageSize=640&LightFunnelMode=auto");
+    const auto stopStart = std::chrono::steady_clock::now();
+    channel.Stop();
+    EXPECT_LT(MsSince(stopStart), 2000);
+}
+
+TEST_F(HttpChannelTest, MotionJpegOverHttpDeliversEveryPicture) {
+    StartCamera("SNC-VB770");
+    const std::string body = [] {
+        std::ifstream file(std::string(FENNWICK_TEST_DATA_DIR) + "/video/mjpeg_64x48_multipart.bin", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }();
+    ASSERT_FALSE(body.empty());
+    m_camera->Http().AddRoute("/image1", [&](camsim::HttpExchange& exchange) {
+        ++m_streamStarts;
+        exchange.SendHead(200, {{"Content-Type", "multipart/x-mixed-replace; boundary=--myboundary"}});
+        while (!m_stopSending && !exchange.Stopping() && exchange.SendBytes(body))
+            std::this_thread::sleep_for(50ms);
+    });
+    CMJPEGChannelHTTP channel(0, &driver, &sink);
+    ASSERT_TRUE(channel.Start({}));
+    ASSERT_TRUE(WaitUntil([&] { return sink.FrameCount() >= 6; }, 10000ms));
+    for (uint32_t type : sink.Types())
+        EXPECT_EQ(type, kTypeJpeg);
+    EXPECT_EQ(channel.GetPictureSize(), (std::pair<uint16_t, uint16_t>{64, 48}));
+    EXPECT_EQ(m_streamStarts.load(), 1);
+    const auto stopStart = std::chrono::steady_clock::now();
+    channel.Stop();
+    EXPECT_LT(MsSince(stopStart), 2000);
+}
+
+} // namespace
+} // namespace talvex
