@@ -6,13 +6,14 @@
 #include "HostFrames.h"
 #include "StreamRecorder.h"
 
+#include "RunTool.h"
+
 #include <gtest/gtest.h>
 
 extern "C" {
 #include <libavformat/avformat.h>
 }
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,6 +27,8 @@ extern "C" {
 namespace fennwick_host {
 namespace {
 
+using test::RunTool;
+
 using talvex::ipcapture::IVideoFrame;
 using talvex::ipcapture::MakeFourCC;
 
@@ -35,24 +38,6 @@ constexpr int kMadeClipFrames = 50;
 constexpr int kMadeClipKeyInterval = 25;
 constexpr uint16_t kClipWidth = 320;
 constexpr uint16_t kClipHeight = 240;
-
-struct ToolResult {
-    int exitCode;
-    std::string output; // stdout and stderr
-};
-
-ToolResult RunTool(const std::string& command) {
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return {-1, "popen failed"};
-    std::string output;
-    char buffer[4096];
-    size_t count;
-    while ((count = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-        output.append(buffer, count);
-    int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
-}
 
 double Seconds(const std::string& text) {
     return text.empty() ? 0 : std::stod(text);

@@ -1,0 +1,200 @@
+// fennwick-host record, run as a person runs it, against camsim in this
+// process: an SNC-VB630 (generation 6) with Digest authorisation whose
+// recording stream is H.264 and live stream JPEG. The driver reaches RTSP on
+// port 554 while the camera names no other, so these tests take that port
+// (and skip when it cannot be had).
+#include "Camera.h"
+#include "RtspServer.h"
+
+#include "RunTool.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using fennwick_host::test::RunTool;
+
+constexpr uint16_t kRtspPort = 554;
+constexpr const char* kModel = "SNC-VB630";
+constexpr const char* kUser = "operator";
+constexpr const char* kPassword = "rec-pass";
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+class HostRecordCommand : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_directory = std::filesystem::path(FENNWICK_BINARY_DIR) / "tests" / "host" /
+                      ("record-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        std::filesystem::remove_all(m_directory);
+        std::filesystem::create_directories(m_directory);
+    }
+    void TearDown() override {
+        if (m_camera)
+            m_camera->Stop();
+        if (!HasFailure())
+            std::filesystem::remove_all(m_directory);
+    }
+
+    // False (the test skips) when port 554 cannot be bound here.
+    bool StartCamera() {
+        camsim::CameraOptions options;
+        options.model = kModel;
+        options.user = kUser;
+        options.password = kPassword;
+        options.auth = camsim::AuthMode::Digest;
+        m_camera = std::make_unique<camsim::Camera>(options);
+        camsim::RtspServerOptions rtsp;
+        rtsp.port = kRtspPort;
+        rtsp.user = kUser;
+        rtsp.password = kPassword;
+        rtsp.auth = camsim::AuthMode::Digest;
+        m_camera->AddServer(std::make_unique<camsim::RtspServer>(rtsp, m_camera.get()));
+        std::string error;
+        if (!m_camera->Start(error)) {
+            m_skipReason = "camsim cannot start with RTSP on port 554: " + error;
+            m_camera.reset();
+            return false;
+        }
+        return true;
+    }
+
+    std::string DeviceArguments() const {
+        return std::string(" --generation 6 --model ") + kModel + " --address 127.0.0.1 --port " +
+               std::to_string(m_camera->Http().Port()) + " --user " + kUser + " --password " + kPassword +
+               " --host-version 6.3.0.0 --log " + (m_directory / "host.log").string();
+    }
+
+    std::string Out() const { return (m_directory / "out").string(); }
+
+    static std::string Probe(const std::string& path, const std::string& entries) {
+        return RunTool("ffprobe -v error -count_frames -select_streams v:0 -show_entries " + entries +
+                       " -of default=noprint_wrappers=1 " + path)
+            .output;
+    }
+
+    static void ExpectCleanDecode(const std::string& path) {
+        auto result = RunTool("ffmpeg -nostdin -v error -i " + path + " -f null -");
+        EXPECT_EQ(result.exitCode, 0) << path;
+        EXPECT_EQ(result.output, "") << path;
+    }
+
+    std::filesystem::path m_directory;
+    std::unique_ptr<camsim::Camera> m_camera;
+    std::string m_skipReason;
+};
+
+#define START_CAMERA_OR_SKIP()          \
+    do {                                \
+        if (!StartCamera())             \
+            GTEST_SKIP() << m_skipReason; \
+    } while (false)
+
+TEST_F(HostRecordCommand, RecordsTheH264RecordingAndJpegLiveStreams) {
+    START_CAMERA_OR_SKIP();
+    auto result = RunTool(std::string(FENNWICK_HOST_EXECUTABLE) + " record" + DeviceArguments() +
+                          " --codec h264 --stream rec --stream live:jpeg --seconds 5 --out " + Out());
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_NE(result.output.find("stream rec: H.264 -> " + Out() + "/rec.mkv"), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("stream live: MJPEG -> " + Out() + "/live.mkv"), std::string::npos) << result.output;
+
+    std::string rec = Out() + "/rec.mkv";
+    std::string live = Out() + "/live.mkv";
+    EXPECT_NE(Probe(rec, "stream=codec_name").find("codec_name=h264"), std::string::npos);
+    EXPECT_NE(Probe(live, "stream=codec_name").find("codec_name=mjpeg"), std::string::npos);
+    ExpectCleanDecode(rec);
+    ExpectCleanDecode(live);
+    EXPECT_NE(ReadFile(m_directory / "host.log").find("DRIVER IS OPENED"), std::string::npos);
+}
+
+TEST_F(HostRecordCommand, SigintStopsTheRecordingWithFinishedFiles) {
+    START_CAMERA_OR_SKIP();
+    std::string summary = (m_directory / "summary.txt").string();
+    std::string command = std::string(FENNWICK_HOST_EXECUTABLE) + " record" + DeviceArguments() +
+                          " --stream rec --out " + Out();
+    pid_t child = fork();
+    if (child == 0) {
+        // The child's own stdout and stderr go to the summary file.
+        execl("/bin/sh", "sh", "-c", ("exec " + command + " >" + summary + " 2>&1").c_str(), nullptr);
+        _exit(127);
+    }
+    ASSERT_GT(child, 0);
+    // The file appears with the first key frame (at most 20 s); a second of frames follows it.
+    // The muxer keeps them in its open cluster: only a finished file holds them.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline && !std::filesystem::exists(Out() + "/rec.mkv"))
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    kill(child, SIGINT);
+    int status = 0;
+    auto stopAsked = std::chrono::steady_clock::now();
+    pid_t ended = 0;
+    while ((ended = waitpid(child, &status, WNOHANG)) == 0 &&
+           std::chrono::steady_clock::now() - stopAsked < std::chrono::seconds(30))
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (ended == 0) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+        FAIL() << "fennwick-host did not stop within 30 s of SIGINT:\n" << ReadFile(summary);
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFile(summary);
+    EXPECT_NE(ReadFile(summary).find("stream rec: H.264"), std::string::npos) << ReadFile(summary);
+    EXPECT_EQ(ReadFile(summary).find("written 0,"), std::string::npos) << ReadFile(summary);
+    EXPECT_LT(std::chrono::steady_clock::now() - stopAsked, std::chrono::seconds(10));
+    // A finished file knows its length.
+    std::string probe = Probe(Out() + "/rec.mkv", "format=duration");
+    EXPECT_NE(probe.find("duration="), std::string::npos) << probe;
+    EXPECT_EQ(probe.find("duration=N/A"), std::string::npos) << probe;
+    ExpectCleanDecode(Out() + "/rec.mkv");
+}
+
+TEST_F(HostRecordCommand, DiscardCountsFramesAndWritesNothing) {
+    START_CAMERA_OR_SKIP();
+    auto result = RunTool(std::string(FENNWICK_HOST_EXECUTABLE) + " record" + DeviceArguments() +
+                          " --stream live:jpeg --discard --seconds 4");
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_NE(result.output.find("stream live: MJPEG -> discarded"), std::string::npos) << result.output;
+    EXPECT_EQ(result.output.find("frames 0 "), std::string::npos) << result.output;
+}
+
+TEST_F(HostRecordCommand, ACameraThatNeverAnswersEndsWithoutFrames) {
+    // Nothing listens on the address's HTTP port nor on RTSP: the channel keeps retrying.
+    auto started = std::chrono::steady_clock::now();
+    auto result = RunTool(std::string(FENNWICK_HOST_EXECUTABLE) +
+                          " record --generation 6 --model SNC-VB630 --address 127.0.0.2 --port 9 --seconds 2 "
+                          "--stream rec --out " +
+                          Out());
+    auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(result.exitCode, 1) << result.output;
+    EXPECT_NE(result.output.find("stream rec: no frames -> " + Out() + "/rec.mkv (not written)"), std::string::npos)
+        << result.output;
+    EXPECT_FALSE(std::filesystem::exists(Out() + "/rec.mkv"));
+    EXPECT_LT(took, std::chrono::seconds(30));
+}
+
+TEST_F(HostRecordCommand, UsageErrorsExitWith2) {
+    std::string host = FENNWICK_HOST_EXECUTABLE;
+    EXPECT_EQ(RunTool(host + " record --generation 6 --model M --address a").exitCode, 2);
+    EXPECT_EQ(RunTool(host + " record --generation 6 --discard --stream rec --stream rec").exitCode, 2);
+    EXPECT_EQ(RunTool(host + " record --out d --stream rec").exitCode, 2);
+}
+
+} // namespace
