@@ -355,7 +355,8 @@ std::string CSonyVideoSettingsManager::CodecDefaultsG7(uint32_t index, uint32_t 
 bool CSonyVideoSettingsManager::NegotiateG6(uint32_t k, const StreamWish& wish, const std::string& hint) {
     const uint32_t codec = wish.codecType;
     m_options.Set(Numbered("ImageCodec", k), CodecName(codec));
-    if (!NegotiateImageSize(k, wish, CodecDefaultsG6(k, codec, true) + hint))
+    Resolution size;
+    if (!NegotiateImageSize(k, wish, CodecDefaultsG6(k, codec, true) + hint, size))
         return false;
     if (wish.settings.frameInterval) {
         const std::string target = Numbered("FrameRate", k);
@@ -384,7 +385,8 @@ bool CSonyVideoSettingsManager::NegotiateG7(uint32_t index, uint32_t k, const St
                                             const std::string& hint) {
     const uint32_t codec = wish.codecType;
     m_options.Set(Numbered("ImageCodec", k), CodecName(codec));
-    if (!NegotiateImageSize(k, wish, CodecDefaultsG7(index, k, codec, true) + hint))
+    Resolution size;
+    if (!NegotiateImageSize(k, wish, CodecDefaultsG7(index, k, codec, true) + hint, size))
         return false;
     if (wish.settings.frameInterval) {
         const std::string target = Numbered("FrameRate", k);
@@ -406,12 +408,14 @@ bool CSonyVideoSettingsManager::NegotiateG7(uint32_t index, uint32_t k, const St
             m_options.Set(Numbered("BitRate", k), *level);
         }
     }
-    if (codec == kCodecH264 && wish.settings.height >= kUhdHeight)
+    // What the camera will encode, not what was wished, decides on B-frames.
+    if (codec == kCodecH264 && size.height >= kUhdHeight)
         m_uhdH264 = true;
     return true;
 }
 
-bool CSonyVideoSettingsManager::NegotiateImageSize(uint32_t k, const StreamWish& wish, const std::string& extra) {
+bool CSonyVideoSettingsManager::NegotiateImageSize(uint32_t k, const StreamWish& wish, const std::string& extra,
+                                                   Resolution& size) {
     const std::string target = Numbered("ImageSize", k);
     auto tokens = Capable(target, m_options.ToCapabilityList() + extra);
     if (!tokens)
@@ -423,7 +427,7 @@ bool CSonyVideoSettingsManager::NegotiateImageSize(uint32_t k, const StreamWish&
                 m_driver->GetDeviceTag().c_str(), target.c_str());
         return false;
     }
-    const Resolution size = Nearest(*sizes, wish.Size());
+    size = Nearest(*sizes, wish.Size());
     m_options.Set(target, FormatString("%hu,%hu", size.width, size.height));
     return true;
 }

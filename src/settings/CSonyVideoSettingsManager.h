@@ -70,7 +70,7 @@ private:
     std::string CodecDefaultsG7(uint32_t index, uint32_t k, uint32_t codecType, bool withFrameRate) const;
     bool NegotiateG6(uint32_t k, const StreamWish& wish, const std::string& hint);
     bool NegotiateG7(uint32_t index, uint32_t k, const StreamWish& wish, const std::string& hint);
-    bool NegotiateImageSize(uint32_t k, const StreamWish& wish, const std::string& extra);
+    bool NegotiateImageSize(uint32_t k, const StreamWish& wish, const std::string& extra, Resolution& size);
     // Leaves level empty when the camera names no levels.
     bool NegotiateQuality(uint32_t k, const StreamWish& wish, const std::string& hint, std::optional<uint32_t>& level);
     std::optional<std::vector<std::string>> Capable(const std::string& target, const std::string& extra);
@@ -88,6 +88,7 @@ private:
     VIDEO_CONFIG m_channelConfig;
     std::array<std::set<Resolution>, 3> m_streamResolutions;
     std::array<std::map<uint16_t, std::string>, 3> m_streamFrameRateTexts;
+    // The last negotiation gave an H.264 stream of 2160 lines or more.
     bool m_uhdH264 = false;
     // Guarded by the port lock.
     std::string m_operationMode;

@@ -334,7 +334,11 @@ TEST_F(NegotiatedSettingsTest, G7NegotiatesRealRatesBitRatesAndHintsTheLaterStre
     ASSERT_TRUE(Apply(3, Wish(0, 3840, 2160, 30, 100)));
     EXPECT_EQ(m_camera->Get("ImageSize1"), "3840,2160");
     EXPECT_EQ(m_camera->Get("ImageCodec2"), "off");
+    // B-frames are switched off for a UHD H.264 stream only.
+    EXPECT_EQ(m_camera->Get("H264BFrameEnable"), "off");
+    m_camera->Set("H264BFrameEnable", "on");
     ASSERT_TRUE(Apply(1, Wish(1, 640, 480, 10, 1)));
+    EXPECT_EQ(m_camera->Get("H264BFrameEnable"), "on");
 
     EXPECT_EQ(m_camera->Get("ImageCodec1"), "h264");
     EXPECT_EQ(m_camera->Get("ImageSize1"), "1920,1080");
@@ -342,7 +346,6 @@ TEST_F(NegotiatedSettingsTest, G7NegotiatesRealRatesBitRatesAndHintsTheLaterStre
     EXPECT_EQ(m_camera->Get("BitRate1"), "16000");
     EXPECT_EQ(m_camera->Get("CBR1"), "off");
     EXPECT_EQ(m_camera->Get("IFrameInterval1"), "1");
-    EXPECT_EQ(m_camera->Get("H264BFrameEnable"), "off");
     EXPECT_EQ(m_camera->Get("ImageCodec2"), "jpeg");
     EXPECT_EQ(m_camera->Get("FrameRate2"), "15");
 
