@@ -112,7 +112,7 @@ std::string RtspSession::RtpInfo(const std::string& baseUrl) const {
 void RtspSession::Play() {
     m_paused = false;
     Touch();
-    if (!m_thread.joinable() && !m_ended)
+    if (!m_started.exchange(true) && !m_ended)
         m_thread = std::thread([this] { Run(); });
 }
 

@@ -50,7 +50,7 @@ public:
     void Pause() { m_paused = true; }
     void Touch();
     bool IsExpired() const;
-    bool IsPlaying() const { return m_thread.joinable() && !m_ended; }
+    bool IsPlaying() const { return m_started && !m_ended; }
     // Sends a BYE on every track and stops sending media.
     void SayBye();
     // Ends the sender thread; with bye, tells the client first.
@@ -81,7 +81,8 @@ private:
     std::atomic<bool> m_paused{false};
     std::atomic<bool> m_byeSent{false};
     std::atomic<bool> m_ended{false};
-    std::thread m_thread;
+    std::atomic<bool> m_started{false};
+    std::thread m_thread; // started by Play on the connection's thread, joined by End
 };
 
 } // namespace camsim

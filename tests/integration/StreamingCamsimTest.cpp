@@ -83,9 +83,9 @@ protected:
         return params;
     }
     // Opens receiver and RTCP handler on free ports and runs DESCRIBE, SETUP, PLAY over UDP.
-    bool PlayOverUdp(CBaseRTSPClient& client, PacketLog& log, RTSPSessionParams params) {
-        m_receiver.SetUser(&log);
-        m_rtcpHandler.SetUser(&log);
+    bool PlayOverUdp(CBaseRTSPClient& client, RTSPSessionParams params) {
+        m_receiver.SetUser(&m_log);
+        m_rtcpHandler.SetUser(&m_log);
         if (!m_receiver.Open(0) || !m_rtcpHandler.Open(htonl(INADDR_LOOPBACK), 0))
             return false;
         params.rtpPort = m_receiver.GetLocalPort();
@@ -95,6 +95,8 @@ protected:
     }
 
     std::unique_ptr<camsim::RtspServer> m_camera;
+    // Declared before the receiver and the RTCP handler, which call it until they close.
+    PacketLog m_log;
     CRTPReceiver m_receiver;
     CRTCPHandler m_rtcpHandler;
 };
@@ -104,8 +106,8 @@ TEST_F(CamsimStreaming, DigestUdpSessionStreamsAndTearsDown) {
     options.auth = camsim::AuthMode::Digest;
     StartCamera(options);
     CBaseRTSPClient client;
-    PacketLog log;
-    ASSERT_TRUE(PlayOverUdp(client, log, Params()));
+    PacketLog& log = m_log;
+    ASSERT_TRUE(PlayOverUdp(client, Params()));
     EXPECT_EQ(client.GetMediaRecord(SDP_MEDIA_VIDEO).encoding, "H264/90000");
     EXPECT_EQ(client.GetMediaRecord(SDP_MEDIA_AUDIO).encoding, "PCMU/8000");
     ASSERT_TRUE(log.WaitForPackets(20));
@@ -121,8 +123,8 @@ TEST_F(CamsimStreaming, DigestUdpSessionStreamsAndTearsDown) {
 TEST_F(CamsimStreaming, CameraByeAfterSenderReportReachesTheUser) {
     StartCamera();
     CBaseRTSPClient client;
-    PacketLog log;
-    ASSERT_TRUE(PlayOverUdp(client, log, Params()));
+    PacketLog& log = m_log;
+    ASSERT_TRUE(PlayOverUdp(client, Params()));
     ASSERT_TRUE(log.WaitForPackets(5));
     std::this_thread::sleep_for(500ms); // the first sender report comes 200 ms after PLAY
     m_camera->SendBye();
@@ -132,8 +134,8 @@ TEST_F(CamsimStreaming, CameraByeAfterSenderReportReachesTheUser) {
 TEST_F(CamsimStreaming, StoppedMediaGivesReceiveTimeouts) {
     StartCamera();
     CBaseRTSPClient client;
-    PacketLog log;
-    ASSERT_TRUE(PlayOverUdp(client, log, Params()));
+    PacketLog& log = m_log;
+    ASSERT_TRUE(PlayOverUdp(client, Params()));
     ASSERT_TRUE(log.WaitForPackets(3));
     m_camera->Faults().stopSending = true;
     EXPECT_TRUE(log.WaitFor([&] { return log.timeouts > 0; }, 6000ms));
@@ -144,8 +146,8 @@ TEST_F(CamsimStreaming, LostAndReorderedPacketsShowInSequenceNumbers) {
     m_camera->Faults().loseEveryNth = 4;
     m_camera->Faults().reorder = true;
     CBaseRTSPClient client;
-    PacketLog log;
-    ASSERT_TRUE(PlayOverUdp(client, log, Params()));
+    PacketLog& log = m_log;
+    ASSERT_TRUE(PlayOverUdp(client, Params()));
     ASSERT_TRUE(log.WaitForPackets(30));
     const auto sequences = log.Sequences();
     bool gap = false;
@@ -223,7 +225,6 @@ TEST_F(CamsimStreaming, ChallengeOnEveryRequestIsRetriedOnce) {
 TEST_F(CamsimStreaming, UnknownSessionIs454) {
     StartCamera();
     CBaseRTSPClient client;
-    PacketLog log;
     RTSPSessionParams params = Params();
     params.rtpPort = 40000;
     params.rtcpPort = 40001;
