@@ -5,7 +5,8 @@
 
 namespace fennwick_host {
 
-VideoFrame::VideoFrame(uint32_t typeCode, uint32_t capacity) : m_buffer(capacity), m_typeCode(typeCode) {}
+VideoFrame::VideoFrame(uint32_t typeCode, uint32_t capacity)
+    : m_buffer(std::make_unique_for_overwrite<uint8_t[]>(capacity)), m_capacity(capacity), m_typeCode(typeCode) {}
 
 void VideoFrame::SetDataSize(uint32_t size) {
     m_dataSize = std::min(size, GetCapacity());

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -22,8 +23,8 @@ class VideoFrame : public talvex::ipcapture::IVideoFrame {
 public:
     VideoFrame(uint32_t typeCode, uint32_t capacity);
 
-    uint8_t* GetBuffer() override { return m_buffer.data(); }
-    uint32_t GetCapacity() const override { return uint32_t(m_buffer.size()); }
+    uint8_t* GetBuffer() override { return m_buffer.get(); }
+    uint32_t GetCapacity() const override { return m_capacity; }
     // A size above the capacity is cut to the capacity: the buffer holds no more.
     void SetDataSize(uint32_t size) override;
     uint32_t GetDataSize() const override { return m_dataSize; }
@@ -36,10 +37,12 @@ public:
     uint64_t GetTime() const override { return m_time; }
 
     uint32_t GetSizeClass() const { return m_sizeClass; }
-    std::span<const uint8_t> Data() const { return {m_buffer.data(), m_dataSize}; }
+    std::span<const uint8_t> Data() const { return {m_buffer.get(), m_dataSize}; }
 
 private:
-    std::vector<uint8_t> m_buffer;
+    // Left uninitialised: the driver overwrites what it delivers, and frames come many times a second.
+    std::unique_ptr<uint8_t[]> m_buffer;
+    uint32_t m_capacity;
     uint32_t m_dataSize = 0;
     uint16_t m_width = 0;
     uint16_t m_height = 0;
