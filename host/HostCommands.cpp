@@ -127,7 +127,8 @@ int FinishRecording(talvex::ipcapture::IIPVideoCaptureEx2& capture, std::vector<
         stream.recorder->Finish();
         StreamReport report = stream.recorder->Report();
         std::fputs(FormatStreamSummary(report).c_str(), stdout);
-        if (!report.error.empty() || report.statistics.Frames() == 0)
+        bool nothingWritten = !report.path.empty() && report.framesWritten == 0;
+        if (!report.error.empty() || report.statistics.Frames() == 0 || nothingWritten)
             status = kExitFailure;
     }
     std::fflush(stdout);

@@ -16,7 +16,8 @@ int RunOpenCommand(const HostOptions& options);
 // Records the requested streams of video channel 0 into one Matroska file each
 // (or counts their frames with --discard) until SIGINT, SIGTERM or --seconds,
 // then prints a summary per stream to stdout. Fails when the driver cannot
-// start any stream, when a file cannot be written, or when a stream brought no frame.
+// start any stream, when a file cannot be written, or when a stream brought no
+// frame (or, when writing, no key frame to start its file).
 int RunRecordCommand(const HostOptions& options);
 
 } // namespace fennwick_host
