@@ -117,6 +117,21 @@ std::vector<RecordedStream> PrepareStreams(const HostOptions& options, uint32_t 
     return streams;
 }
 
+// The number of streams the driver started; each one it refused is named on stderr.
+size_t StartStreams(talvex::ipcapture::IIPVideoCaptureEx2& capture, std::vector<RecordedStream>& streams) {
+    size_t started = 0;
+    for (RecordedStream& stream : streams) {
+        stream.started = capture.StartStream(kRecordedChannel, stream.request.streamIndex, stream.recorder.get(),
+                                             stream.settings.get());
+        if (stream.started)
+            ++started;
+        else
+            std::fprintf(stderr, "fennwick-host: the driver did not start stream %s\n",
+                         std::string(StreamName(stream.request.streamIndex)).c_str());
+    }
+    return started;
+}
+
 // Stops the started streams, then finishes every file and prints the summaries.
 int FinishRecording(talvex::ipcapture::IIPVideoCaptureEx2& capture, std::vector<RecordedStream>& streams) {
     for (RecordedStream& stream : streams)
@@ -174,16 +189,7 @@ int RunRecordCommand(const HostOptions& options) {
     if (!capture)
         return Fail("the driver offers no video capture for " + std::string(settings.GetDeviceName()));
 
-    size_t started = 0;
-    for (RecordedStream& stream : streams) {
-        stream.started = capture->StartStream(kRecordedChannel, stream.request.streamIndex, stream.recorder.get(),
-                                              stream.settings.get());
-        if (stream.started)
-            ++started;
-        else
-            std::fprintf(stderr, "fennwick-host: the driver did not start stream %s\n",
-                         std::string(StreamName(stream.request.streamIndex)).c_str());
-    }
+    size_t started = StartStreams(*capture, streams);
     if (started == 0) {
         FinishRecording(*capture, streams);
         return Fail("no stream started");
