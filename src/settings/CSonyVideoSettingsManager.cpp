@@ -38,7 +38,7 @@ constexpr uint16_t kFrameRateRuleMinWidth = 720;
 constexpr const char* kLimitedWidthModels[] = {"SNC-CH210", "SNC-DH210"};
 constexpr uint16_t kLimitedWidth = 1600;
 constexpr Resolution kLimitedWidthSize{1600, 1200};
-// Stream 1 sends a key frame every 2 s at 1 fps, every second otherwise.
+// One key frame every 2 s at 1 fps (every other frame), every second otherwise.
 constexpr uint32_t kOneFramePerSecondInterval = 1000;
 
 std::string Numbered(const char* key, uint32_t n) {
