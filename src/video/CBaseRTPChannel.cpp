@@ -152,7 +152,8 @@ void CBaseRTPChannel::Disconnect() {
 bool CBaseRTPChannel::SetUpRTP() {
     if (m_transportMode == RTSP_TRANSPORT_INTERLEAVED)
         return true;
-    m_receiver.SetTimeout(FirstTimeoutMs() / 1000);
+    // Whole seconds, at least one: a zero time-out would make the receiver spin.
+    m_receiver.SetTimeout(std::max<uint32_t>(1, FirstTimeoutMs() / 1000));
     m_receiver.SetUser(this);
     m_packetSeenEvent.Reset();
     if (!OpenRTPPortPair(m_receiver, m_rtcpHandler, m_cameraAddress, m_stopEvent, m_packetSeenEvent))

@@ -25,6 +25,14 @@ public:
     // Sony channels take no channel option from the host.
     void SetChannelOption(uint32_t) override {}
 
+    // What one assembled frame holds.
+    struct FrameInfo {
+        bool keyFrame = false;
+        bool hasSize = false;
+        uint16_t width = 0;
+        uint16_t height = 0;
+    };
+
 protected:
     bool PrepareDevice() override;
     bool StartSession() override;
@@ -40,13 +48,6 @@ protected:
     virtual std::string StreamPath() const = 0;
     virtual void ProcessRtpFrame(std::span<const uint8_t> frame, uint32_t rtpTimestamp) = 0;
 
-    // What one assembled frame holds.
-    struct FrameInfo {
-        bool keyFrame = false;
-        bool hasSize = false;
-        uint16_t width = 0;
-        uint16_t height = 0;
-    };
     // Delivers one frame as a host frame named frameName: frames before the
     // first key frame are dropped (they refer to pictures the host never had),
     // the picture size is the last one a frame gave, else the configured one.

@@ -32,6 +32,9 @@ public:
 
     uint32_t GetCodecType() const { return m_codecType; }
 
+    // The wish the settings manager gets: the start record of the channel.
+    static VIDEO_STREAM_SETTINGS ToStreamWish(const ChannelStartParameters& parameters);
+
 protected:
     void FillSessionParams(RTSPSessionParams& params) override;
     bool PrepareDevice() override;
@@ -43,9 +46,6 @@ protected:
     // which takes it on the packet path before its next packet.
     void SetParserConfiguration(std::vector<uint8_t> first, std::vector<uint8_t> second,
                                 std::vector<uint8_t> configuration);
-
-    // The wish the settings manager gets: the start record of the channel.
-    static VIDEO_STREAM_SETTINGS ToStreamWish(const ChannelStartParameters& parameters);
 
     // Stream index: the channel kind (0 recording, 1 live, 2 remote).
     uint32_t GetStreamIndex() const { return GetStartParameters().kind; }
