@@ -6,7 +6,9 @@
 #include "common/Base64.h"
 #include "common/Md5.h"
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace talvex {
@@ -316,6 +318,23 @@ TEST(CBaseRTSPClient, InterleavedReaderReportsTheEndOfTheConnection) {
     ASSERT_TRUE(client.Connect(params, &counter, RTSP_TRANSPORT_INTERLEAVED));
     EXPECT_TRUE(client.SendRequest(RTSP_PLAY)); // the stream ends with the read time-out
     EXPECT_EQ(counter.packets, 1);
+}
+
+TEST(CBaseRTSPClient, DisconnectFromAnotherThreadEndsTheInterleavedReader) {
+    ScriptedRtspServer server([](const std::string& request, size_t) { return Ok(CSeqOf(request)); });
+    CBaseRTSPClient client;
+    RTSPSessionParams params = LoopbackParams(server.GetPort());
+    params.receiveTimeoutMs = 20000;
+    ASSERT_TRUE(client.Connect(params, nullptr, RTSP_TRANSPORT_INTERLEAVED));
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        client.Disconnect();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(client.SendRequest(RTSP_PLAY));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    stopper.join();
+    EXPECT_FALSE(client.IsConnected());
 }
 
 } // namespace
