@@ -276,6 +276,48 @@ TEST_F(NegotiatedSettingsTest, G6RateAboveEveryOfferedRateGetsTheHighest) {
     EXPECT_EQ(m_camera->Get("H264Quality1"), "10");
 }
 
+TEST_F(NegotiatedSettingsTest, G6ConstantBitRateNegotiatesABitRate) {
+    WriteVideoConfig("<BitrateMode>CBR</BitrateMode>");
+    StartG6Camera();
+    m_camera->Set("BitRate1", "1000");
+    m_camera->OnCapability([](const std::string& target, const std::string&) -> HttpAnswer {
+        if (target == "ImageSize1")
+            return {200, "CapableImageSize1=1920,1080"};
+        if (target == "FrameRate1")
+            return {200, "CapableFrameRate1=30"};
+        if (target == "BitRate1")
+            return {200, "CapableBitRate1=512,6000"};
+        return {404, {}};
+    });
+    StartManager(6);
+    ASSERT_TRUE(Apply(2, Wish(0, 1920, 1080, 30, 50)));
+    EXPECT_EQ(m_camera->Get("CBR1"), "on");
+    // Quality 50 of 512..6000 kbit/s is 3228: the next offered step is 4000.
+    EXPECT_EQ(m_camera->Get("BitRate1"), "4000");
+    EXPECT_EQ(m_camera->CapabilityRequests().back(),
+              "BitRate1&ImageCodec1=mpeg4&ImageSize1=1920,1080&FrameRate1=30&ImageCodec2=off&ImageCodec3=off&CBR1=on");
+}
+
+TEST_F(NegotiatedSettingsTest, G6JpegNegotiatesItsQualityLevel) {
+    StartG6Camera();
+    m_camera->Set("JpegQuality1", "3");
+    m_camera->Set("JpBandWidth1", "2");
+    m_camera->OnCapability([](const std::string& target, const std::string& request) -> HttpAnswer {
+        if (target == "ImageSize1")
+            return {200, "CapableImageSize1=640,480"};
+        if (target == "FrameRate1")
+            return {200, "CapableFrameRate1=15"};
+        if (target == "Quality1" && request.find("&Quality1=") == std::string::npos)
+            return {200, "CapableQuality1=1,10"};
+        return {404, {}};
+    });
+    StartManager(6);
+    ASSERT_TRUE(Apply(1, Wish(0, 640, 480, 15, 100)));
+    EXPECT_EQ(m_camera->Get("ImageCodec1"), "jpeg");
+    EXPECT_EQ(m_camera->Get("JpegQuality1"), "10");
+    EXPECT_EQ(m_camera->Get("JpBandWidth1"), "0");
+}
+
 TEST_F(NegotiatedSettingsTest, OddTokenCountInACapabilityAnswerFailsThePass) {
     StartG6Camera();
     m_camera->OnCapability([](const std::string&, const std::string&) -> HttpAnswer {
