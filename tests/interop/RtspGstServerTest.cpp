@@ -23,9 +23,14 @@ using namespace std::chrono_literals;
 
 class GstRtspServer : public ::testing::Test {
 protected:
+    virtual bool UsesDigest() const { return false; }
+
     void SetUp() override {
-        m_server = std::make_unique<test::ChildProcess>(std::vector<std::string>{
-            "/usr/bin/python3", GST_RTSP_SERVER_SCRIPT, "--user", "admin", "--password", "secret"});
+        std::vector<std::string> arguments{"/usr/bin/python3", GST_RTSP_SERVER_SCRIPT, "--user", "admin",
+                                           "--password", "secret"};
+        if (UsesDigest())
+            arguments.push_back("--digest");
+        m_server = std::make_unique<test::ChildProcess>(arguments);
         ASSERT_TRUE(m_server->Started());
         for (int line = 0; line < 20 && m_port == 0; ++line) {
             const auto text = m_server->ReadLine(15s);
@@ -61,6 +66,11 @@ public:
     void OnClosed() override {}
     virtual void OnPacket() {}
     std::atomic<int> packets{0};
+};
+
+class GstRtspDigestServer : public GstRtspServer {
+protected:
+    bool UsesDigest() const override { return true; }
 };
 
 TEST_F(GstRtspServer, BasicChallengeThenUdpStream) {
@@ -126,6 +136,34 @@ TEST_F(GstRtspServer, InterleavedStreamWithKeepAliveFromThePacketPath) {
     EXPECT_FALSE(client.SendRequest(RTSP_PLAY)); // ends with the user's Disconnect
     EXPECT_GE(user.packets, 30);
     EXPECT_TRUE(user.keepAliveAnswered);
+}
+
+TEST_F(GstRtspDigestServer, DigestAnswersEveryRequestOfAUdpSession) {
+    CountingUser user;
+    CRTPReceiver receiver;
+    CRTCPHandler rtcpHandler;
+    CManualEvent stop;
+    CManualEvent portBusy;
+    receiver.SetUser(&user);
+    ASSERT_TRUE(OpenRTPPortPair(receiver, rtcpHandler, htonl(INADDR_LOOPBACK), stop, portBusy));
+    RTSPSessionParams params = Params();
+    params.rtpPort = receiver.GetLocalPort();
+    params.rtcpPort = rtcpHandler.GetLocalPort();
+
+    CBaseRTSPClient client;
+    ASSERT_TRUE(client.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
+    ASSERT_TRUE(client.SendRequest(RTSP_DESCRIBE));
+    EXPECT_EQ(client.GetStatusCode(), 200u);
+    EXPECT_EQ(client.GetResponseParser().GetOfferedAuthScheme(), RTSP_AUTH_DIGEST);
+    ASSERT_TRUE(client.SendRequest(RTSP_SETUP));
+    EXPECT_EQ(client.GetStatusCode(), 200u);
+    ASSERT_TRUE(client.SendRequest(RTSP_PLAY));
+    EXPECT_EQ(client.GetStatusCode(), 200u);
+    for (int i = 0; i < 100 && user.packets < 10; ++i)
+        std::this_thread::sleep_for(50ms);
+    EXPECT_GE(user.packets, 10);
+    EXPECT_TRUE(client.SendRequest(RTSP_TEARDOWN));
+    EXPECT_EQ(client.GetStatusCode(), 200u);
 }
 
 } // namespace

@@ -1,15 +1,16 @@
 #!/usr/bin/python3
 """An independent RTSP server for interoperability tests: GStreamer's
-gst-rtsp-server on loopback serving a test pattern as H.264 with Basic
-authentication. Prints "READY <port>" once it listens; runs until killed."""
+gst-rtsp-server on loopback serving a test pattern as H.264 with Basic (or
+Digest) authentication. Prints "READY <port>" once it listens; runs until killed."""
 import argparse
 import sys
 
 import gi
 
 gi.require_version("Gst", "1.0")
+gi.require_version("GstRtsp", "1.0")
 gi.require_version("GstRtspServer", "1.0")
-from gi.repository import GLib, Gst, GstRtspServer  # noqa: E402
+from gi.repository import GLib, Gst, GstRtsp, GstRtspServer  # noqa: E402
 
 PIPELINE = (
     "( videotestsrc is-live=true ! video/x-raw,width=320,height=240,framerate=15/1 "
@@ -23,6 +24,7 @@ def main():
     parser.add_argument("--user", default="")
     parser.add_argument("--password", default="")
     parser.add_argument("--path", default="/test")
+    parser.add_argument("--digest", action="store_true", help="Digest instead of Basic authentication")
     args = parser.parse_args()
 
     Gst.init(None)
@@ -38,7 +40,11 @@ def main():
         auth = GstRtspServer.RTSPAuth()
         token = GstRtspServer.RTSPToken()
         token.set_string("media.factory.role", args.user)
-        auth.add_basic(GstRtspServer.RTSPAuth.make_basic(args.user, args.password), token)
+        if args.digest:
+            auth.set_supported_methods(GstRtsp.RTSPAuthMethod.DIGEST)
+            auth.add_digest(args.user, args.password, token)
+        else:
+            auth.add_basic(GstRtspServer.RTSPAuth.make_basic(args.user, args.password), token)
         server.set_auth(auth)
         permissions = GstRtspServer.RTSPPermissions()
         permissions.add_role_from_structure(
