@@ -120,6 +120,20 @@ TEST_F(CamsimStreaming, DigestUdpSessionStreamsAndTearsDown) {
     EXPECT_EQ(m_camera->ActiveSessionCount(), 0u);
 }
 
+TEST_F(CamsimStreaming, PauseStopsTheMediaAndPlayResumesIt) {
+    StartCamera();
+    CBaseRTSPClient client;
+    ASSERT_TRUE(PlayOverUdp(client, Params()));
+    ASSERT_TRUE(m_log.WaitForPackets(5));
+    ASSERT_TRUE(client.SendRequest(RTSP_PAUSE));
+    std::this_thread::sleep_for(200ms); // packets already under way arrive
+    const size_t paused = m_log.Sequences().size();
+    std::this_thread::sleep_for(400ms);
+    EXPECT_EQ(m_log.Sequences().size(), paused);
+    ASSERT_TRUE(client.SendRequest(RTSP_PLAY));
+    EXPECT_TRUE(m_log.WaitForPackets(paused + 5));
+}
+
 TEST_F(CamsimStreaming, CameraByeAfterSenderReportReachesTheUser) {
     StartCamera();
     CBaseRTSPClient client;
