@@ -4,8 +4,8 @@
 
 #include "Camera.h"
 #include "common/CEvent.h"
-#include "settings/MarkedFrameRate.h"
 #include "support/FakeDriver.h"
+#include "unit/settings/StreamWish.h"
 
 #include <gtest/gtest.h>
 
@@ -16,16 +16,7 @@
 namespace talvex {
 namespace {
 
-VIDEO_STREAM_SETTINGS Wish(int32_t stream, uint16_t width, uint16_t height, uint32_t framesPerSecond,
-                           uint32_t quality) {
-    VIDEO_STREAM_SETTINGS wish;
-    wish.frameInterval = EncodeFrameInterval(framesPerSecond, true);
-    wish.quality = quality;
-    wish.width = width;
-    wish.height = height;
-    wish.streamIndex = stream;
-    return wish;
-}
+constexpr auto Wish = test::StreamWish;
 
 class VideoSettingsCamsimTest : public ::testing::Test {
 protected:

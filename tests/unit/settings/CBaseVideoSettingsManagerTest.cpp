@@ -2,6 +2,7 @@
 
 #include "common/CEvent.h"
 #include "support/FakeDriver.h"
+#include "unit/settings/StreamWish.h"
 #include "unit/common/WaitUntil.h"
 
 #include <gtest/gtest.h>
@@ -70,13 +71,7 @@ private:
 };
 
 VIDEO_STREAM_SETTINGS Wish(int32_t stream, uint16_t width = 1280, uint16_t height = 720) {
-    VIDEO_STREAM_SETTINGS wish;
-    wish.frameInterval = 40;
-    wish.quality = 60;
-    wish.width = width;
-    wish.height = height;
-    wish.streamIndex = stream;
-    return wish;
+    return test::StreamWish(stream, width, height, 25, 60);
 }
 
 class BaseVideoSettingsManagerTest : public ::testing::Test {

@@ -2,8 +2,8 @@
 
 #include "FakeSonyCamera.h"
 #include "common/CEvent.h"
-#include "settings/MarkedFrameRate.h"
 #include "support/FakeDriver.h"
+#include "unit/settings/StreamWish.h"
 
 #include <gtest/gtest.h>
 
@@ -29,16 +29,7 @@ Items WithCommon(Items items) {
     return items;
 }
 
-VIDEO_STREAM_SETTINGS Wish(int32_t stream, uint16_t width, uint16_t height, uint32_t framesPerSecond,
-                           uint32_t quality) {
-    VIDEO_STREAM_SETTINGS wish;
-    wish.frameInterval = EncodeFrameInterval(framesPerSecond, true);
-    wish.quality = quality;
-    wish.width = width;
-    wish.height = height;
-    wish.streamIndex = stream;
-    return wish;
-}
+constexpr auto Wish = test::StreamWish;
 
 class SonyVideoSettingsManagerTest : public ::testing::Test {
 protected:
@@ -398,21 +389,6 @@ TEST_F(NegotiatedSettingsTest, G7NegotiatesRealRatesBitRatesAndHintsTheLaterStre
     });
     EXPECT_EQ(lastSizeQuery, "ImageSize1&ImageCodec1=h264&FrameRate1=30&CBR1=off&ImageCodec2=jpeg"
                              "&ImageSize2=640,480&FrameRate2=7.5");
-}
-
-// --- The channel's frame interval as the manager reads it --------------------
-
-TEST(MarkedFrameRateTest, RatesAboveThirtyTravelMarkedAndComeBackExact) {
-    EXPECT_EQ(EncodeFrameInterval(25, true), 40u);
-    EXPECT_EQ(EncodeFrameInterval(60, false), 17u);
-    EXPECT_EQ(DecodeFrameInterval(EncodeFrameInterval(60, false)), 59u);
-    EXPECT_EQ(EncodeFrameInterval(60, true), 0x703Cu);
-    EXPECT_LE(EncodeFrameInterval(4095, true), 0xFFFFu);
-    for (uint32_t rate = 1; rate <= 240; ++rate)
-        EXPECT_EQ(DecodeFrameInterval(EncodeFrameInterval(rate, true)), rate) << rate;
-    EXPECT_EQ(DecodeFrameInterval(0), 1u);
-    EXPECT_FALSE(IsMarkedFrameRate(0x17000));
-    EXPECT_EQ(DecodeFrameInterval(1000), 1u);
 }
 
 } // namespace
