@@ -51,30 +51,35 @@ bool StreamRecorder::OnFrame(talvex::ipcapture::IVideoFrame* frame) {
         if (m_finished)
             return false;
         std::optional<FrameKind> kind = ClassifyFrameType(frame->GetTypeCode());
-        if (!kind || (m_report.codec && *m_report.codec != kind->codec)) {
+        if (!kind) {
             ++m_report.framesRefused;
             return false;
         }
+        // A frame of another codec comes from a stream that still runs: it is
+        // taken (so the channel sees its signal) but cannot join this file.
+        if (m_report.codec && *m_report.codec != kind->codec) {
+            ++m_report.framesRefused;
+            return true;
+        }
         m_report.codec = kind->codec;
         m_report.statistics.AddFrame(frame->GetTime(), frame->GetDataSize(), kind->isKey);
-        return m_report.path.empty() || Record(*frame, *kind);
+        if (!m_report.path.empty())
+            Record(*frame, *kind);
+        return true;
     } catch (const std::exception&) {
         return false;
     }
 }
 
-bool StreamRecorder::Record(talvex::ipcapture::IVideoFrame& frame, const FrameKind& kind) {
+void StreamRecorder::Record(talvex::ipcapture::IVideoFrame& frame, const FrameKind& kind) {
     if (!m_report.error.empty())
-        return false;
+        return;
     if (!m_writer && !(kind.isKey && OpenFile(frame, kind.codec))) {
         ++m_report.framesSkipped;
-        return false;
+        return;
     }
-    if (auto error = m_writer->WriteFrame(FrameBytes(frame), kind.isKey, frame.GetTime())) {
+    if (auto error = m_writer->WriteFrame(FrameBytes(frame), kind.isKey, frame.GetTime()))
         m_report.error = *error;
-        return false;
-    }
-    return true;
 }
 
 bool StreamRecorder::OpenFile(talvex::ipcapture::IVideoFrame& frame, VideoCodec codec) {

@@ -34,7 +34,11 @@ public:
     // outputPath empty: count frames, write nothing.
     StreamRecorder(std::string name, std::string outputPath);
 
-    // True when the frame was recorded (or counted by a discard sink).
+    // True when the host took the frame: every video frame of a known type
+    // until Finish, also one that cannot be written (before the first key
+    // frame, another codec, after a write error). The channel takes a refused
+    // frame as a missing one and in the end as a lost signal, which would only
+    // make it reconnect to a camera that is sending.
     bool OnFrame(talvex::ipcapture::IVideoFrame* frame) override;
     void OnStateChanged(uint32_t state) override;
     void OnSignalLost() override;
@@ -46,7 +50,7 @@ public:
     StreamReport Report() const;
 
 private:
-    bool Record(talvex::ipcapture::IVideoFrame& frame, const FrameKind& kind);
+    void Record(talvex::ipcapture::IVideoFrame& frame, const FrameKind& kind);
     bool OpenFile(talvex::ipcapture::IVideoFrame& frame, VideoCodec codec);
 
     mutable std::mutex m_mutex;

@@ -141,7 +141,8 @@ protected:
             frame->SetPictureFormat(kClipWidth, kClipHeight, 2);
             frame->SetTypeCode(type);
             frame->SetTime(times.empty() ? kMorning + index * m_frameInterval : times[index]);
-            recorder.OnFrame(frame);
+            // Every frame is taken, also those that cannot start or join the file.
+            EXPECT_TRUE(recorder.OnFrame(frame)) << "frame " << index;
             allocator.ReleaseVideo(frame);
         }
     }

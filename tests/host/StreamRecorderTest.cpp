@@ -50,12 +50,13 @@ TEST(StreamRecorder, DiscardSinkCountsEveryFrame) {
     EXPECT_EQ(allocator.OutstandingFrames(), 0);
 }
 
-TEST(StreamRecorder, RefusesUnknownTypesOtherCodecsAndFramesAfterFinish) {
+TEST(StreamRecorder, RefusesUnknownTypesAndFramesAfterFinishTakesOtherCodecsUncounted) {
     FrameAllocator allocator;
     StreamRecorder recorder("rec", "");
     EXPECT_FALSE(Deliver(allocator, recorder, MakeFourCC('X', 'V', 'I', 'D'), 10, kMorning));
     EXPECT_TRUE(Deliver(allocator, recorder, kJpeg, 10, kMorning));
-    EXPECT_FALSE(Deliver(allocator, recorder, kH264Key, 10, kMorning + 40 * kMillisecond));
+    // The camera now sends H.264 on this stream: taken, so the channel keeps its signal.
+    EXPECT_TRUE(Deliver(allocator, recorder, kH264Key, 10, kMorning + 40 * kMillisecond));
     EXPECT_FALSE(recorder.OnFrame(nullptr));
     recorder.Finish();
     EXPECT_FALSE(Deliver(allocator, recorder, kJpeg, 10, kMorning + 80 * kMillisecond));
