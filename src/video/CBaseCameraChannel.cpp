@@ -134,16 +134,18 @@ std::string CBaseCameraChannel::GetChannelName() const {
 
 void CBaseCameraChannel::SetCameraState(bool online) {
     static constexpr const char* kMethod = "talvex::CBaseCameraChannel::SetCameraState";
+    // Read before the announcement lock, which is taken last and alone.
+    std::string name = GetChannelName();
+    const uint32_t state = GetState();
     std::lock_guard lock(m_announceLock);
     if (online == m_online)
         return;
     m_online = online;
-    std::string name = GetChannelName();
     if (online) {
         m_driver->DebugMessage(kInformationLevel, "%s: %s is online", kMethod, name.c_str());
         return;
     }
-    switch (GetState()) {
+    switch (state) {
     case kChannelSignalLost:
         name[0] = char(std::tolower(static_cast<unsigned char>(name[0])));
         m_driver->DebugMessage(kErrorLevel, "%s: Signal was lost for %s", kMethod, name.c_str());

@@ -342,7 +342,8 @@ TEST_F(HttpChannelTest, MotionJpegOverHttpDeliversEveryPicture) {
         return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     }();
     ASSERT_FALSE(body.empty());
-    m_camera->Http().AddRoute("/image1", [&](camsim::HttpExchange& exchange) {
+    // The route outlives this body until TearDown stops the camera: it keeps its own copy.
+    m_camera->Http().AddRoute("/image1", [this, body](camsim::HttpExchange& exchange) {
         ++m_streamStarts;
         exchange.SendHead(200, {{"Content-Type", "multipart/x-mixed-replace; boundary=--myboundary"}});
         while (!m_stopSending && !exchange.Stopping() && exchange.SendBytes(body))
