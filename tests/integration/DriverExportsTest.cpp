@@ -146,17 +146,20 @@ TEST_F(DriverExportsTest, OlderInterfaceVersionsReachTheSameSlots) {
     IIPCaptureDriverEx5* driver = Create()();
     IIPCaptureDriver* oldest = driver;
     ASSERT_TRUE(oldest->Open(&sink, nullptr, &settings));
-    EXPECT_EQ(oldest->GetVideoCapture(), nullptr);
+    // The three video capture slots hand out one object.
+    talvex::ipcapture::IIPVideoCapture* video = oldest->GetVideoCapture();
+    ASSERT_NE(video, nullptr);
+    EXPECT_EQ(video->GetChannelCount(), settings.videoChannels);
     EXPECT_EQ(oldest->GetDigitalIO(), nullptr);
     talvex::ipcapture::IIPCaptureDriverEx2* ex2 = driver;
     EXPECT_EQ(ex2->GetOptionalComponent(), nullptr);   // slot 5
     EXPECT_EQ(ex2->GetOptionalComponentEx(), nullptr); // slot 7
     EXPECT_EQ(ex2->GetPTZDriver(), nullptr);
-    EXPECT_EQ(ex2->GetVideoCaptureEx(), nullptr);
+    EXPECT_EQ(ex2->GetVideoCaptureEx(), video);
     EXPECT_EQ(driver->GetPTZDriverEx(), nullptr);
     EXPECT_EQ(driver->GetAudioCapture(), nullptr);
     EXPECT_EQ(driver->GetAudioSender(), nullptr);
-    EXPECT_EQ(driver->GetVideoCaptureEx2(), nullptr);
+    EXPECT_EQ(driver->GetVideoCaptureEx2(), video);
     oldest->Close();
     Delete("DeleteIPCapture")(oldest);
     EXPECT_EQ(sink.LinesStartingWith("DRIVER IS OPENED").size(), 1u);
