@@ -10,6 +10,8 @@ constexpr uint32_t kHttpOk = 200;
 constexpr uint32_t kUdpTransport = 0;
 // Answers the SNC-CS20 in dual-codec mode, which is the mode its JPEG stream needs.
 constexpr const char* kDualCodecModel = "SNC-CS20";
+// Takes its frame rate from the stream request.
+constexpr const char* kSpeedInPathModel = "SNC-Z20";
 
 } // namespace
 
@@ -32,11 +34,13 @@ void CMJPEGChannelHTTP::ConvertTimestamp(uint32_t, CTime& time) {
     time = CTime::Now();
 }
 
-std::string CMJPEGChannelHTTP::StreamPath(uint32_t generation) {
+std::string CMJPEGChannelHTTP::StreamPath(uint32_t generation, const std::string& model, uint32_t frameRate) {
     if (generation == 4 || generation == 5)
         return "/mjpeg";
     if (generation >= 7)
         return "/image1";
+    if (model == kSpeedInPathModel && frameRate != 0)
+        return "/image?speed=" + std::to_string(frameRate);
     return "/image";
 }
 
@@ -60,7 +64,7 @@ bool CMJPEGChannelHTTP::StartHttpStream() {
         return false;
     m_streamStopEvent.Reset();
     Web::HttpRequest request;
-    request.path = StreamPath(m_generation);
+    request.path = StreamPath(m_generation, m_model, ConfiguredFrameRate(GetStartParameters()));
     const bool answered = m_streamSender.Send(request);
     const uint32_t status = m_streamSender.GetStatusCode();
     if (!answered || status != kHttpOk) {

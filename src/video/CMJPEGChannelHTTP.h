@@ -24,8 +24,9 @@ public:
     // Pictures carry no media clock: a frame's time is its arrival.
     void ConvertTimestamp(uint32_t rtpTimestamp, CTime& time) override;
 
-    // The stream path of a device generation and model.
-    static std::string StreamPath(uint32_t generation);
+    // The stream path of a device generation and model; the SNC-Z20 is told
+    // its frame rate in the path (frameRate 0: none configured).
+    static std::string StreamPath(uint32_t generation, const std::string& model, uint32_t frameRate);
 
 protected:
     bool PrepareDevice() override;

@@ -2,6 +2,7 @@
 
 #include "http/HUtils.h"
 #include "http/InquiryValue.h"
+#include "settings/MarkedFrameRate.h"
 
 #include <vector>
 
@@ -101,7 +102,7 @@ std::string CSonyCommonChannel::BuildOptions(const std::string& current, const C
                           ImageSizeOptions(current, parameters.width, parameters.height);
     if (lightFunnel)
         options += OptionPair(current, "LightFunnelMode", "auto");
-    return options;
+    return options + FrameRateOptions(current, parameters);
 }
 
 const char* CSonyCommonChannel::CodecValue() const {
@@ -152,6 +153,31 @@ std::string CSonyCommonChannel::ImageSizeOptions(const std::string& current, uin
     if (width == 0 || height == 0)
         return std::string();
     return OptionPair(current, ImageSizeKey(), ImageSizeValue(width, height));
+}
+
+uint32_t CSonyCommonChannel::ConfiguredFrameRate(const ChannelStartParameters& parameters) {
+    return parameters.firstValue == 0 ? 0 : DecodeFrameInterval(parameters.firstValue);
+}
+
+std::string CSonyCommonChannel::FrameRateKey() const {
+    if (m_numberedKeys)
+        return "FrameRate1";
+    switch (m_codecType) {
+    case kCodecH264:
+        return "H264FrameRate";
+    case kCodecMpeg4:
+        return "M4FrameRate";
+    default:
+        return "JpFrameRate";
+    }
+}
+
+std::string CSonyCommonChannel::FrameRateOptions(const std::string& current,
+                                                 const ChannelStartParameters& parameters) {
+    const uint32_t frameRate = ConfiguredFrameRate(parameters);
+    if (frameRate == 0 || parameters.width == 0 || parameters.height == 0)
+        return std::string();
+    return OptionPair(current, FrameRateKey(), std::to_string(frameRate));
 }
 
 } // namespace talvex

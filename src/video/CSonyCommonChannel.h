@@ -35,6 +35,8 @@ protected:
 
     virtual std::string CodecOption(const std::string& current);
     virtual std::string ImageSizeOptions(const std::string& current, uint16_t width, uint16_t height);
+    // Only with a configured frame rate and a known picture size.
+    virtual std::string FrameRateOptions(const std::string& current, const ChannelStartParameters& parameters);
     virtual std::string ExtraOptions(const std::string& current) = 0;
 
     // The option list of a configuration, in the camera's order.
@@ -42,6 +44,9 @@ protected:
     const char* CodecValue() const;
     std::string ImageSizeValue(uint16_t width, uint16_t height) const;
     std::string ImageSizeKey() const;
+    std::string FrameRateKey() const;
+    // Frames per second of the start record's frame interval; 0 when none is configured.
+    static uint32_t ConfiguredFrameRate(const ChannelStartParameters& parameters);
     // Breaks a blocked request from another thread.
     void CancelRequests() { m_sender.Cancel(); }
 

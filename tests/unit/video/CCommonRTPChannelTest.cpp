@@ -61,12 +61,14 @@ TEST(CMPEG4ChannelRTPScanTest, OnlyAnIntraVopIsAKeyFrame) {
 }
 
 TEST(CMJPEGChannelHTTPPathTest, PathFollowsTheGeneration) {
-    EXPECT_EQ(CMJPEGChannelHTTP::StreamPath(1), "/image");
-    EXPECT_EQ(CMJPEGChannelHTTP::StreamPath(3), "/image");
-    EXPECT_EQ(CMJPEGChannelHTTP::StreamPath(4), "/mjpeg");
-    EXPECT_EQ(CMJPEGChannelHTTP::StreamPath(5), "/mjpeg");
-    EXPECT_EQ(CMJPEGChannelHTTP::StreamPath(6), "/image");
-    EXPECT_EQ(CMJPEGChannelHTTP::StreamPath(7), "/image1");
+    EXPECT_EQ(CMJPEGChannelHTTP::StreamPath(1, "SNC-X", 0), "/image");
+    EXPECT_EQ(CMJPEGChannelHTTP::StreamPath(3, "SNC-X", 10), "/image");
+    EXPECT_EQ(CMJPEGChannelHTTP::StreamPath(4, "SNC-X", 10), "/mjpeg");
+    EXPECT_EQ(CMJPEGChannelHTTP::StreamPath(5, "SNC-X", 10), "/mjpeg");
+    EXPECT_EQ(CMJPEGChannelHTTP::StreamPath(6, "SNC-X", 10), "/image");
+    EXPECT_EQ(CMJPEGChannelHTTP::StreamPath(7, "SNC-Z20", 10), "/image1");
+    EXPECT_EQ(CMJPEGChannelHTTP::StreamPath(1, "SNC-Z20", 10), "/image?speed=10");
+    EXPECT_EQ(CMJPEGChannelHTTP::StreamPath(1, "SNC-Z20", 0), "/image");
 }
 
 // Packets go straight into the channel as its receiver would hand them over.

@@ -29,8 +29,9 @@ public:
         : CSonyCommonChannel(driver, codecType, m_stop) {
         m_numberedKeys = numberedKeys;
     }
-    std::string Options(const std::string& current, uint16_t width, uint16_t height) {
+    std::string Options(const std::string& current, uint16_t width, uint16_t height, uint32_t frameInterval) {
         ChannelStartParameters parameters;
+        parameters.firstValue = frameInterval;
         parameters.width = width;
         parameters.height = height;
         return BuildOptions(current, parameters);
@@ -46,11 +47,12 @@ private:
 class SonyOptionsTest : public ::testing::Test {
 protected:
     std::string Options(uint32_t generation, uint32_t codec, uint16_t width, uint16_t height,
-                        const std::string& current = "", bool numbered = false, const std::string& model = "SNC-X") {
+                        const std::string& current = "", bool numbered = false, const std::string& model = "SNC-X",
+                        uint32_t frameInterval = 0) {
         driver.m_device.generation = generation;
         driver.m_device.model = model;
         OptionProbe probe(&driver, codec, numbered);
-        return probe.Options(current, width, height);
+        return probe.Options(current, width, height, frameInterval);
     }
     FakeDriver driver;
 };
@@ -83,6 +85,17 @@ TEST_F(SonyOptionsTest, LightFunnelIsSwitchedToAutoWhereAvailable) {
     EXPECT_EQ(Options(4, kCodecH264, 640, 480, camera), "&LightFunnelMode=auto");
     EXPECT_EQ(Options(4, kCodecH264, 640, 480, "ImageCodec=h264&LFunnelAvailable=0&LightFunnelMode=off"), "");
     EXPECT_EQ(Options(6, kCodecH264, 640, 480, camera), "");
+}
+
+TEST_F(SonyOptionsTest, FrameRateNeedsARateAndAKnownSize) {
+    EXPECT_EQ(Options(4, kCodecH264, 640, 480, "H264ImageSize=640&H264FrameRate=30", false, "SNC-X", 100),
+              "&H264FrameRate=10");
+    EXPECT_EQ(Options(4, kCodecMpeg4, 640, 480, "M4ImageSize=640&M4FrameRate=30", false, "SNC-X", 40),
+              "&M4FrameRate=25");
+    EXPECT_EQ(Options(3, kCodecJpeg, 640, 480, "JpFrameRate=30", false, "SNC-X", 200), "&JpFrameRate=5");
+    EXPECT_EQ(Options(5, kCodecH264, 640, 480, "FrameRate1=30", true, "SNC-X", 0x7000 | 60), "&FrameRate1=60");
+    EXPECT_EQ(Options(4, kCodecH264, 0, 0, "H264FrameRate=30", false, "SNC-X", 100), "");
+    EXPECT_EQ(Options(4, kCodecH264, 640, 480, "H264ImageSize=640&H264FrameRate=30", false, "SNC-X", 0), "");
 }
 
 TEST_F(SonyOptionsTest, UnchangedCameraGetsNoOptions) {
