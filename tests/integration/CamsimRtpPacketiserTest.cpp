@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "MediaClips.h"
+#include "RtspServer.h"
 
 #include <fstream>
 #include <iterator>
@@ -101,6 +102,28 @@ TEST(CamsimPacketisers, MuLawAndRtcp) {
     EXPECT_EQ(report[10], 0x33); // middle of the NTP time: what receivers echo as LSR
     const Bytes packet = BuildRtpPacket({26, true, 0x0102, 0x03040506, 0x0708090A}, Bytes{0xAA});
     EXPECT_EQ(packet, (Bytes{0x80, 0x9A, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0xAA}));
+}
+
+TEST(CamsimRtspCommandLine, FlagsFillOptionsAndFaults) {
+    const char* arguments[] = {"camsim", "--rtsp-port", "8554", "--rtsp-codec2", "jpeg", "--rtsp-fault-lose", "5",
+                               "--rtsp-fault-reorder", "--model", "x", "--rtsp-port", "70000", "--rtsp-codec1", "vp8"};
+    char** argv = const_cast<char**>(arguments);
+    const int argc = int(std::size(arguments));
+    RtspCommandLine commandLine;
+    std::string error;
+    EXPECT_EQ(ParseRtspArgument(argc, argv, 1, commandLine, error), 2);
+    EXPECT_EQ(ParseRtspArgument(argc, argv, 3, commandLine, error), 2);
+    EXPECT_EQ(ParseRtspArgument(argc, argv, 5, commandLine, error), 2);
+    EXPECT_EQ(ParseRtspArgument(argc, argv, 7, commandLine, error), 1);
+    EXPECT_EQ(ParseRtspArgument(argc, argv, 8, commandLine, error), 0); // not an RTSP flag
+    EXPECT_TRUE(commandLine.enabled);
+    EXPECT_EQ(commandLine.options.port, 8554);
+    EXPECT_EQ(commandLine.options.codecs[1], VideoCodec::Jpeg);
+    EXPECT_EQ(commandLine.loseEveryNth, 5u);
+    EXPECT_TRUE(commandLine.reorder);
+    EXPECT_EQ(ParseRtspArgument(argc, argv, 10, commandLine, error), -1);
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(ParseRtspArgument(argc, argv, 12, commandLine, error), -1);
 }
 
 } // namespace
