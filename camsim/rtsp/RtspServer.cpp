@@ -202,6 +202,8 @@ private:
     AuthMode Auth() const { return m_camera ? m_camera->State().Auth() : m_options.auth; }
     std::string User() const { return m_camera ? m_camera->State().User() : m_options.user; }
     std::string Password() const { return m_camera ? m_camera->State().Password() : m_options.password; }
+    // Sets the camera's "RTSPPort" to the port this server listens on.
+    void PublishPort();
     // The camera's "RTSPTimeout" when it names one, else the configured time-out.
     uint32_t SessionTimeoutSeconds() const;
 
@@ -240,6 +242,16 @@ std::string RtspServer::Impl::RandomToken(size_t length) {
     return token;
 }
 
+void RtspServer::Impl::PublishPort() {
+    if (!m_camera)
+        return;
+    // Clients learn the RTSP port from the camera's inquiry answer.
+    const std::string port = std::to_string(m_port.load());
+    const auto published = m_camera->State().Value("RTSPPort");
+    if (published && *published != port)
+        m_camera->State().ApplyCommand(CameraState::Cgi::Camera, {{"RTSPPort", port}});
+}
+
 uint32_t RtspServer::Impl::SessionTimeoutSeconds() const {
     if (m_camera)
         if (const auto value = m_camera->State().Value("RTSPTimeout"))
@@ -261,6 +273,7 @@ bool RtspServer::Impl::Start(std::string& error) {
         return false;
     }
     m_port = m_listener.GetLocalPort();
+    PublishPort();
     m_stopEvent.Reset();
     m_running = true;
     m_acceptThread = std::thread([this] { AcceptLoop(); });

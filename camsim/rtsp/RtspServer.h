@@ -44,8 +44,9 @@ struct RtspFaults {
 
 class RtspServer : public Server {
 public:
-    // With a camera, credentials, authentication, generation and the codec and
-    // size of each stream (ImageCodecN, ImageSizeN) follow its state.
+    // With a camera, credentials, authentication, generation, the session
+    // time-out (RTSPTimeout) and the codec and size of each stream (ImageCodecN,
+    // ImageSizeN) follow its state, and its RTSPPort is set to the port served.
     explicit RtspServer(RtspServerOptions options, Camera* camera = nullptr);
     ~RtspServer() override;
 

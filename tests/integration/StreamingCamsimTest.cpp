@@ -297,6 +297,7 @@ TEST(CamsimCameraStreaming, StreamsFollowTheCameraState) {
     camera.AddServer(std::move(rtsp));
     std::string error;
     ASSERT_TRUE(camera.Start(error)) << error;
+    EXPECT_EQ(camera.State().Value("RTSPPort"), std::to_string(server.GetPort()));
 
     RTSPSessionParams params;
     params.host = "127.0.0.1";
