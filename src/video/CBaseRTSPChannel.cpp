@@ -121,10 +121,11 @@ void CBaseRTSPChannel::SyncPause(bool wantPaused) {
     std::lock_guard lock(m_requestLock);
     if (m_rtspPaused == wantPaused || IsSuspended() != wantPaused || GetState() != kChannelStreaming)
         return;
-    if (wantPaused ? Pause() : Play()) {
-        m_rtspPaused = wantPaused;
+    // Taken before the request: an interleaved PLAY runs the stream inside it,
+    // and its frames must not ask for the same change again.
+    m_rtspPaused = wantPaused;
+    if (wantPaused ? Pause() : Play())
         return;
-    }
     SetState(kChannelSignalLost);
     m_rtspPaused = false;
     if (m_lastFrameTimer.ElapsedMs() >= SecondTimeoutMs()) {

@@ -218,6 +218,30 @@ TEST_P(RtspChannelUdpTest, SuspendEndsTheSessionAndResumeStartsANewOne) {
 
 INSTANTIATE_TEST_SUITE_P(Udp, RtspChannelUdpTest, ::testing::Values(RtspCase{"RTPoverUDP", kRecordingChannel}));
 
+class RtspChannelInterleavedTest : public RtspChannelTest {};
+
+TEST_P(RtspChannelInterleavedTest, SuspendEndsTheConnectionAndResumeStartsANewOne) {
+    auto channel = MakeChannel(kRecordingChannel);
+    ASSERT_TRUE(channel->Start(Parameters(kRecordingChannel)));
+    ASSERT_TRUE(WaitUntil([&] { return channel->GetState() == kChannelStreaming; }, 10000ms));
+    ASSERT_TRUE(channel->Suspend());
+    ASSERT_TRUE(WaitUntil([&] { return m_server->ActiveSessionCount() == 0; }, 5000ms));
+    const size_t frames = sink.FrameCount();
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(sink.FrameCount(), frames);
+    ASSERT_TRUE(channel->Resume());
+    ASSERT_TRUE(WaitUntil([&] { return sink.FrameCount() > frames + 3; }, 10000ms));
+    EXPECT_EQ(CountRequests(m_server->RequestLog(), "DESCRIBE"), 2u);
+    EXPECT_EQ(channel->GetState(), uint32_t(kChannelStreaming));
+    EXPECT_TRUE(sink.SignalLostTimes().empty());
+    const auto stopStart = std::chrono::steady_clock::now();
+    channel->Stop();
+    EXPECT_LT(MsSince(stopStart), 2000);
+}
+
+INSTANTIATE_TEST_SUITE_P(Interleaved, RtspChannelInterleavedTest,
+                         ::testing::Values(RtspCase{"RTPoverRTSP", kRecordingChannel}));
+
 TEST(RtspChannelNoCameraTest, StopDuringConnectAttemptsIsPrompt) {
     HostDirectory host("RTPoverUDP");
     FakeDriver driver("127.0.0.1", 80);
