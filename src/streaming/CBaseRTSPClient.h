@@ -92,6 +92,9 @@ private:
     bool Exchange(uint32_t kind);
     bool SendText(const std::string& request);
     std::string ReadResponse();
+    // While the interleaved reader runs (a keep-alive, PAUSE or PLAY sent from
+    // the packet path), the answer is cut out of the stream and matched by CSeq;
+    // packets read meanwhile wait in the stream parser and keep their order.
     bool ReadResponseFromStream(uint32_t kind, uint32_t cseq);
     SocketResult ReceiveSome(std::span<uint8_t> buffer, size_t& received);
 
