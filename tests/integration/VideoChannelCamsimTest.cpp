@@ -242,6 +242,20 @@ TEST_P(RtspChannelInterleavedTest, SuspendEndsTheConnectionAndResumeStartsANewOn
 INSTANTIATE_TEST_SUITE_P(Interleaved, RtspChannelInterleavedTest,
                          ::testing::Values(RtspCase{"RTPoverRTSP", kRecordingChannel}));
 
+TEST_P(RtspChannelUdpTest, RefusedCredentialsAreRetriedOncePerSecond) {
+    m_server->Faults().answer401 = true;
+    auto channel = MakeChannel(kRecordingChannel);
+    ASSERT_TRUE(channel->Start(Parameters(kRecordingChannel)));
+    std::this_thread::sleep_for(3200ms);
+    const size_t describes = CountRequests(m_server->RequestLog(), "DESCRIBE");
+    // One attempt per second, each with at most one authorisation retry.
+    EXPECT_GE(describes, 2u);
+    EXPECT_LE(describes, 8u);
+    EXPECT_EQ(CountRequests(m_server->RequestLog(), "SETUP"), 0u);
+    EXPECT_EQ(test::CountLines(driver, "is online"), 0u);
+    channel->Stop();
+}
+
 TEST(RtspChannelNoCameraTest, StopDuringConnectAttemptsIsPrompt) {
     HostDirectory host("RTPoverUDP");
     FakeDriver driver("127.0.0.1", 80);
@@ -357,6 +371,38 @@ TEST_F(HttpChannelTest, HttpStartedH264SendsOnlyChangedOptionsAndDeliversFrames)
     const auto stopStart = std::chrono::steady_clock::now();
     channel.Stop();
     EXPECT_LT(MsSince(stopStart), 2000);
+}
+
+TEST_F(HttpChannelTest, RefusedRtpStartIsLoggedAndRetried) {
+    StartCamera("SNC-RH124");
+    CH264ChannelRTP channel(0, &driver, &sink);
+    ASSERT_TRUE(channel.Start({}));
+    ASSERT_TRUE(WaitUntil([&] { return test::CountLines(driver, "Unable to start RTP stream") >= 2; }, 5000ms));
+    bool named = false;
+    for (const test::LogLine& line : driver.Lines())
+        named = named || (line.level == 1 && line.text.starts_with("talvex::CCommonRTPChannel::OpenAdditionalHandlers(): "
+                                                                   "Unable to start RTP stream from device 127.0.0.1:") &&
+                          line.text.find(" using \"/h264?UdpMode=unicast&UdpPort=") != std::string::npos);
+    EXPECT_TRUE(named);
+    channel.Stop();
+}
+
+TEST_F(HttpChannelTest, MotionJpegStreamThatEndsIsOpenedAgain) {
+    StartCamera("SNC-CH210");
+    const std::string picture = [] {
+        std::ifstream file(std::string(FENNWICK_TEST_DATA_DIR) + "/video/mjpeg_64x48_multipart.bin", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }();
+    m_camera->Http().AddRoute("/mjpeg", [this, picture](camsim::HttpExchange& exchange) {
+        ++m_streamStarts;
+        exchange.SendHead(200, {{"Content-Type", "multipart/x-mixed-replace; boundary=--myboundary"}});
+        exchange.SendBytes(picture); // then the camera closes the stream
+    });
+    CMJPEGChannelHTTP channel(0, &driver, &sink);
+    ASSERT_TRUE(channel.Start({}));
+    ASSERT_TRUE(WaitUntil([&] { return m_streamStarts >= 3; }, 10000ms));
+    EXPECT_GE(sink.FrameCount(), 4u);
+    channel.Stop();
 }
 
 TEST_F(HttpChannelTest, MotionJpegOverHttpDeliversEveryPicture) {
