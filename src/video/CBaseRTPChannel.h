@@ -52,8 +52,6 @@ public:
     // IRTCPHandlerUser
     void OnPeerBye() override { m_connectionLostEvent.Set(); }
 
-    uint32_t GetTransportMode() const { return m_transportMode; }
-
 protected:
     void Run() override;
     virtual void KeepAliveTick();
