@@ -425,7 +425,12 @@ TEST_F(HttpChannelTest, MotionJpegOverHttpDeliversEveryPicture) {
     for (uint32_t type : sink.Types())
         EXPECT_EQ(type, kTypeJpeg);
     EXPECT_EQ(channel.GetPictureSize(), (std::pair<uint16_t, uint16_t>{64, 48}));
+    // A stream that keeps flowing is kept past the first time-out.
+    const size_t frames = sink.FrameCount();
+    std::this_thread::sleep_for(std::chrono::milliseconds(driver.m_device.firstTimeoutMs + 500));
+    EXPECT_GT(sink.FrameCount(), frames + 10);
     EXPECT_EQ(m_streamStarts.load(), 1);
+    EXPECT_EQ(channel.GetState(), uint32_t(kChannelStreaming));
     const auto stopStart = std::chrono::steady_clock::now();
     channel.Stop();
     EXPECT_LT(MsSince(stopStart), 2000);
