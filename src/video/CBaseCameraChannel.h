@@ -69,10 +69,10 @@ public:
 
 protected:
     virtual void Run() = 0;
-    // Breaks a blocking call of the worker so that it sees the stop event.
-    virtual void Interrupt() = 0;
     // Tells the edge monitor the frame's time.
     virtual void Notify_SendFrameCallback(ipcapture::IVideoFrame* frame);
+    // Breaks a blocking call of the worker so that it sees the stop event.
+    virtual void Interrupt() = 0;
 
     void SetState(uint32_t state);
     // Logs a change of the online flag with the line that fits the state.
