@@ -125,6 +125,19 @@ TEST_F(HostRecordCommand, RecordsTheH264RecordingAndJpegLiveStreams) {
     EXPECT_NE(ReadFile(m_directory / "host.log").find("DRIVER IS OPENED"), std::string::npos);
 }
 
+TEST_F(HostRecordCommand, RecordsAnMpeg4RemoteStream) {
+    START_CAMERA_OR_SKIP();
+    m_camera->State().ApplyCommand(camsim::CameraState::Cgi::Camera, {{"ImageCodec3", "mpeg4"}});
+    ASSERT_EQ(m_camera->State().Value("ImageCodec3"), "mpeg4");
+    auto result = RunTool(std::string(FENNWICK_HOST_EXECUTABLE) + " record" + DeviceArguments() +
+                          " --stream remote:mpeg4 --seconds 4 --out " + Out());
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_NE(result.output.find("stream remote: MPEG-4 -> " + Out() + "/remote.mkv"), std::string::npos)
+        << result.output;
+    EXPECT_NE(Probe(Out() + "/remote.mkv", "stream=codec_name").find("codec_name=mpeg4"), std::string::npos);
+    ExpectCleanDecode(Out() + "/remote.mkv");
+}
+
 TEST_F(HostRecordCommand, SigintStopsTheRecordingWithFinishedFiles) {
     START_CAMERA_OR_SKIP();
     std::string summary = (m_directory / "summary.txt").string();
