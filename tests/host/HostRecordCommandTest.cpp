@@ -1,112 +1,21 @@
-// fennwick-host record, run as a person runs it, against camsim in this
-// process: an SNC-VB630 (generation 6) with Digest authorisation whose
-// recording stream is H.264 and live stream JPEG. The driver reaches RTSP on
-// port 554 while the camera names no other, so these tests take that port
-// (and skip when it cannot be had).
-#include "Camera.h"
-#include "RtspServer.h"
-
-#include "RunTool.h"
-
-#include <gtest/gtest.h>
+// fennwick-host record, run as a person runs it, against camsim in this process.
+#include "CamsimRecordingFixture.h"
 
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace {
 
+using fennwick_host::test::CamsimRecording;
+using fennwick_host::test::ReadFile;
 using fennwick_host::test::RunTool;
 
-constexpr uint16_t kRtspPort = 554;
-constexpr const char* kModel = "SNC-VB630";
-constexpr const char* kUser = "operator";
-constexpr const char* kPassword = "rec-pass";
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-class HostRecordCommand : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_directory = std::filesystem::path(FENNWICK_BINARY_DIR) / "tests" / "host" /
-                      ("record-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(m_directory);
-        std::filesystem::create_directories(m_directory);
-    }
-    void TearDown() override {
-        if (m_camera)
-            m_camera->Stop();
-        if (!HasFailure())
-            std::filesystem::remove_all(m_directory);
-    }
-
-    // False (the test skips) when port 554 cannot be bound here.
-    bool StartCamera() {
-        camsim::CameraOptions options;
-        options.model = kModel;
-        options.user = kUser;
-        options.password = kPassword;
-        options.auth = camsim::AuthMode::Digest;
-        m_camera = std::make_unique<camsim::Camera>(options);
-        camsim::RtspServerOptions rtsp;
-        rtsp.port = kRtspPort;
-        rtsp.user = kUser;
-        rtsp.password = kPassword;
-        rtsp.auth = camsim::AuthMode::Digest;
-        m_camera->AddServer(std::make_unique<camsim::RtspServer>(rtsp, m_camera.get()));
-        std::string error;
-        if (!m_camera->Start(error)) {
-            m_skipReason = "camsim cannot start with RTSP on port 554: " + error;
-            m_camera.reset();
-            return false;
-        }
-        return true;
-    }
-
-    std::string DeviceArguments() const {
-        return std::string(" --generation 6 --model ") + kModel + " --address 127.0.0.1 --port " +
-               std::to_string(m_camera->Http().Port()) + " --user " + kUser + " --password " + kPassword +
-               " --host-version 6.3.0.0 --log " + (m_directory / "host.log").string();
-    }
-
-    std::string Out() const { return (m_directory / "out").string(); }
-
-    static std::string Probe(const std::string& path, const std::string& entries) {
-        return RunTool("ffprobe -v error -count_frames -select_streams v:0 -show_entries " + entries +
-                       " -of default=noprint_wrappers=1 " + path)
-            .output;
-    }
-
-    static void ExpectCleanDecode(const std::string& path) {
-        auto result = RunTool("ffmpeg -nostdin -v error -i " + path + " -f null -");
-        EXPECT_EQ(result.exitCode, 0) << path;
-        EXPECT_EQ(result.output, "") << path;
-    }
-
-    std::filesystem::path m_directory;
-    std::unique_ptr<camsim::Camera> m_camera;
-    std::string m_skipReason;
-};
-
-#define START_CAMERA_OR_SKIP()          \
-    do {                                \
-        if (!StartCamera())             \
-            GTEST_SKIP() << m_skipReason; \
-    } while (false)
+using HostRecordCommand = CamsimRecording;
 
 TEST_F(HostRecordCommand, RecordsTheH264RecordingAndJpegLiveStreams) {
     START_CAMERA_OR_SKIP();

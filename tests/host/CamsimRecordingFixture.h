@@ -1,0 +1,106 @@
+// camsim in the test process as an SNC-VB630 (generation 6) with Digest
+// authorisation, its recording stream H.264 and live stream JPEG, and
+// fennwick-host runs against it as a person runs them. The driver reaches RTSP
+// on port 554 while the camera names no other, so the fixture takes that port
+// (and the test skips when it cannot be had).
+#pragma once
+
+#include "Camera.h"
+#include "RtspServer.h"
+#include "RunTool.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+namespace fennwick_host::test {
+
+constexpr uint16_t kRtspPort = 554;
+constexpr const char* kModel = "SNC-VB630";
+constexpr const char* kUser = "operator";
+constexpr const char* kPassword = "rec-pass";
+
+inline std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+class CamsimRecording : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_directory = std::filesystem::path(FENNWICK_BINARY_DIR) / "tests" / "host" /
+                      ("record-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        std::filesystem::remove_all(m_directory);
+        std::filesystem::create_directories(m_directory);
+    }
+    void TearDown() override {
+        if (m_camera)
+            m_camera->Stop();
+        if (!HasFailure())
+            std::filesystem::remove_all(m_directory);
+    }
+
+    // False (the test skips) when port 554 cannot be bound here.
+    bool StartCamera() {
+        camsim::CameraOptions options;
+        options.model = kModel;
+        options.user = kUser;
+        options.password = kPassword;
+        options.auth = camsim::AuthMode::Digest;
+        m_camera = std::make_unique<camsim::Camera>(options);
+        camsim::RtspServerOptions rtsp;
+        rtsp.port = kRtspPort;
+        rtsp.user = kUser;
+        rtsp.password = kPassword;
+        rtsp.auth = camsim::AuthMode::Digest;
+        auto server = std::make_unique<camsim::RtspServer>(rtsp, m_camera.get());
+        m_rtsp = server.get();
+        m_camera->AddServer(std::move(server));
+        std::string error;
+        if (!m_camera->Start(error)) {
+            m_skipReason = "camsim cannot start with RTSP on port 554: " + error;
+            m_camera.reset();
+            return false;
+        }
+        return true;
+    }
+
+    std::string DeviceArguments() const {
+        return std::string(" --generation 6 --model ") + kModel + " --address 127.0.0.1 --port " +
+               std::to_string(m_camera->Http().Port()) + " --user " + kUser + " --password " + kPassword +
+               " --host-version 6.3.0.0 --log " + (m_directory / "host.log").string();
+    }
+
+    std::string Out() const { return (m_directory / "out").string(); }
+
+    static std::string Probe(const std::string& path, const std::string& entries) {
+        return RunTool("ffprobe -v error -count_frames -select_streams v:0 -show_entries " + entries +
+                       " -of default=noprint_wrappers=1 " + path)
+            .output;
+    }
+
+    static void ExpectCleanDecode(const std::string& path) {
+        auto result = RunTool("ffmpeg -nostdin -v error -i " + path + " -f null -");
+        EXPECT_EQ(result.exitCode, 0) << path;
+        EXPECT_EQ(result.output, "") << path;
+    }
+
+    std::filesystem::path m_directory;
+    std::unique_ptr<camsim::Camera> m_camera;
+    camsim::RtspServer* m_rtsp = nullptr; // owned by m_camera
+    std::string m_skipReason;
+};
+
+#define START_CAMERA_OR_SKIP()          \
+    do {                                \
+        if (!StartCamera())             \
+            GTEST_SKIP() << m_skipReason; \
+    } while (false)
+
+} // namespace fennwick_host::test
