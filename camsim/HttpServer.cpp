@@ -78,6 +78,8 @@ public:
         return WaitReadable() && SSL_accept(m_ssl) == 1;
     }
     bool IsSecure() const { return m_ssl != nullptr; }
+    std::string PeerAddress() const { return AddressOf(::getpeername); }
+    std::string LocalAddress() const { return AddressOf(::getsockname); }
     bool Stopping() const {
         pollfd fd{m_stopFd, POLLIN, 0};
         return ::poll(&fd, 1, 0) == 1;
@@ -116,6 +118,15 @@ public:
     std::string pending; // bytes read past the current request
 
 private:
+    std::string AddressOf(int (*query)(int, sockaddr*, socklen_t*)) const {
+        sockaddr_in address{};
+        socklen_t length = sizeof address;
+        char text[INET_ADDRSTRLEN] = {};
+        if (query(m_fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 || address.sin_family != AF_INET ||
+            !::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text))
+            return {};
+        return text;
+    }
     bool WaitReadable() {
         pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_stopFd, POLLIN, 0}};
         for (;;) {
@@ -145,6 +156,14 @@ void HttpExchange::BeginAnswer(int status) {
 
 bool HttpExchange::IsSecure() const {
     return m_connection.IsSecure();
+}
+
+std::string HttpExchange::PeerAddress() const {
+    return m_connection.PeerAddress();
+}
+
+std::string HttpExchange::LocalAddress() const {
+    return m_connection.LocalAddress();
 }
 
 bool HttpExchange::Stopping() const {

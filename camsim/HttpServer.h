@@ -56,6 +56,10 @@ public:
 
     const HttpRequestHead& Head() const { return m_head; }
     bool IsSecure() const;
+    // Dotted IPv4 addresses of the client and of the camera's end of the
+    // connection; empty when they cannot be read.
+    std::string PeerAddress() const;
+    std::string LocalAddress() const;
     // Appends up to maxBytes of the request body; false at its end or on error.
     bool ReadBody(std::string& out, size_t maxBytes);
     // A complete answer with Content-Length (cut short under the truncate fault).

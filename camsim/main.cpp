@@ -16,6 +16,8 @@
 //   --fault-close         close every connection without an answer
 //   --fault-truncate      announce the whole body, send half of it, close
 //   --fault-refuse-http   close plain HTTP connections on the web port (TLS there is served)
+//   --media-fault-stop, --media-fault-lose N, --media-fault-drop-after MS
+//                         faults of the web server's video (see HttpMedia.h)
 //
 // Once listening it prints one line "READY http=PORT" (with " https=PORT" when
 // HTTPS is on) and runs until SIGINT or SIGTERM.
@@ -23,6 +25,7 @@
 // Key=Value items joined by '&'; GET /command/camera.cgi?Key=Value (or
 // system.cgi) changes what later inquiries report.
 #include "Camera.h"
+#include "HttpMedia.h"
 
 #include <csignal>
 #include <cstdio>
@@ -39,7 +42,7 @@ int Usage(const char* message) {
     std::fprintf(stderr, "usage: fennwick-camsim --model NAME [--http-port N] [--user U] [--password P] "
                          "[--auth none|basic|digest] [--bind ADDRESS] [--https-port N] [--fault-401] "
                          "[--fault-status N] [--fault-delay MS] [--fault-close] [--fault-truncate] "
-                         "[--fault-refuse-http] [--list-models]\n");
+                         "[--fault-refuse-http] [--list-models]\n%s", camsim::HTTP_MEDIA_USAGE);
     return 2;
 }
 
@@ -58,8 +61,16 @@ void ListModels() {
 }
 
 // Parses argv into options; returns an error text, empty on success.
-std::string ParseArguments(int argc, char** argv, camsim::CameraOptions& options, bool& listModels) {
+std::string ParseArguments(int argc, char** argv, camsim::CameraOptions& options,
+                           camsim::HttpMediaCommandLine& media, bool& listModels) {
     for (int i = 1; i < argc; ++i) {
+        std::string mediaError;
+        if (const int taken = camsim::ParseHttpMediaArgument(argc, argv, i, media, mediaError); taken != 0) {
+            if (taken < 0)
+                return mediaError;
+            i += taken - 1;
+            continue;
+        }
         const std::string_view flag = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         auto needValue = [&]() -> const char* {
@@ -118,8 +129,9 @@ std::string ParseArguments(int argc, char** argv, camsim::CameraOptions& options
 
 int main(int argc, char** argv) {
     camsim::CameraOptions options;
+    camsim::HttpMediaCommandLine media;
     bool listModels = false;
-    const std::string error = ParseArguments(argc, argv, options, listModels);
+    const std::string error = ParseArguments(argc, argv, options, media, listModels);
     if (!error.empty())
         return Usage(error.c_str());
     if (listModels) {
@@ -135,11 +147,15 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     camsim::Camera camera(options);
+    auto httpMedia = std::make_unique<camsim::HttpMedia>(camera);
+    camsim::HttpMedia& mediaServer = *httpMedia;
+    camera.AddServer(std::move(httpMedia));
     std::string startError;
     if (!camera.Start(startError)) {
         std::fprintf(stderr, "fennwick-camsim: %s\n", startError.c_str());
         return 1;
     }
+    camsim::ApplyHttpMediaFaults(mediaServer, media);
     std::string ready = "READY http=" + std::to_string(camera.Http().Port());
     if (options.http.https)
         ready += " https=" + std::to_string(camera.Http().HttpsPort());
