@@ -1,0 +1,231 @@
+// Live video end to end: fennwick-host record, run as a person runs it,
+// loads libfennwick.so and records a camsim camera of every generation family
+// (motion JPEG over HTTP and HTTP-started RTP below generation 5, RTSP over
+// UDP, TCP and interleaved from 5, motion JPEG over HTTP for generation 7 in
+// "fullsize" mode). Every recording must decode without a single error and
+// hold as many frames as the camera sent in the time it covers.
+//
+// The driver reads Fennwick.xml beside the host executable, so each test runs
+// its own hard link of fennwick-host in a directory of its own, with the file
+// that chooses the RTP mode. Until the driver learns the camera's RTSP port,
+// its RTSP channels reach port 554: the camera binds it there.
+#include "HttpMedia.h"
+
+#include "Camera.h"
+#include "MediaClips.h"
+#include "RtspServer.h"
+#include "host/RunTool.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using fennwick_host::test::RunTool;
+namespace fs = std::filesystem;
+
+constexpr uint16_t kDriverRtspPort = 554;
+constexpr const char* kUser = "operator";
+constexpr const char* kPassword = "rec-pass";
+constexpr uint32_t kRecordSeconds = 4;
+// Connecting (the RTP port search alone waits 500 ms) and the first key frame
+// take at most this much of a recording.
+constexpr double kStartAllowanceSeconds = 2.5;
+// Frame count tolerance: this share of the expected count, plus one frame.
+constexpr double kFrameTolerance = 0.03;
+
+struct RecordingCase {
+    const char* name;
+    const char* model;
+    const char* stream;       // --stream NAME:CODEC
+    const char* rtpMode;      // Fennwick.xml <RTPMode>; nullptr writes no file
+    const char* cameraPath;   // what the driver must have asked the camera for
+    const char* codecName;    // as ffprobe names it
+    const char* rateKey;      // camera key holding the stream's frame rate; nullptr: the RTSP clip rate
+    const char* cameraSetup;  // camera.cgi items set before recording ("" for none)
+    bool fullsize = false;    // generation 7 in operation mode "fullsize"
+};
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+class EndToEndRecording : public ::testing::TestWithParam<RecordingCase> {
+protected:
+    void SetUp() override {
+        const RecordingCase& recording = GetParam();
+        m_directory = fs::path(FENNWICK_BINARY_DIR) / "tests" / "integration" / (std::string("e2e-") + recording.name);
+        fs::remove_all(m_directory);
+        fs::create_directories(m_directory);
+        // Host directory of its own: the driver's configuration file sits beside the executable.
+        m_host = m_directory / "fennwick-host";
+        std::error_code linkError;
+        fs::create_hard_link(FENNWICK_HOST_EXECUTABLE, m_host, linkError);
+        if (linkError)
+            fs::copy_file(FENNWICK_HOST_EXECUTABLE, m_host);
+        if (recording.rtpMode)
+            std::ofstream(m_directory / "Fennwick.xml")
+                << "<Configuration><Default><RTPMode>" << recording.rtpMode << "</RTPMode></Default></Configuration>\n";
+        StartCamera();
+    }
+    void TearDown() override {
+        if (m_camera)
+            m_camera->Stop();
+        if (!HasFailure())
+            fs::remove_all(m_directory);
+    }
+
+    void StartCamera() {
+        const RecordingCase& recording = GetParam();
+        camsim::CameraOptions options;
+        options.model = recording.model;
+        options.user = kUser;
+        options.password = kPassword;
+        options.auth = camsim::AuthMode::Digest;
+        m_camera = std::make_unique<camsim::Camera>(options);
+        m_camera->AddServer(std::make_unique<camsim::HttpMedia>(*m_camera));
+        if (!recording.rateKey) {
+            camsim::RtspServerOptions rtsp;
+            rtsp.port = kDriverRtspPort;
+            auto server = std::make_unique<camsim::RtspServer>(rtsp, m_camera.get());
+            m_rtsp = server.get();
+            m_camera->AddServer(std::move(server));
+        }
+        std::string error;
+        ASSERT_TRUE(m_camera->Start(error)) << error;
+        if (*recording.cameraSetup)
+            m_camera->State().ApplyCommand(camsim::CameraState::Cgi::Camera, camsim::SplitItems(recording.cameraSetup));
+    }
+
+    // The device as the host gets it: from the command line, or for a
+    // generation 7 in fullsize mode from a profile that stores property 18.
+    std::string DeviceArguments() {
+        const RecordingCase& recording = GetParam();
+        std::string arguments = std::string(" --model ") + recording.model + " --address 127.0.0.1 --port " +
+                                std::to_string(m_camera->Http().Port()) + " --user " + kUser + " --password " +
+                                kPassword + " --library " + FENNWICK_DRIVER_LIBRARY + " --host-version 6.3.0.0" +
+                                " --log " + (m_directory / "host.log").string();
+        const std::string generation = std::to_string(m_camera->State().Generation());
+        if (!recording.fullsize)
+            return " --generation " + generation + arguments;
+        // The driver reads the numbered properties up to the first gap.
+        std::ofstream profile(m_directory / "device.profile");
+        profile << "1=1\n2=" << generation << "\n3=2.00\n";
+        for (int id = 4; id < 18; ++id)
+            profile << id << "=(none)\n";
+        profile << "18=fullsize\n";
+        return " --profile " + (m_directory / "device.profile").string() + arguments;
+    }
+
+    double CameraFrameRate() const {
+        const char* key = GetParam().rateKey;
+        if (!key)
+            return camsim::Clip::FRAME_RATE;
+        const auto value = m_camera->State().Value(key);
+        return value ? std::stod(*value) : 0;
+    }
+
+    bool CameraWasAskedFor(const std::string& path) const {
+        if (m_rtsp) {
+            for (const std::string& line : m_rtsp->RequestLog())
+                if (line.find(path) != std::string::npos)
+                    return true;
+            return false;
+        }
+        for (const camsim::RequestRecord& request : m_camera->Http().Requests())
+            if (request.target.starts_with(path) && request.status == 200)
+                return true;
+        return false;
+    }
+
+    fs::path m_directory;
+    fs::path m_host;
+    std::unique_ptr<camsim::Camera> m_camera;
+    camsim::RtspServer* m_rtsp = nullptr; // owned by m_camera
+};
+
+TEST_P(EndToEndRecording, RecordingDecodesCleanlyWithEveryFrameTheCameraSent) {
+    const RecordingCase& recording = GetParam();
+    const std::string streamName = std::string(recording.stream).substr(0, std::string(recording.stream).find(':'));
+    const fs::path file = m_directory / "out" / (streamName + ".mkv");
+    const auto result = RunTool(m_host.string() + " record" + DeviceArguments() + " --stream " + recording.stream +
+                                " --seconds " + std::to_string(kRecordSeconds) + " --out " +
+                                (m_directory / "out").string());
+    ASSERT_EQ(result.exitCode, 0) << result.output << ReadText(m_directory / "host.log");
+    EXPECT_TRUE(CameraWasAskedFor(recording.cameraPath)) << recording.cameraPath;
+
+    const auto codec = RunTool("ffprobe -v error -select_streams v:0 -show_entries stream=codec_name -of csv=p=0 " +
+                               file.string());
+    EXPECT_EQ(codec.output, std::string(recording.codecName) + "\n");
+    // Frames keep the file's time base: the null muxer would round 30 frames/s
+    // millisecond times onto 1/30 s and complain about its own rounding.
+    const auto decode = RunTool("ffmpeg -nostdin -v error -i " + file.string() + " -enc_time_base -1 -f null -");
+    EXPECT_EQ(decode.exitCode, 0);
+    EXPECT_EQ(decode.output, "") << "decoding errors in " << file;
+
+    // Decoded frames against the frames the camera sent in the span the file covers.
+    const auto counted = RunTool("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                                 "stream=nb_read_frames -of csv=p=0 " + file.string());
+    const long frames = std::strtol(counted.output.c_str(), nullptr, 10);
+    const auto times = RunTool("ffprobe -v error -select_streams v:0 -show_entries packet=pts_time -of csv=p=0 " +
+                               file.string());
+    std::vector<double> pts;
+    std::istringstream lines(times.output);
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty())
+            pts.push_back(std::stod(line));
+    ASSERT_GE(pts.size(), 2u) << times.output;
+    const double span = *std::max_element(pts.begin(), pts.end()) - *std::min_element(pts.begin(), pts.end());
+    const double rate = CameraFrameRate();
+    const double expected = span * rate + 1;
+    std::printf("[ frames   ] %s: %ld frames decoded, %zu packets, expected %.1f (%.3f s at %.1f frames/s)\n",
+                recording.name, frames, pts.size(), expected, span, rate);
+    EXPECT_EQ(size_t(frames), pts.size());
+    EXPECT_LE(std::abs(double(frames) - expected), expected * kFrameTolerance + 1)
+        << frames << " frames, expected " << expected;
+    EXPECT_GE(span, kRecordSeconds - kStartAllowanceSeconds) << "the recording covers too little of its time";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Generations, EndToEndRecording,
+    ::testing::Values(
+        // Below generation 5: motion JPEG over HTTP and RTP started by an HTTP request.
+        RecordingCase{"Gen1MjpegImage", "SNC-Z20N", "rec:jpeg", nullptr, "/image", "mjpeg", "JpFrameRate", ""},
+        RecordingCase{"Gen2Mpeg4ImageRtp", "SNC-RZ25N", "rec:mpeg4", nullptr, "/image?UdpMode=unicast&UdpPort=",
+                      "mpeg4", "M4FrameRate", ""},
+        RecordingCase{"Gen3MjpegImage", "SNC-DF50P", "rec:jpeg", nullptr, "/image", "mjpeg", "JpFrameRate", ""},
+        RecordingCase{"Gen4H264Rtp", "SNC-RH124", "rec:h264", nullptr, "/h264?UdpMode=unicast&UdpPort=", "h264",
+                      "H264FrameRate", ""},
+        RecordingCase{"Gen4Mpeg4Rtp", "SNC-RH124", "rec:mpeg4", nullptr, "/mpeg4?UdpMode=unicast&UdpPort=", "mpeg4",
+                      "M4FrameRate", ""},
+        RecordingCase{"Gen4MjpegOverHttp", "SNC-RH124", "rec:jpeg", nullptr, "/mjpeg", "mjpeg", "JpFrameRate", ""},
+        // From generation 5: RTSP, the RTP mode chosen by the configuration file.
+        RecordingCase{"Gen5H264RtspUdp", "SNC-CH210", "rec:h264", "RTPoverUDP", "SETUP rtsp://127.0.0.1:554/media/video1",
+                      "h264", nullptr, ""},
+        RecordingCase{"Gen5H264RtspTcp", "SNC-CH210", "rec:h264", "RTPoverTCP", "SETUP rtsp://127.0.0.1:554/media/video1",
+                      "h264", nullptr, ""},
+        RecordingCase{"Gen5H264RtspInterleaved", "SNC-CH210", "rec:h264", "RTPoverRTSP",
+                      "SETUP rtsp://127.0.0.1:554/media/video1", "h264", nullptr, ""},
+        RecordingCase{"Gen6MjpegRtspUdp", "SNC-VB630", "live:jpeg", "RTPoverUDP", "SETUP rtsp://127.0.0.1:554/video2",
+                      "mjpeg", nullptr, ""},
+        RecordingCase{"Gen6Mpeg4RtspTcp", "SNC-VB630", "remote:mpeg4", "RTPoverTCP",
+                      "SETUP rtsp://127.0.0.1:554/video3", "mpeg4", nullptr, "ImageCodec3=mpeg4"},
+        RecordingCase{"Gen6MjpegRtspInterleaved", "SNC-VB630", "live:jpeg", "RTPoverRTSP",
+                      "SETUP rtsp://127.0.0.1:554/video2", "mjpeg", nullptr, ""},
+        // Generation 7 in fullsize mode: motion JPEG over HTTP again.
+        RecordingCase{"Gen7FullsizeMjpegOverHttp", "SNC-VB770", "rec:jpeg", nullptr, "/image1", "mjpeg", "FrameRate1",
+                      "OperationMode=fullsize&ImageCodec1=jpeg", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
