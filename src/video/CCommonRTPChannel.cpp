@@ -38,6 +38,8 @@ bool CCommonRTPChannel::StartSession() {
         m_firstPacket = true;
         m_discarding = true;
         m_buffer.clear();
+        // A new stream starts anywhere: later frames may refer to pictures this one never sent.
+        m_keyFrameSeen = false;
     }
     if (IsStopping())
         return false;
@@ -55,8 +57,7 @@ void CCommonRTPChannel::ProcessPacket(const CRTPPacket& packet) {
     std::lock_guard lock(m_bufferLock);
     const uint16_t sequence = packet.GetSequenceNumber();
     if (!m_firstPacket && sequence != uint16_t(m_lastSequence + 1)) {
-        m_discarding = true;
-        m_buffer.clear();
+        DiscardUntilKeyFrame();
     }
     m_firstPacket = false;
     m_lastSequence = sequence;
@@ -66,8 +67,7 @@ void CCommonRTPChannel::ProcessPacket(const CRTPPacket& packet) {
         m_driver->DebugMessage(kErrorLevel, "%s(): Buffer overflow detected for device %s. Current buffer size is %u bytes",
                                "talvex::CCommonRTPChannel::ProcessPacket", m_driver->GetDeviceTag().c_str(),
                                unsigned(m_buffer.size()));
-        m_discarding = true;
-        m_buffer.clear();
+        DiscardUntilKeyFrame();
         return;
     }
     if (!packet.GetMarker())
@@ -76,6 +76,14 @@ void CCommonRTPChannel::ProcessPacket(const CRTPPacket& packet) {
         ProcessRtpFrame(m_buffer, packet.GetTimestamp());
     m_buffer.clear();
     m_discarding = false;
+}
+
+// A lost frame leaves the frames after it without their reference picture:
+// nothing is delivered again before the next key frame.
+void CCommonRTPChannel::DiscardUntilKeyFrame() {
+    m_discarding = true;
+    m_buffer.clear();
+    m_keyFrameSeen = false;
 }
 
 bool CCommonRTPChannel::DeliverCodecFrame(std::span<const uint8_t> frame, uint32_t rtpTimestamp,

@@ -49,13 +49,16 @@ protected:
     virtual void ProcessRtpFrame(std::span<const uint8_t> frame, uint32_t rtpTimestamp) = 0;
 
     // Delivers one frame as a host frame named frameName: frames before the
-    // first key frame are dropped (they refer to pictures the host never had),
+    // first key frame of a session or after a lost frame are dropped (they
+    // refer to pictures the host never had),
     // the picture size is the last one a frame gave, else the configured one.
     // False only when the host had no frame to give.
     bool DeliverCodecFrame(std::span<const uint8_t> frame, uint32_t rtpTimestamp, const FrameInfo& info,
                            uint32_t typeCode, const char* frameName);
 
 private:
+    void DiscardUntilKeyFrame();
+
     std::mutex m_bufferLock;
     std::vector<uint8_t> m_buffer;
     uint16_t m_lastSequence = 0;

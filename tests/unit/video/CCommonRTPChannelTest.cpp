@@ -122,14 +122,18 @@ TEST_F(HttpStartedRtpTest, FramesBeforeTheFirstKeyFrameAreDropped) {
     EXPECT_EQ(sink.FrameCount(), 1u);
 }
 
-TEST_F(HttpStartedRtpTest, AGapDropsTheBrokenFrameOnly) {
+// The frames after a broken one refer to it: none is delivered before the next key frame.
+TEST_F(HttpStartedRtpTest, AGapDropsEveryFrameUpToTheNextKeyFrame) {
     SendFrame(KeyFrame());
     const std::vector<uint8_t> broken = PredictedFrame(300);
     SendPacket(std::vector<uint8_t>(broken.begin(), broken.begin() + 150), false);
     ++sequence; // one packet lost
     SendPacket(std::vector<uint8_t>(broken.begin() + 150, broken.end()), true);
     SendFrame(PredictedFrame());
-    EXPECT_EQ(sink.Types(), (std::vector<uint32_t>{kTypeH264KeyFrame, kTypeH264Frame}));
+    EXPECT_EQ(sink.Types(), (std::vector<uint32_t>{kTypeH264KeyFrame}));
+    SendFrame(KeyFrame());
+    SendFrame(PredictedFrame());
+    EXPECT_EQ(sink.Types(), (std::vector<uint32_t>{kTypeH264KeyFrame, kTypeH264KeyFrame, kTypeH264Frame}));
 }
 
 TEST_F(HttpStartedRtpTest, FrameOfAHundredBytesOrLessIsDropped) {

@@ -1,0 +1,249 @@
+// Sony video channels against camsim's own media routes when the camera
+// misbehaves: it stops sending (signal lost, then back), drops the stream in
+// the middle of a frame, loses packets, or refuses the reconnect with 401.
+// Every frame a channel delivers must decode: the frames are written one
+// after the other to an elementary stream that ffmpeg decodes without error.
+#include "video/CH264ChannelRTP.h"
+
+#include "Camera.h"
+#include "HttpMedia.h"
+#include "RtspServer.h"
+#include "host/RunTool.h"
+#include "unit/common/WaitUntil.h"
+#include "unit/video/FakeChannelHost.h"
+#include "video/CH264ChannelRTSP.h"
+#include "video/CMJPEGChannelHTTP.h"
+#include "video/FrameTypes.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace talvex {
+namespace {
+
+using namespace std::chrono_literals;
+using fennwick_host::test::RunTool;
+using test::CountLines;
+using test::FakeChannelSink;
+using test::FakeDriver;
+using test::LockedFrameAllocator;
+using test::WaitUntil;
+
+constexpr auto kLimit = 10000ms;
+
+// A sink that also keeps the bytes of every frame it takes.
+class RecordingSink : public FakeChannelSink {
+public:
+    bool OnFrame(ipcapture::IVideoFrame* frame) override {
+        {
+            std::lock_guard lock(m_mutex);
+            const uint8_t* data = frame->GetBuffer();
+            m_stream.insert(m_stream.end(), data, data + frame->GetDataSize());
+        }
+        return FakeChannelSink::OnFrame(frame);
+    }
+    std::vector<uint8_t> Stream() const {
+        std::lock_guard lock(m_mutex);
+        return m_stream;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<uint8_t> m_stream;
+};
+
+// A settings manager that only names the camera's RTSP port.
+class RtspPortManager : public IVideoSettingsManager {
+public:
+    explicit RtspPortManager(uint16_t port) : m_port(port) {}
+    bool SetStreamSettings(CEvent*, uint32_t, const VIDEO_STREAM_SETTINGS*) override { return true; }
+    void Reset(bool) override {}
+    uint16_t GetRTSPPort() override { return m_port; }
+
+private:
+    uint16_t m_port;
+};
+
+class LiveVideoFaults : public ::testing::Test {
+protected:
+    void StartCamera(const std::string& model, bool withRtsp = false) {
+        camsim::CameraOptions options;
+        options.model = model;
+        m_camera = std::make_unique<camsim::Camera>(options);
+        auto media = std::make_unique<camsim::HttpMedia>(*m_camera);
+        m_media = media.get();
+        m_camera->AddServer(std::move(media));
+        if (withRtsp) {
+            auto rtsp = std::make_unique<camsim::RtspServer>(camsim::RtspServerOptions{}, m_camera.get());
+            m_rtsp = rtsp.get();
+            m_camera->AddServer(std::move(rtsp));
+        }
+        std::string error;
+        ASSERT_TRUE(m_camera->Start(error)) << error;
+        driver.m_device.port = m_camera->Http().Port();
+        driver.m_device.model = model;
+        driver.m_device.generation = m_camera->State().Generation();
+        // Lost after 1 s, reported after 2 s.
+        driver.m_device.firstTimeoutMs = 1000;
+        driver.m_device.secondTimeoutMs = 2000;
+        driver.m_allocator = &allocator;
+        driver.m_hostDirectory = (std::filesystem::path(FENNWICK_BINARY_DIR) / "tests" / "integration" / "no-config/")
+                                     .string();
+    }
+    void TearDown() override {
+        if (m_camera)
+            m_camera->Stop();
+    }
+
+    // ffmpeg decodes the delivered frames as one stream without an error, and finds each of them.
+    void ExpectEveryFrameDecodes(const char* format) {
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        const auto path = std::filesystem::path(FENNWICK_BINARY_DIR) / "tests" / "integration" /
+                          ("delivered-" + name + "." + format);
+        std::vector<uint8_t> stream = sink.Stream();
+        // The H.264 depacketiser closes every frame with an access unit
+        // delimiter; the one after the last frame would start an empty access unit.
+        static constexpr uint8_t kClosingDelimiter[] = {0x00, 0x00, 0x01, 0x09, 0x30};
+        if (stream.size() >= sizeof kClosingDelimiter &&
+            std::equal(std::end(kClosingDelimiter) - 5, std::end(kClosingDelimiter), stream.end() - 5))
+            stream.resize(stream.size() - sizeof kClosingDelimiter);
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(stream.data()),
+                                                    std::streamsize(stream.size()));
+        const auto decode = RunTool(std::string("ffmpeg -nostdin -v error -f ") + format + " -i " + path.string() +
+                                    " -f null -");
+        EXPECT_EQ(decode.exitCode, 0);
+        EXPECT_EQ(decode.output, "") << "decoding errors in the delivered frames, kept in " << path;
+        const auto counted = RunTool(std::string("ffprobe -v quiet -count_frames -f ") + format +
+                                     " -show_entries stream=nb_read_frames -of csv=p=0 " + path.string());
+        EXPECT_EQ(std::strtoul(counted.output.c_str(), nullptr, 10), sink.FrameCount());
+        if (!HasFailure())
+            std::filesystem::remove(path);
+    }
+
+    // The camera stops sending: the loss is reported once; the channel is online again once frames return.
+    void StopSendingAndExpectRecovery(ICameraChannel& channel) {
+        ASSERT_TRUE(channel.Start({}));
+        ASSERT_TRUE(WaitUntil([&] { return channel.GetState() == kChannelStreaming; }, kLimit));
+        m_media->Faults().stopSending = true;
+        ASSERT_TRUE(WaitUntil([&] { return !sink.SignalLostTimes().empty(); }, kLimit));
+        EXPECT_EQ(CountLines(driver, "Signal was lost for camera 127.0.0.1"), 1u);
+        const size_t framesWhileLost = sink.FrameCount();
+        m_media->Faults().stopSending = false;
+        ASSERT_TRUE(WaitUntil([&] { return CountLines(driver, "is online") == 2; }, kLimit));
+        EXPECT_TRUE(WaitUntil([&] { return sink.FrameCount() > framesWhileLost + 5; }, kLimit));
+    }
+
+    // The camera ends its stream in the middle of a frame: the channel opens a new one and frames flow again.
+    void DropMidFrameAndExpectANewStream(ICameraChannel& channel) {
+        ASSERT_TRUE(channel.Start({}));
+        ASSERT_TRUE(WaitUntil([&] { return sink.FrameCount() >= 10; }, kLimit));
+        m_media->DropStreams();
+        ASSERT_TRUE(WaitUntil([&] { return m_media->StreamStarts() >= 2; }, kLimit));
+        const size_t framesBefore = sink.FrameCount();
+        ASSERT_TRUE(WaitUntil([&] { return sink.FrameCount() > framesBefore + 10; }, kLimit));
+        channel.Stop();
+    }
+
+    std::unique_ptr<camsim::Camera> m_camera;
+    camsim::HttpMedia* m_media = nullptr;   // owned by m_camera
+    camsim::RtspServer* m_rtsp = nullptr;   // owned by m_camera
+    FakeDriver driver{"127.0.0.1", 80, "admin", "admin"};
+    LockedFrameAllocator allocator;
+    RecordingSink sink;
+};
+
+TEST_F(LiveVideoFaults, HttpStartedRtpThatStopsIsReportedLostAndComesBack) {
+    StartCamera("SNC-RH124");
+    CH264ChannelRTP channel(0, &driver, &sink);
+    StopSendingAndExpectRecovery(channel);
+    // The stream the channel leaves is ended by its RTCP BYE (those it started
+    // while the camera sent nothing, no sender report either, run out by RtpExpire).
+    const size_t streams = m_media->ActiveRtpStreams();
+    ASSERT_GE(streams, 1u);
+    channel.Stop();
+    EXPECT_TRUE(WaitUntil([&] { return m_media->ActiveRtpStreams() == streams - 1; }, 2000ms));
+    ExpectEveryFrameDecodes("h264");
+}
+
+TEST_F(LiveVideoFaults, HttpStartedRtpDroppedMidFrameIsStartedAgainWithoutAPartFrame) {
+    StartCamera("SNC-RH124");
+    CH264ChannelRTP channel(0, &driver, &sink);
+    DropMidFrameAndExpectANewStream(channel);
+    ExpectEveryFrameDecodes("h264");
+}
+
+TEST_F(LiveVideoFaults, HttpStartedRtpWithLostPacketsDeliversOnlyWholeDecodableFrames) {
+    StartCamera("SNC-RH124");
+    // Every stream restarts the count: 23 spares the key frame a new session waits for.
+    m_media->Faults().loseEveryNth = 23;
+    CH264ChannelRTP channel(0, &driver, &sink);
+    ASSERT_TRUE(channel.Start({}));
+    ASSERT_TRUE(WaitUntil([&] { return sink.FrameCount() >= 40; }, kLimit)) << sink.FrameCount() << " frames";
+    channel.Stop();
+    EXPECT_EQ(sink.Types().front(), kTypeH264KeyFrame);
+    ExpectEveryFrameDecodes("h264");
+}
+
+TEST_F(LiveVideoFaults, RtspWithLostPacketsWaitsForTheNextKeyFrame) {
+    StartCamera("SNC-CH210", true);
+    m_rtsp->Faults().loseEveryNth = 29;
+    CH264ChannelRTSP channel(0, &driver, &sink, TSmartPtr<IVideoSettingsManager>(new RtspPortManager(m_rtsp->GetPort())));
+    ASSERT_TRUE(channel.Start({}));
+    ASSERT_TRUE(WaitUntil([&] { return sink.FrameCount() >= 15; }, kLimit));
+    channel.Stop();
+    EXPECT_EQ(sink.Types().front(), kTypeH264KeyFrame);
+    ExpectEveryFrameDecodes("h264");
+}
+
+TEST_F(LiveVideoFaults, MotionJpegDroppedMidPictureIsOpenedAgainWithoutAPartPicture) {
+    StartCamera("SNC-RH124");
+    CMJPEGChannelHTTP channel(0, &driver, &sink);
+    DropMidFrameAndExpectANewStream(channel);
+    for (uint32_t type : sink.Types())
+        EXPECT_EQ(type, kTypeJpeg);
+    ExpectEveryFrameDecodes("mjpeg");
+}
+
+TEST_F(LiveVideoFaults, MotionJpegThatStopsIsReportedLostAndComesBack) {
+    StartCamera("SNC-RH124");
+    CMJPEGChannelHTTP channel(0, &driver, &sink);
+    StopSendingAndExpectRecovery(channel);
+    channel.Stop();
+    ExpectEveryFrameDecodes("mjpeg");
+}
+
+TEST_F(LiveVideoFaults, ReconnectRefusedWith401IsRetriedUntilTheCameraTakesItAgain) {
+    StartCamera("SNC-RH124");
+    CH264ChannelRTP channel(0, &driver, &sink);
+    ASSERT_TRUE(channel.Start({}));
+    ASSERT_TRUE(WaitUntil([&] { return channel.GetState() == kChannelStreaming; }, kLimit));
+    camsim::HttpFaults refuse;
+    refuse.always401 = true;
+    m_camera->Http().SetFaults(refuse);
+    m_media->DropStreams();
+    ASSERT_TRUE(WaitUntil([&] { return !sink.SignalLostTimes().empty(); }, kLimit));
+    // Refused attempts, one a second; none of them started a stream.
+    const size_t refusedBefore = driver.Lines().size();
+    std::this_thread::sleep_for(2500ms);
+    size_t refused = 0;
+    for (const camsim::RequestRecord& request : m_camera->Http().Requests())
+        refused += request.status == 401 ? 1 : 0;
+    EXPECT_GE(refused, 2u);
+    EXPECT_GT(driver.Lines().size(), refusedBefore);
+    EXPECT_EQ(m_media->StreamStarts(), 1u);
+    EXPECT_EQ(channel.GetState(), uint32_t(kChannelSignalLost));
+    m_camera->Http().SetFaults({});
+    ASSERT_TRUE(WaitUntil([&] { return CountLines(driver, "is online") == 2; }, kLimit));
+    EXPECT_EQ(channel.GetState(), uint32_t(kChannelStreaming));
+    channel.Stop();
+    ExpectEveryFrameDecodes("h264");
+}
+
+} // namespace
+} // namespace talvex
