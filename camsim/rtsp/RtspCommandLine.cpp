@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <optional>
+#include <string_view>
+#include <utility>
 
 namespace camsim {
 
@@ -14,7 +16,14 @@ const char* const RTSP_USAGE =
     "  --rtsp-fault-lose N   lose every Nth RTP packet\n"
     "  --rtsp-fault-reorder  swap each pair of RTP packets of a frame\n"
     "  --rtsp-fault-drop-after MS   close every RTSP connection MS after start\n"
-    "  --rtsp-fault-bye-after MS    send RTCP BYE on every session MS after start\n";
+    "  --rtsp-fault-bye-after MS    send RTCP BYE on every session MS after start\n"
+    "  --rtsp-quirk-content-base    Content-Base without the rtsp:// scheme\n"
+    "  --rtsp-quirk-bare-sdp        description without o= line and session-level a=control\n"
+    "  --rtsp-quirk-seq-restart N   RTP sequence numbers start again at 0 every N video frames\n"
+    "  --rtsp-quirk-sei-marker      H.264: a marked SEI packet before each picture's slices\n"
+    "  --rtsp-quirk-digest-and-basic  401 with a Digest and a Basic WWW-Authenticate header\n"
+    "  --rtsp-quirk-digest-qop      Digest challenge with qop=\"auth\"; answers must use it\n"
+    "  --rtsp-quirk-key-frame-bytes N  H.264 key frames grown to at least N bytes\n";
 
 namespace {
 
@@ -26,6 +35,41 @@ std::optional<uint32_t> ReadNumber(const char* text, uint32_t limit) {
     if (*end != '\0' || value > limit)
         return std::nullopt;
     return uint32_t(value);
+}
+
+// The "--rtsp-quirk-..." flags; 0 for any other flag.
+int ParseQuirkArgument(std::string_view flag, const char* value, RtspQuirks& quirks, std::string& error) {
+    if (!flag.starts_with("--rtsp-quirk-"))
+        return 0;
+    const std::pair<std::string_view, bool*> switches[] = {
+        {"--rtsp-quirk-content-base", &quirks.contentBaseWithoutScheme},
+        {"--rtsp-quirk-bare-sdp", &quirks.bareDescription},
+        {"--rtsp-quirk-sei-marker", &quirks.seiWithMarker},
+        {"--rtsp-quirk-digest-and-basic", &quirks.digestAndBasic},
+        {"--rtsp-quirk-digest-qop", &quirks.digestQop},
+    };
+    for (const auto& [name, target] : switches)
+        if (flag == name) {
+            *target = true;
+            return 1;
+        }
+    const std::pair<std::string_view, uint32_t*> numbers[] = {
+        {"--rtsp-quirk-seq-restart", &quirks.restartSequenceEvery},
+        {"--rtsp-quirk-key-frame-bytes", &quirks.keyFrameBytes},
+    };
+    constexpr uint32_t NUMBER_LIMIT = 64u << 20;
+    for (const auto& [name, target] : numbers)
+        if (flag == name) {
+            const std::optional<uint32_t> number = ReadNumber(value, NUMBER_LIMIT);
+            if (!number) {
+                error = std::string(flag) + " takes a number up to " + std::to_string(NUMBER_LIMIT);
+                return -1;
+            }
+            *target = *number;
+            return 2;
+        }
+    error = "unknown flag " + std::string(flag);
+    return -1;
 }
 
 } // namespace
@@ -43,6 +87,8 @@ int ParseRtspArgument(int argc, char** argv, int index, RtspCommandLine& command
                                       : commandLine.reorder) = true;
         return 1;
     }
+    if (const int taken = ParseQuirkArgument(flag, value, commandLine.options.quirks, error))
+        return taken;
     if (flag.starts_with("--rtsp-codec") && flag.size() == 13 && flag[12] >= '1' && flag[12] <= '3') {
         const auto codec = value ? ParseVideoCodec(value) : std::nullopt;
         if (!codec) {

@@ -493,6 +493,9 @@ bool RtspServer::Impl::Authorised(const Connection& connection, const Request& r
         return false;
     const std::string ha1 = talvex::Md5Hex(User() + ":" + m_options.realm + ":" + Password());
     const std::string ha2 = talvex::Md5Hex(request.method + ":" + parameters["uri"]);
+    if (m_options.quirks.digestQop &&
+        (parameters["qop"] != "auth" || parameters["nc"].empty() || parameters["cnonce"].empty()))
+        return false;
     std::string expected;
     if (parameters.count("qop"))
         expected = talvex::Md5Hex(ha1 + ":" + connection.nonce + ":" + parameters["nc"] + ":" + parameters["cnonce"] +
@@ -503,9 +506,14 @@ bool RtspServer::Impl::Authorised(const Connection& connection, const Request& r
 }
 
 std::string RtspServer::Impl::Challenge(const Connection& connection) const {
+    const std::string basic = "WWW-Authenticate: Basic realm=\"" + m_options.realm + "\"\r\n";
     if (Auth() == AuthMode::Basic)
-        return "WWW-Authenticate: Basic realm=\"" + m_options.realm + "\"\r\n";
-    return "WWW-Authenticate: Digest realm=\"" + m_options.realm + "\", nonce=\"" + connection.nonce + "\"\r\n";
+        return basic;
+    const std::string qop = m_options.quirks.digestQop ? ", qop=\"auth\"" : "";
+    const std::string digest =
+        "WWW-Authenticate: Digest realm=\"" + m_options.realm + "\", nonce=\"" + connection.nonce + "\"" + qop + "\r\n";
+    // Some cameras list every scheme they know, the stronger one first.
+    return m_options.quirks.digestAndBasic ? digest + basic : digest;
 }
 
 std::shared_ptr<RtspSession> RtspServer::Impl::FindSession(Connection& connection, const Request& request) {
@@ -605,11 +613,16 @@ RtspServer::Impl::Response RtspServer::Impl::Describe(const Request& request, ui
     media += "a=framerate:" + std::to_string(Clip::FRAME_RATE) + "\r\na=control:trackID=1\r\n";
     if (m_options.audio)
         media += "m=audio 0 RTP/AVP 0\r\nc=IN IP4 0.0.0.0\r\na=rtpmap:0 PCMU/8000\r\na=control:trackID=2\r\n";
-    const std::string body = "v=0\r\no=- " + std::to_string(Random()) + " 1 IN IP4 " + m_options.bindAddress +
-                             "\r\ns=fennwick-camsim\r\nt=0 0\r\na=control:*\r\na=range:npt=now-\r\n" + media;
+    const std::string origin =
+        m_options.quirks.bareDescription ? "" : "o=- " + std::to_string(Random()) + " 1 IN IP4 " + m_options.bindAddress + "\r\n";
+    const std::string sessionControl = m_options.quirks.bareDescription ? "" : "a=control:*\r\n";
+    const std::string body = "v=0\r\n" + origin + "s=fennwick-camsim\r\nt=0 0\r\n" + sessionControl +
+                             "a=range:npt=now-\r\n" + media;
     std::string base = request.url;
     while (!base.empty() && base.back() == '/')
         base.pop_back();
+    if (m_options.quirks.contentBaseWithoutScheme && base.starts_with("rtsp://"))
+        base.erase(0, 7);
     return {200, "Content-Base: " + base + "/\r\nContent-Type: application/sdp\r\n", body, nullptr};
 }
 
@@ -657,6 +670,7 @@ RtspServer::Impl::Response RtspServer::Impl::SetUp(Connection& connection, const
                 return WriteInterleaved(connection, channel, data);
             },
             SessionTimeoutSeconds(), [this] { return Random(); });
+        session->SetQuirks(m_options.quirks);
         std::lock_guard lock(connection.sessionsMutex);
         connection.sessions.push_back(session);
     }

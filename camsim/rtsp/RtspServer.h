@@ -17,6 +17,18 @@
 
 namespace camsim {
 
+// Habits of cameras met in the field that bend RTSP, SDP or RTP; all off by
+// default, fixed for the server's life.
+struct RtspQuirks {
+    bool contentBaseWithoutScheme = false; // "Content-Base: 127.0.0.1:554/video1/"
+    bool bareDescription = false;          // no o= line and no session-level a=control
+    uint32_t restartSequenceEvery = 0;     // video frames; the RTP sequence numbers start again at 0
+    bool seiWithMarker = false;            // H.264: a marked SEI packet before each picture's slices
+    bool digestAndBasic = false;           // a 401 carries a Digest and then a Basic challenge
+    bool digestQop = false;                // the Digest challenge has qop="auth"; answers must use it
+    uint32_t keyFrameBytes = 0;            // H.264 key frames grown to at least this many bytes
+};
+
 struct RtspServerOptions {
     std::string bindAddress = "127.0.0.1";
     uint16_t port = 0; // 0 picks a free port
@@ -31,6 +43,7 @@ struct RtspServerOptions {
     bool audio = true; // a G.711 mu-law track in every description
     uint32_t sessionTimeoutSeconds = 60;
     std::string clipsDirectory = CAMSIM_CLIPS_DIR;
+    RtspQuirks quirks;
 };
 
 // Faults that tests and the command line switch on while the server runs.
@@ -71,7 +84,10 @@ private:
 // Command-line flags of the RTSP side: "--rtsp-port N", "--rtsp-codec1..3 C",
 // "--rtsp-fault-stop", "--rtsp-fault-401", "--rtsp-fault-454",
 // "--rtsp-fault-lose N", "--rtsp-fault-reorder", "--rtsp-fault-drop-after MS",
-// "--rtsp-fault-bye-after MS". Returns how many arguments it took (0 when the
+// "--rtsp-fault-bye-after MS", and the quirks: "--rtsp-quirk-content-base",
+// "--rtsp-quirk-bare-sdp", "--rtsp-quirk-seq-restart N", "--rtsp-quirk-sei-marker",
+// "--rtsp-quirk-digest-and-basic", "--rtsp-quirk-digest-qop",
+// "--rtsp-quirk-key-frame-bytes N". Returns how many arguments it took (0 when the
 // flag is not an RTSP one), or -1 with error set.
 struct RtspCommandLine {
     RtspServerOptions options;

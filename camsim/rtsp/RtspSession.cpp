@@ -160,10 +160,12 @@ void RtspSession::SendVideoFrame(Track& track, size_t frameIndex) {
     if (!m_clip || m_clip->frames.empty())
         return;
     const ClipFrame& frame = m_clip->frames[frameIndex % m_clip->frames.size()];
+    if (m_quirks.restartSequenceEvery != 0 && frameIndex != 0 && frameIndex % m_quirks.restartSequenceEvery == 0)
+        track.sequence = 0;
     std::vector<RtpPayload> payloads;
     switch (m_clip->codec) {
     case VideoCodec::H264:
-        payloads = PacketiseH264(frame);
+        payloads = PacketiseH264WithQuirks(frame);
         break;
     case VideoCodec::Mpeg4:
         payloads = PacketiseMpeg4(frame, m_clip->configuration);
@@ -182,6 +184,35 @@ void RtspSession::SendVideoFrame(Track& track, size_t frameIndex) {
             std::swap(packets[i], packets[i + 1]);
     for (const auto& [header, payload] : packets)
         SendPacket(track, header, payload->bytes);
+}
+
+std::vector<RtpPayload> RtspSession::PacketiseH264WithQuirks(const ClipFrame& frame) const {
+    if (m_quirks.keyFrameBytes == 0 && !m_quirks.seiWithMarker)
+        return PacketiseH264(frame);
+    ClipFrame grown = frame;
+    if (frame.key && !grown.units.empty()) {
+        // cabac_zero_words (00 00 03) after the last slice: a larger frame that still decodes.
+        size_t size = 0;
+        for (const Bytes& unit : grown.units)
+            size += unit.size();
+        Bytes& slice = grown.units.back();
+        for (; size < m_quirks.keyFrameBytes; size += 3)
+            slice.insert(slice.end(), {0x00, 0x00, 0x03});
+    }
+    std::vector<RtpPayload> payloads = PacketiseH264(grown);
+    if (m_quirks.seiWithMarker) {
+        // An SEI (user data unregistered, 16-byte UUID, one data byte) with the
+        // marker bit, in front of the first packet that carries a slice.
+        static const Bytes sei = {0x06, 0x05, 0x11, 0x66, 0x65, 0x6E, 0x6E, 0x77, 0x69, 0x63, 0x6B, 0x2D,
+                                  0x63, 0x61, 0x6D, 0x73, 0x69, 0x6D, 0x21, 0x01, 0x80};
+        const auto firstSlice = std::find_if(payloads.begin(), payloads.end(), [](const RtpPayload& payload) {
+            const uint8_t type = payload.bytes[0] & 0x1F;
+            const uint8_t carried = type == 28 && payload.bytes.size() > 1 ? payload.bytes[1] & 0x1F : type;
+            return carried >= 1 && carried <= 5;
+        });
+        payloads.insert(firstSlice, RtpPayload{sei, true});
+    }
+    return payloads;
 }
 
 void RtspSession::SendAudioPacket(Track& track) {

@@ -40,6 +40,8 @@ public:
     ~RtspSession();
 
     const std::string& Id() const { return m_id; }
+    // Set before the first PLAY.
+    void SetQuirks(const RtspQuirks& quirks) { m_quirks = quirks; }
     uint32_t StreamIndex() const { return m_streamIndex; }
     // Adds (or replaces) a track; for UDP binds the server's port pair on bindAddress.
     bool SetUpTrack(TrackKind kind, const TrackTransport& transport, const std::string& bindAddress,
@@ -60,6 +62,7 @@ private:
     struct Track;
     void Run();
     void SendVideoFrame(Track& track, size_t frameIndex);
+    std::vector<RtpPayload> PacketiseH264WithQuirks(const ClipFrame& frame) const;
     void SendAudioPacket(Track& track);
     void SendPacket(Track& track, const RtpHeader& header, std::span<const uint8_t> payload);
     void SendRtcp(Track& track, std::span<const uint8_t> packet);
@@ -70,6 +73,7 @@ private:
     uint32_t m_streamIndex;
     std::shared_ptr<const Clip> m_clip;
     RtspFaults& m_faults;
+    RtspQuirks m_quirks;
     InterleavedWriter m_writer;
     std::chrono::seconds m_timeout;
     std::function<uint32_t()> m_random;

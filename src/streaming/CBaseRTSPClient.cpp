@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <random>
 
 namespace talvex {
 
@@ -130,7 +132,7 @@ std::string CBaseRTSPClient::GetControlUrl() const {
     return url + control;
 }
 
-std::string CBaseRTSPClient::GetAuthorizationLine(const char* method) const {
+std::string CBaseRTSPClient::GetAuthorizationLine(const char* method) {
     if (m_authScheme == RTSP_AUTH_BASIC) {
         const std::string credentials = Base64Encode(m_params.user + ":" + m_params.password);
         return credentials.empty() ? std::string() : "Authorization: Basic " + credentials + "\r\n";
@@ -143,10 +145,31 @@ std::string CBaseRTSPClient::GetAuthorizationLine(const char* method) const {
     const std::string& nonce = m_parser.GetNonce();
     if (realm.empty() || nonce.empty() || m_params.user.empty() || m_params.password.empty() || uri.empty())
         return {};
-    const std::string response = Md5Hex(Md5Hex(m_params.user + ":" + realm + ":" + m_params.password) + ":" +
-                                        nonce + ":" + Md5Hex(std::string(method) + ":" + uri));
+    const std::string ha1 = Md5Hex(m_params.user + ":" + realm + ":" + m_params.password);
+    const std::string ha2 = Md5Hex(std::string(method) + ":" + uri);
+    std::string response;
+    const std::string qopFields =
+        m_parser.IsQopAuthOffered() ? AnswerWithQop(ha1, nonce, ha2, response) : std::string();
+    if (qopFields.empty())
+        response = Md5Hex(ha1 + ":" + nonce + ":" + ha2);
     return "Authorization: Digest username=\"" + m_params.user + "\", realm=\"" + realm + "\", nonce=\"" + nonce +
-           "\", uri=\"" + uri + "\", response=\"" + response + "\"\r\n";
+           "\", uri=\"" + uri + "\", response=\"" + response + "\"" + qopFields + "\r\n";
+}
+
+// Tolerance: cameras that put qop="auth" in their challenge refuse the RFC
+// 2069 answer; RFC 2617 3.2.2 then asks for qop, nc and cnonce.
+std::string CBaseRTSPClient::AnswerWithQop(const std::string& ha1, const std::string& nonce, const std::string& ha2,
+                                           std::string& response) {
+    if (nonce != m_countedNonce) {
+        m_countedNonce = nonce;
+        m_nonceCount = 0;
+        std::random_device random;
+        m_clientNonce = Md5Hex(std::to_string(random()) + ":" + std::to_string(random()) + ":" + nonce).substr(0, 16);
+    }
+    char nonceCount[9];
+    std::snprintf(nonceCount, sizeof nonceCount, "%08x", ++m_nonceCount);
+    response = Md5Hex(ha1 + ":" + nonce + ":" + nonceCount + ":" + m_clientNonce + ":auth:" + ha2);
+    return std::string(", qop=auth, nc=") + nonceCount + ", cnonce=\"" + m_clientNonce + "\"";
 }
 
 std::string CBaseRTSPClient::GetTransportLine() const {

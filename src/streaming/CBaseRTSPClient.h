@@ -85,7 +85,7 @@ public:
 protected:
     std::string GetBaseUrl() const;
     std::string GetControlUrl() const;
-    std::string GetAuthorizationLine(const char* method) const;
+    std::string GetAuthorizationLine(const char* method);
     std::string GetTransportLine() const;
 
 private:
@@ -97,6 +97,10 @@ private:
     // packets read meanwhile wait in the stream parser and keep their order.
     bool ReadResponseFromStream(uint32_t kind, uint32_t cseq);
     SocketResult ReceiveSome(std::span<uint8_t> buffer, size_t& received);
+    // ", qop=auth, nc=..., cnonce=..." and the response of RFC 2617 3.2.2.1
+    // for a challenge with qop="auth"; counts the requests made with a nonce.
+    std::string AnswerWithQop(const std::string& ha1, const std::string& nonce, const std::string& ha2,
+                              std::string& response);
 
     RTSPSessionParams m_params;
     uint32_t m_transportMode = RTSP_TRANSPORT_UDP;
@@ -104,6 +108,10 @@ private:
     sockaddr_in m_serverAddress{};
     uint32_t m_authScheme = RTSP_AUTH_NONE;
     CRTSPResponseParser m_parser;
+    // RFC 2617 nonce count and client nonce of the current server nonce.
+    std::string m_countedNonce;
+    uint32_t m_nonceCount = 0;
+    std::string m_clientNonce;
     bool m_lastResult = false;
     std::atomic<bool> m_connected{false};
     // Guards the socket handle against a Disconnect from another thread while a

@@ -62,6 +62,32 @@ std::string ReadChallengeValue(std::string_view original, const std::string& low
     return {};
 }
 
+// RFC 2617 3.2.1: qop="auth,auth-int" is a quoted list of tokens.
+bool OffersQopAuth(std::string_view lower) {
+    size_t position = 0;
+    while ((position = lower.find("qop", position)) != std::string_view::npos) {
+        const size_t equals = lower.find_first_not_of(" \t", position + 3);
+        position += 3;
+        if (equals == std::string_view::npos || lower[equals] != '=')
+            continue;
+        const size_t open = lower.find_first_not_of(" \t", equals + 1);
+        if (open == std::string_view::npos)
+            return false;
+        const bool quoted = lower[open] == '"';
+        const size_t start = quoted ? open + 1 : open;
+        const size_t end = std::min(lower.find_first_of(quoted ? "\"\r\n" : ",\r\n", start), lower.size());
+        std::string_view list = lower.substr(start, end - start);
+        while (!list.empty()) {
+            const size_t comma = std::min(list.find(','), list.size());
+            if (TrimBlanks(list.substr(0, comma)) == "auth")
+                return true;
+            list.remove_prefix(std::min(comma + 1, list.size()));
+        }
+        return false;
+    }
+    return false;
+}
+
 } // namespace
 
 std::optional<uint32_t> CRTSPResponseParser::FindHeaderNumber(std::string_view response,
@@ -91,6 +117,7 @@ bool CRTSPResponseParser::Parse(std::string_view response, uint32_t kind) {
     if (m_statusCode != STATUS_OK && m_statusCode != STATUS_UNAUTHORIZED)
         return false;
     m_contentLength = 0;
+    m_digestInThisAnswer = false;
 
     bool headerBlockEnded = false;
     while (const auto line = nextLine()) {
@@ -198,16 +225,23 @@ bool CRTSPResponseParser::ParseAuthenticate(std::string_view line, const std::st
         return true;
     const size_t schemeEnd = std::min(lower.find_first_of(" \t\r\n", schemeStart), lower.size());
     const std::string scheme = lower.substr(schemeStart, schemeEnd - schemeStart);
+    // Tolerance: a camera may list Basic after Digest in a second header; RFC
+    // 2617 4.6 has the client take the strongest scheme it understands, so a
+    // Basic challenge never replaces a Digest one of the same answer.
+    if (scheme == "basic" && m_digestInThisAnswer)
+        return true;
     if (scheme == "digest")
         m_offeredAuthScheme = RTSP_AUTH_DIGEST;
     else if (scheme == "basic")
         m_offeredAuthScheme = RTSP_AUTH_BASIC;
     else
         return true;
+    m_digestInThisAnswer = m_offeredAuthScheme == RTSP_AUTH_DIGEST;
     const std::string lowerRest = lower.substr(schemeEnd);
     const std::string_view rest = line.substr(schemeEnd);
     m_realm = ReadChallengeValue(rest, lowerRest, "realm");
     m_nonce = ReadChallengeValue(rest, lowerRest, "nonce");
+    m_qopAuthOffered = m_digestInThisAnswer && OffersQopAuth(lowerRest);
     return m_offeredAuthScheme != RTSP_AUTH_DIGEST || (!m_realm.empty() && !m_nonce.empty());
 }
 

@@ -52,6 +52,8 @@ public:
     uint32_t GetOfferedAuthScheme() const { return m_offeredAuthScheme; }
     const std::string& GetRealm() const { return m_realm; }
     const std::string& GetNonce() const { return m_nonce; }
+    // The Digest challenge asks for qop "auth" (RFC 2617 3.2.1).
+    bool IsQopAuthOffered() const { return m_qopAuthOffered; }
     const CSDPResponseParser& GetDescription() const { return m_description; }
     void ClearDescription() { m_description.Clear(); }
 
@@ -72,6 +74,9 @@ private:
     uint32_t m_offeredAuthScheme = RTSP_AUTH_NONE;
     std::string m_realm;
     std::string m_nonce;
+    bool m_qopAuthOffered = false;
+    // A Digest challenge was read from the answer being parsed.
+    bool m_digestInThisAnswer = false;
     CSDPResponseParser m_description;
 };
 

@@ -13,7 +13,10 @@ namespace talvex {
 
 class CUDPClient : public IRTPClient, private CBaseThread {
 public:
-    static constexpr uint32_t SOCKET_RECEIVE_BUFFER = 65535;
+    // A key frame of more than 1 MiB comes as one burst of some 800 datagrams;
+    // 64 KiB of socket buffer hold about 30 of them, so the whole picture is
+    // lost whenever the reader is late. Linux caps this at net.core.rmem_max.
+    static constexpr uint32_t SOCKET_RECEIVE_BUFFER = 4 * 1024 * 1024;
     static constexpr uint32_t RECEIVE_TIMEOUT_MS = 5000;
     static constexpr uint32_t SEND_TIMEOUT_MS = 1000;
     static constexpr uint32_t DEFAULT_SELECT_TIMEOUT_MS = 2000;

@@ -23,6 +23,7 @@ constexpr uint8_t kFuA = 28;
 
 constexpr uint8_t NalType(uint8_t header) { return header & 0x1F; }
 constexpr uint8_t NalRefIdc(uint8_t header) { return (header >> 5) & 0x03; }
+constexpr bool IsSlice(uint8_t header) { return NalType(header) >= kFirstSliceType && NalType(header) <= kNalIdr; }
 
 //  FU indicator        FU header
 //  +-+-+-+-+-+-+-+-+   +-+-+-+-+-+-+-+-+
@@ -47,6 +48,15 @@ void CH264RTPMediaParser::Reset() {
     m_waitingForKeyFrame = true;
     m_noFrameCompleted = true;
     m_inFragment = false;
+    m_frameHasSlice = false;
+}
+
+// Tolerance: some cameras set the marker bit on an SEI packet sent before the
+// slices of a picture. RFC 6184 5.1 sets it on the last packet of an access
+// unit, and an access unit has at least one slice, so a marker before any
+// slice does not close the frame (for a conforming camera nothing changes).
+bool CH264RTPMediaParser::IsFrameEnd(const CRTPPacket& packet) const {
+    return packet.GetMarker() && m_frameHasSlice;
 }
 
 void CH264RTPMediaParser::SetConfiguration(std::span<const uint8_t> sps, std::span<const uint8_t> pps,
@@ -131,6 +141,7 @@ bool CH264RTPMediaParser::AppendFragment(std::span<const uint8_t> payload) {
         Append(kStartCode);
         m_frame.push_back(nalHeader);
         m_inFragment = true;
+        m_frameHasSlice = m_frameHasSlice || IsSlice(nalHeader);
     } else if (!m_inFragment) {
         // The start of this NAL unit was lost or came before a reset.
         return true;
@@ -143,6 +154,7 @@ void CH264RTPMediaParser::AppendNalUnit(std::span<const uint8_t> nalUnit) {
     Append(kStartCode);
     Append(nalUnit);
     m_inFragment = false;
+    m_frameHasSlice = m_frameHasSlice || IsSlice(nalUnit[0]);
 }
 
 void CH264RTPMediaParser::PrependParameterSets() {
@@ -180,6 +192,7 @@ bool CH264RTPMediaParser::FindSequenceParameterSet(uint16_t& width, uint16_t& he
 
 void CH264RTPMediaParser::ProcessFrame(uint32_t rtpTimestamp) {
     m_inFragment = false;
+    m_frameHasSlice = false;
     if (!CanDeliver())
         return;
     Append(kAccessUnitDelimiter);

@@ -18,6 +18,7 @@ public:
 
 protected:
     bool AppendPayload(std::span<const uint8_t> payload) override;
+    bool IsFrameEnd(const CRTPPacket& packet) const override;
     void ProcessFrame(uint32_t rtpTimestamp) override;
 
 private:
@@ -39,6 +40,8 @@ private:
     // A fragmented NAL unit has started in this frame; continuation
     // fragments without their start are dropped.
     bool m_inFragment = false;
+    // The frame holds a slice (a VCL NAL unit) of its picture.
+    bool m_frameHasSlice = false;
 };
 
 } // namespace talvex

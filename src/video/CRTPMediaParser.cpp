@@ -16,7 +16,7 @@ void CRTPMediaParser::ProcessPacket(const CRTPPacket& packet) {
     }
     if (!CheckBufferSize())
         return;
-    if (packet.GetMarker() && !m_frame.empty()) {
+    if (IsFrameEnd(packet) && !m_frame.empty()) {
         ProcessFrame(packet.GetTimestamp());
         m_frame.clear();
     }

@@ -40,6 +40,8 @@ public:
 protected:
     // Adds the payload of one packet to the frame; false when it is malformed.
     virtual bool AppendPayload(std::span<const uint8_t> payload) = 0;
+    // True when the packet closes the frame: by default its marker bit.
+    virtual bool IsFrameEnd(const CRTPPacket& packet) const { return packet.GetMarker(); }
     // Turns the finished frame (never empty) into a host frame.
     virtual void ProcessFrame(uint32_t rtpTimestamp) = 0;
 
