@@ -610,7 +610,7 @@ RtspServer::Impl::Response RtspServer::Impl::Describe(const Request& request, ui
         media = "m=video 0 RTP/AVP 26\r\nc=IN IP4 0.0.0.0\r\na=rtpmap:26 JPEG/90000\r\n";
         break;
     }
-    media += "a=framerate:" + std::to_string(Clip::FRAME_RATE) + "\r\na=control:trackID=1\r\n";
+    media += "a=framerate:" + std::to_string(m_options.frameRate) + "\r\na=control:trackID=1\r\n";
     if (m_options.audio)
         media += "m=audio 0 RTP/AVP 0\r\nc=IN IP4 0.0.0.0\r\na=rtpmap:0 PCMU/8000\r\na=control:trackID=2\r\n";
     const std::string origin =
@@ -671,6 +671,7 @@ RtspServer::Impl::Response RtspServer::Impl::SetUp(Connection& connection, const
             },
             SessionTimeoutSeconds(), [this] { return Random(); });
         session->SetQuirks(m_options.quirks);
+        session->SetFrameRate(m_options.frameRate);
         std::lock_guard lock(connection.sessionsMutex);
         connection.sessions.push_back(session);
     }

@@ -44,6 +44,8 @@ struct RtspServerOptions {
     uint32_t sessionTimeoutSeconds = 60;
     std::string clipsDirectory = CAMSIM_CLIPS_DIR;
     RtspQuirks quirks;
+    // Pictures per second sent from a clip (benchmarks use clips made at another rate).
+    uint32_t frameRate = Clip::FRAME_RATE;
 };
 
 // Faults that tests and the command line switch on while the server runs.

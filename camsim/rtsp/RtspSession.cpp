@@ -238,8 +238,8 @@ void RtspSession::DrainReceiverReports() {
 }
 
 void RtspSession::Run() {
-    const auto frameInterval = std::chrono::microseconds(1000000 / Clip::FRAME_RATE);
-    const uint32_t frameTicks = VIDEO_CLOCK_RATE / Clip::FRAME_RATE;
+    const auto frameInterval = std::chrono::microseconds(1000000 / m_frameRate);
+    const uint32_t frameTicks = VIDEO_CLOCK_RATE / m_frameRate;
     auto nextVideo = Clock::now();
     auto nextAudio = nextVideo;
     auto nextReport = nextVideo + FIRST_REPORT_DELAY;

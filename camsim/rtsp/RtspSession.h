@@ -8,6 +8,7 @@
 #include "RtspServer.h"
 #include "platform/CSocket.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -42,6 +43,7 @@ public:
     const std::string& Id() const { return m_id; }
     // Set before the first PLAY.
     void SetQuirks(const RtspQuirks& quirks) { m_quirks = quirks; }
+    void SetFrameRate(uint32_t frameRate) { m_frameRate = std::max(frameRate, 1u); }
     uint32_t StreamIndex() const { return m_streamIndex; }
     // Adds (or replaces) a track; for UDP binds the server's port pair on bindAddress.
     bool SetUpTrack(TrackKind kind, const TrackTransport& transport, const std::string& bindAddress,
@@ -74,6 +76,7 @@ private:
     std::shared_ptr<const Clip> m_clip;
     RtspFaults& m_faults;
     RtspQuirks m_quirks;
+    uint32_t m_frameRate = Clip::FRAME_RATE;
     InterleavedWriter m_writer;
     std::chrono::seconds m_timeout;
     std::function<uint32_t()> m_random;
