@@ -1,11 +1,11 @@
 // Sony video channels against the simulated camera on loopback: RTSP streams
-// over UDP, TCP and interleaved, HTTP-started RTP and motion JPEG over HTTP,
-// delivered to a fake host; signal loss, BYE, suspend and prompt stops.
+// over UDP, TCP and interleaved, HTTP-started RTP and motion JPEG over HTTP
+// (camsim's own media routes), delivered to a fake host; signal loss, BYE,
+// suspend and prompt stops.
 #include "video/CH264ChannelRTSP.h"
 
 #include "Camera.h"
-#include "MediaClips.h"
-#include "RtpPacketisers.h"
+#include "HttpMedia.h"
 #include "RtspServer.h"
 #include "unit/common/WaitUntil.h"
 #include "unit/video/FakeChannelHost.h"
@@ -15,10 +15,7 @@
 #include "video/CMPEG4ChannelRTSP.h"
 #include "video/FrameTypes.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -277,10 +274,16 @@ TEST(RtspChannelNoCameraTest, StopDuringConnectAttemptsIsPrompt) {
 
 class HttpChannelTest : public ::testing::Test {
 protected:
-    void StartCamera(const std::string& model) {
+    // With media, the camera serves its motion JPEG and HTTP-started RTP routes.
+    void StartCamera(const std::string& model, bool media = false) {
         camsim::CameraOptions options;
         options.model = model;
         m_camera = std::make_unique<camsim::Camera>(options);
+        if (media) {
+            auto routes = std::make_unique<camsim::HttpMedia>(*m_camera);
+            m_media = routes.get();
+            m_camera->AddServer(std::move(routes));
+        }
         std::string error;
         ASSERT_TRUE(m_camera->Start(error)) << error;
         driver.m_device.port = m_camera->Http().Port();
@@ -291,70 +294,20 @@ protected:
         driver.m_allocator = &allocator;
     }
     void TearDown() override {
-        m_stopSending = true;
-        if (m_sender.joinable())
-            m_sender.join();
         if (m_camera)
             m_camera->Stop();
     }
 
-    // Serves "/h264?UdpMode=unicast&UdpPort=N" as a camera does: the clip's
-    // access units as RTP payloads, cut at 1400 bytes, the marker on the last.
-    void ServeHttpStartedH264() {
-        m_camera->Http().AddRoute("/h264", [this](camsim::HttpExchange& exchange) {
-            const std::string& query = exchange.Head().query;
-            const size_t port = query.find("UdpPort=");
-            if (port == std::string::npos || m_sender.joinable()) {
-                exchange.SendResponse(400, "");
-                return;
-            }
-            ++m_streamStarts;
-            const uint16_t udpPort = uint16_t(std::stoi(query.substr(port + 8)));
-            m_sender = std::thread([this, udpPort] { SendH264(udpPort); });
-            exchange.SendResponse(200, "");
-        });
-    }
-    void SendH264(uint16_t udpPort) {
-        camsim::ClipLibrary clips(CAMSIM_CLIPS_DIR);
-        const auto clip = clips.Get(camsim::VideoCodec::H264, 320);
-        const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(udpPort);
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        camsim::RtpHeader header;
-        for (size_t index = 0; !m_stopSending && clip; index = (index + 1) % clip->frames.size()) {
-            camsim::Bytes unit;
-            for (const camsim::Bytes& nal : clip->frames[index].units) {
-                unit.insert(unit.end(), {0, 0, 0, 1});
-                unit.insert(unit.end(), nal.begin(), nal.end());
-            }
-            for (size_t offset = 0; offset < unit.size(); offset += camsim::MAX_RTP_PAYLOAD) {
-                const size_t length = std::min(camsim::MAX_RTP_PAYLOAD, unit.size() - offset);
-                header.marker = offset + length == unit.size();
-                const camsim::Bytes packet =
-                    camsim::BuildRtpPacket(header, std::span<const uint8_t>(unit).subspan(offset, length));
-                sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-                ++header.sequence;
-            }
-            header.timestamp += 9000;
-            std::this_thread::sleep_for(40ms);
-        }
-        close(fd);
-    }
-
     std::unique_ptr<camsim::Camera> m_camera;
+    camsim::HttpMedia* m_media = nullptr; // owned by m_camera
     FakeDriver driver{"127.0.0.1", 80, "admin", "admin"};
     LockedFrameAllocator allocator;
     FakeChannelSink sink;
-    std::thread m_sender;
-    std::atomic<bool> m_stopSending{false};
     std::atomic<int> m_streamStarts{0};
 };
 
 TEST_F(HttpChannelTest, HttpStartedH264SendsOnlyChangedOptionsAndDeliversFrames) {
-    StartCamera("SNC-RH124");
-    ServeHttpStartedH264();
+    StartCamera("SNC-RH124", true);
     CH264ChannelRTP channel(0, &driver, &sink);
     ChannelStartParameters parameters;
     parameters.width = 640;
@@ -363,7 +316,8 @@ TEST_F(HttpChannelTest, HttpStartedH264SendsOnlyChangedOptionsAndDeliversFrames)
     ASSERT_TRUE(WaitUntil([&] { return sink.FrameCount() >= 5; }, 10000ms));
     EXPECT_EQ(sink.Types().front(), kTypeH264KeyFrame);
     EXPECT_EQ(allocator.LastName(), "Sony::CH264ChannelRTP");
-    EXPECT_EQ(channel.GetPictureSize(), (std::pair<uint16_t, uint16_t>{320, 240}));
+    // The size the channel set, read from the stream's sequence parameter set.
+    EXPECT_EQ(channel.GetPictureSize(), (std::pair<uint16_t, uint16_t>{640, 480}));
     const std::vector<std::string> commands = m_camera->State().CommandLog();
     ASSERT_EQ(commands.size(), 2u);
     EXPECT_EQ(commands[0], "system.cgi?VideoOutMode=ip");
@@ -406,30 +360,22 @@ TEST_F(HttpChannelTest, MotionJpegStreamThatEndsIsOpenedAgain) {
 }
 
 TEST_F(HttpChannelTest, MotionJpegOverHttpDeliversEveryPicture) {
-    StartCamera("SNC-VB770");
-    const std::string body = [] {
-        std::ifstream file(std::string(FENNWICK_TEST_DATA_DIR) + "/video/mjpeg_64x48_multipart.bin", std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    }();
-    ASSERT_FALSE(body.empty());
-    // The route outlives this body until TearDown stops the camera: it keeps its own copy.
-    m_camera->Http().AddRoute("/image1", [this, body](camsim::HttpExchange& exchange) {
-        ++m_streamStarts;
-        exchange.SendHead(200, {{"Content-Type", "multipart/x-mixed-replace; boundary=--myboundary"}});
-        while (!m_stopSending && !exchange.Stopping() && exchange.SendBytes(body))
-            std::this_thread::sleep_for(50ms);
-    });
+    StartCamera("SNC-VB770", true);
     CMJPEGChannelHTTP channel(0, &driver, &sink);
     ASSERT_TRUE(channel.Start({}));
     ASSERT_TRUE(WaitUntil([&] { return sink.FrameCount() >= 6; }, 10000ms));
     for (uint32_t type : sink.Types())
         EXPECT_EQ(type, kTypeJpeg);
-    EXPECT_EQ(channel.GetPictureSize(), (std::pair<uint16_t, uint16_t>{64, 48}));
+    EXPECT_EQ(channel.GetPictureSize(), (std::pair<uint16_t, uint16_t>{640, 480}));
     // A stream that keeps flowing is kept past the first time-out.
     const size_t frames = sink.FrameCount();
     std::this_thread::sleep_for(std::chrono::milliseconds(driver.m_device.firstTimeoutMs + 500));
     EXPECT_GT(sink.FrameCount(), frames + 10);
-    EXPECT_EQ(m_streamStarts.load(), 1);
+    EXPECT_EQ(m_media->StreamStarts(), 1u);
+    size_t streamRequests = 0;
+    for (const camsim::RequestRecord& request : m_camera->Http().Requests())
+        streamRequests += request.target == "/image1" && request.status == 200 ? 1 : 0;
+    EXPECT_EQ(streamRequests, 1u);
     EXPECT_EQ(channel.GetState(), uint32_t(kChannelStreaming));
     const auto stopStart = std::chrono::steady_clock::now();
     channel.Stop();
