@@ -1,7 +1,9 @@
-// Serves N simulated cameras on loopback for the live-path benchmark: each has
-// its own web server and RTSP server, sends the clips of --clips at
-// --frame-rate, and asks for no credentials. Prints "CAMERA i http=P rtsp=Q"
-// per camera, then "READY", and runs until SIGINT or SIGTERM.
+// Serves N simulated cameras on loopback for the live-path benchmark. Camera i
+// listens on its own address 127.0.1.(i+1) (the driver reaches RTSP on port
+// 554, so the cameras cannot share one address), with a web server on a free
+// port and RTSP on 554; it sends the clips of --clips at --frame-rate and asks
+// for no credentials. Prints "CAMERA i ADDRESS http=P rtsp=554" per camera,
+// then "READY", and runs until SIGINT or SIGTERM.
 #include "Camera.h"
 #include "RtspServer.h"
 
@@ -15,6 +17,9 @@
 #include <vector>
 
 namespace {
+
+constexpr uint16_t RTSP_PORT = 554;
+constexpr uint32_t MAX_CAMERAS = 254;
 
 struct BenchOptions {
     uint32_t cameras = 16;
@@ -38,7 +43,7 @@ bool Parse(int argc, char** argv, BenchOptions& options) {
         else
             return false;
     }
-    return argc % 2 == 1 && options.cameras > 0 && options.frameRate > 0 && !options.clips.empty();
+    return argc % 2 == 1 && options.cameras > 0 && options.cameras <= MAX_CAMERAS && options.frameRate > 0 && !options.clips.empty();
 }
 
 } // namespace
@@ -60,9 +65,13 @@ int main(int argc, char** argv) {
         camsim::CameraOptions cameraOptions;
         cameraOptions.model = options.model;
         cameraOptions.auth = camsim::AuthMode::None;
+        const std::string address = "127.0.1." + std::to_string(i + 1);
+        cameraOptions.http.bindAddress = address;
         auto camera = std::make_unique<camsim::Camera>(cameraOptions);
         camsim::RtspServerOptions rtspOptions;
         rtspOptions.audio = false;
+        rtspOptions.bindAddress = address;
+        rtspOptions.port = RTSP_PORT;
         rtspOptions.clipsDirectory = options.clips;
         rtspOptions.frameRate = options.frameRate;
         auto rtsp = std::make_unique<camsim::RtspServer>(rtspOptions, camera.get());
@@ -73,7 +82,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "camera %u: %s\n", i, error.c_str());
             return 1;
         }
-        std::printf("CAMERA %u http=%u rtsp=%u\n", i, unsigned(camera->Http().Port()), unsigned(server.GetPort()));
+        std::printf("CAMERA %u %s http=%u rtsp=%u\n", i, address.c_str(), unsigned(camera->Http().Port()),
+                    unsigned(server.GetPort()));
         cameras.push_back(std::move(camera));
     }
     std::printf("READY\n");
