@@ -251,13 +251,11 @@ bool HttpMedia::Start(std::string&) {
 void HttpMedia::Stop() {
     std::list<std::unique_ptr<RtpStream>> streams;
     {
-        std::unique_lock lock(m_mutex);
+        std::lock_guard lock(m_mutex);
         m_stopping = true;
         streams.swap(m_rtpStreams);
-        m_wake.notify_all();
-        // Answers in progress see the stop within one wait slice.
-        m_wake.wait(lock, [this] { return m_activeJpegAnswers == 0; });
     }
+    m_wake.notify_all();
     streams.clear();
 }
 
@@ -341,7 +339,6 @@ void HttpMedia::ServeMotionJpeg(HttpExchange& exchange, uint32_t streamNumber) {
         std::lock_guard lock(m_mutex);
         if (m_stopping || !clip)
             return void(exchange.SendResponse(503, ""));
-        ++m_activeJpegAnswers;
     }
     ++m_streamStarts;
     const std::atomic<bool> never{false};
@@ -368,9 +365,6 @@ void HttpMedia::ServeMotionJpeg(HttpExchange& exchange, uint32_t streamNumber) {
         ++index;
         nextPicture += interval;
     }
-    std::lock_guard lock(m_mutex);
-    --m_activeJpegAnswers;
-    m_wake.notify_all();
 }
 
 void HttpMedia::StartRtp(HttpExchange& exchange, VideoCodec codec) {

@@ -49,15 +49,18 @@ public:
     static constexpr size_t MAX_RTP_STREAMS = 8;
     static constexpr uint32_t DEFAULT_RTP_EXPIRE_MS = 10000;
 
-    // Add it to its camera with Camera::AddServer: its routes are added to the
-    // camera's web server at Start and answer 503 once it stopped.
+    // Add it to its camera with Camera::AddServer, which keeps it as long as
+    // the camera's web server: its routes are added to that server at Start
+    // and answer 503 once it stopped.
     explicit HttpMedia(Camera& camera, std::string clipsDirectory = CAMSIM_CLIPS_DIR);
     ~HttpMedia() override;
     HttpMedia(const HttpMedia&) = delete;
     HttpMedia& operator=(const HttpMedia&) = delete;
 
     bool Start(std::string& error) override;
-    // Ends every stream and waits for the motion JPEG answers to finish.
+    // Ends every RTP stream; motion JPEG answers end within 100 ms, or when
+    // the web server stops and closes their connections (a client that reads
+    // nothing keeps its answer in a blocked write until then).
     void Stop() override;
 
     HttpMediaFaults& Faults() { return m_faults; }
@@ -94,7 +97,6 @@ private:
     mutable std::mutex m_mutex; // guards everything below
     std::condition_variable m_wake;
     bool m_stopping = true;
-    size_t m_activeJpegAnswers = 0;
     std::list<std::unique_ptr<RtpStream>> m_rtpStreams;
 };
 
