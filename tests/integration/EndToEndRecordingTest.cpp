@@ -61,10 +61,13 @@ std::string ReadText(const fs::path& path) {
     return text.str();
 }
 
-class EndToEndRecording : public ::testing::TestWithParam<RecordingCase> {
+// A camsim camera and a host directory of its own for one recording.
+class CamsimRecording : public ::testing::Test {
 protected:
+    virtual const RecordingCase& Case() const = 0;
+
     void SetUp() override {
-        const RecordingCase& recording = GetParam();
+        const RecordingCase& recording = Case();
         m_directory = fs::path(FENNWICK_BINARY_DIR) / "tests" / "integration" / (std::string("e2e-") + recording.name);
         fs::remove_all(m_directory);
         fs::create_directories(m_directory);
@@ -87,14 +90,16 @@ protected:
     }
 
     void StartCamera() {
-        const RecordingCase& recording = GetParam();
+        const RecordingCase& recording = Case();
         camsim::CameraOptions options;
         options.model = recording.model;
         options.user = kUser;
         options.password = kPassword;
         options.auth = camsim::AuthMode::Digest;
         m_camera = std::make_unique<camsim::Camera>(options);
-        m_camera->AddServer(std::make_unique<camsim::HttpMedia>(*m_camera));
+        auto media = std::make_unique<camsim::HttpMedia>(*m_camera);
+        m_media = media.get();
+        m_camera->AddServer(std::move(media));
         if (!recording.rateKey) {
             camsim::RtspServerOptions rtsp;
             rtsp.port = kDriverRtspPort;
@@ -111,7 +116,7 @@ protected:
     // The device as the host gets it: from the command line, or for a
     // generation 7 in fullsize mode from a profile that stores property 18.
     std::string DeviceArguments() {
-        const RecordingCase& recording = GetParam();
+        const RecordingCase& recording = Case();
         std::string arguments = std::string(" --model ") + recording.model + " --address 127.0.0.1 --port " +
                                 std::to_string(m_camera->Http().Port()) + " --user " + kUser + " --password " +
                                 kPassword + " --library " + FENNWICK_DRIVER_LIBRARY + " --host-version 6.3.0.0" +
@@ -129,7 +134,7 @@ protected:
     }
 
     double CameraFrameRate() const {
-        const char* key = GetParam().rateKey;
+        const char* key = Case().rateKey;
         if (!key)
             return camsim::Clip::FRAME_RATE;
         const auto value = m_camera->State().Value(key);
@@ -149,30 +154,45 @@ protected:
         return false;
     }
 
+    // Runs fennwick-host record for the case's stream; the file it writes.
+    fs::path Record(fennwick_host::test::ToolResult& result) {
+        const std::string stream = Case().stream;
+        result = RunTool(m_host.string() + " record" + DeviceArguments() + " --stream " + stream + " --seconds " +
+                         std::to_string(kRecordSeconds) + " --out " + (m_directory / "out").string());
+        return m_directory / "out" / (stream.substr(0, stream.find(':')) + ".mkv");
+    }
+
+    static void ExpectCleanDecode(const fs::path& file) {
+        // Frames keep the file's time base: the null muxer would round 30 frames/s
+        // millisecond times onto 1/30 s and complain about its own rounding.
+        const auto decode = RunTool("ffmpeg -nostdin -v error -i " + file.string() + " -enc_time_base -1 -f null -");
+        EXPECT_EQ(decode.exitCode, 0);
+        EXPECT_EQ(decode.output, "") << "decoding errors in " << file;
+    }
+
     fs::path m_directory;
     fs::path m_host;
     std::unique_ptr<camsim::Camera> m_camera;
+    camsim::HttpMedia* m_media = nullptr;  // owned by m_camera
     camsim::RtspServer* m_rtsp = nullptr; // owned by m_camera
 };
 
+class EndToEndRecording : public CamsimRecording, public ::testing::WithParamInterface<RecordingCase> {
+protected:
+    const RecordingCase& Case() const override { return GetParam(); }
+};
+
 TEST_P(EndToEndRecording, RecordingDecodesCleanlyWithEveryFrameTheCameraSent) {
-    const RecordingCase& recording = GetParam();
-    const std::string streamName = std::string(recording.stream).substr(0, std::string(recording.stream).find(':'));
-    const fs::path file = m_directory / "out" / (streamName + ".mkv");
-    const auto result = RunTool(m_host.string() + " record" + DeviceArguments() + " --stream " + recording.stream +
-                                " --seconds " + std::to_string(kRecordSeconds) + " --out " +
-                                (m_directory / "out").string());
+    const RecordingCase& recording = Case();
+    fennwick_host::test::ToolResult result;
+    const fs::path file = Record(result);
     ASSERT_EQ(result.exitCode, 0) << result.output << ReadText(m_directory / "host.log");
     EXPECT_TRUE(CameraWasAskedFor(recording.cameraPath)) << recording.cameraPath;
 
     const auto codec = RunTool("ffprobe -v error -select_streams v:0 -show_entries stream=codec_name -of csv=p=0 " +
                                file.string());
     EXPECT_EQ(codec.output, std::string(recording.codecName) + "\n");
-    // Frames keep the file's time base: the null muxer would round 30 frames/s
-    // millisecond times onto 1/30 s and complain about its own rounding.
-    const auto decode = RunTool("ffmpeg -nostdin -v error -i " + file.string() + " -enc_time_base -1 -f null -");
-    EXPECT_EQ(decode.exitCode, 0);
-    EXPECT_EQ(decode.output, "") << "decoding errors in " << file;
+    ExpectCleanDecode(file);
 
     // Decoded frames against the frames the camera sent in the span the file covers.
     const auto counted = RunTool("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
@@ -227,5 +247,27 @@ INSTANTIATE_TEST_SUITE_P(
         RecordingCase{"Gen7FullsizeMjpegOverHttp", "SNC-VB770", "rec:jpeg", nullptr, "/image1", "mjpeg", "FrameRate1",
                       "OperationMode=fullsize&ImageCodec1=jpeg", true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The camera drops its motion JPEG answer in the middle of a picture during
+// the recording: the channel opens the stream again before the signal counts
+// as lost, and the half picture never reaches the file.
+class EndToEndMotionJpegDrop : public CamsimRecording {
+protected:
+    const RecordingCase& Case() const override {
+        static const RecordingCase dropped{"Gen4MjpegDroppedMidPicture", "SNC-RH124", "rec:jpeg", nullptr, "/mjpeg",
+                                           "mjpeg", "JpFrameRate", ""};
+        return dropped;
+    }
+};
+
+TEST_F(EndToEndMotionJpegDrop, RecordingStaysWholeAndDecodesCleanly) {
+    m_media->DropStreams(2000);
+    fennwick_host::test::ToolResult result;
+    const fs::path file = Record(result);
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_GE(m_media->StreamStarts(), 2u);
+    EXPECT_NE(result.output.find("signal losses 0"), std::string::npos) << result.output;
+    ExpectCleanDecode(file);
+}
 
 } // namespace
