@@ -47,9 +47,12 @@ std::string Numbered(const char* key, uint32_t n) {
 
 } // namespace
 
+bool CSonyVideoSettingsManager::StreamWish::IsRequested() const {
+    return codecType != kStreamOff && !CodecName(codecType).empty();
+}
+
 bool CSonyVideoSettingsManager::StreamWish::IsComplete() const {
-    return codecType != kStreamOff && !CodecName(codecType).empty() && settings.frameInterval && settings.quality &&
-           settings.width && settings.height;
+    return IsRequested() && settings.frameInterval && settings.quality && settings.width && settings.height;
 }
 
 void CSonyVideoSettingsManager::StreamWish::SetSize(Resolution size) {
@@ -180,10 +183,10 @@ bool CSonyVideoSettingsManager::LegacyPass(bool settingsChanged, const std::stri
     StreamWish second = StoredWish(1);
     StreamWish third = StoredWish(2);
 
-    if (!first.IsComplete())
+    if (!first.settings.width || !first.settings.height)
         if (auto size = ParseImageSize(GetInquiryValue(inquiry, "ImageSize1")))
             first.SetSize(*size);
-    if (!second.IsComplete() && third.IsComplete())
+    if (!second.IsRequested() && third.IsComplete())
         second = third;
 
     std::string params;
@@ -191,14 +194,15 @@ bool CSonyVideoSettingsManager::LegacyPass(bool settingsChanged, const std::stri
         ApplyModelRule(first);
         if (second.IsComplete())
             ApplyFrameRateRule(first);
+    }
+    if (first.IsRequested())
         params += StreamFragment(1, first, settingsChanged, inquiry);
-    }
-    if (second.IsComplete()) {
+    if (second.settings.width && second.settings.height)
         second.SetSize(LimitSecondStream(second.Size(), first.Size()));
+    if (second.IsRequested())
         params += StreamFragment(2, second, settingsChanged, inquiry);
-    } else if (m_channelConfig.disableSecondStream) {
+    else if (m_channelConfig.disableSecondStream)
         AddIfDiffers(params, inquiry, "ImageCodec2", "off");
-    }
     if (third.IsComplete())
         third.SetSize(Nearest(std::set<Resolution>{first.Size(), second.Size()}, third.Size()));
     params += StreamFragment(3, third, settingsChanged, inquiry);
@@ -280,16 +284,19 @@ bool CSonyVideoSettingsManager::NegotiatedPass(bool settingsChanged, const std::
             wishes[i] = StoredWish(int32_t(i));
 
         for (uint32_t k = 1; k <= count; ++k) {
-            const StreamWish& wish = wishes[k - 1];
-            if (!wish.IsComplete()) {
+            StreamWish& wish = wishes[k - 1];
+            if (!wish.IsRequested()) {
                 m_options.Set(Numbered("ImageCodec", k), "off");
                 continue;
             }
+            if (!wish.settings.width || !wish.settings.height)
+                if (auto current = ParseImageSize(GetInquiryValue(inquiry, Numbered("ImageSize", k))))
+                    wish.SetSize(*current);
             // Tell the camera what the later streams will carry: what a stream
             // may offer depends on the codecs of the others.
             std::string hint;
             for (uint32_t j = k + 1; j <= count; ++j) {
-                const uint32_t codec = wishes[j - 1].IsComplete() ? wishes[j - 1].codecType : kStreamOff;
+                const uint32_t codec = wishes[j - 1].IsRequested() ? wishes[j - 1].codecType : kStreamOff;
                 hint += m_generation > kLastG6Generation ? CodecChangeG7(j - 1, j, codec) : CodecChangeG6(j, codec);
             }
             const bool negotiated = m_generation > kLastG6Generation ? NegotiateG7(k - 1, k, wish, hint)

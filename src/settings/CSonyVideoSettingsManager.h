@@ -45,6 +45,11 @@ private:
         VIDEO_STREAM_SETTINGS settings;
         uint32_t codecType = kStreamOff;
 
+        // A channel asks for the stream: its codec is given. Values it leaves
+        // at 0 keep the camera's current ones; a requested stream is never
+        // switched off, or the channel would find nothing to play.
+        bool IsRequested() const;
+        // Codec, frame interval, quality and size are all given.
         bool IsComplete() const;
         Resolution Size() const { return {settings.width, settings.height}; }
         void SetSize(Resolution size);

@@ -153,6 +153,20 @@ TEST_F(SonyVideoSettingsManagerTest, LegacyThirdStreamWithoutQualityKeepsTheCame
     EXPECT_EQ(m_camera->Commands(), (std::vector<std::string>{"ImageCodec3=h264&FrameRate3=15"}));
 }
 
+TEST_F(SonyVideoSettingsManagerTest, LegacyRequestedStreamsWithoutValuesGetTheirCodecAndStayOn) {
+    StartCamera(WithCommon({{"ImageCodec1", "jpeg"}, {"ImageSize1", "640,480"}, {"Quality1", "5"},
+                            {"ImageCodec2", "jpeg"}, {"ImageSize2", "640,480"}, {"BitRate2", "512"},
+                            {"ImageCodec3", "off"}}));
+    StartManager(5);
+    // Channels that give only a codec (the host left size, rate and quality open).
+    ASSERT_TRUE(Apply(3, Wish(0, 0, 0, 0, 0)));
+    ASSERT_TRUE(Apply(3, Wish(1, 0, 0, 0, 0)));
+    EXPECT_EQ(m_camera->Get("ImageCodec1"), "h264");
+    EXPECT_EQ(m_camera->Get("ImageSize1"), "640,480");
+    EXPECT_EQ(m_camera->Get("ImageCodec2"), "h264");
+    EXPECT_EQ(m_camera->Get("BitRate2"), "512");
+}
+
 TEST_F(SonyVideoSettingsManagerTest, LegacyFrameRateIsSentOnlyWithOtherChangesOrNewWishes) {
     StartCamera(WithCommon({{"ImageCodec1", "jpeg"}, {"ImageSize1", "640,480"}, {"Quality1", "10"},
                             {"Bandwidth1", "0.0"}, {"FrameRate1", "30"}, {"ImageCodec2", "off"},
@@ -307,6 +321,15 @@ TEST_F(NegotiatedSettingsTest, G6JpegNegotiatesItsQualityLevel) {
     EXPECT_EQ(m_camera->Get("ImageCodec1"), "jpeg");
     EXPECT_EQ(m_camera->Get("JpegQuality1"), "10");
     EXPECT_EQ(m_camera->Get("JpBandWidth1"), "0");
+}
+
+TEST_F(NegotiatedSettingsTest, RequestedStreamWithoutValuesKeepsTheCamerasSize) {
+    StartG6Camera();
+    m_camera->Set("ImageSize1", "1280,720");
+    StartManager(6);
+    ASSERT_TRUE(Apply(3, Wish(0, 0, 0, 0, 0)));
+    EXPECT_EQ(m_camera->Commands(), (std::vector<std::string>{"ImageCodec1=h264&ImageCodec2=off"}));
+    EXPECT_EQ(m_camera->CapabilityRequests().size(), 1u);
 }
 
 TEST_F(NegotiatedSettingsTest, OddTokenCountInACapabilityAnswerFailsThePass) {
