@@ -214,6 +214,32 @@ TEST_P(CameraQuirks, KeyFramesLargerThanOneMebibyte) {
     EXPECT_GE(bigKeyFrames, 2u);
 }
 
+TEST(CamsimQuirkFlags, EachFlagSwitchesItsQuirk) {
+    const char* arguments[] = {"camsim", "--rtsp-quirk-content-base", "--rtsp-quirk-bare-sdp",
+                               "--rtsp-quirk-seq-restart", "7", "--rtsp-quirk-sei-marker",
+                               "--rtsp-quirk-digest-and-basic", "--rtsp-quirk-digest-qop",
+                               "--rtsp-quirk-key-frame-bytes", "2000000", "--rtsp-quirk-seq-restart", "x",
+                               "--rtsp-quirk-unknown"};
+    char** argv = const_cast<char**>(arguments);
+    const int argc = int(std::size(arguments));
+    camsim::RtspCommandLine commandLine;
+    std::string error;
+    const int taken[] = {1, 1, 2, 1, 1, 1, 2};
+    int index = 1;
+    for (int expected : taken) {
+        ASSERT_EQ(camsim::ParseRtspArgument(argc, argv, index, commandLine, error), expected) << argv[index] << error;
+        index += expected;
+    }
+    const camsim::RtspQuirks& quirks = commandLine.options.quirks;
+    EXPECT_TRUE(quirks.contentBaseWithoutScheme && quirks.bareDescription && quirks.seiWithMarker &&
+                quirks.digestAndBasic && quirks.digestQop);
+    EXPECT_EQ(quirks.restartSequenceEvery, 7u);
+    EXPECT_EQ(quirks.keyFrameBytes, 2000000u);
+    EXPECT_EQ(camsim::ParseRtspArgument(argc, argv, index, commandLine, error), -1);
+    EXPECT_EQ(camsim::ParseRtspArgument(argc, argv, index + 2, commandLine, error), -1);
+    EXPECT_NE(error.find("--rtsp-quirk-unknown"), std::string::npos);
+}
+
 INSTANTIATE_TEST_SUITE_P(Transports, CameraQuirks,
                          ::testing::Values(QuirkCase{"RTPoverUDP"}, QuirkCase{"RTPoverTCP"}, QuirkCase{"RTPoverRTSP"}),
                          [](const auto& info) { return std::string(info.param.rtpMode); });
