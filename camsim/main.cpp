@@ -18,14 +18,19 @@
 //   --fault-refuse-http   close plain HTTP connections on the web port (TLS there is served)
 //   --media-fault-stop, --media-fault-lose N, --media-fault-drop-after MS
 //                         faults of the web server's video (see HttpMedia.h)
+//   --rtsp-port N         also serve RTSP on the bind address; 0 picks a free port
+//   --rtsp-codec1..3 C, --rtsp-fault-stop, --rtsp-fault-401, --rtsp-fault-454, --rtsp-fault-lose N,
+//   --rtsp-fault-reorder, --rtsp-fault-drop-after MS, --rtsp-fault-bye-after MS
+//                         RTSP streams and their faults (see rtsp/RtspServer.h)
 //
-// Once listening it prints one line "READY http=PORT" (with " https=PORT" when
-// HTTPS is on) and runs until SIGINT or SIGTERM.
+// Once listening it prints one line "READY http=PORT" (with " rtsp=PORT" when
+// RTSP is on and " https=PORT" when HTTPS is on) and runs until SIGINT or SIGTERM.
 // Inquiries: GET /command/inquiry.cgi?inq=system&inq=camera answers the groups'
 // Key=Value items joined by '&'; GET /command/camera.cgi?Key=Value (or
 // system.cgi) changes what later inquiries report.
 #include "Camera.h"
 #include "HttpMedia.h"
+#include "RtspServer.h"
 
 #include <csignal>
 #include <cstdio>
@@ -42,7 +47,8 @@ int Usage(const char* message) {
     std::fprintf(stderr, "usage: fennwick-camsim --model NAME [--http-port N] [--user U] [--password P] "
                          "[--auth none|basic|digest] [--bind ADDRESS] [--https-port N] [--fault-401] "
                          "[--fault-status N] [--fault-delay MS] [--fault-close] [--fault-truncate] "
-                         "[--fault-refuse-http] [--list-models]\n%s", camsim::HTTP_MEDIA_USAGE);
+                         "[--fault-refuse-http] [--list-models]\n%s%s", camsim::HTTP_MEDIA_USAGE,
+                 camsim::RTSP_USAGE);
     return 2;
 }
 
@@ -62,10 +68,13 @@ void ListModels() {
 
 // Parses argv into options; returns an error text, empty on success.
 std::string ParseArguments(int argc, char** argv, camsim::CameraOptions& options,
-                           camsim::HttpMediaCommandLine& media, bool& listModels) {
+                           camsim::HttpMediaCommandLine& media, camsim::RtspCommandLine& rtsp, bool& listModels) {
     for (int i = 1; i < argc; ++i) {
         std::string mediaError;
-        if (const int taken = camsim::ParseHttpMediaArgument(argc, argv, i, media, mediaError); taken != 0) {
+        int taken = camsim::ParseHttpMediaArgument(argc, argv, i, media, mediaError);
+        if (taken == 0)
+            taken = camsim::ParseRtspArgument(argc, argv, i, rtsp, mediaError);
+        if (taken != 0) {
             if (taken < 0)
                 return mediaError;
             i += taken - 1;
@@ -130,8 +139,9 @@ std::string ParseArguments(int argc, char** argv, camsim::CameraOptions& options
 int main(int argc, char** argv) {
     camsim::CameraOptions options;
     camsim::HttpMediaCommandLine media;
+    camsim::RtspCommandLine rtsp;
     bool listModels = false;
-    const std::string error = ParseArguments(argc, argv, options, media, listModels);
+    const std::string error = ParseArguments(argc, argv, options, media, rtsp, listModels);
     if (!error.empty())
         return Usage(error.c_str());
     if (listModels) {
@@ -150,6 +160,13 @@ int main(int argc, char** argv) {
     auto httpMedia = std::make_unique<camsim::HttpMedia>(camera);
     camsim::HttpMedia& mediaServer = *httpMedia;
     camera.AddServer(std::move(httpMedia));
+    camsim::RtspServer* rtspServer = nullptr;
+    if (rtsp.enabled) {
+        rtsp.options.bindAddress = options.http.bindAddress;
+        auto server = std::make_unique<camsim::RtspServer>(rtsp.options, &camera);
+        rtspServer = server.get();
+        camera.AddServer(std::move(server));
+    }
     std::string startError;
     if (!camera.Start(startError)) {
         std::fprintf(stderr, "fennwick-camsim: %s\n", startError.c_str());
@@ -157,6 +174,10 @@ int main(int argc, char** argv) {
     }
     camsim::ApplyHttpMediaFaults(mediaServer, media);
     std::string ready = "READY http=" + std::to_string(camera.Http().Port());
+    if (rtspServer) {
+        camsim::ApplyRtspFaults(*rtspServer, rtsp);
+        ready += " rtsp=" + std::to_string(rtspServer->GetPort());
+    }
     if (options.http.https)
         ready += " https=" + std::to_string(camera.Http().HttpsPort());
     std::printf("%s\n", ready.c_str());
