@@ -2,6 +2,7 @@
 
 #include "common/Conversions.h"
 #include "common/StringFormat.h"
+#include "settings/CSonyVideoSettingsManager.h"
 #include "video/CH264ChannelRTP.h"
 #include "video/CH264ChannelRTSP.h"
 #include "video/CMJPEGChannelHTTP.h"
@@ -9,6 +10,8 @@
 #include "video/CMPEG4ChannelRTP.h"
 #include "video/CMPEG4ChannelRTSP.h"
 
+#include <exception>
+#include <memory>
 #include <new>
 
 namespace talvex {
@@ -45,8 +48,44 @@ bool CSonyIPCaptureDriver::Initialize(ipcapture::IDeviceSettings* /*settings*/) 
         return false;
     m_videoStandard = StringToUnsigned(videoStandard);
     m_deviceInfo.generation = StringToUnsigned(generation);
+    if (!CreateVideoSettingsManagers(m_videoChannelCount))
+        return false;
     LogDriverOpened(GetParameterText(kFirmwareParameter));
     return true;
+}
+
+void CSonyIPCaptureDriver::ReleaseDeviceObjects() {
+    CAutoLock lock(m_settingsManagerLock);
+    m_settingsManagers.clear();
+}
+
+bool CSonyIPCaptureDriver::CreateVideoSettingsManagers(uint32_t channelCount) {
+    CAutoLock lock(m_settingsManagerLock);
+    m_settingsManagers.clear();
+    for (uint32_t index = 0; index < channelCount; ++index) {
+        TSmartPtr<IVideoSettingsManager> manager;
+        try {
+            auto created = std::make_unique<CSonyVideoSettingsManager>(this, index);
+            manager = TSmartPtr<IVideoSettingsManager>(created.get());
+            created.release();
+        } catch (const std::exception&) {
+        }
+        if (!manager) {
+            DebugMessage(1,
+                         "talvex::CSonyIPCaptureDriver::CreateVideoSettingsManagers: Unable to create "
+                         "VideoSettingsManager object for channel %u of Sony %s:%hu device",
+                         index, m_deviceInfo.address.c_str(), m_deviceInfo.port);
+            return false;
+        }
+        m_settingsManagers[index] = std::move(manager);
+    }
+    return true;
+}
+
+TSmartPtr<IVideoSettingsManager> CSonyIPCaptureDriver::GetVideoSettingsManager(uint32_t channelIndex) {
+    CAutoLock lock(m_settingsManagerLock);
+    auto it = m_settingsManagers.find(channelIndex);
+    return it == m_settingsManagers.end() ? TSmartPtr<IVideoSettingsManager>() : it->second;
 }
 
 ICameraChannel* CSonyIPCaptureDriver::CreateVideoChannel(uint32_t channelIndex,
@@ -69,8 +108,7 @@ ICameraChannel* CSonyIPCaptureDriver::CreateVideoChannel(uint32_t channelIndex,
                 return new CH264ChannelRTP(channelIndex, this, channelCallback);
             return nullptr;
         }
-        // No video settings manager: the camera keeps its stream settings and serves RTSP on 554.
-        const TSmartPtr<IVideoSettingsManager> settingsManager;
+        const TSmartPtr<IVideoSettingsManager> settingsManager = GetVideoSettingsManager(channelIndex);
         switch (codecType) {
         case kCodecJpeg:
             return new CMJPEGChannelRTSP(channelIndex, this, channelCallback, settingsManager);

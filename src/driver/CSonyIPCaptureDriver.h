@@ -1,7 +1,12 @@
 // The driver object for Sony cameras and video servers.
 #pragma once
 
+#include "common/CRecursiveLock.h"
+#include "common/TSmartPtr.h"
 #include "driver/CIPCaptureDriver.h"
+#include "settings/IVideoSettingsManager.h"
+
+#include <map>
 
 namespace talvex {
 
@@ -15,9 +20,21 @@ public:
     ICameraChannel* CreateVideoChannel(uint32_t channelIndex, ipcapture::IVideoChannelCallback* channelCallback,
                                        uint32_t codecType) override;
     void LogDriverOpened(const std::string& firmware) override;
+    void ReleaseDeviceObjects() override;
 
     // " (1st generation)", " (2nd generation)", " (3rd generation)", then " (%uth generation)".
     static std::string GenerationText(uint32_t generation);
+
+private:
+    // One manager per video channel index, made anew at every open.
+    bool CreateVideoSettingsManagers(uint32_t channelCount);
+    // The channel's manager; empty when there is none.
+    TSmartPtr<IVideoSettingsManager> GetVideoSettingsManager(uint32_t channelIndex);
+
+    // Guards the managers; channels hold further references, so a manager
+    // outlives a Close for as long as its channels run.
+    CRecursiveLock m_settingsManagerLock;
+    std::map<uint32_t, TSmartPtr<IVideoSettingsManager>> m_settingsManagers;
 };
 
 } // namespace talvex
