@@ -33,8 +33,19 @@ std::string_view CodecName(uint32_t codecType) {
     }
 }
 
+uint16_t PictureFrameInterval(uint32_t framesPerSecond) {
+    constexpr uint32_t kMarkedRateTag = 0x7000;
+    constexpr uint32_t kMaxUnmarkedRate = 30;
+    if (framesPerSecond == 0)
+        return 0;
+    if (framesPerSecond > kMaxUnmarkedRate)
+        return uint16_t(kMarkedRateTag | framesPerSecond);
+    return uint16_t((1000 + framesPerSecond / 2) / framesPerSecond);
+}
+
 VideoChannelSettings::VideoChannelSettings(const StreamRequest& request)
     : m_stream(request.width, request.height, request.codecType),
+      m_picture(request.framesPerSecond, request.quality),
       m_name(request.streamIndex < kStreamCount ? kStreamNames[request.streamIndex] : "") {}
 
 } // namespace fennwick_host

@@ -25,7 +25,21 @@ struct StreamRequest {
     uint32_t codecType = kDeviceDefaultCodec;
     uint16_t width = 0; // 0 x 0: the size the camera is set to
     uint16_t height = 0;
+    uint32_t framesPerSecond = 0; // 0: the camera's frame rate
+    uint32_t quality = 0;         // 1 to 100; 0: the camera's quality
 };
+
+// The lowest and highest --fps and --quality.
+constexpr uint32_t kMinFramesPerSecond = 1;
+constexpr uint32_t kMaxFramesPerSecond = 60;
+constexpr uint32_t kMinQuality = 1;
+constexpr uint32_t kMaxQuality = 100;
+
+// The first picture word for a wanted frame rate: the frame interval in whole
+// milliseconds up to 30 fps, the marked form 0x7000 | fps above (60 fps as
+// 17 ms would come back as 59 fps); 0 keeps the camera's rate. This is the
+// driver's rule, repeated here because the host only sees the public headers.
+uint16_t PictureFrameInterval(uint32_t framesPerSecond);
 
 // "rec", "live", "remote".
 std::string_view StreamName(uint32_t streamIndex);
@@ -58,13 +72,21 @@ private:
     uint32_t m_codecType;
 };
 
-// The host leaves both start words at 0 and never asks for motion detection.
+// The first start word is the frame interval (PictureFrameInterval), the
+// second the quality; 0 in either keeps the camera's. The host never asks for
+// motion detection.
 class VideoPictureSettings : public talvex::ipcapture::IVideoPictureSettings {
 public:
-    uint16_t GetFirstValue() const override { return 0; }
+    VideoPictureSettings(uint32_t framesPerSecond, uint32_t quality)
+        : m_frameInterval(PictureFrameInterval(framesPerSecond)), m_quality(uint16_t(quality)) {}
+    uint16_t GetFirstValue() const override { return m_frameInterval; }
     uint16_t GetQuality() const override { return 0; }
-    uint16_t GetSecondValue() const override { return 0; }
+    uint16_t GetSecondValue() const override { return m_quality; }
     uint32_t GetMotionDetection() const override { return 0; }
+
+private:
+    uint16_t m_frameInterval;
+    uint16_t m_quality;
 };
 
 class VideoChannelSettings : public talvex::ipcapture::IVideoChannelSettings {

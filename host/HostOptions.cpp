@@ -56,10 +56,13 @@ private:
     bool IsRecord() const { return m_options.command == "record"; }
     std::optional<std::string> ReadStreamOption(std::string_view key, const std::string& value);
     std::optional<std::string> AddStream(const std::string& value);
+    // A number for the --stream options still to come.
+    std::optional<std::string> ReadNextNumber(std::string_view key, const std::string& value, uint32_t minimum,
+                                              uint32_t maximum, uint32_t& target);
 
     HostOptions& m_options;
-    StreamRequest m_next;      // codec and size for the --stream options still to come
-    bool m_nextIsSet = false;  // --codec or --size given after the last --stream
+    StreamRequest m_next;      // codec, size, rate and quality for the --stream options still to come
+    bool m_nextIsSet = false;  // --codec, --size, --fps or --quality given after the last --stream
 };
 
 std::optional<std::string> OptionReader::Read(std::string_view key, const std::string& value) {
@@ -97,6 +100,10 @@ std::optional<std::string> OptionReader::ReadStreamOption(std::string_view key, 
         if (!ParseSize(value, m_next))
             return "--size wants WIDTHxHEIGHT (each 1 to 65535), not '" + value + "'";
         m_nextIsSet = true;
+    } else if (key == "fps") {
+        return ReadNextNumber(key, value, kMinFramesPerSecond, kMaxFramesPerSecond, m_next.framesPerSecond);
+    } else if (key == "quality") {
+        return ReadNextNumber(key, value, kMinQuality, kMaxQuality, m_next.quality);
     } else if (key == "seconds") {
         auto seconds = ParseNumber(value, 1, kMaxRecordSeconds);
         if (!seconds)
@@ -111,6 +118,17 @@ std::optional<std::string> OptionReader::ReadStreamOption(std::string_view key, 
     } else {
         return "unknown option --" + std::string(key);
     }
+    return std::nullopt;
+}
+
+std::optional<std::string> OptionReader::ReadNextNumber(std::string_view key, const std::string& value,
+                                                        uint32_t minimum, uint32_t maximum, uint32_t& target) {
+    auto number = ParseNumber(value, minimum, maximum);
+    if (!number)
+        return "--" + std::string(key) + " wants a number from " + std::to_string(minimum) + " to " +
+               std::to_string(maximum) + ", not '" + value + "'";
+    target = *number;
+    m_nextIsSet = true;
     return std::nullopt;
 }
 
@@ -145,7 +163,7 @@ std::optional<std::string> OptionReader::Finish() {
     if (m_options.streams.empty())
         m_options.streams.push_back(m_next);
     else if (m_nextIsSet)
-        return std::string("--codec and --size apply to the --stream options after them; none follows");
+        return std::string("--codec, --size, --fps and --quality apply to the --stream options after them; none follows");
     if (m_options.discard && !m_options.outDirectory.empty())
         return std::string("--discard writes no files: leave out --out");
     if (!m_options.discard && m_options.outDirectory.empty())
@@ -158,7 +176,8 @@ std::optional<std::string> OptionReader::Finish() {
 std::string HostUsage() {
     return "usage: fennwick-host open (--profile FILE | --generation N) [options]\n"
            "       fennwick-host record (--profile FILE | --generation N) (--out DIR | --discard)\n"
-           "                            [--codec jpeg|mpeg4|h264] [--size WxH] [--stream rec|live|remote[:CODEC]]...\n"
+           "                            [--codec jpeg|mpeg4|h264] [--size WxH] [--fps F] [--quality Q]\n"
+           "                            [--stream rec|live|remote[:CODEC]]...\n"
            "                            [--seconds N] [options]\n"
            "options: [--library PATH] [--log FILE] [--host-version A.B.C.D] [--address HOST] [--port N]\n"
            "         [--user NAME] [--password TEXT] [--model NAME] [--video-channels N] [--inputs N] [--outputs N]\n"

@@ -1,7 +1,8 @@
 // The command line of fennwick-host:
 //   fennwick-host open   (--profile FILE | --generation N) [common options]
 //   fennwick-host record (--profile FILE | --generation N) (--out DIR | --discard)
-//                        [--codec jpeg|mpeg4|h264] [--size WxH] [--stream rec|live|remote[:CODEC]] ...
+//                        [--codec jpeg|mpeg4|h264] [--size WxH] [--fps F] [--quality Q]
+//                        [--stream rec|live|remote[:CODEC]] ...
 //                        [--seconds N] [common options]
 // common options: [--library PATH] [--log FILE] [--host-version A.B.C.D]
 //                 [--address HOST] [--port N] [--user NAME] [--password TEXT] [--model NAME]
@@ -9,8 +10,9 @@
 // and, for open only, [--codec jpeg|mpeg4|h264] as the device's default codec.
 // Device options given on the command line override the profile's keys;
 // --generation N stands for a profile when the camera's properties were never
-// stored. For record, --codec and --size set the codec and picture size of
-// every --stream that follows them (a codec named in --stream NAME:CODEC wins);
+// stored. For record, --codec, --size, --fps (1 to 60) and --quality (1 to
+// 100) set the codec, picture size, frame rate and quality of every --stream
+// that follows them (a codec named in --stream NAME:CODEC wins);
 // without --stream the recording stream is recorded.
 #pragma once
 

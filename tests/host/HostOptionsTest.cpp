@@ -70,6 +70,49 @@ TEST(HostOptions, RecordCodecAndSizeApplyToTheStreamsThatFollow) {
     EXPECT_TRUE(options->deviceOptions.empty());
 }
 
+TEST(HostOptions, RecordFrameRateAndQualityApplyToTheStreamsThatFollow) {
+    auto options = Parse({"record", "--generation", "5", "--discard", "--fps", "5", "--quality", "80", "--stream",
+                          "rec", "--fps", "60", "--stream", "live", "--quality", "1", "--fps", "1", "--stream",
+                          "remote"});
+    ASSERT_TRUE(options);
+    ASSERT_EQ(options->streams.size(), 3u);
+    EXPECT_EQ(options->streams[0].framesPerSecond, 5u);
+    EXPECT_EQ(options->streams[0].quality, 80u);
+    EXPECT_EQ(options->streams[1].framesPerSecond, 60u);
+    EXPECT_EQ(options->streams[1].quality, 80u);
+    EXPECT_EQ(options->streams[2].framesPerSecond, 1u);
+    EXPECT_EQ(options->streams[2].quality, 1u);
+}
+
+TEST(HostOptions, WithoutFrameRateAndQualityTheCamerasAreKept) {
+    auto options = Parse({"record", "--generation", "6", "--discard", "--size", "320x240"});
+    ASSERT_TRUE(options);
+    ASSERT_EQ(options->streams.size(), 1u);
+    VideoChannelSettings settings(options->streams[0]);
+    EXPECT_EQ(settings.GetPictureSettings()->GetFirstValue(), 0);
+    EXPECT_EQ(settings.GetPictureSettings()->GetSecondValue(), 0);
+    EXPECT_EQ(settings.GetStreamSettings()->GetSize()->GetWidth(), 320);
+}
+
+// Whole-millisecond intervals up to 30 fps, the marked 0x7000 | fps above.
+TEST(HostOptions, FrameRateBecomesTheFirstPictureWord) {
+    EXPECT_EQ(PictureFrameInterval(0), 0);
+    EXPECT_EQ(PictureFrameInterval(1), 1000);
+    EXPECT_EQ(PictureFrameInterval(10), 100);
+    EXPECT_EQ(PictureFrameInterval(25), 40);
+    EXPECT_EQ(PictureFrameInterval(30), 33);
+    EXPECT_EQ(PictureFrameInterval(15), 67);
+    EXPECT_EQ(PictureFrameInterval(31), 0x701F);
+    EXPECT_EQ(PictureFrameInterval(60), 0x703C);
+
+    auto options = Parse({"record", "--generation", "6", "--discard", "--fps", "25", "--quality", "70"});
+    ASSERT_TRUE(options);
+    VideoChannelSettings settings(options->streams[0]);
+    EXPECT_EQ(settings.GetPictureSettings()->GetFirstValue(), 40);
+    EXPECT_EQ(settings.GetPictureSettings()->GetSecondValue(), 70);
+    EXPECT_EQ(settings.GetPictureSettings()->GetQuality(), 0);
+}
+
 TEST(HostOptions, CodecWithoutStreamsAppliesToTheRecordingStream) {
     auto options = Parse({"record", "--generation", "6", "--discard", "--codec", "mpeg4"});
     ASSERT_TRUE(options);
@@ -106,7 +149,15 @@ TEST(HostOptions, RecordErrors) {
     EXPECT_EQ(ErrorOf({"record", "--profile", "p", "--out", "d", "--codec", "vp8"}),
               "--codec wants jpeg, mpeg4 or h264, not 'vp8'");
     EXPECT_EQ(ErrorOf({"record", "--profile", "p", "--out", "d", "--stream", "rec", "--codec", "jpeg"}),
-              "--codec and --size apply to the --stream options after them; none follows");
+              "--codec, --size, --fps and --quality apply to the --stream options after them; none follows");
+    EXPECT_EQ(ErrorOf({"record", "--profile", "p", "--out", "d", "--stream", "rec", "--fps", "5"}),
+              "--codec, --size, --fps and --quality apply to the --stream options after them; none follows");
+    for (const char* fps : {"0", "61", "-5", "7.5", ""})
+        EXPECT_EQ(ErrorOf({"record", "--profile", "p", "--out", "d", "--fps", fps}),
+                  std::string("--fps wants a number from 1 to 60, not '") + fps + "'");
+    for (const char* quality : {"0", "101", "high"})
+        EXPECT_EQ(ErrorOf({"record", "--profile", "p", "--out", "d", "--quality", quality}),
+                  std::string("--quality wants a number from 1 to 100, not '") + quality + "'");
     for (const char* size : {"640", "640x", "x480", "0x480", "640x65536", "640*480"})
         EXPECT_EQ(ErrorOf({"record", "--profile", "p", "--out", "d", "--size", size}),
                   std::string("--size wants WIDTHxHEIGHT (each 1 to 65535), not '") + size + "'");
