@@ -174,6 +174,8 @@ private:
     struct StreamChoice {
         std::shared_ptr<const Clip> clip;
         bool available = false;
+        uint32_t clipFrameRate = Clip::FRAME_RATE;
+        uint32_t frameRate = Clip::FRAME_RATE; // sent, at most clipFrameRate
     };
 
     void AcceptLoop();
@@ -461,6 +463,7 @@ bool RtspServer::Impl::ParseStreamUrl(const std::string& url, uint32_t& streamIn
 RtspServer::Impl::StreamChoice RtspServer::Impl::ChooseStream(uint32_t streamIndex) {
     VideoCodec codec = m_options.codecs[streamIndex];
     uint16_t width = m_options.width;
+    uint32_t frameRate = m_options.frameRate.value_or(Clip::FRAME_RATE);
     if (m_camera) {
         const std::string number = std::to_string(streamIndex + 1);
         if (const auto value = m_camera->State().Value("ImageCodec" + number)) {
@@ -471,9 +474,16 @@ RtspServer::Impl::StreamChoice RtspServer::Impl::ChooseStream(uint32_t streamInd
         }
         if (const auto size = m_camera->State().Value("ImageSize" + number))
             width = uint16_t(std::strtoul(size->c_str(), nullptr, 10));
+        const auto rate = m_camera->State().Value("FrameRate" + number);
+        if (rate && !m_options.frameRate) {
+            // A faster camera rate than the clips' stays at the clips' rate.
+            const unsigned long wanted = std::strtoul(rate->c_str(), nullptr, 10);
+            if (wanted >= 1 && wanted < frameRate)
+                frameRate = uint32_t(wanted);
+        }
     }
     auto clip = m_clips.Get(codec, width);
-    return {clip, clip != nullptr};
+    return {clip, clip != nullptr, m_options.frameRate.value_or(Clip::FRAME_RATE), frameRate};
 }
 
 bool RtspServer::Impl::Authorised(const Connection& connection, const Request& request) const {
@@ -610,7 +620,7 @@ RtspServer::Impl::Response RtspServer::Impl::Describe(const Request& request, ui
         media = "m=video 0 RTP/AVP 26\r\nc=IN IP4 0.0.0.0\r\na=rtpmap:26 JPEG/90000\r\n";
         break;
     }
-    media += "a=framerate:" + std::to_string(m_options.frameRate) + "\r\na=control:trackID=1\r\n";
+    media += "a=framerate:" + std::to_string(choice.frameRate) + "\r\na=control:trackID=1\r\n";
     if (m_options.audio)
         media += "m=audio 0 RTP/AVP 0\r\nc=IN IP4 0.0.0.0\r\na=rtpmap:0 PCMU/8000\r\na=control:trackID=2\r\n";
     const std::string origin =
@@ -671,7 +681,7 @@ RtspServer::Impl::Response RtspServer::Impl::SetUp(Connection& connection, const
             },
             SessionTimeoutSeconds(), [this] { return Random(); });
         session->SetQuirks(m_options.quirks);
-        session->SetFrameRate(m_options.frameRate);
+        session->SetFrameRates(choice.clipFrameRate, choice.frameRate);
         std::lock_guard lock(connection.sessionsMutex);
         connection.sessions.push_back(session);
     }

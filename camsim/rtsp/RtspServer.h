@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace camsim {
@@ -44,8 +45,10 @@ struct RtspServerOptions {
     uint32_t sessionTimeoutSeconds = 60;
     std::string clipsDirectory = CAMSIM_CLIPS_DIR;
     RtspQuirks quirks;
-    // Pictures per second sent from a clip (benchmarks use clips made at another rate).
-    uint32_t frameRate = Clip::FRAME_RATE;
+    // Pictures per second of every stream, whatever the camera is set to
+    // (benchmarks use clips made at another rate). Unset, a stream sends the
+    // camera's FrameRateN, at most the clips' rate.
+    std::optional<uint32_t> frameRate;
 };
 
 // Faults that tests and the command line switch on while the server runs.
@@ -60,8 +63,8 @@ struct RtspFaults {
 class RtspServer : public Server {
 public:
     // With a camera, credentials, authentication, generation, the session
-    // time-out (RTSPTimeout) and the codec and size of each stream (ImageCodecN,
-    // ImageSizeN) follow its state, and its RTSPPort is set to the port served.
+    // time-out (RTSPTimeout) and the codec, size and frame rate of each stream
+    // (ImageCodecN, ImageSizeN, FrameRateN) follow its state, and its RTSPPort is set to the port served.
     explicit RtspServer(RtspServerOptions options, Camera* camera = nullptr);
     ~RtspServer() override;
 

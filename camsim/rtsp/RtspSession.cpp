@@ -259,8 +259,8 @@ void RtspSession::Run() {
         const bool audioDue = now >= nextAudio;
         for (auto& track : m_tracks) {
             if (track->kind == TrackKind::Video && videoDue) {
-                if (sending)
-                    SendVideoFrame(*track, frameIndex);
+                if (sending) // the clip frame due at this time; those between are dropped
+                    SendVideoFrame(*track, frameIndex * m_clipFrameRate / m_frameRate);
                 track->timestamp += frameTicks;
             } else if (track->kind == TrackKind::Audio && audioDue) {
                 if (sending)

@@ -43,7 +43,11 @@ public:
     const std::string& Id() const { return m_id; }
     // Set before the first PLAY.
     void SetQuirks(const RtspQuirks& quirks) { m_quirks = quirks; }
-    void SetFrameRate(uint32_t frameRate) { m_frameRate = std::max(frameRate, 1u); }
+    // Clip frames are made at clipFrameRate; below it, frames are dropped to send frameRate.
+    void SetFrameRates(uint32_t clipFrameRate, uint32_t frameRate) {
+        m_clipFrameRate = std::max(clipFrameRate, 1u);
+        m_frameRate = std::clamp(frameRate, 1u, m_clipFrameRate);
+    }
     uint32_t StreamIndex() const { return m_streamIndex; }
     // Adds (or replaces) a track; for UDP binds the server's port pair on bindAddress.
     bool SetUpTrack(TrackKind kind, const TrackTransport& transport, const std::string& bindAddress,
@@ -76,6 +80,7 @@ private:
     std::shared_ptr<const Clip> m_clip;
     RtspFaults& m_faults;
     RtspQuirks m_quirks;
+    uint32_t m_clipFrameRate = Clip::FRAME_RATE;
     uint32_t m_frameRate = Clip::FRAME_RATE;
     InterleavedWriter m_writer;
     std::chrono::seconds m_timeout;
