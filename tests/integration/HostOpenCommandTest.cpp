@@ -1,32 +1,20 @@
 // fennwick-host open, run as a person would run it.
+#include "host/RunTool.h"
+
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 namespace {
 
-struct CommandResult {
-    int exitCode;
-    std::string output; // stdout and stderr
-};
+using fennwick_host::test::RunTool;
+using CommandResult = fennwick_host::test::ToolResult;
 
 CommandResult RunHost(const std::string& arguments) {
-    std::string command = std::string(FENNWICK_HOST_EXECUTABLE) + " " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return {-1, "popen failed"};
-    std::string output;
-    char buffer[4096];
-    size_t count;
-    while ((count = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-        output.append(buffer, count);
-    int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+    return RunTool(std::string(FENNWICK_HOST_EXECUTABLE) + " " + arguments);
 }
 
 size_t LineCount(const std::string& text) {
