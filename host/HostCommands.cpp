@@ -6,6 +6,7 @@
 #include "HostCoreVersion.h"
 #include "HostDebugSink.h"
 #include "HostFrames.h"
+#include "StreamEventLog.h"
 #include "StreamRecorder.h"
 
 #include <signal.h>
@@ -39,8 +40,8 @@ std::optional<std::string> ReadDevice(const HostOptions& options, DeviceProfile&
     for (const auto& [key, value] : options.deviceOptions)
         if (auto error = SetDeviceOption(profile, key, value))
             return "--" + *error;
-    if (profile.address.empty())
-        return std::string("no device address (profile key address= or --address)");
+    if (profile.address.empty() && options.cameras.empty())
+        return std::string("no device address (profile key address= or --address, or --camera)");
     // The driver chooses commands and streams by model.
     if (profile.model.empty())
         return std::string("no device model (profile key model= or --model)");
@@ -103,16 +104,47 @@ struct RecordedStream {
     bool started = false;
 };
 
-std::vector<RecordedStream> PrepareStreams(const HostOptions& options, uint32_t defaultCodec) {
+// One camera of a recording. Its streams (their sinks) outlive its driver
+// object, whose threads use them until it is deleted.
+struct RecordedCamera {
+    std::string label; // "ADDRESS/" before its stream names when several cameras record
+    std::vector<RecordedStream> streams;
+    std::unique_ptr<DeviceSettings> settings;
+    std::unique_ptr<DriverObject> driver;
+    talvex::ipcapture::IIPVideoCaptureEx2* capture = nullptr;
+};
+
+// The devices to record: the profile's own, or one per --camera.
+std::vector<DeviceProfile> CameraProfiles(const HostOptions& options, const DeviceProfile& profile) {
+    if (options.cameras.empty())
+        return {profile};
+    std::vector<DeviceProfile> profiles;
+    for (const CameraAddress& camera : options.cameras) {
+        DeviceProfile& device = profiles.emplace_back(profile);
+        device.address = camera.host;
+        if (camera.port != 0)
+            device.port = camera.port;
+    }
+    return profiles;
+}
+
+std::vector<RecordedStream> PrepareStreams(const HostOptions& options, uint32_t defaultCodec,
+                                           const std::string& cameraPrefix, StreamEventLog* events,
+                                           const std::string& address) {
     std::vector<RecordedStream> streams;
     for (StreamRequest request : options.streams) {
         if (request.codecType == kDeviceDefaultCodec)
             request.codecType = defaultCodec;
         std::string name(StreamName(request.streamIndex));
-        std::string path =
-            options.discard ? std::string() : (std::filesystem::path(options.outDirectory) / (name + ".mkv")).string();
-        streams.push_back({request, std::make_unique<VideoChannelSettings>(request),
-                           std::make_unique<StreamRecorder>(name, path)});
+        std::string fileName = cameraPrefix.empty() ? name : cameraPrefix + "-" + name;
+        std::string path = options.discard
+                               ? std::string()
+                               : (std::filesystem::path(options.outDirectory) / (fileName + ".mkv")).string();
+        auto recorder = std::make_unique<StreamRecorder>(cameraPrefix.empty() ? name : cameraPrefix + "/" + name,
+                                                         path);
+        if (events)
+            recorder->ReportEventsTo(*events, address + " " + name);
+        streams.push_back({request, std::make_unique<VideoChannelSettings>(request), std::move(recorder)});
     }
     return streams;
 }
@@ -127,18 +159,37 @@ size_t StartStreams(talvex::ipcapture::IIPVideoCaptureEx2& capture, std::vector<
             ++started;
         else
             std::fprintf(stderr, "fennwick-host: the driver did not start stream %s\n",
-                         std::string(StreamName(stream.request.streamIndex)).c_str());
+                         stream.recorder->Report().name.c_str());
     }
     return started;
 }
 
+// Opens the camera's driver object and starts its streams: the number started,
+// or the error text when the camera cannot record at all.
+std::optional<std::string> OpenCamera(HostSetup& setup, FrameAllocator& allocator, RecordedCamera& camera,
+                                      size_t& started) {
+    camera.driver = std::make_unique<DriverObject>(*setup.library, setup.library->Create());
+    if (!*camera.driver)
+        return std::string("the driver library could not make a driver object");
+    auto& driver = *camera.driver;
+    // Every camera logs through the one debug sink; the driver names the device in its lines.
+    if (!driver->Open(&setup.sink, &allocator, camera.settings.get()))
+        return "the driver could not open " + std::string(camera.settings->GetDeviceName()) + " (see its log above)";
+    camera.capture = driver->GetVideoCaptureEx2();
+    if (!camera.capture)
+        return "the driver offers no video capture for " + std::string(camera.settings->GetDeviceName());
+    started = StartStreams(*camera.capture, camera.streams);
+    return std::nullopt;
+}
+
 // Stops the started streams, then finishes every file and prints the summaries.
-int FinishRecording(talvex::ipcapture::IIPVideoCaptureEx2& capture, std::vector<RecordedStream>& streams) {
-    for (RecordedStream& stream : streams)
-        if (stream.started)
-            capture.StopStream(kRecordedChannel, stream.request.streamIndex);
+int FinishRecording(RecordedCamera& camera) {
+    if (camera.capture)
+        for (RecordedStream& stream : camera.streams)
+            if (stream.started)
+                camera.capture->StopStream(kRecordedChannel, stream.request.streamIndex);
     int status = kExitSuccess;
-    for (RecordedStream& stream : streams) {
+    for (RecordedStream& stream : camera.streams) {
         stream.recorder->Finish();
         StreamReport report = stream.recorder->Report();
         std::fputs(FormatStreamSummary(report).c_str(), stdout);
@@ -147,6 +198,17 @@ int FinishRecording(talvex::ipcapture::IIPVideoCaptureEx2& capture, std::vector<
             status = kExitFailure;
     }
     std::fflush(stdout);
+    if (camera.driver && *camera.driver)
+        (*camera.driver)->Close();
+    return status;
+}
+
+// Finishes every camera; failure when any of them failed.
+int FinishRecordings(std::vector<RecordedCamera>& cameras) {
+    int status = kExitSuccess;
+    for (RecordedCamera& camera : cameras)
+        if (FinishRecording(camera) != kExitSuccess)
+            status = kExitFailure;
     return status;
 }
 
@@ -175,32 +237,42 @@ int RunRecordCommand(const HostOptions& options) {
     if (!options.discard && !std::filesystem::create_directories(options.outDirectory, directoryError) &&
         directoryError)
         return Fail("cannot make " + options.outDirectory + ": " + directoryError.message());
+    StreamEventLog events;
+    if (!options.eventsPath.empty())
+        if (auto error = events.Open(options.eventsPath))
+            return Fail(*error);
 
-    // Frames and sinks outlive the driver object: its threads use them until it is deleted.
+    // Frames, sinks and the event log outlive the driver objects: their threads use them until deleted.
     FrameAllocator allocator;
-    std::vector<RecordedStream> streams = PrepareStreams(options, setup.profile.codecType);
-    DeviceSettings settings(std::move(setup.profile));
-    DriverObject driver(*setup.library, setup.library->Create());
-    if (!driver)
-        return Fail("the driver library could not make a driver object");
-    if (!driver->Open(&setup.sink, &allocator, &settings))
-        return Fail("the driver could not open " + std::string(settings.GetDeviceName()) + " (see its log above)");
-    talvex::ipcapture::IIPVideoCaptureEx2* capture = driver->GetVideoCaptureEx2();
-    if (!capture)
-        return Fail("the driver offers no video capture for " + std::string(settings.GetDeviceName()));
-
-    size_t started = StartStreams(*capture, streams);
+    std::vector<RecordedCamera> cameras;
+    for (DeviceProfile& profile : CameraProfiles(options, setup.profile)) {
+        RecordedCamera& camera = cameras.emplace_back();
+        camera.label = options.cameras.empty() ? std::string() : profile.address;
+        camera.streams = PrepareStreams(options, profile.codecType, camera.label,
+                                        options.eventsPath.empty() ? nullptr : &events, profile.address);
+        camera.settings = std::make_unique<DeviceSettings>(std::move(profile));
+    }
+    size_t started = 0;
+    bool everyCameraOpened = true;
+    for (RecordedCamera& camera : cameras) {
+        size_t cameraStarted = 0;
+        if (auto error = OpenCamera(setup, allocator, camera, cameraStarted)) {
+            std::fprintf(stderr, "fennwick-host: %s\n", error->c_str());
+            everyCameraOpened = false;
+        }
+        started += cameraStarted;
+    }
     if (started == 0) {
-        FinishRecording(*capture, streams);
+        FinishRecordings(cameras);
         return Fail("no stream started");
     }
-    std::fprintf(stderr, "fennwick-host: recording %zu stream(s) of %s%s; Ctrl-C stops\n", started,
-                 settings.GetDeviceName(),
+    std::string what = cameras.size() == 1 ? std::string(cameras.front().settings->GetDeviceName())
+                                           : std::to_string(cameras.size()) + " cameras";
+    std::fprintf(stderr, "fennwick-host: recording %zu stream(s) of %s%s; Ctrl-C stops\n", started, what.c_str(),
                  options.seconds ? (" for " + std::to_string(options.seconds) + " s").c_str() : "");
     WaitForStop(stopSignals, options.seconds);
-    int status = FinishRecording(*capture, streams);
-    driver->Close();
-    return status;
+    int status = FinishRecordings(cameras);
+    return everyCameraOpened ? status : kExitFailure;
 }
 
 } // namespace fennwick_host

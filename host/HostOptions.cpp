@@ -56,6 +56,7 @@ private:
     bool IsRecord() const { return m_options.command == "record"; }
     std::optional<std::string> ReadStreamOption(std::string_view key, const std::string& value);
     std::optional<std::string> AddStream(const std::string& value);
+    std::optional<std::string> AddCamera(const std::string& value);
     // A number for the --stream options still to come.
     std::optional<std::string> ReadNextNumber(std::string_view key, const std::string& value, uint32_t minimum,
                                               uint32_t maximum, uint32_t& target);
@@ -115,6 +116,12 @@ std::optional<std::string> OptionReader::ReadStreamOption(std::string_view key, 
         m_options.outDirectory = value;
     } else if (key == "discard") {
         m_options.discard = true;
+    } else if (key == "camera") {
+        return AddCamera(value);
+    } else if (key == "events") {
+        if (value.empty())
+            return std::string("--events wants a file");
+        m_options.eventsPath = value;
     } else {
         return "unknown option --" + std::string(key);
     }
@@ -129,6 +136,25 @@ std::optional<std::string> OptionReader::ReadNextNumber(std::string_view key, co
                std::to_string(maximum) + ", not '" + value + "'";
     target = *number;
     m_nextIsSet = true;
+    return std::nullopt;
+}
+
+// HOST[:PORT]
+std::optional<std::string> OptionReader::AddCamera(const std::string& value) {
+    std::string_view text = value;
+    size_t colon = text.find(':');
+    CameraAddress camera{std::string(text.substr(0, colon))};
+    if (colon != std::string_view::npos) {
+        auto port = ParseNumber(text.substr(colon + 1), 1, UINT16_MAX);
+        if (!port)
+            return "--camera wants HOST[:PORT] (port 1 to 65535), not '" + value + "'";
+        camera.port = uint16_t(*port);
+    }
+    if (camera.host.empty())
+        return "--camera wants HOST[:PORT], not '" + value + "'";
+    if (m_options.cameras.size() >= kMaxCameras)
+        return "at most " + std::to_string(kMaxCameras) + " --camera options";
+    m_options.cameras.push_back(std::move(camera));
     return std::nullopt;
 }
 
@@ -178,7 +204,7 @@ std::string HostUsage() {
            "       fennwick-host record (--profile FILE | --generation N) (--out DIR | --discard)\n"
            "                            [--codec jpeg|mpeg4|h264] [--size WxH] [--fps F] [--quality Q]\n"
            "                            [--stream rec|live|remote[:CODEC]]...\n"
-           "                            [--seconds N] [options]\n"
+           "                            [--seconds N] [--camera HOST[:PORT]]... [--events FILE] [options]\n"
            "options: [--library PATH] [--log FILE] [--host-version A.B.C.D] [--address HOST] [--port N]\n"
            "         [--user NAME] [--password TEXT] [--model NAME] [--video-channels N] [--inputs N] [--outputs N]\n"
            "         open only: [--codec jpeg|mpeg4|h264] (the device's default codec)\n";

@@ -3,7 +3,8 @@
 //   fennwick-host record (--profile FILE | --generation N) (--out DIR | --discard)
 //                        [--codec jpeg|mpeg4|h264] [--size WxH] [--fps F] [--quality Q]
 //                        [--stream rec|live|remote[:CODEC]] ...
-//                        [--seconds N] [common options]
+//                        [--seconds N] [--camera HOST[:PORT]]... [--events FILE]
+//                        [common options]
 // common options: [--library PATH] [--log FILE] [--host-version A.B.C.D]
 //                 [--address HOST] [--port N] [--user NAME] [--password TEXT] [--model NAME]
 //                 [--video-channels N] [--inputs N] [--outputs N]
@@ -13,7 +14,10 @@
 // stored. For record, --codec, --size, --fps (1 to 60) and --quality (1 to
 // 100) set the codec, picture size, frame rate and quality of every --stream
 // that follows them (a codec named in --stream NAME:CODEC wins);
-// without --stream the recording stream is recorded.
+// without --stream the recording stream is recorded. Each --camera is one more
+// device of the same profile at that address (the port defaults to the
+// profile's); with --camera the profile's own address is not recorded.
+// --events appends a line per stream event (signal loss, frames resuming).
 #pragma once
 
 #include "ChannelSettings.h"
@@ -28,6 +32,15 @@ namespace fennwick_host {
 
 // The longest recording --seconds accepts: one week.
 constexpr uint32_t kMaxRecordSeconds = 7 * 24 * 3600;
+
+// One camera of --camera HOST[:PORT]; port 0 keeps the profile's.
+struct CameraAddress {
+    std::string host;
+    uint16_t port = 0;
+};
+
+// The most cameras one host process records.
+constexpr size_t kMaxCameras = 1024;
 
 struct HostOptions {
     std::string command; // "open" or "record"
@@ -44,6 +57,8 @@ struct HostOptions {
     uint32_t seconds = 0; // 0: until SIGINT or SIGTERM
     std::string outDirectory;
     bool discard = false;
+    std::vector<CameraAddress> cameras; // empty: the one device of the profile
+    std::string eventsPath;             // empty: no event lines
 };
 
 // The parsed options, or the error text.

@@ -42,6 +42,21 @@ StreamRecorder::StreamRecorder(std::string name, std::string outputPath) {
     m_report.path = std::move(outputPath);
 }
 
+void StreamRecorder::ReportEventsTo(StreamEventLog& events, std::string source) {
+    std::lock_guard lock(m_mutex);
+    m_events = &events;
+    m_eventSource = std::move(source);
+}
+
+std::optional<std::chrono::milliseconds> StreamRecorder::TakeArrivalGap() {
+    const auto now = std::chrono::steady_clock::now();
+    std::optional<std::chrono::milliseconds> gap;
+    if (m_lastArrival && now - *m_lastArrival > kEventGap)
+        gap = std::chrono::duration_cast<std::chrono::milliseconds>(now - *m_lastArrival);
+    m_lastArrival = now;
+    return gap;
+}
+
 // Driver threads call in: nothing may escape, a failure only refuses the frame.
 bool StreamRecorder::OnFrame(talvex::ipcapture::IVideoFrame* frame) {
     if (!frame)
@@ -50,6 +65,10 @@ bool StreamRecorder::OnFrame(talvex::ipcapture::IVideoFrame* frame) {
         std::lock_guard lock(m_mutex);
         if (m_finished)
             return false;
+        // The event log has its own lock and calls nobody back.
+        if (m_events)
+            if (auto gap = TakeArrivalGap())
+                m_events->Record(m_eventSource, "resumed " + std::to_string(gap->count()));
         std::optional<FrameKind> kind = ClassifyFrameType(frame->GetTypeCode());
         if (!kind) {
             ++m_report.framesRefused;
@@ -99,6 +118,8 @@ void StreamRecorder::OnStateChanged(uint32_t) {}
 void StreamRecorder::OnSignalLost() {
     std::lock_guard lock(m_mutex);
     m_report.statistics.AddSignalLoss();
+    if (m_events)
+        m_events->Record(m_eventSource, "signal-lost");
 }
 
 std::optional<std::string> StreamRecorder::Finish() {

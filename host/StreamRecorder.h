@@ -7,10 +7,12 @@
 
 #include "ElementaryStream.h"
 #include "MatroskaWriter.h"
+#include "StreamEventLog.h"
 #include "StreamStatistics.h"
 
 #include <talvex/ipcapture/HostObjects.h>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -31,8 +33,14 @@ struct StreamReport {
 
 class StreamRecorder : public talvex::ipcapture::IVideoChannelCallback {
 public:
+    // A frame arriving this long after the one before it ends a gap (an event line).
+    static constexpr std::chrono::milliseconds kEventGap{1000};
+
     // outputPath empty: count frames, write nothing.
     StreamRecorder(std::string name, std::string outputPath);
+    // Also reports signal losses and frames resuming after a gap to events,
+    // as "<source> signal-lost" and "<source> resumed <gap_ms>".
+    void ReportEventsTo(StreamEventLog& events, std::string source);
 
     // True when the host took the frame: every video frame of a known type
     // until Finish, also one that cannot be written (before the first key
@@ -51,12 +59,17 @@ public:
 
 private:
     void Record(talvex::ipcapture::IVideoFrame& frame, const FrameKind& kind);
+    // The gap before this frame when it ends one (called under the mutex).
+    std::optional<std::chrono::milliseconds> TakeArrivalGap();
     bool OpenFile(talvex::ipcapture::IVideoFrame& frame, VideoCodec codec);
 
     mutable std::mutex m_mutex;
     StreamReport m_report;
     std::unique_ptr<MatroskaWriter> m_writer;
     bool m_finished = false;
+    StreamEventLog* m_events = nullptr;
+    std::string m_eventSource;
+    std::optional<std::chrono::steady_clock::time_point> m_lastArrival;
 };
 
 // The summary of one stream as the host prints it at the end of a recording:

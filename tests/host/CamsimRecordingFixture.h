@@ -42,30 +42,39 @@ protected:
     void TearDown() override {
         if (m_camera)
             m_camera->Stop();
+        if (m_secondCamera)
+            m_secondCamera->Stop();
         if (!HasFailure())
             std::filesystem::remove_all(m_directory);
     }
 
     // False (the test skips) when port 554 cannot be bound here.
-    bool StartCamera() {
+    bool StartCamera() { return StartCameraAt("127.0.0.1", m_camera, m_rtsp); }
+    // Another camera on its own loopback address (RTSP on port 554 there too).
+    bool StartSecondCamera() { return StartCameraAt("127.0.0.2", m_secondCamera, m_secondRtsp); }
+
+    bool StartCameraAt(const std::string& address, std::unique_ptr<camsim::Camera>& camera,
+                       camsim::RtspServer*& rtspServer) {
         camsim::CameraOptions options;
         options.model = kModel;
         options.user = kUser;
         options.password = kPassword;
         options.auth = camsim::AuthMode::Digest;
-        m_camera = std::make_unique<camsim::Camera>(options);
+        options.http.bindAddress = address;
+        camera = std::make_unique<camsim::Camera>(options);
         camsim::RtspServerOptions rtsp;
+        rtsp.bindAddress = address;
         rtsp.port = kRtspPort;
         rtsp.user = kUser;
         rtsp.password = kPassword;
         rtsp.auth = camsim::AuthMode::Digest;
-        auto server = std::make_unique<camsim::RtspServer>(rtsp, m_camera.get());
-        m_rtsp = server.get();
-        m_camera->AddServer(std::move(server));
+        auto server = std::make_unique<camsim::RtspServer>(rtsp, camera.get());
+        rtspServer = server.get();
+        camera->AddServer(std::move(server));
         std::string error;
-        if (!m_camera->Start(error)) {
-            m_skipReason = "camsim cannot start with RTSP on port 554: " + error;
-            m_camera.reset();
+        if (!camera->Start(error)) {
+            m_skipReason = "camsim cannot start with RTSP on " + address + ":554: " + error;
+            camera.reset();
             return false;
         }
         return true;
@@ -94,6 +103,8 @@ protected:
     std::filesystem::path m_directory;
     std::unique_ptr<camsim::Camera> m_camera;
     camsim::RtspServer* m_rtsp = nullptr; // owned by m_camera
+    std::unique_ptr<camsim::Camera> m_secondCamera;
+    camsim::RtspServer* m_secondRtsp = nullptr; // owned by m_secondCamera
     std::string m_skipReason;
 };
 

@@ -177,5 +177,28 @@ TEST(HostOptions, StreamNamesAndCodecNames) {
     EXPECT_EQ(CodecName(0), "default");
 }
 
+TEST(HostOptions, RecordTakesCamerasWithOptionalPortsAndAnEventFile) {
+    auto options = Parse({"record", "--generation", "6", "--discard", "--camera", "127.0.1.1", "--camera",
+                          "cam.local:8080", "--events", "e.txt"});
+    ASSERT_TRUE(options);
+    ASSERT_EQ(options->cameras.size(), 2u);
+    EXPECT_EQ(options->cameras[0].host, "127.0.1.1");
+    EXPECT_EQ(options->cameras[0].port, 0);
+    EXPECT_EQ(options->cameras[1].host, "cam.local");
+    EXPECT_EQ(options->cameras[1].port, 8080);
+    EXPECT_EQ(options->eventsPath, "e.txt");
+}
+
+TEST(HostOptions, BadCamerasAreRefused) {
+    EXPECT_NE(ErrorOf({"record", "--generation", "6", "--discard", "--camera", ":80"}).find("HOST[:PORT]"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf({"record", "--generation", "6", "--discard", "--camera", "a:0"}).find("port 1 to 65535"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf({"record", "--generation", "6", "--discard", "--camera", "a:70000"}).find("port 1 to 65535"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf({"open", "--generation", "6", "--camera", "a"}).find("unknown option --camera"),
+              std::string::npos);
+}
+
 } // namespace
 } // namespace fennwick_host

@@ -97,6 +97,40 @@ TEST_F(HostRecordCommand, DiscardCountsFramesAndWritesNothing) {
     EXPECT_EQ(result.output.find("frames 0 "), std::string::npos) << result.output;
 }
 
+TEST_F(HostRecordCommand, RecordsSeveralCamerasInOneProcessEachIntoItsOwnFile) {
+    START_CAMERA_OR_SKIP();
+    if (!StartSecondCamera())
+        GTEST_SKIP() << m_skipReason;
+    std::string first = "127.0.0.1:" + std::to_string(m_camera->Http().Port());
+    std::string second = "127.0.0.2:" + std::to_string(m_secondCamera->Http().Port());
+    auto result = RunTool(std::string(FENNWICK_HOST_EXECUTABLE) + " record" + DeviceArguments() + " --camera " +
+                          first + " --camera " + second + " --codec h264 --stream rec --seconds 4 --out " + Out());
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_NE(result.output.find("recording 2 stream(s) of 2 cameras"), std::string::npos) << result.output;
+    for (const char* address : {"127.0.0.1", "127.0.0.2"}) {
+        std::string file = Out() + "/" + address + "-rec.mkv";
+        EXPECT_NE(result.output.find(std::string("stream ") + address + "/rec: H.264 -> " + file), std::string::npos)
+            << result.output;
+        ExpectCleanDecode(file);
+    }
+    // The profile's own address (--address) is not recorded beside the cameras.
+    EXPECT_FALSE(std::filesystem::exists(Out() + "/rec.mkv"));
+}
+
+TEST_F(HostRecordCommand, ACameraWithoutFramesFailsTheRunButTheOthersAreRecorded) {
+    START_CAMERA_OR_SKIP();
+    std::string live = "127.0.0.1:" + std::to_string(m_camera->Http().Port());
+    auto result = RunTool(std::string(FENNWICK_HOST_EXECUTABLE) + " record" + DeviceArguments() +
+                          " --camera 127.0.0.3:9 --camera " + live + " --codec h264 --stream rec --seconds 3 --out " +
+                          Out());
+    EXPECT_EQ(result.exitCode, 1) << result.output;
+    EXPECT_NE(result.output.find("stream 127.0.0.3/rec: no frames"), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("stream 127.0.0.1/rec: H.264 -> " + Out() + "/127.0.0.1-rec.mkv\n"),
+              std::string::npos)
+        << result.output;
+    ExpectCleanDecode(Out() + "/127.0.0.1-rec.mkv");
+}
+
 TEST_F(HostRecordCommand, ACameraThatNeverAnswersEndsWithoutFrames) {
     // Nothing listens on the address's HTTP port nor on RTSP: the channel keeps retrying.
     auto started = std::chrono::steady_clock::now();

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <thread>
 #include <vector>
 
@@ -64,6 +67,34 @@ TEST(StreamRecorder, RefusesUnknownTypesAndFramesAfterFinishTakesOtherCodecsUnco
     EXPECT_EQ(report.statistics.Frames(), 1u);
     EXPECT_EQ(report.framesRefused, 2u);
     EXPECT_EQ(*report.codec, VideoCodec::Jpeg);
+}
+
+TEST(StreamRecorder, EventLinesNameTheSignalLossAndTheFrameEndingAGap) {
+    std::string path = ::testing::TempDir() + "stream-recorder-events.txt";
+    std::remove(path.c_str());
+    StreamEventLog events;
+    ASSERT_FALSE(events.Open(path));
+    FrameAllocator allocator;
+    StreamRecorder recorder("rec", "");
+    recorder.ReportEventsTo(events, "127.0.1.1 rec");
+    // Frames close together end no gap; one after more than a second does.
+    for (int index = 0; index < 3; ++index)
+        Deliver(allocator, recorder, kH264Key, 100, kMorning + uint64_t(index) * 40 * kMillisecond);
+    recorder.OnSignalLost();
+    std::this_thread::sleep_for(StreamRecorder::kEventGap + std::chrono::milliseconds(100));
+    Deliver(allocator, recorder, kH264Key, 100, kMorning + 2000 * kMillisecond);
+
+    std::ifstream file(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(lines[0].ends_with(" 127.0.1.1 rec signal-lost")) << lines[0];
+    size_t gapAt = lines[1].find(" 127.0.1.1 rec resumed ");
+    ASSERT_NE(gapAt, std::string::npos) << lines[1];
+    EXPECT_GE(std::stoul(lines[1].substr(gapAt + 23)), 1000u) << lines[1];
+    EXPECT_GT(std::stoll(lines[0]), 1700000000000LL); // Unix milliseconds
+    std::remove(path.c_str());
 }
 
 TEST(StreamRecorder, ChannelThreadsDeliverAtOnce) {

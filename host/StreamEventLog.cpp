@@ -1,0 +1,35 @@
+#include "StreamEventLog.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+namespace fennwick_host {
+
+StreamEventLog::~StreamEventLog() {
+    if (m_file)
+        std::fclose(m_file);
+}
+
+std::optional<std::string> StreamEventLog::Open(const std::string& path) {
+    std::lock_guard lock(m_mutex);
+    std::FILE* file = std::fopen(path.c_str(), "a");
+    if (!file)
+        return "cannot open " + path + ": " + std::strerror(errno);
+    if (m_file)
+        std::fclose(m_file);
+    m_file = file;
+    return std::nullopt;
+}
+
+void StreamEventLog::Record(const std::string& source, const std::string& event) {
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    const long long unixMs = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
+    std::lock_guard lock(m_mutex);
+    if (!m_file)
+        return;
+    std::fprintf(m_file, "%lld %s %s\n", unixMs, source.c_str(), event.c_str());
+    std::fflush(m_file);
+}
+
+} // namespace fennwick_host
