@@ -148,6 +148,10 @@ public:
     RtspFaults& Faults() { return m_faults; }
     void DropConnections(uint32_t afterMs) { Schedule(afterMs, [this] { DropNow(); }); }
     void SendBye(uint32_t afterMs) { Schedule(afterMs, [this] { ByeNow(); }); }
+    void SendGarbage(size_t bytes, uint32_t afterMs) { Schedule(afterMs, [this, bytes] { GarbageNow(bytes); }); }
+    void GrowNextKeyFrame(uint32_t bytes, uint32_t afterMs) {
+        Schedule(afterMs, [this, bytes] { GrowNextKeyFrameNow(bytes); });
+    }
     std::vector<std::string> RequestLog() const {
         std::lock_guard lock(m_logMutex);
         return {m_requestLog.begin(), m_requestLog.end()};
@@ -197,6 +201,9 @@ private:
     void Schedule(uint32_t afterMs, std::function<void()> action);
     void DropNow();
     void ByeNow();
+    void GarbageNow(size_t bytes);
+    void GrowNextKeyFrameNow(uint32_t bytes);
+    std::vector<uint8_t> MakeGarbage(size_t bytes);
     void TimerLoop();
     uint32_t Random();
     std::string RandomToken(size_t length);
@@ -767,6 +774,41 @@ void RtspServer::Impl::ByeNow() {
     }
 }
 
+std::vector<uint8_t> RtspServer::Impl::MakeGarbage(size_t bytes) {
+    constexpr size_t DOLLAR_SPACING = 256;
+    constexpr size_t FAKE_HEADER_OFFSET = 16;
+    std::vector<uint8_t> garbage(bytes);
+    for (uint8_t& byte : garbage)
+        byte = uint8_t(Random());
+    for (size_t offset = 0; offset < garbage.size(); offset += DOLLAR_SPACING)
+        garbage[offset] = '$';
+    // An interleaved header claiming the most a 16-bit length can: a reader
+    // that trusts it swallows the real frames that follow the burst.
+    static constexpr uint8_t FAKE_HEADER[] = {'$', 0x00, 0xFF, 0xFF};
+    if (garbage.size() >= FAKE_HEADER_OFFSET + sizeof FAKE_HEADER)
+        std::copy(std::begin(FAKE_HEADER), std::end(FAKE_HEADER), garbage.begin() + FAKE_HEADER_OFFSET);
+    return garbage;
+}
+
+void RtspServer::Impl::GarbageNow(size_t bytes) {
+    std::lock_guard lock(m_connectionsMutex);
+    for (auto& connection : m_connections) {
+        const std::vector<uint8_t> garbage = MakeGarbage(bytes);
+        std::lock_guard writeLock(connection->writeMutex);
+        connection->socket.SendAll(garbage, m_stopEvent.GetNativeHandle(), WRITE_TIMEOUT_MS);
+    }
+}
+
+void RtspServer::Impl::GrowNextKeyFrameNow(uint32_t bytes) {
+    std::lock_guard lock(m_connectionsMutex);
+    for (auto& connection : m_connections) {
+        std::lock_guard sessionsLock(connection->sessionsMutex);
+        for (auto& session : connection->sessions)
+            if (session->IsPlaying())
+                session->GrowNextKeyFrame(bytes);
+    }
+}
+
 RtspServer::RtspServer(RtspServerOptions options, Camera* camera)
     : m_impl(std::make_unique<Impl>(std::move(options), camera)) {}
 
@@ -794,6 +836,14 @@ void RtspServer::DropConnections(uint32_t afterMs) {
 
 void RtspServer::SendBye(uint32_t afterMs) {
     m_impl->SendBye(afterMs);
+}
+
+void RtspServer::SendGarbage(size_t bytes, uint32_t afterMs) {
+    m_impl->SendGarbage(bytes, afterMs);
+}
+
+void RtspServer::GrowNextKeyFrame(uint32_t bytes, uint32_t afterMs) {
+    m_impl->GrowNextKeyFrame(bytes, afterMs);
 }
 
 std::vector<std::string> RtspServer::RequestLog() const {

@@ -62,6 +62,8 @@ struct RtspFaults {
 
 class RtspServer : public Server {
 public:
+    static constexpr size_t GARBAGE_BURST_BYTES = 4096;
+
     // With a camera, credentials, authentication, generation, the session
     // time-out (RTSPTimeout) and the codec, size and frame rate of each stream
     // (ImageCodecN, ImageSizeN, FrameRateN) follow its state, and its RTSPPort is set to the port served.
@@ -77,6 +79,13 @@ public:
     void DropConnections(uint32_t afterMs = 0);
     // Every playing session sends an RTCP BYE and stops sending, now or after a delay.
     void SendBye(uint32_t afterMs = 0);
+    // Writes a burst of bytes that are no RTSP (random bytes, '$' markers and an
+    // interleaved header announcing 65535 bytes) on every RTSP connection, between
+    // two whole messages, now or after a delay.
+    void SendGarbage(size_t bytes = GARBAGE_BURST_BYTES, uint32_t afterMs = 0);
+    // The next H.264 key frame of every playing session is grown to at least
+    // this many bytes (once per session), now or after a delay.
+    void GrowNextKeyFrame(uint32_t bytes, uint32_t afterMs = 0);
     // Requests seen so far, as "METHOD URL" lines (bounded).
     std::vector<std::string> RequestLog() const;
     size_t ActiveSessionCount() const;

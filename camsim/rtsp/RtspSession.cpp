@@ -164,9 +164,11 @@ void RtspSession::SendVideoFrame(Track& track, size_t frameIndex) {
         track.sequence = 0;
     std::vector<RtpPayload> payloads;
     switch (m_clip->codec) {
-    case VideoCodec::H264:
-        payloads = PacketiseH264WithQuirks(frame);
+    case VideoCodec::H264: {
+        const uint32_t grownTo = frame.key ? m_growNextKeyFrameTo.exchange(0) : 0;
+        payloads = PacketiseH264WithQuirks(frame, std::max(m_quirks.keyFrameBytes, grownTo));
         break;
+    }
     case VideoCodec::Mpeg4:
         payloads = PacketiseMpeg4(frame, m_clip->configuration);
         break;
@@ -186,18 +188,23 @@ void RtspSession::SendVideoFrame(Track& track, size_t frameIndex) {
         SendPacket(track, header, payload->bytes);
 }
 
-std::vector<RtpPayload> RtspSession::PacketiseH264WithQuirks(const ClipFrame& frame) const {
-    if (m_quirks.keyFrameBytes == 0 && !m_quirks.seiWithMarker)
+std::vector<RtpPayload> RtspSession::PacketiseH264WithQuirks(const ClipFrame& frame, uint32_t keyFrameBytes) const {
+    if (keyFrameBytes == 0 && !m_quirks.seiWithMarker)
         return PacketiseH264(frame);
     ClipFrame grown = frame;
     if (frame.key && !grown.units.empty()) {
         // cabac_zero_words (00 00 03) after the last slice: a larger frame that still decodes.
+        static constexpr uint8_t CABAC_ZERO_WORD[] = {0x00, 0x00, 0x03};
         size_t size = 0;
         for (const Bytes& unit : grown.units)
             size += unit.size();
         Bytes& slice = grown.units.back();
-        for (; size < m_quirks.keyFrameBytes; size += 3)
-            slice.insert(slice.end(), {0x00, 0x00, 0x03});
+        if (size < keyFrameBytes) {
+            const size_t words = (keyFrameBytes - size + sizeof CABAC_ZERO_WORD - 1) / sizeof CABAC_ZERO_WORD;
+            slice.reserve(slice.size() + words * sizeof CABAC_ZERO_WORD);
+            for (size_t i = 0; i < words; ++i)
+                slice.insert(slice.end(), std::begin(CABAC_ZERO_WORD), std::end(CABAC_ZERO_WORD));
+        }
     }
     std::vector<RtpPayload> payloads = PacketiseH264(grown);
     if (m_quirks.seiWithMarker) {

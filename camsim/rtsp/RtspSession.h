@@ -61,6 +61,8 @@ public:
     bool IsPlaying() const { return m_started && !m_ended; }
     // Sends a BYE on every track and stops sending media.
     void SayBye();
+    // The next H.264 key frame is grown to at least this many bytes.
+    void GrowNextKeyFrame(uint32_t bytes) { m_growNextKeyFrameTo = bytes; }
     // Ends the sender thread; with bye, tells the client first.
     void End(bool bye);
 
@@ -68,7 +70,7 @@ private:
     struct Track;
     void Run();
     void SendVideoFrame(Track& track, size_t frameIndex);
-    std::vector<RtpPayload> PacketiseH264WithQuirks(const ClipFrame& frame) const;
+    std::vector<RtpPayload> PacketiseH264WithQuirks(const ClipFrame& frame, uint32_t keyFrameBytes) const;
     void SendAudioPacket(Track& track);
     void SendPacket(Track& track, const RtpHeader& header, std::span<const uint8_t> payload);
     void SendRtcp(Track& track, std::span<const uint8_t> packet);
@@ -94,6 +96,7 @@ private:
     std::atomic<bool> m_byeSent{false};
     std::atomic<bool> m_ended{false};
     std::atomic<bool> m_started{false};
+    std::atomic<uint32_t> m_growNextKeyFrameTo{0}; // 0: no grown key frame pending
     std::thread m_thread; // started by Play on the connection's thread, joined by End
 };
 

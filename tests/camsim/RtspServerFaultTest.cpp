@@ -1,0 +1,208 @@
+// camsim's RTSP server faults that a client sees on its RTSP connection: a
+// burst of garbage bytes and a key frame grown far above the usual size.
+#include "RtspServer.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr size_t RTP_HEADER_BYTES = 12; // camsim sends neither CSRCs nor extensions
+constexpr uint32_t GROWN_KEY_FRAME_BYTES = 3 * 1024 * 1024;
+constexpr auto READ_TIMEOUT = 3s;
+
+// A blocking RTSP connection to the server under test that reads exactly what
+// it is asked for, so the bytes between two messages stay visible.
+class RawRtspConnection {
+public:
+    explicit RawRtspConnection(uint16_t port) {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        timeval timeout{std::chrono::duration_cast<std::chrono::seconds>(READ_TIMEOUT).count(), 0};
+        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        m_connected = ::connect(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~RawRtspConnection() { ::close(m_fd); }
+    bool Connected() const { return m_connected; }
+
+    // Sends "METHOD url RTSP/1.0" with a CSeq and the extra header lines; the answer's head.
+    std::string Request(const std::string& method, const std::string& url, const std::string& headers = "") {
+        const std::string text =
+            method + " " + url + " RTSP/1.0\r\nCSeq: " + std::to_string(++m_cseq) + "\r\n" + headers + "\r\n";
+        if (::send(m_fd, text.data(), text.size(), MSG_NOSIGNAL) != ssize_t(text.size()))
+            return {};
+        return ReadAnswerHead();
+    }
+    // The head of the next answer (status line to the empty line); the body is read and dropped.
+    std::string ReadAnswerHead() {
+        std::string head;
+        while (!head.ends_with("\r\n\r\n")) {
+            const auto byte = ReadExactly(1);
+            if (!byte)
+                return {};
+            head.push_back(char((*byte)[0]));
+        }
+        const size_t length = head.find("Content-Length: ");
+        if (length != std::string::npos)
+            ReadExactly(std::strtoul(head.c_str() + length + 16, nullptr, 10));
+        return head;
+    }
+    std::optional<std::vector<uint8_t>> ReadExactly(size_t count) {
+        std::vector<uint8_t> bytes(count);
+        for (size_t done = 0; done < count;) {
+            const ssize_t received = ::recv(m_fd, bytes.data() + done, count - done, 0);
+            if (received <= 0)
+                return std::nullopt;
+            done += size_t(received);
+        }
+        return bytes;
+    }
+    // One interleaved frame: its channel and data.
+    std::optional<std::pair<uint8_t, std::vector<uint8_t>>> ReadInterleaved() {
+        const auto header = ReadExactly(4);
+        if (!header || (*header)[0] != '$')
+            return std::nullopt;
+        auto data = ReadExactly(size_t((*header)[2] << 8 | (*header)[3]));
+        if (!data)
+            return std::nullopt;
+        return std::make_pair((*header)[1], std::move(*data));
+    }
+
+private:
+    int m_fd = -1;
+    bool m_connected = false;
+    uint32_t m_cseq = 0;
+};
+
+std::string SessionId(const std::string& head) {
+    const size_t start = head.find("Session: ");
+    if (start == std::string::npos)
+        return {};
+    const size_t end = head.find_first_of(";\r", start + 9);
+    return head.substr(start + 9, end - start - 9);
+}
+
+// Video frames as their RTP payload sizes summed up to the marker bit.
+class FrameSizes {
+public:
+    // False when the sequence numbers skip.
+    bool Add(std::span<const uint8_t> packet) {
+        if (packet.size() < RTP_HEADER_BYTES)
+            return false;
+        const uint16_t sequence = uint16_t(packet[2] << 8 | packet[3]);
+        const bool inOrder = !m_lastSequence || uint16_t(*m_lastSequence + 1) == sequence;
+        m_lastSequence = sequence;
+        m_current += packet.size() - RTP_HEADER_BYTES;
+        if (packet[1] & 0x80) {
+            sizes.push_back(m_current);
+            m_current = 0;
+        }
+        return inOrder;
+    }
+    std::vector<size_t> sizes;
+
+private:
+    std::optional<uint16_t> m_lastSequence;
+    size_t m_current = 0;
+};
+
+class RtspServerFaults : public ::testing::Test {
+protected:
+    void SetUp() override {
+        camsim::RtspServerOptions options;
+        options.audio = false;
+        m_server = std::make_unique<camsim::RtspServer>(options);
+        std::string error;
+        ASSERT_TRUE(m_server->Start(error)) << error;
+        m_url = "rtsp://127.0.0.1:" + std::to_string(m_server->GetPort()) + "/video1";
+    }
+    void TearDown() override { m_server->Stop(); }
+
+    // DESCRIBE, SETUP interleaved on channels 0-1, PLAY.
+    bool PlayInterleaved(RawRtspConnection& connection) {
+        if (!connection.Request("DESCRIBE", m_url).starts_with("RTSP/1.0 200"))
+            return false;
+        const std::string setUp =
+            connection.Request("SETUP", m_url + "/trackID=1", "Transport: RTP/AVP/TCP;unicast;interleaved=0-1\r\n");
+        const std::string session = SessionId(setUp);
+        return setUp.starts_with("RTSP/1.0 200") &&
+               connection.Request("PLAY", m_url, "Session: " + session + "\r\n").starts_with("RTSP/1.0 200");
+    }
+
+    std::unique_ptr<camsim::RtspServer> m_server;
+    std::string m_url;
+};
+
+TEST_F(RtspServerFaults, GarbageBurstReachesEveryConnectionBetweenAnswers) {
+    RawRtspConnection first(m_server->GetPort());
+    RawRtspConnection second(m_server->GetPort());
+    ASSERT_TRUE(first.Connected() && second.Connected());
+    ASSERT_TRUE(first.Request("OPTIONS", m_url).starts_with("RTSP/1.0 200"));
+    ASSERT_TRUE(second.Request("OPTIONS", m_url).starts_with("RTSP/1.0 200"));
+
+    m_server->SendGarbage();
+
+    for (RawRtspConnection* connection : {&first, &second}) {
+        const auto garbage = connection->ReadExactly(camsim::RtspServer::GARBAGE_BURST_BYTES);
+        ASSERT_TRUE(garbage);
+        const std::string text(garbage->begin(), garbage->end());
+        EXPECT_FALSE(text.starts_with("RTSP/"));
+        EXPECT_NE(text.find(std::string("$\x00\xFF\xFF", 4)), std::string::npos) << "no huge interleaved header";
+        EXPECT_GE(std::count(text.begin(), text.end(), '$'), 16);
+    }
+    // The server still answers on a connection it wrote garbage to.
+    EXPECT_TRUE(first.Request("OPTIONS", m_url).starts_with("RTSP/1.0 200"));
+}
+
+TEST_F(RtspServerFaults, NextKeyFrameGrowsOnceInEveryPlayingSession) {
+    RawRtspConnection first(m_server->GetPort());
+    RawRtspConnection second(m_server->GetPort());
+    ASSERT_TRUE(PlayInterleaved(first));
+    ASSERT_TRUE(PlayInterleaved(second));
+    FrameSizes firstSizes;
+    FrameSizes secondSizes;
+    // Reads the next frame of each connection in turn.
+    const auto readFrames = [&](size_t count) {
+        for (auto [connection, sizes] : {std::pair{&first, &firstSizes}, std::pair{&second, &secondSizes}}) {
+            const size_t target = sizes->sizes.size() + count;
+            while (sizes->sizes.size() < target) {
+                const auto frame = connection->ReadInterleaved();
+                ASSERT_TRUE(frame);
+                if (frame->first == 0) {
+                    ASSERT_TRUE(sizes->Add(frame->second)) << "sequence numbers skip";
+                }
+            }
+        }
+    };
+    readFrames(2);
+    m_server->GrowNextKeyFrame(GROWN_KEY_FRAME_BYTES);
+    // camsim's clips have a key frame at least every second (10 frames); three seconds hold several.
+    for (int i = 0; i < 30; ++i)
+        readFrames(1);
+    for (const FrameSizes* sizes : {&firstSizes, &secondSizes}) {
+        const auto grown = std::count_if(sizes->sizes.begin(), sizes->sizes.end(),
+                                         [](size_t size) { return size >= GROWN_KEY_FRAME_BYTES; });
+        EXPECT_EQ(grown, 1);
+        EXPECT_LT(*std::min_element(sizes->sizes.begin(), sizes->sizes.end()), 1024u * 1024u);
+    }
+}
+
+} // namespace
