@@ -10,7 +10,7 @@
 //   oversized-frame the next key frame of every session grown to --oversized-bytes
 // Prints "FAULT <unix_ms> <name> start" and "FAULT <unix_ms> <name> end" (end:
 // the cameras are back to normal), flushed, after the "CAMERA" and "READY"
-// lines. Runs until SIGINT or SIGTERM.
+// lines. Runs until SIGINT or SIGTERM; no fault starts after --last-fault seconds.
 #include "BenchCameras.h"
 
 #include <chrono>
@@ -35,6 +35,7 @@ struct SoakOptions {
     bench::BenchCameraOptions cameras;
     uint32_t faultIntervalSeconds = 60;
     uint32_t firstFaultSeconds = 0; // 0: one interval after READY
+    uint32_t lastFaultSeconds = 0;  // no fault starts later than this after READY; 0: no limit
     uint32_t stallSeconds = 20;
     uint32_t authBurstSeconds = 10;
     uint32_t lossSeconds = 3;
@@ -61,6 +62,8 @@ bool ReadSoakFlag(std::string_view flag, const char* value, SoakOptions& options
         return number(options.faultIntervalSeconds);
     if (flag == "--first-fault")
         return number(options.firstFaultSeconds);
+    if (flag == "--last-fault")
+        return number(options.lastFaultSeconds);
     if (flag == "--stall-seconds")
         return number(options.stallSeconds);
     if (flag == "--auth-burst-seconds")
@@ -121,8 +124,11 @@ private:
     void Run() {
         const Seconds interval(m_options.faultIntervalSeconds);
         const Seconds first = m_options.firstFaultSeconds ? Seconds(m_options.firstFaultSeconds) : interval;
-        auto due = std::chrono::steady_clock::now() + first;
-        for (size_t turn = 0; SleepUntil(due); ++turn, due += interval) {
+        const auto ready = std::chrono::steady_clock::now();
+        const auto last = m_options.lastFaultSeconds ? ready + Seconds(m_options.lastFaultSeconds)
+                                                     : std::chrono::steady_clock::time_point::max();
+        auto due = ready + first;
+        for (size_t turn = 0; due <= last && SleepUntil(due); ++turn, due += interval) {
             const std::string& name = m_options.rotation[turn % m_options.rotation.size()];
             PrintFault(name, "start");
             m_faults.at(name)();
@@ -198,8 +204,9 @@ int main(int argc, char** argv) {
     if (!usable || !bench::AreUsable(options.cameras) || options.faultIntervalSeconds == 0 ||
         options.rotation.empty()) {
         std::fprintf(stderr,
-                     "usage: soak_cameras %s [--fault-interval S] [--first-fault S] [--stall-seconds S]\n"
-                     "       [--auth-burst-seconds S] [--loss-seconds S] [--loss-every-nth N] [--oversized-bytes N]\n"
+                     "usage: soak_cameras %s [--fault-interval S] [--first-fault S] [--last-fault S]\n"
+                     "       [--stall-seconds S]"
+                     " [--auth-burst-seconds S] [--loss-seconds S] [--loss-every-nth N] [--oversized-bytes N]\n"
                      "       [--faults NAME,...]\n",
                      bench::BENCH_CAMERA_USAGE);
         return 2;
