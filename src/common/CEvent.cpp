@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <poll.h>
+#include <span>
 #include <sys/eventfd.h>
 #include <unistd.h>
 #include <vector>
@@ -35,7 +36,7 @@ private:
 };
 
 // poll that restarts after a signal with the time still left.
-int PollUntil(std::vector<pollfd>& fds, const Deadline& deadline) {
+int PollUntil(std::span<pollfd> fds, const Deadline& deadline) {
     for (;;) {
         for (auto& fd : fds)
             fd.revents = 0;
@@ -57,6 +58,8 @@ CEvent::~CEvent() {
 bool CEvent::Set() {
     if (m_fd < 0)
         return false;
+    if (m_manualReset && m_signalled.exchange(true))
+        return true;
     const uint64_t one = 1;
     for (;;) {
         if (::write(m_fd, &one, sizeof one) == ssize_t(sizeof one))
@@ -75,10 +78,14 @@ bool CEvent::Reset() {
     uint64_t value = 0;
     for (;;) {
         if (::read(m_fd, &value, sizeof value) == ssize_t(sizeof value) || errno == EAGAIN)
-            return true;
+            break;
         if (errno != EINTR)
             return false;
     }
+    // After the read: a Set racing with this Reset either lands before it
+    // (and is reset) or writes again, never leaves the flag set over an empty eventfd.
+    m_signalled = false;
+    return true;
 }
 
 // Takes the signal of an auto-reset event; false when another waiter was first.
@@ -100,7 +107,11 @@ bool CEvent::Wait(uint32_t timeoutMs) {
 int CEvent::WaitAny(CEvent* const* events, uint32_t count, uint32_t timeoutMs) {
     if (!events || count == 0)
         return -1;
-    std::vector<pollfd> fds(count);
+    // Waits happen once per packet batch: the usual few descriptors stay on the stack.
+    constexpr uint32_t kOnStack = 8;
+    pollfd stackFds[kOnStack];
+    std::vector<pollfd> heapFds(count > kOnStack ? count : 0);
+    const std::span<pollfd> fds = count > kOnStack ? std::span<pollfd>(heapFds) : std::span<pollfd>(stackFds, count);
     for (uint32_t i = 0; i < count; ++i) {
         if (!events[i] || events[i]->m_fd < 0)
             return -1;
@@ -126,7 +137,7 @@ int CEvent::WaitAny(CEvent* const* events, uint32_t count, uint32_t timeoutMs) {
 int CEvent::WaitForFd(int fd, short pollEvents, CEvent& stop, uint32_t timeoutMs) {
     if (fd < 0 || stop.m_fd < 0)
         return -1;
-    std::vector<pollfd> fds{pollfd{stop.m_fd, POLLIN, 0}, pollfd{fd, pollEvents, 0}};
+    pollfd fds[2] = {pollfd{stop.m_fd, POLLIN, 0}, pollfd{fd, pollEvents, 0}};
     const Deadline deadline(timeoutMs);
     for (;;) {
         const int ready = PollUntil(fds, deadline);

@@ -2,6 +2,7 @@
 // sockets through poll.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace talvex {
@@ -35,6 +36,10 @@ private:
 
     int m_fd = -1;
     bool m_manualReset;
+    // Manual-reset events only: true while the eventfd holds a signal, so a
+    // Set of a signalled event (once per packet or frame on the live path)
+    // costs no system call. Reset reads the eventfd before clearing it.
+    std::atomic<bool> m_signalled{false};
 };
 
 class CManualEvent : public CEvent {

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -242,6 +243,34 @@ SocketResult CSocket::ReceiveNow(std::span<uint8_t> buffer, size_t& received) {
     if (count == 0)
         return SocketResult::Closed;
     received = size_t(count);
+    return SocketResult::Data;
+}
+
+SocketResult CSocket::ReceiveBatchNow(std::span<DatagramSlot> slots, size_t& filled) {
+    filled = 0;
+    constexpr size_t kMaxBatch = 64;
+    const size_t count = std::min(slots.size(), kMaxBatch);
+    iovec parts[kMaxBatch];
+    mmsghdr messages[kMaxBatch];
+    for (size_t i = 0; i < count; ++i) {
+        parts[i] = iovec{slots[i].buffer.data(), slots[i].buffer.size()};
+        messages[i] = mmsghdr{};
+        messages[i].msg_hdr.msg_name = &slots[i].from;
+        messages[i].msg_hdr.msg_namelen = sizeof slots[i].from;
+        messages[i].msg_hdr.msg_iov = &parts[i];
+        messages[i].msg_hdr.msg_iovlen = 1;
+    }
+    int read = 0;
+    do {
+        read = recvmmsg(m_fd, messages, unsigned(count), MSG_DONTWAIT, nullptr);
+    } while (read < 0 && errno == EINTR);
+    if (read < 0)
+        return ResultOfFailedRead();
+    for (size_t i = 0; i < size_t(read); ++i) {
+        slots[i].received = messages[i].msg_len;
+        slots[i].truncated = (messages[i].msg_hdr.msg_flags & MSG_TRUNC) != 0;
+    }
+    filled = size_t(read);
     return SocketResult::Data;
 }
 

@@ -35,6 +35,14 @@ enum class SocketResult {
     Broken,    // the socket cannot be waited on any more
 };
 
+// One slot of a batched datagram read: the caller's buffer in, the result out.
+struct DatagramSlot {
+    std::span<uint8_t> buffer;
+    size_t received = 0;
+    sockaddr_in from{};
+    bool truncated = false; // the datagram was larger than the buffer; its first bytes are there
+};
+
 class CSocket {
 public:
     static constexpr int kNoStop = -1;
@@ -71,6 +79,10 @@ public:
                              int timeoutMs);
     // Reads whatever is queued without waiting (used to drain a closing socket).
     SocketResult ReceiveNow(std::span<uint8_t> buffer, size_t& received);
+    // Reads the datagrams already queued, at most slots.size(), with one
+    // recvmmsg and without waiting: Data with their count in `filled`,
+    // TimedOut when none is queued, Failed otherwise.
+    SocketResult ReceiveBatchNow(std::span<DatagramSlot> slots, size_t& filled);
     // Sends every byte, waiting for room within timeoutMs per wait.
     bool SendAll(std::span<const uint8_t> data, int stopFd, int timeoutMs);
     bool SendTo(std::span<const uint8_t> data, const sockaddr_in& to);

@@ -2,6 +2,7 @@
 
 #include "common/Base64.h"
 #include "common/Md5.h"
+#include "common/LatencyProbe.h"
 #include "streaming/CRTSPStreamParser.h"
 
 #include <sys/socket.h>
@@ -302,7 +303,7 @@ bool CBaseRTSPClient::ReadResponseFromStream(uint32_t kind, uint32_t cseq) {
         size_t received = 0;
         if (ReceiveSome(buffer, received) != SocketResult::Data)
             return false;
-        m_streamParser->Feed({buffer.data(), received});
+        m_streamParser->Feed({buffer.data(), received}, LatencyProbe::NowNs());
     }
 }
 
@@ -315,7 +316,7 @@ bool CBaseRTSPClient::ReceiveInterleavedStream() {
         size_t received = 0;
         const SocketResult result = ReceiveSome(buffer, received);
         if (result == SocketResult::Data) {
-            parser.Feed({buffer.data(), received});
+            parser.Feed({buffer.data(), received}, LatencyProbe::NowNs());
             continue;
         }
         connectionEnded = result != SocketResult::Stopped && m_connected;

@@ -28,15 +28,29 @@ uint32_t ReadUnconverted32(std::span<const uint8_t> bytes, size_t offset) {
     return value;
 }
 
-std::vector<uint8_t> CopyBytes(std::span<const uint8_t> bytes, size_t offset, size_t count) {
+// Reuses the target's storage: a packet parsed again allocates nothing once it has held a larger one.
+void CopyBytes(std::vector<uint8_t>& target, std::span<const uint8_t> bytes, size_t offset, size_t count) {
     auto first = bytes.begin() + std::ptrdiff_t(offset);
-    return std::vector<uint8_t>(first, first + std::ptrdiff_t(count));
+    target.assign(first, first + std::ptrdiff_t(count));
 }
 
 } // namespace
 
 void CRTPPacket::Clear() {
-    *this = CRTPPacket();
+    // The byte vectors keep their storage for the next Parse.
+    m_csrcCount = 0;
+    m_csrcList.clear();
+    m_ssrc = 0;
+    m_marker = 0;
+    m_padding = 0;
+    m_payloadType = 0;
+    m_sequenceNumber = 0;
+    m_timestamp = 0;
+    m_extensionProfile = 0;
+    m_extensionLength = 0;
+    m_extensionData.clear();
+    m_payload.clear();
+    m_arrivalNs = 0;
 }
 
 bool CRTPPacket::Parse(std::span<const uint8_t> datagram) {
@@ -81,7 +95,7 @@ bool CRTPPacket::Parse(std::span<const uint8_t> datagram) {
     }
 
     m_csrcCount = csrcCount;
-    m_csrcList = CopyBytes(datagram, csrcOffset, csrcCount * CSRC_BYTES);
+    CopyBytes(m_csrcList, datagram, csrcOffset, csrcCount * CSRC_BYTES);
     m_ssrc = ReadUnconverted32(datagram, 8);
     m_marker = datagram[1] >> 7;
     m_padding = hasPadding ? 1 : 0;
@@ -90,8 +104,8 @@ bool CRTPPacket::Parse(std::span<const uint8_t> datagram) {
     m_timestamp = ReadBigEndian32(datagram, 4);
     m_extensionProfile = extensionProfile;
     m_extensionLength = extensionLength;
-    m_extensionData = CopyBytes(datagram, extensionOffset, extensionLength * EXTENSION_WORD_BYTES);
-    m_payload = CopyBytes(datagram, headerBytes, datagram.size() - headerBytes - paddingBytes);
+    CopyBytes(m_extensionData, datagram, extensionOffset, extensionLength * EXTENSION_WORD_BYTES);
+    CopyBytes(m_payload, datagram, headerBytes, datagram.size() - headerBytes - paddingBytes);
     return true;
 }
 

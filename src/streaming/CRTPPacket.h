@@ -37,6 +37,9 @@ public:
     std::span<const uint8_t> GetExtensionData() const { return m_extensionData; }
     uint32_t GetPayloadSize() const { return uint32_t(m_payload.size()); }
     std::span<const uint8_t> GetPayload() const { return m_payload; }
+    // When the packet was read (LatencyProbe time; 0 outside the benchmark's builds).
+    void SetArrivalNs(uint64_t arrivalNs) { m_arrivalNs = arrivalNs; }
+    uint64_t GetArrivalNs() const { return m_arrivalNs; }
 
 private:
     uint16_t m_csrcCount = 0;
@@ -51,6 +54,7 @@ private:
     uint16_t m_extensionLength = 0;
     std::vector<uint8_t> m_extensionData;
     std::vector<uint8_t> m_payload;
+    uint64_t m_arrivalNs = 0;
 };
 
 } // namespace talvex

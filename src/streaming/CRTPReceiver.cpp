@@ -1,5 +1,7 @@
 #include "streaming/CRTPReceiver.h"
 
+#include "common/LatencyProbe.h"
+
 #include <algorithm>
 
 namespace talvex {
@@ -38,6 +40,7 @@ bool CRTPReceiver::OpenWith(OpenClient openClient) {
         {
             std::lock_guard lock(m_lock);
             m_queue.clear();
+            m_wakePending = false;
         }
         opened = StartThread("RTP Packet Queue (" + std::to_string(client->GetLocalPort()) + ")");
     }
@@ -81,17 +84,36 @@ bool CRTPReceiver::IsCurrentClient(IRTPClient* client) const {
     return m_client && static_cast<IRTPClient*>(m_client.Get()) == client;
 }
 
+CRTPReceiver::Item CRTPReceiver::TakeSpare() {
+    std::lock_guard lock(m_lock);
+    if (m_spares.empty())
+        return Item{};
+    Item item = std::move(m_spares.back());
+    m_spares.pop_back();
+    return item;
+}
+
 void CRTPReceiver::OnData(IRTPClient* client, const sockaddr_in& fromAddress, std::span<const uint8_t> data) {
     if (!IsCurrentClient(client))
         return;
-    Item item{fromAddress, CRTPPacket()};
+    Item item = TakeSpare();
+    item.from = fromAddress;
     if (!item.packet.Parse(data) || m_stopping)
+        return;
+    item.packet.SetArrivalNs(LatencyProbe::NowNs());
+    std::lock_guard lock(m_lock);
+    if (m_queue.size() < MAX_QUEUED_PACKETS)
+        m_queue.push_back(std::move(item));
+}
+
+void CRTPReceiver::OnBatchEnd(IRTPClient* client) {
+    if (!IsCurrentClient(client))
         return;
     {
         std::lock_guard lock(m_lock);
-        if (m_queue.size() >= MAX_QUEUED_PACKETS)
+        if (m_queue.empty() || m_wakePending)
             return;
-        m_queue.push_back(std::move(item));
+        m_wakePending = true;
     }
     m_packetQueued.Set();
 }
@@ -108,35 +130,53 @@ void CRTPReceiver::OnClosed(IRTPClient* client) {
         user->OnClosed();
 }
 
-std::optional<CRTPReceiver::Item> CRTPReceiver::TakeFront(bool& moreLeft) {
+bool CRTPReceiver::TakeQueued(std::vector<Item>& batch) {
+    batch.clear();
     std::lock_guard lock(m_lock);
-    std::optional<Item> item;
-    if (!m_queue.empty()) {
-        item = std::move(m_queue.front());
-        m_queue.pop_front();
+    m_queue.swap(batch);
+    // Found empty: the next batch end signals again.
+    if (batch.empty())
+        m_wakePending = false;
+    return !batch.empty();
+}
+
+void CRTPReceiver::ReturnSpares(std::vector<Item>& batch) {
+    std::lock_guard lock(m_lock);
+    for (Item& item : batch) {
+        if (m_spares.size() >= MAX_SPARE_PACKETS)
+            break;
+        m_spares.push_back(std::move(item));
     }
-    moreLeft = !m_queue.empty();
-    return item;
+    batch.clear();
+}
+
+void CRTPReceiver::Deliver(const std::vector<Item>& batch) {
+    for (const Item& item : batch) {
+        IRTPReceiverUser* user = m_user;
+        if (!user || m_stopping)
+            return;
+        try {
+            user->OnRTPPacket(item.from, item.packet);
+        } catch (...) {
+            // A consumer's failure costs this packet only.
+        }
+    }
 }
 
 void CRTPReceiver::Run() {
     CEvent* events[] = {&GetStopEvent(), &m_packetQueued};
-    bool moreLeft = false;
+    std::vector<Item> batch;
     for (;;) {
-        const int fired = CEvent::WaitAny(events, 2, moreLeft ? 0 : IDLE_WAIT_MS);
-        if (fired == 0) {
+        if (CEvent::WaitAny(events, 2, IDLE_WAIT_MS) == 0) {
             std::lock_guard lock(m_lock);
             m_queue.clear();
             return;
         }
-        const std::optional<Item> item = TakeFront(moreLeft);
-        IRTPReceiverUser* user = m_user;
-        if (!item || !user || m_stopping)
-            continue;
-        try {
-            user->OnRTPPacket(item->from, item->packet);
-        } catch (...) {
-            // A consumer's failure costs this packet only.
+        // Everything queued is delivered before the next wait: a batch end
+        // that found a wake-up pending did not signal.
+        while (TakeQueued(batch)) {
+            Deliver(batch);
+            ReturnSpares(batch);
         }
     }
 }

@@ -1,5 +1,9 @@
 // Receives RTP over UDP: its client's thread parses each datagram and queues
-// it; a delivery thread hands the packets to the user in arrival order.
+// it; a delivery thread hands the packets to the user in arrival order. The
+// delivery thread is woken once per batch the client read (a picture's burst
+// of packets), and not at all while it is still due to take the queue;
+// delivered packets go back to a spare list, so the steady state allocates
+// nothing per packet.
 #pragma once
 
 #include "common/CBaseThread.h"
@@ -10,9 +14,8 @@
 #include "streaming/IRTPReceiverUser.h"
 
 #include <atomic>
-#include <deque>
 #include <mutex>
-#include <optional>
+#include <vector>
 
 namespace talvex {
 
@@ -24,6 +27,8 @@ public:
     // Packets waiting for the delivery thread; newer ones are dropped beyond it.
     static constexpr size_t MAX_QUEUED_PACKETS = 8192;
     static constexpr uint32_t IDLE_WAIT_MS = 1000;
+    // Delivered packets kept for reuse (their byte buffers with them).
+    static constexpr size_t MAX_SPARE_PACKETS = 256;
 
     CRTPReceiver();
     ~CRTPReceiver() override;
@@ -36,6 +41,7 @@ public:
     uint16_t GetLocalPort() const;
 
     void OnData(IRTPClient* client, const sockaddr_in& fromAddress, std::span<const uint8_t> data) override;
+    void OnBatchEnd(IRTPClient* client) override;
     void OnReceiveTimeout(IRTPClient* client) override;
     void OnClosed(IRTPClient* client) override;
 
@@ -48,12 +54,18 @@ private:
     template <class OpenClient>
     bool OpenWith(OpenClient openClient);
     bool IsCurrentClient(IRTPClient* client) const;
-    std::optional<Item> TakeFront(bool& moreLeft);
+    Item TakeSpare();
+    // Moves every queued packet into batch (emptied first); false when none was queued.
+    bool TakeQueued(std::vector<Item>& batch);
+    void ReturnSpares(std::vector<Item>& batch);
+    void Deliver(const std::vector<Item>& batch);
     void Run() override;
 
     mutable std::mutex m_lock; // the queue and the current client
     TSmartPtr<CUDPClient> m_client;
-    std::deque<Item> m_queue;
+    std::vector<Item> m_queue;
+    std::vector<Item> m_spares;
+    bool m_wakePending = false; // the delivery thread was signalled and has not found the queue empty since
     std::atomic<IRTPReceiverUser*> m_user{nullptr};
     std::atomic<uint32_t> m_timeoutSeconds{DEFAULT_TIMEOUT_SECONDS};
     std::atomic<bool> m_stopping{false};

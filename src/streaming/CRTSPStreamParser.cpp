@@ -19,7 +19,8 @@ constexpr std::string_view HEADER_END = "\r\n\r\n";
 CRTSPStreamParser::CRTSPStreamParser(IRTPReceiverUser* user, const sockaddr_in& serverAddress)
     : m_user(user), m_serverAddress(serverAddress) {}
 
-void CRTSPStreamParser::Feed(std::span<const uint8_t> bytes) {
+void CRTSPStreamParser::Feed(std::span<const uint8_t> bytes, uint64_t arrivalNs) {
+    m_arrivalNs = arrivalNs;
     if (m_offset > 0 && m_offset >= m_buffer.size() / 2) {
         m_buffer.erase(m_buffer.begin(), m_buffer.begin() + std::ptrdiff_t(m_offset));
         m_offset = 0;
@@ -41,9 +42,8 @@ std::optional<std::string> CRTSPStreamParser::TakeResponse() {
 
 void CRTSPStreamParser::DeliverPending() {
     m_delivering = true;
-    while (!m_pendingPackets.empty()) {
-        const CRTPPacket packet = std::move(m_pendingPackets.front());
-        m_pendingPackets.pop_front();
+    while (m_pendingBegin < m_pendingEnd) {
+        const CRTPPacket& packet = m_packetSlots[m_pendingBegin++];
         m_pendingPacketBytes -= packet.GetPayloadSize();
         if (!m_user)
             continue;
@@ -53,6 +53,9 @@ void CRTSPStreamParser::DeliverPending() {
             // A failing consumer loses this packet, not the stream.
         }
     }
+    m_pendingBegin = m_pendingEnd = 0;
+    if (m_packetSlots.size() > MAX_KEPT_PACKET_SLOTS)
+        m_packetSlots.resize(MAX_KEPT_PACKET_SLOTS);
     m_delivering = false;
 }
 
@@ -86,10 +89,13 @@ CRTSPStreamParser::Cut CRTSPStreamParser::CutFrame(std::span<const uint8_t> avai
     }
     if (available.size() < FRAME_HEADER_BYTES + length)
         return Cut::NeedMore;
-    CRTPPacket packet;
+    if (m_pendingEnd == m_packetSlots.size())
+        m_packetSlots.emplace_back();
+    CRTPPacket& packet = m_packetSlots[m_pendingEnd];
     if (packet.Parse(available.subspan(FRAME_HEADER_BYTES, length))) {
+        packet.SetArrivalNs(m_arrivalNs);
         m_pendingPacketBytes += packet.GetPayloadSize();
-        m_pendingPackets.push_back(std::move(packet));
+        ++m_pendingEnd;
     }
     m_offset += FRAME_HEADER_BYTES + length;
     return Cut::Item;

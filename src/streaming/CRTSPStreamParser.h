@@ -31,10 +31,13 @@ public:
     static constexpr size_t MAX_RESPONSE_BYTES = 16384;
     // Answers not yet taken; older ones are dropped first.
     static constexpr size_t MAX_QUEUED_RESPONSES = 4;
+    // Packet slots kept between deliveries; a larger backlog's extra slots are freed.
+    static constexpr size_t MAX_KEPT_PACKET_SLOTS = 256;
 
     CRTSPStreamParser(IRTPReceiverUser* user, const sockaddr_in& serverAddress);
 
-    void Feed(std::span<const uint8_t> bytes);
+    // arrivalNs: when the bytes were read, given to the packets they complete.
+    void Feed(std::span<const uint8_t> bytes, uint64_t arrivalNs = 0);
     // The oldest RTSP answer seen in the stream and not yet taken.
     std::optional<std::string> TakeResponse();
     // Payload bytes of packets cut but not yet delivered.
@@ -53,8 +56,15 @@ private:
     size_t m_offset = 0;
     // Bytes of an oversized answer or of a foreign frame still to be skipped.
     size_t m_skipRemaining = 0;
-    std::deque<CRTPPacket> m_pendingPackets;
+    // Packets are parsed into reused slots (their buffers kept), so a steady
+    // stream allocates nothing per packet; slots [m_pendingBegin, m_pendingEnd)
+    // wait for delivery. A deque, so that slots added while a packet is being
+    // delivered (an answer read from the stream meanwhile) leave it in place.
+    std::deque<CRTPPacket> m_packetSlots;
+    size_t m_pendingBegin = 0;
+    size_t m_pendingEnd = 0;
     size_t m_pendingPacketBytes = 0;
+    uint64_t m_arrivalNs = 0; // of the bytes being fed
     std::deque<std::string> m_responses;
     bool m_delivering = false;
 };

@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 namespace talvex {
@@ -103,25 +104,61 @@ bool CUDPClient::SendTo(const sockaddr_in& address, std::span<const uint8_t> dat
     return m_socket.IsOpen() && m_socket.SendTo(data, address);
 }
 
+void CUDPClient::SizeSlots(std::span<DatagramSlot> slots, std::unique_ptr<uint8_t[]>& storage,
+                           uint32_t& slotBytes) {
+    const uint32_t wanted = std::min(m_datagramBufferSize.load(), MAX_DATAGRAM_BUFFER);
+    if (wanted == slotBytes)
+        return;
+    // Left uninitialised: only the pages datagrams are read into are ever touched.
+    storage.reset(new uint8_t[size_t(wanted) * slots.size()]);
+    for (size_t i = 0; i < slots.size(); ++i)
+        slots[i].buffer = std::span<uint8_t>(storage.get() + i * wanted, wanted);
+    slotBytes = wanted;
+}
+
+void CUDPClient::GrowDatagramBuffer() {
+    // The datagram is lost; the next one of this size fits.
+    m_datagramBufferSize = std::min(m_datagramBufferSize.load() + DATAGRAM_BUFFER_GROWTH, MAX_DATAGRAM_BUFFER);
+}
+
+void CUDPClient::DrainQueued(std::span<DatagramSlot> slots) {
+    for (int round = 0; round < BATCH_ROUNDS && !m_stopping; ++round) {
+        size_t filled = 0;
+        if (m_socket.ReceiveBatchNow(slots, filled) != SocketResult::Data)
+            return;
+        for (size_t i = 0; i < filled && !m_stopping; ++i) {
+            if (slots[i].truncated)
+                GrowDatagramBuffer();
+            else
+                m_user->OnData(this, slots[i].from, std::span<const uint8_t>(slots[i].buffer).first(slots[i].received));
+        }
+        if (filled < slots.size())
+            return;
+    }
+}
+
 void CUDPClient::Run() {
-    std::vector<uint8_t> buffer;
+    std::array<DatagramSlot, BATCH_DATAGRAMS> slots;
+    std::unique_ptr<uint8_t[]> storage;
+    uint32_t slotBytes = 0;
     const int stopFd = GetStopEvent().GetNativeHandle();
     while (!m_stopping) {
-        buffer.resize(std::min(m_datagramBufferSize.load(), MAX_DATAGRAM_BUFFER));
-        size_t received = 0;
-        sockaddr_in from{};
-        switch (m_socket.ReceiveFrom(buffer, received, from, stopFd, int(m_selectTimeoutMs.load()))) {
+        SizeSlots(slots, storage, slotBytes);
+        DatagramSlot& first = slots[0];
+        switch (m_socket.ReceiveFrom(first.buffer, first.received, first.from, stopFd, int(m_selectTimeoutMs.load()))) {
         case SocketResult::Data:
-            if (!m_stopping)
-                m_user->OnData(this, from, std::span<const uint8_t>(buffer).first(received));
+            if (m_stopping)
+                break;
+            m_user->OnData(this, first.from, std::span<const uint8_t>(first.buffer).first(first.received));
+            DrainQueued(slots);
+            m_user->OnBatchEnd(this);
             break;
         case SocketResult::TimedOut:
             if (!m_stopping)
                 m_user->OnReceiveTimeout(this);
             break;
         case SocketResult::Truncated:
-            // The datagram is lost; the next one of this size fits.
-            m_datagramBufferSize = std::min(m_datagramBufferSize.load() + DATAGRAM_BUFFER_GROWTH, MAX_DATAGRAM_BUFFER);
+            GrowDatagramBuffer();
             break;
         case SocketResult::Broken:
             if (!m_stopping)

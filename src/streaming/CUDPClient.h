@@ -7,6 +7,7 @@
 #include "streaming/IRTPClient.h"
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 
 namespace talvex {
@@ -25,6 +26,11 @@ public:
     // A truncated datagram grows the buffer by this much for the next one.
     static constexpr uint32_t DATAGRAM_BUFFER_GROWTH = 1024;
     static constexpr int DRAIN_READS = 100;
+    // After a wait, datagrams already queued are read in batches of this many
+    // (one recvmmsg each), at most BATCH_ROUNDS batches before waiting again:
+    // a picture's burst of packets costs one wake-up instead of one per packet.
+    static constexpr size_t BATCH_DATAGRAMS = 16;
+    static constexpr int BATCH_ROUNDS = 8;
     static constexpr size_t DRAIN_READ_BYTES = 1500;
 
     CUDPClient();
@@ -42,6 +48,11 @@ public:
 private:
     bool OpenSocket(IRTPClientUser* user, const in_addr* group, uint16_t port);
     void Run() override;
+    // The slots' buffers, each as large as the datagram buffer size now asks.
+    void SizeSlots(std::span<DatagramSlot> slots, std::unique_ptr<uint8_t[]>& storage, uint32_t& slotBytes);
+    // Reads and hands on what is queued after the first datagram.
+    void DrainQueued(std::span<DatagramSlot> slots);
+    void GrowDatagramBuffer();
     void ReportClosed(IRTPClientUser* user);
 
     std::mutex m_lock; // open, close and send

@@ -16,6 +16,9 @@ public:
     virtual ~IRTPClientUser() = default;
     // Called on the client's thread for every datagram.
     virtual void OnData(IRTPClient* client, const sockaddr_in& fromAddress, std::span<const uint8_t> data) = 0;
+    // Called after the datagrams that were queued together (one wake-up's worth)
+    // were handed on: a user that passes them to another thread wakes it here, once.
+    virtual void OnBatchEnd(IRTPClient*) {}
     // Called each time the select time-out passes without a datagram.
     virtual void OnReceiveTimeout(IRTPClient* client) = 0;
     virtual void OnClosed(IRTPClient* client) = 0;

@@ -1,5 +1,6 @@
 #include "video/CBaseRTPChannel.h"
 
+#include "common/LatencyProbe.h"
 #include "platform/CSocket.h"
 #include "streaming/RTPPortPair.h"
 
@@ -23,6 +24,8 @@ bool CBaseRTPChannel::DeliverFrame(ipcapture::IVideoFrame* frame) {
     BeforeFrameDelivery();
     m_firstFrameEvent.Set();
     const bool delivered = HandOverFrame(frame);
+    // Frames are completed by the packet being processed on this thread.
+    LatencyProbe::RecordFrame(m_packetArrivalNs);
     AfterFrameDelivery();
     return delivered;
 }
@@ -60,7 +63,9 @@ void CBaseRTPChannel::OnRTPPacket(const sockaddr_in& fromAddress, const CRTPPack
     // Another sender on our port (a stale stream, a stray peer) never reaches the depacketiser.
     if (fromAddress.sin_addr.s_addr != m_cameraAddress)
         return;
-    m_packetSeenEvent.Set();
+    if (m_searchingPorts.load(std::memory_order_relaxed))
+        m_packetSeenEvent.Set();
+    m_packetArrivalNs = packet.GetArrivalNs();
     ProcessPacket(packet);
 }
 
@@ -156,7 +161,10 @@ bool CBaseRTPChannel::SetUpRTP() {
     m_receiver.SetTimeout(std::max<uint32_t>(1, FirstTimeoutMs() / 1000));
     m_receiver.SetUser(this);
     m_packetSeenEvent.Reset();
-    if (!OpenRTPPortPair(m_receiver, m_rtcpHandler, m_cameraAddress, m_stopEvent, m_packetSeenEvent))
+    m_searchingPorts = true;
+    const bool opened = OpenRTPPortPair(m_receiver, m_rtcpHandler, m_cameraAddress, m_stopEvent, m_packetSeenEvent);
+    m_searchingPorts = false;
+    if (!opened)
         return false;
     m_rtcpHandler.SetUser(this);
     return true;

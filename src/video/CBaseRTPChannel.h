@@ -81,7 +81,11 @@ protected:
     CChannelTimer m_keepAliveTimer;
     CManualEvent m_connectionLostEvent;
     CEvent m_packetSeenEvent{false};
+    // Packets signal m_packetSeenEvent only while the port pair is searched:
+    // once streaming, an event write per packet would be pure cost.
+    std::atomic<bool> m_searchingPorts{false};
     CManualEvent m_firstFrameEvent;
+    uint64_t m_packetArrivalNs = 0; // of the packet being processed (packet thread only)
 
 private:
     bool Connect();

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <poll.h>
 #include <thread>
 #include <unistd.h>
@@ -79,6 +80,53 @@ TEST(CEvent, WaitAnyReturnsIndexOfSignalledEvent) {
     stop.Set();
     item.Set();
     EXPECT_EQ(CEvent::WaitAny(events, 2, 0), 0); // the lower index wins
+}
+
+TEST(CEvent, ManualResetRepeatedSetsNeedOneResetAndSetAfterResetSignalsAgain) {
+    CManualEvent event;
+    event.Set();
+    event.Set();
+    EXPECT_TRUE(event.Wait(0));
+    event.Reset();
+    EXPECT_FALSE(event.Wait(0));
+    event.Set();
+    EXPECT_TRUE(event.Wait(0));
+}
+
+TEST(CEvent, ManualResetSetsFromAnotherThreadAreNeverLostAfterAReset) {
+    // Ping-pong: each round resets, lets the other thread set, and must see the set.
+    CManualEvent event;
+    std::atomic<int> round{0};
+    constexpr int kRounds = 5000;
+    std::thread setter([&] {
+        for (int expected = 1; expected <= kRounds; ++expected) {
+            while (round.load() < expected)
+                std::this_thread::yield();
+            event.Set();
+            event.Set(); // a second set of a signalled event must change nothing
+        }
+    });
+    int seen = 0;
+    for (int i = 1; i <= kRounds; ++i) {
+        event.Reset();
+        round = i;
+        if (event.Wait(2000))
+            ++seen;
+    }
+    setter.join();
+    EXPECT_EQ(seen, kRounds);
+}
+
+TEST(CEvent, WaitAnyTakesMoreEventsThanFitOnTheStack) {
+    std::vector<std::unique_ptr<CEvent>> owned;
+    std::vector<CEvent*> events;
+    for (int i = 0; i < 12; ++i) {
+        owned.push_back(std::make_unique<CEvent>(false));
+        events.push_back(owned.back().get());
+    }
+    events[10]->Set();
+    EXPECT_EQ(CEvent::WaitAny(events.data(), uint32_t(events.size()), 1000), 10);
+    EXPECT_EQ(CEvent::WaitAny(events.data(), uint32_t(events.size()), 0), -1);
 }
 
 TEST(CEvent, WaitAnyTimeOutAndBadArguments) {

@@ -106,6 +106,35 @@ TEST(CSocket, OversizedDatagramIsReportedTruncated) {
     EXPECT_EQ(received, 10u);
 }
 
+TEST(CSocket, BatchReadTakesWhatIsQueuedAndMarksCutDatagrams) {
+    CSocket receiver;
+    ASSERT_TRUE(receiver.CreateUdp());
+    ASSERT_TRUE(receiver.Bind(htonl(INADDR_LOOPBACK), 0));
+    CSocket sender;
+    ASSERT_TRUE(sender.CreateUdp());
+    const sockaddr_in target = Loopback(receiver.GetLocalPort());
+    ASSERT_TRUE(sender.SendTo(std::vector<uint8_t>(5, 1), target));
+    ASSERT_TRUE(sender.SendTo(std::vector<uint8_t>(50, 2), target));
+    ASSERT_TRUE(sender.SendTo(std::vector<uint8_t>(7, 3), target));
+    std::vector<uint8_t> storage(4 * 16);
+    std::vector<DatagramSlot> slots(4);
+    for (size_t i = 0; i < slots.size(); ++i)
+        slots[i].buffer = std::span<uint8_t>(storage).subspan(i * 16, 16);
+    size_t filled = 0;
+    EXPECT_EQ(receiver.ReceiveBatchNow(slots, filled), SocketResult::Data);
+    ASSERT_EQ(filled, 3u);
+    EXPECT_EQ(slots[0].received, 5u);
+    EXPECT_FALSE(slots[0].truncated);
+    EXPECT_EQ(slots[0].buffer[0], 1);
+    EXPECT_TRUE(slots[1].truncated);
+    EXPECT_EQ(slots[2].received, 7u);
+    EXPECT_EQ(slots[2].buffer[0], 3);
+    EXPECT_EQ(slots[2].from.sin_addr.s_addr, htonl(INADDR_LOOPBACK));
+    // Nothing queued: no wait, and the caller hears so.
+    EXPECT_EQ(receiver.ReceiveBatchNow(slots, filled), SocketResult::TimedOut);
+    EXPECT_EQ(filled, 0u);
+}
+
 TEST(CSocket, ResolvesDottedAddresses) {
     sockaddr_in address{};
     ASSERT_TRUE(ResolveIPv4("127.0.0.1", 554, address));

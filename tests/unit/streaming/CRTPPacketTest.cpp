@@ -95,6 +95,26 @@ TEST(CRTPPacket, ExtensionWordsAreCopied) {
     EXPECT_EQ(packet.GetPayloadSize(), 2u);
 }
 
+TEST(CRTPPacket, ParsingAgainLeavesNothingOfTheEarlierPacket) {
+    // A receiver reuses its packets: the second parse must not keep bytes of the first.
+    CRTPPacket packet;
+    const std::vector<uint8_t> extension{0xBE, 0xDE, 0x00, 0x01, 0x11, 0x22, 0x33, 0x44};
+    ASSERT_TRUE(packet.Parse(Header(0xB1) + std::vector<uint8_t>{1, 2, 3, 4} + extension +
+                             std::vector<uint8_t>(1400, 9) + std::vector<uint8_t>{0, 2}));
+    packet.SetArrivalNs(42);
+    ASSERT_TRUE(packet.Parse(Header(0x80) + std::vector<uint8_t>{5, 6, 7}));
+    EXPECT_EQ(packet.GetCsrcCount(), 0);
+    EXPECT_TRUE(packet.GetCsrcList().empty());
+    EXPECT_EQ(packet.GetExtensionLength(), 0);
+    EXPECT_TRUE(packet.GetExtensionData().empty());
+    EXPECT_EQ(packet.GetPadding(), 0);
+    EXPECT_EQ(packet.GetArrivalNs(), 0u);
+    EXPECT_EQ(std::vector<uint8_t>(packet.GetPayload().begin(), packet.GetPayload().end()),
+              (std::vector<uint8_t>{5, 6, 7}));
+    EXPECT_FALSE(packet.Parse(Header(0x40) + std::vector<uint8_t>{1}));
+    EXPECT_EQ(packet.GetPayloadSize(), 0u);
+}
+
 TEST(CRTPPacket, ExtensionExactlyFillingTheDatagramGivesEmptyPayload) {
     CRTPPacket packet;
     ASSERT_TRUE(packet.Parse(Header(0x90) + std::vector<uint8_t>{0xBE, 0xDE, 0x00, 0x01, 1, 2, 3, 4}));

@@ -83,6 +83,29 @@ TEST(CRTPReceiver, DeliversValidPacketsInArrivalOrderAndDropsInvalidOnes) {
     EXPECT_EQ(receiver.GetLocalPort(), 0);
 }
 
+TEST(CRTPReceiver, BurstsAndLonePacketsAllArriveInOrder) {
+    // Bursts are read in batches and the delivery thread woken once per batch;
+    // lone packets in between must still wake it every time.
+    RecordingUser user;
+    CRTPReceiver receiver;
+    receiver.SetUser(&user);
+    ASSERT_TRUE(receiver.Open(0));
+    CSocket sender;
+    ASSERT_TRUE(sender.CreateUdp());
+    const sockaddr_in target = Loopback(receiver.GetLocalPort());
+    std::vector<uint16_t> sent;
+    uint16_t sequence = 0;
+    for (int round = 0; round < 20; ++round) {
+        const int burst = round % 2 ? 1 : 60; // more than one recvmmsg batch
+        for (int i = 0; i < burst; ++i) {
+            ASSERT_TRUE(sender.SendTo(RtpDatagram(sequence, 1400), target));
+            sent.push_back(sequence++);
+        }
+        ASSERT_TRUE(user.WaitForPackets(sent.size())) << "round " << round;
+    }
+    EXPECT_EQ(user.Sequences(), sent);
+}
+
 TEST(CRTPReceiver, OversizedDatagramIsLostOnceAndTheBufferGrows) {
     RecordingUser user;
     CRTPReceiver receiver;
