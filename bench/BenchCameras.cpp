@@ -8,7 +8,7 @@ namespace bench {
 namespace {
 
 constexpr uint16_t RTSP_PORT = 554;
-constexpr uint32_t MAX_CAMERAS = 254; // 127.0.1.1 to 127.0.1.254
+constexpr uint32_t MAX_CAMERAS = 254; // PREFIX.1 to PREFIX.254
 
 std::unique_ptr<camsim::Camera> MakeCamera(const BenchCameraOptions& options, const std::string& address,
                                            camsim::RtspServer*& rtsp) {
@@ -61,7 +61,7 @@ bool AreUsable(const BenchCameraOptions& options) {
 std::vector<BenchCamera> StartBenchCameras(const BenchCameraOptions& options) {
     std::vector<BenchCamera> cameras;
     for (uint32_t i = 0; i < options.cameras; ++i) {
-        const std::string address = "127.0.1." + std::to_string(i + 1);
+        const std::string address = options.addressPrefix + "." + std::to_string(i + 1);
         BenchCamera started;
         started.camera = MakeCamera(options, address, started.rtsp);
         std::string error;

@@ -1,7 +1,8 @@
 // N simulated cameras in one process for the benchmarks: camera i on its own
-// loopback address 127.0.1.(i+1) (the driver reaches RTSP on port 554, so the
-// cameras cannot share one address), a web server on a free port and RTSP on
-// 554, streaming the clips of one folder at one frame rate.
+// loopback address PREFIX.(i+1) (the driver reaches RTSP on port 554, so the
+// cameras cannot share one address; each benchmark has its own prefix so that
+// two can run at once), a web server on a free port and RTSP on 554,
+// streaming the clips of one folder at one frame rate.
 #pragma once
 
 #include "Camera.h"
@@ -23,6 +24,7 @@ struct BenchCameraOptions {
     std::string model = "SNC-VB630";
     std::string clips;
     camsim::AuthMode auth = camsim::AuthMode::None;
+    std::string addressPrefix = "127.0.1"; // camera i listens on addressPrefix.(i+1)
 };
 
 // Reads "--cameras N", "--frame-rate F", "--model M", "--clips DIR" or

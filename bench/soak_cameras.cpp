@@ -1,6 +1,6 @@
 // Serves N simulated cameras on loopback for the fault soak (bench/soak), as
-// live_path_cameras does, and injects one fault into all of them every
-// --fault-interval seconds, in rotation:
+// live_path_cameras does but on 127.0.2.(i+1), and injects one fault into all
+// of them every --fault-interval seconds, in rotation:
 //   drop            every RTSP connection closed (the camera takes new ones at once)
 //   stall           media stops for --stall-seconds, sessions stay
 //   401-burst       connections closed and every request challenged for --auth-burst-seconds
@@ -198,6 +198,7 @@ private:
 int main(int argc, char** argv) {
     SoakOptions options;
     options.cameras.auth = camsim::AuthMode::Digest;
+    options.cameras.addressPrefix = "127.0.2"; // bench/live_path's cameras are on 127.0.1
     bool usable = argc % 2 == 1;
     for (int i = 1; usable && i + 1 < argc; i += 2)
         usable = ReadSoakFlag(argv[i], argv[i + 1], options);
