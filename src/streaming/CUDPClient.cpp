@@ -34,7 +34,7 @@ bool CUDPClient::OpenSocket(IRTPClientUser* user, const in_addr* group, uint16_t
             return false;
         const bool configured =
             (!group || m_socket.SetOption(SOL_SOCKET, SO_REUSEADDR, 1)) &&
-            m_socket.SetOption(SOL_SOCKET, SO_RCVBUF, int(SOCKET_RECEIVE_BUFFER)) &&
+            SetReceiveBuffer() &&
             m_socket.SetTimeoutOption(SO_RCVTIMEO, RECEIVE_TIMEOUT_MS) &&
             m_socket.SetTimeoutOption(SO_SNDTIMEO, SEND_TIMEOUT_MS) && m_socket.Bind(htonl(INADDR_ANY), port);
         if (configured && group) {
@@ -58,6 +58,13 @@ bool CUDPClient::OpenSocket(IRTPClientUser* user, const in_addr* group, uint16_t
         return false;
     }
     return true;
+}
+
+bool CUDPClient::SetReceiveBuffer() {
+    // SO_RCVBUF is capped at net.core.rmem_max (208 KiB on a stock kernel);
+    // a process allowed to (CAP_NET_ADMIN) gets the whole buffer regardless.
+    return m_socket.SetOption(SOL_SOCKET, SO_RCVBUFFORCE, int(SOCKET_RECEIVE_BUFFER)) ||
+           m_socket.SetOption(SOL_SOCKET, SO_RCVBUF, int(SOCKET_RECEIVE_BUFFER));
 }
 
 bool CUDPClient::Close() {

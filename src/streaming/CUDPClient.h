@@ -16,7 +16,8 @@ class CUDPClient : public IRTPClient, private CBaseThread {
 public:
     // A key frame of more than 1 MiB comes as one burst of some 800 datagrams;
     // 64 KiB of socket buffer hold about 30 of them, so the whole picture is
-    // lost whenever the reader is late. Linux caps this at net.core.rmem_max.
+    // lost whenever the reader is late. Linux caps SO_RCVBUF at
+    // net.core.rmem_max; SO_RCVBUFFORCE is tried first.
     static constexpr uint32_t SOCKET_RECEIVE_BUFFER = 4 * 1024 * 1024;
     static constexpr uint32_t RECEIVE_TIMEOUT_MS = 5000;
     static constexpr uint32_t SEND_TIMEOUT_MS = 1000;
@@ -47,6 +48,7 @@ public:
 
 private:
     bool OpenSocket(IRTPClientUser* user, const in_addr* group, uint16_t port);
+    bool SetReceiveBuffer();
     void Run() override;
     // The slots' buffers, each as large as the datagram buffer size now asks.
     void SizeSlots(std::span<DatagramSlot> slots, std::unique_ptr<uint8_t[]>& storage, uint32_t& slotBytes);
