@@ -21,6 +21,18 @@ size_t FindMarkerPrefix(std::span<const uint8_t> piece, size_t from) {
     return found ? size_t(static_cast<const uint8_t*>(found) - piece.data()) : piece.size();
 }
 
+// The index of the D9 of the first FF D9 (end of image) at or after from, or
+// the piece's size; ffBefore: the byte before `from` (maybe in the previous
+// piece) is 0xFF.
+size_t FindEndOfImage(std::span<const uint8_t> piece, size_t from, bool ffBefore) {
+    for (size_t index = from; index < piece.size(); ++index) {
+        if (ffBefore && piece[index] == kEndOfImage)
+            return index;
+        ffBefore = piece[index] == kMarkerPrefix;
+    }
+    return piece.size();
+}
+
 } // namespace
 
 CJpegMediaParser::CJpegMediaParser(IMediaParserOwner& owner) : CHttpMediaParser(owner) {}
@@ -29,7 +41,9 @@ void CJpegMediaParser::ProcessData(std::span<const uint8_t> piece) {
     if (piece.empty())
         return;
     size_t start = m_inFrame ? 0 : kNoStart;
-    CollectFrameHeader(piece, 0);
+    // A frame header never reaches past the end of its picture: so the
+    // pieces a body comes in never change which header a picture gets.
+    CollectFrameHeader(piece, 0, FindEndOfImage(piece, 0, m_pendingFF));
     size_t markerIndex = 0;
     bool ffInPreviousPiece = m_pendingFF;
     m_pendingFF = false;
@@ -54,7 +68,7 @@ void CJpegMediaParser::HandleMarker(std::span<const uint8_t> piece, size_t marke
     switch (piece[markerIndex]) {
     case kStartOfFrameBaseline:
         m_frameHeaderMissing = kFrameHeaderBytes;
-        CollectFrameHeader(piece, markerIndex + 1);
+        CollectFrameHeader(piece, markerIndex + 1, FindEndOfImage(piece, markerIndex + 1, false));
         break;
     case kStartOfImage:
         m_frame.clear();
@@ -67,6 +81,8 @@ void CJpegMediaParser::HandleMarker(std::span<const uint8_t> piece, size_t marke
         }
         break;
     case kEndOfImage:
+        // A header cut short by the end of the picture is no header.
+        m_frameHeaderMissing = 0;
         if (m_inFrame)
             EndPicture(piece, markerIndex, start);
         m_frame.clear();
@@ -78,10 +94,10 @@ void CJpegMediaParser::HandleMarker(std::span<const uint8_t> piece, size_t marke
     }
 }
 
-void CJpegMediaParser::CollectFrameHeader(std::span<const uint8_t> piece, size_t from) {
-    if (m_frameHeaderMissing == 0 || from >= piece.size())
+void CJpegMediaParser::CollectFrameHeader(std::span<const uint8_t> piece, size_t from, size_t end) {
+    if (m_frameHeaderMissing == 0 || from >= end)
         return;
-    size_t count = std::min(m_frameHeaderMissing, piece.size() - from);
+    size_t count = std::min(m_frameHeaderMissing, end - from);
     size_t offset = kFrameHeaderBytes - m_frameHeaderMissing;
     std::copy_n(piece.begin() + ptrdiff_t(from), count, m_frameHeader.begin() + ptrdiff_t(offset));
     m_frameHeaderMissing -= count;

@@ -29,7 +29,8 @@ private:
     // markerIndex: index of the byte after 0xFF; the 0xFF is at markerIndex - 1,
     // or ended the previous piece when markerIndex is 0 and ffInPreviousPiece.
     void HandleMarker(std::span<const uint8_t> piece, size_t markerIndex, bool ffInPreviousPiece, size_t& start);
-    void CollectFrameHeader(std::span<const uint8_t> piece, size_t from);
+    // Collects SOF0 bytes from `from` up to (not including) `end`.
+    void CollectFrameHeader(std::span<const uint8_t> piece, size_t from, size_t end);
     void EndPicture(std::span<const uint8_t> piece, size_t eoiIndex, size_t start);
     void AppendToPicture(std::span<const uint8_t> bytes);
 

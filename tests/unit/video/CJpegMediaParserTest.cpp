@@ -62,6 +62,30 @@ TEST_F(MjpegParserTest, ByteByByteGivesTheSamePictures) {
     ExpectThePictures(Parse(pieces), "byte by byte");
 }
 
+TEST_F(MjpegParserTest, AFrameHeaderCutByTheEndOfImageGivesTheSameFramesWhateverThePieces) {
+    // Found by the fuzzer: an SOF0 whose bytes run past the picture's EOI.
+    // Taken whole, the header used to be completed from the bytes after the
+    // EOI before the EOI was seen; fed byte by byte, it was not.
+    const Bytes cut{0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x11, 0x08, 0xFF, 0xD9, 0x00, 0x30, 0x00, 0x40, 0x03};
+    Bytes stream = cut;
+    stream.insert(stream.end(), pictures[0].begin(), pictures[0].end());
+    std::span<const uint8_t> all = stream;
+    const std::vector<DeliveredFrame> whole = Parse({all});
+    // The cut picture has no size and is not delivered; the next one is whole.
+    ASSERT_EQ(whole.size(), 1u);
+    EXPECT_EQ(whole[0].data, pictures[0]);
+    EXPECT_EQ(whole[0].width, 64);
+    for (size_t at = 0; at <= all.size(); ++at) {
+        const std::vector<DeliveredFrame> split = Parse({all.first(at), all.subspan(at)});
+        ASSERT_EQ(split.size(), whole.size()) << "split at " << at;
+        for (size_t n = 0; n < whole.size(); ++n) {
+            EXPECT_EQ(split[n].data, whole[n].data) << "split at " << at;
+            EXPECT_EQ(split[n].width, whole[n].width) << "split at " << at;
+            EXPECT_EQ(split[n].height, whole[n].height) << "split at " << at;
+        }
+    }
+}
+
 TEST_F(MjpegParserTest, PictureSplitAcrossThreePiecesIsDeliveredOnce) {
     std::span<const uint8_t> all = body;
     size_t third = all.size() / 3;
