@@ -135,8 +135,11 @@ bool CRTPReceiver::TakeQueued(std::vector<Item>& batch) {
     std::lock_guard lock(m_lock);
     m_queue.swap(batch);
     // Found empty: the next batch end signals again.
-    if (batch.empty())
+    if (batch.empty()) {
         m_wakePending = false;
+        if (m_queue.capacity() > KEPT_QUEUE_CAPACITY)
+            std::vector<Item>().swap(m_queue);
+    }
     return !batch.empty();
 }
 
@@ -178,6 +181,8 @@ void CRTPReceiver::Run() {
             Deliver(batch);
             ReturnSpares(batch);
         }
+        if (batch.capacity() > KEPT_QUEUE_CAPACITY)
+            std::vector<Item>().swap(batch);
     }
 }
 

@@ -29,6 +29,9 @@ public:
     static constexpr uint32_t IDLE_WAIT_MS = 1000;
     // Delivered packets kept for reuse (their byte buffers with them).
     static constexpr size_t MAX_SPARE_PACKETS = 256;
+    // A queue that grew past this many entries in a burst (a frame of
+    // thousands of packets) gives its storage back once it is empty again.
+    static constexpr size_t KEPT_QUEUE_CAPACITY = 1024;
 
     CRTPReceiver();
     ~CRTPReceiver() override;

@@ -2,6 +2,7 @@
 // client, picture size and the frame buffer with its size limit.
 #pragma once
 
+#include "video/CFrameBufferTrim.h"
 #include "video/IMediaParserClient.h"
 #include "video/IMediaParserOwner.h"
 
@@ -35,6 +36,7 @@ protected:
     uint16_t m_width = 0;
     uint16_t m_height = 0;
     std::vector<uint8_t> m_frame;
+    CFrameBufferTrim m_frameTrim;
 
 private:
     std::string m_deviceName;

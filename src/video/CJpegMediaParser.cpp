@@ -85,7 +85,7 @@ void CJpegMediaParser::HandleMarker(std::span<const uint8_t> piece, size_t marke
         m_frameHeaderMissing = 0;
         if (m_inFrame)
             EndPicture(piece, markerIndex, start);
-        m_frame.clear();
+        m_frameTrim.EmptyAfterFrame(m_frame);
         m_inFrame = false;
         start = kNoStart;
         break;

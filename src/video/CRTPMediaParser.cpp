@@ -18,7 +18,7 @@ void CRTPMediaParser::ProcessPacket(const CRTPPacket& packet) {
         return;
     if (IsFrameEnd(packet) && !m_frame.empty()) {
         ProcessFrame(packet.GetTimestamp());
-        m_frame.clear();
+        m_frameTrim.EmptyAfterFrame(m_frame);
     }
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "streaming/CRTPPacket.h"
+#include "video/CFrameBufferTrim.h"
 #include "video/IMediaParserClient.h"
 #include "video/IMediaParserOwner.h"
 
@@ -57,6 +58,7 @@ protected:
     IMediaParserOwner& m_owner;
     IMediaParserClient* m_client = nullptr;
     std::vector<uint8_t> m_frame;
+    CFrameBufferTrim m_frameTrim;
     std::array<std::vector<uint8_t>, 3> m_configurations;
     uint16_t m_width = 0;
     uint16_t m_height = 0;
