@@ -21,12 +21,14 @@ size_t FindMarkerPrefix(std::span<const uint8_t> piece, size_t from) {
     return found ? size_t(static_cast<const uint8_t*>(found) - piece.data()) : piece.size();
 }
 
-// The index of the D9 of the first FF D9 (end of image) at or after from, or
-// the piece's size; ffBefore: the byte before `from` (maybe in the previous
-// piece) is 0xFF.
-size_t FindEndOfImage(std::span<const uint8_t> piece, size_t from, bool ffBefore) {
+// Where a frame header's bytes stop: the index of the marker byte of the
+// first FF C0 (a new frame header) or FF D9 (end of image) at or after from,
+// or the piece's size; ffBefore: the byte before `from` (maybe in the
+// previous piece) is 0xFF. Stopping there, whatever the pieces, the header a
+// picture gets never depends on where the body was split.
+size_t FindHeaderStop(std::span<const uint8_t> piece, size_t from, bool ffBefore) {
     for (size_t index = from; index < piece.size(); ++index) {
-        if (ffBefore && piece[index] == kEndOfImage)
+        if (ffBefore && (piece[index] == kStartOfFrameBaseline || piece[index] == kEndOfImage))
             return index;
         ffBefore = piece[index] == kMarkerPrefix;
     }
@@ -41,9 +43,7 @@ void CJpegMediaParser::ProcessData(std::span<const uint8_t> piece) {
     if (piece.empty())
         return;
     size_t start = m_inFrame ? 0 : kNoStart;
-    // A frame header never reaches past the end of its picture: so the
-    // pieces a body comes in never change which header a picture gets.
-    CollectFrameHeader(piece, 0, FindEndOfImage(piece, 0, m_pendingFF));
+    CollectFrameHeader(piece, 0, FindHeaderStop(piece, 0, m_pendingFF));
     size_t markerIndex = 0;
     bool ffInPreviousPiece = m_pendingFF;
     m_pendingFF = false;
@@ -68,7 +68,7 @@ void CJpegMediaParser::HandleMarker(std::span<const uint8_t> piece, size_t marke
     switch (piece[markerIndex]) {
     case kStartOfFrameBaseline:
         m_frameHeaderMissing = kFrameHeaderBytes;
-        CollectFrameHeader(piece, markerIndex + 1, FindEndOfImage(piece, markerIndex + 1, false));
+        CollectFrameHeader(piece, markerIndex + 1, FindHeaderStop(piece, markerIndex + 1, false));
         break;
     case kStartOfImage:
         m_frame.clear();

@@ -63,10 +63,12 @@ TEST_F(MjpegParserTest, ByteByByteGivesTheSamePictures) {
 }
 
 TEST_F(MjpegParserTest, AFrameHeaderCutByTheEndOfImageGivesTheSameFramesWhateverThePieces) {
-    // Found by the fuzzer: an SOF0 whose bytes run past the picture's EOI.
-    // Taken whole, the header used to be completed from the bytes after the
-    // EOI before the EOI was seen; fed byte by byte, it was not.
-    const Bytes cut{0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x11, 0x08, 0xFF, 0xD9, 0x00, 0x30, 0x00, 0x40, 0x03};
+    // Found by the fuzzer: an SOF0 whose bytes run past the picture's EOI, and
+    // one whose bytes hold another SOF0 marker, itself cut by the EOI. Taken
+    // whole, the headers used to be completed from the bytes after the marker
+    // before the marker was seen; fed byte by byte, they were not.
+    const Bytes cut{0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x11, 0x08, 0xFF, 0xD9, 0x00, 0x30, 0x00, 0x40, 0x03,
+                    0xFF, 0xD8, 0xFF, 0xC0, 0xB0, 0x34, 0x3A, 0xFF, 0xC0, 0xB0, 0x34, 0xFF, 0xD9, 0x11, 0x22};
     Bytes stream = cut;
     stream.insert(stream.end(), pictures[0].begin(), pictures[0].end());
     std::span<const uint8_t> all = stream;
