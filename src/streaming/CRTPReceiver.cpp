@@ -1,8 +1,10 @@
 #include "streaming/CRTPReceiver.h"
 
 #include "common/LatencyProbe.h"
+#include "common/MemoryRelease.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace talvex {
 
@@ -153,6 +155,32 @@ void CRTPReceiver::ReturnSpares(std::vector<Item>& batch) {
     batch.clear();
 }
 
+void CRTPReceiver::NoteBatchSize(size_t size) {
+    const uint64_t nowMs = uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now().time_since_epoch())
+                                        .count());
+    if (nowMs - m_windowStartMs >= SPARE_WINDOW_MS) {
+        m_largestBatch[1] = m_largestBatch[0];
+        m_largestBatch[0] = 0;
+        m_windowStartMs = nowMs;
+    }
+    m_largestBatch[0] = std::max(m_largestBatch[0], size);
+}
+
+void CRTPReceiver::TrimSpares() {
+    const size_t kept = std::min(MAX_SPARE_PACKETS, 2 * std::max(m_largestBatch[0], m_largestBatch[1]));
+    size_t released = 0;
+    {
+        std::lock_guard lock(m_lock);
+        if (m_spares.size() <= kept)
+            return;
+        released = m_spares.size() - kept;
+        m_spares.resize(kept);
+    }
+    if (released >= SPARES_WORTH_RELEASING)
+        ReleaseFreedMemory();
+}
+
 void CRTPReceiver::Deliver(const std::vector<Item>& batch) {
     for (const Item& item : batch) {
         IRTPReceiverUser* user = m_user;
@@ -178,9 +206,11 @@ void CRTPReceiver::Run() {
         // Everything queued is delivered before the next wait: a batch end
         // that found a wake-up pending did not signal.
         while (TakeQueued(batch)) {
+            NoteBatchSize(batch.size());
             Deliver(batch);
             ReturnSpares(batch);
         }
+        TrimSpares();
         if (batch.capacity() > KEPT_QUEUE_CAPACITY)
             std::vector<Item>().swap(batch);
     }

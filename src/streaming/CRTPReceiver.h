@@ -32,6 +32,11 @@ public:
     // A queue that grew past this many entries in a burst (a frame of
     // thousands of packets) gives its storage back once it is empty again.
     static constexpr size_t KEPT_QUEUE_CAPACITY = 1024;
+    // Spares kept: twice the largest batch of the current and the previous
+    // window (at most MAX_SPARE_PACKETS), so the spares a burst left behind go
+    // back once bursts stop; trimming this many or more also returns freed memory.
+    static constexpr uint64_t SPARE_WINDOW_MS = 10000;
+    static constexpr size_t SPARES_WORTH_RELEASING = 64;
 
     CRTPReceiver();
     ~CRTPReceiver() override;
@@ -62,6 +67,9 @@ private:
     bool TakeQueued(std::vector<Item>& batch);
     void ReturnSpares(std::vector<Item>& batch);
     void Deliver(const std::vector<Item>& batch);
+    // Delivery thread only: remembers the batch size for the spare limit.
+    void NoteBatchSize(size_t size);
+    void TrimSpares();
     void Run() override;
 
     mutable std::mutex m_lock; // the queue and the current client
@@ -69,6 +77,9 @@ private:
     std::vector<Item> m_queue;
     std::vector<Item> m_spares;
     bool m_wakePending = false; // the delivery thread was signalled and has not found the queue empty since
+    // Largest batch of the current [0] and the previous [1] window (delivery thread only).
+    size_t m_largestBatch[2] = {0, 0};
+    uint64_t m_windowStartMs = 0;
     std::atomic<IRTPReceiverUser*> m_user{nullptr};
     std::atomic<uint32_t> m_timeoutSeconds{DEFAULT_TIMEOUT_SECONDS};
     std::atomic<bool> m_stopping{false};
