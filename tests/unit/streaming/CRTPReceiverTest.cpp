@@ -83,16 +83,25 @@ TEST(CRTPReceiver, DeliversValidPacketsInArrivalOrderAndDropsInvalidOnes) {
     EXPECT_EQ(receiver.GetLocalPort(), 0);
 }
 
-TEST(CRTPReceiver, BurstsAndLonePacketsAllArriveInOrder) {
-    // Bursts are read in batches and the delivery thread woken once per batch;
-    // lone packets in between must still wake it every time.
+// A receiver open on a free loopback port, its recording user, and a sender aimed at it.
+class ReceiverOnLoopback : public ::testing::Test {
+protected:
+    void SetUp() override {
+        receiver.SetUser(&user);
+        ASSERT_TRUE(receiver.Open(0));
+        ASSERT_TRUE(sender.CreateUdp());
+        target = Loopback(receiver.GetLocalPort());
+    }
+
     RecordingUser user;
     CRTPReceiver receiver;
-    receiver.SetUser(&user);
-    ASSERT_TRUE(receiver.Open(0));
     CSocket sender;
-    ASSERT_TRUE(sender.CreateUdp());
-    const sockaddr_in target = Loopback(receiver.GetLocalPort());
+    sockaddr_in target{};
+};
+
+TEST_F(ReceiverOnLoopback, BurstsAndLonePacketsAllArriveInOrder) {
+    // Bursts are read in batches and the delivery thread woken once per batch;
+    // lone packets in between must still wake it every time.
     std::vector<uint16_t> sent;
     uint16_t sequence = 0;
     for (int round = 0; round < 20; ++round) {
@@ -106,14 +115,7 @@ TEST(CRTPReceiver, BurstsAndLonePacketsAllArriveInOrder) {
     EXPECT_EQ(user.Sequences(), sent);
 }
 
-TEST(CRTPReceiver, OversizedDatagramIsLostOnceAndTheBufferGrows) {
-    RecordingUser user;
-    CRTPReceiver receiver;
-    receiver.SetUser(&user);
-    ASSERT_TRUE(receiver.Open(0));
-    CSocket sender;
-    ASSERT_TRUE(sender.CreateUdp());
-    const sockaddr_in target = Loopback(receiver.GetLocalPort());
+TEST_F(ReceiverOnLoopback, OversizedDatagramIsLostOnceAndTheBufferGrows) {
     ASSERT_TRUE(sender.SendTo(RtpDatagram(1, 2000), target));
     ASSERT_TRUE(sender.SendTo(RtpDatagram(2, 2000), target));
     ASSERT_TRUE(user.WaitForPackets(1));
