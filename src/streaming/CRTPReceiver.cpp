@@ -139,7 +139,7 @@ bool CRTPReceiver::TakeQueued(std::vector<Item>& batch) {
     // Found empty: the next batch end signals again.
     if (batch.empty()) {
         m_wakePending = false;
-        if (m_queue.capacity() > KEPT_QUEUE_CAPACITY)
+        if (m_queue.capacity() > KeptQueueCapacity())
             std::vector<Item>().swap(m_queue);
     }
     return !batch.empty();
@@ -167,18 +167,29 @@ void CRTPReceiver::NoteBatchSize(size_t size) {
     m_largestBatch[0] = std::max(m_largestBatch[0], size);
 }
 
+size_t CRTPReceiver::KeptQueueCapacity() const {
+    return std::max(MIN_KEPT_QUEUE_CAPACITY, 2 * std::max(m_largestBatch[0], m_largestBatch[1]));
+}
+
 void CRTPReceiver::TrimSpares() {
     const size_t kept = std::min(MAX_SPARE_PACKETS, 2 * std::max(m_largestBatch[0], m_largestBatch[1]));
-    size_t released = 0;
+    std::vector<Item> released;
     {
         std::lock_guard lock(m_lock);
         if (m_spares.size() <= kept)
             return;
-        released = m_spares.size() - kept;
-        m_spares.resize(kept);
+        if (m_spares.size() - kept < SPARES_WORTH_RELEASING) {
+            m_spares.resize(kept);
+            return;
+        }
+        // After a burst every spare goes, not only the surplus: the ones kept
+        // would be scattered through the heap the burst grew and hold its
+        // pages resident; packets allocated afresh come from the freed space.
+        released.swap(m_spares);
     }
-    if (released >= SPARES_WORTH_RELEASING)
-        ReleaseFreedMemory();
+    released.clear();
+    released.shrink_to_fit();
+    ReleaseFreedMemory();
 }
 
 void CRTPReceiver::Deliver(const std::vector<Item>& batch) {
@@ -210,9 +221,10 @@ void CRTPReceiver::Run() {
             Deliver(batch);
             ReturnSpares(batch);
         }
-        TrimSpares();
-        if (batch.capacity() > KEPT_QUEUE_CAPACITY)
+        // Storage first, so the memory trim after a spare release also takes it.
+        if (batch.capacity() > KeptQueueCapacity())
             std::vector<Item>().swap(batch);
+        TrimSpares();
     }
 }
 

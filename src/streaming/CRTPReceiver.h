@@ -29,12 +29,12 @@ public:
     static constexpr uint32_t IDLE_WAIT_MS = 1000;
     // Delivered packets kept for reuse (their byte buffers with them).
     static constexpr size_t MAX_SPARE_PACKETS = 256;
-    // A queue that grew past this many entries in a burst (a frame of
-    // thousands of packets) gives its storage back once it is empty again.
-    static constexpr size_t KEPT_QUEUE_CAPACITY = 1024;
-    // Spares kept: twice the largest batch of the current and the previous
-    // window (at most MAX_SPARE_PACKETS), so the spares a burst left behind go
-    // back once bursts stop; trimming this many or more also returns freed memory.
+    // Spares and queue storage kept: twice the largest batch of the current
+    // and the previous window (spares at most MAX_SPARE_PACKETS, queue storage
+    // at least MIN_KEPT_QUEUE_CAPACITY), so what a burst (a frame of thousands
+    // of packets) left behind goes back once bursts stop; a surplus of this
+    // many spares or more releases them all and returns the freed memory.
+    static constexpr size_t MIN_KEPT_QUEUE_CAPACITY = 64;
     static constexpr uint64_t SPARE_WINDOW_MS = 10000;
     static constexpr size_t SPARES_WORTH_RELEASING = 64;
 
@@ -69,6 +69,8 @@ private:
     void Deliver(const std::vector<Item>& batch);
     // Delivery thread only: remembers the batch size for the spare limit.
     void NoteBatchSize(size_t size);
+    // Delivery thread only: storage beyond twice the recent largest batch goes back.
+    size_t KeptQueueCapacity() const;
     void TrimSpares();
     void Run() override;
 
