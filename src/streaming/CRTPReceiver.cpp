@@ -156,23 +156,16 @@ void CRTPReceiver::ReturnSpares(std::vector<Item>& batch) {
 }
 
 void CRTPReceiver::NoteBatchSize(size_t size) {
-    const uint64_t nowMs = uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                        std::chrono::steady_clock::now().time_since_epoch())
-                                        .count());
-    if (nowMs - m_windowStartMs >= SPARE_WINDOW_MS) {
-        m_largestBatch[1] = m_largestBatch[0];
-        m_largestBatch[0] = 0;
-        m_windowStartMs = nowMs;
-    }
-    m_largestBatch[0] = std::max(m_largestBatch[0], size);
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    m_recentBatches.Note(size, uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()));
 }
 
 size_t CRTPReceiver::KeptQueueCapacity() const {
-    return std::max(MIN_KEPT_QUEUE_CAPACITY, 2 * std::max(m_largestBatch[0], m_largestBatch[1]));
+    return std::max(MIN_KEPT_QUEUE_CAPACITY, m_recentBatches.KeptEntries());
 }
 
 void CRTPReceiver::TrimSpares() {
-    const size_t kept = std::min(MAX_SPARE_PACKETS, 2 * std::max(m_largestBatch[0], m_largestBatch[1]));
+    const size_t kept = std::min(MAX_SPARE_PACKETS, m_recentBatches.KeptEntries());
     std::vector<Item> released;
     {
         std::lock_guard lock(m_lock);

@@ -9,6 +9,7 @@
 #include "common/CBaseThread.h"
 #include "common/CEvent.h"
 #include "common/TSmartPtr.h"
+#include "streaming/CBatchSizeWindow.h"
 #include "streaming/CRTPPacket.h"
 #include "streaming/CUDPClient.h"
 #include "streaming/IRTPReceiverUser.h"
@@ -29,13 +30,11 @@ public:
     static constexpr uint32_t IDLE_WAIT_MS = 1000;
     // Delivered packets kept for reuse (their byte buffers with them).
     static constexpr size_t MAX_SPARE_PACKETS = 256;
-    // Spares and queue storage kept: twice the largest batch of the current
-    // and the previous window (spares at most MAX_SPARE_PACKETS, queue storage
-    // at least MIN_KEPT_QUEUE_CAPACITY), so what a burst (a frame of thousands
-    // of packets) left behind goes back once bursts stop; a surplus of this
-    // many spares or more releases them all and returns the freed memory.
+    // Spares and queue storage kept follow the recent batches
+    // (CBatchSizeWindow): spares at most MAX_SPARE_PACKETS, queue storage at
+    // least MIN_KEPT_QUEUE_CAPACITY; a surplus of SPARES_WORTH_RELEASING spares
+    // or more releases them all and returns the freed memory.
     static constexpr size_t MIN_KEPT_QUEUE_CAPACITY = 64;
-    static constexpr uint64_t SPARE_WINDOW_MS = 10000;
     static constexpr size_t SPARES_WORTH_RELEASING = 64;
 
     CRTPReceiver();
@@ -67,7 +66,7 @@ private:
     bool TakeQueued(std::vector<Item>& batch);
     void ReturnSpares(std::vector<Item>& batch);
     void Deliver(const std::vector<Item>& batch);
-    // Delivery thread only: remembers the batch size for the spare limit.
+    // Delivery thread only: remembers the batch size for the storage limits.
     void NoteBatchSize(size_t size);
     // Delivery thread only: storage beyond twice the recent largest batch goes back.
     size_t KeptQueueCapacity() const;
@@ -79,9 +78,7 @@ private:
     std::vector<Item> m_queue;
     std::vector<Item> m_spares;
     bool m_wakePending = false; // the delivery thread was signalled and has not found the queue empty since
-    // Largest batch of the current [0] and the previous [1] window (delivery thread only).
-    size_t m_largestBatch[2] = {0, 0};
-    uint64_t m_windowStartMs = 0;
+    CBatchSizeWindow m_recentBatches; // delivery thread only
     std::atomic<IRTPReceiverUser*> m_user{nullptr};
     std::atomic<uint32_t> m_timeoutSeconds{DEFAULT_TIMEOUT_SECONDS};
     std::atomic<bool> m_stopping{false};
