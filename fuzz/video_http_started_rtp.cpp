@@ -4,10 +4,10 @@
 // length-prefixed RTP datagrams, all from the camera's address.
 // Seeds: tests/data/video/h264_176x120.h264 and mpeg4_208x120.m4v cut into
 // 700-byte payloads, the marker on every third packet, behind a codec byte.
-#include "video/CH264ChannelRTP.h"
-#include "video/CMPEG4ChannelRTP.h"
+#include "channels/CH264ChannelRTP.h"
+#include "channels/CMPEG4ChannelRTP.h"
 
-#include "unit/video/FakeChannelHost.h"
+#include "unit/channels/FakeChannelHost.h"
 #include "video/FrameTypes.h"
 
 #include <arpa/inet.h>

@@ -5,7 +5,7 @@
 
 #include "common/CRecursiveLock.h"
 #include "driver/IVideoChannelCreator.h"
-#include "video/ICameraChannel.h"
+#include "channels/ICameraChannel.h"
 
 #include <talvex/ipcapture/VideoCapture.h>
 

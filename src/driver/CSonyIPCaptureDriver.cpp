@@ -3,12 +3,12 @@
 #include "common/Conversions.h"
 #include "common/StringFormat.h"
 #include "settings/CSonyVideoSettingsManager.h"
-#include "video/CH264ChannelRTP.h"
-#include "video/CH264ChannelRTSP.h"
-#include "video/CMJPEGChannelHTTP.h"
-#include "video/CMJPEGChannelRTSP.h"
-#include "video/CMPEG4ChannelRTP.h"
-#include "video/CMPEG4ChannelRTSP.h"
+#include "channels/CH264ChannelRTP.h"
+#include "channels/CH264ChannelRTSP.h"
+#include "channels/CMJPEGChannelHTTP.h"
+#include "channels/CMJPEGChannelRTSP.h"
+#include "channels/CMPEG4ChannelRTP.h"
+#include "channels/CMPEG4ChannelRTSP.h"
 
 #include <exception>
 #include <memory>

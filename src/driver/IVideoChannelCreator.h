@@ -1,7 +1,7 @@
 // The driver's factory of video channels, as the video capture object uses it.
 #pragma once
 
-#include "video/ICameraChannel.h"
+#include "channels/ICameraChannel.h"
 
 #include <talvex/ipcapture/HostObjects.h>
 

@@ -4,11 +4,11 @@
 // marked SEI before the slices, Digest and Basic offered together, Digest with
 // qop="auth", a short session time-out and key frames larger than 1 MiB. The
 // stream must keep flowing in every case.
-#include "video/CH264ChannelRTSP.h"
+#include "channels/CH264ChannelRTSP.h"
 
 #include "RtspServer.h"
 #include "unit/common/WaitUntil.h"
-#include "unit/video/FakeChannelHost.h"
+#include "unit/channels/FakeChannelHost.h"
 #include "video/FrameTypes.h"
 
 #include <gtest/gtest.h>

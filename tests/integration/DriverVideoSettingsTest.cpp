@@ -8,7 +8,7 @@
 #include "settings/MarkedFrameRate.h"
 #include "unit/common/WaitUntil.h"
 #include "unit/driver/FakeHostObjects.h"
-#include "unit/video/FakeChannelHost.h"
+#include "unit/channels/FakeChannelHost.h"
 
 #include <gtest/gtest.h>
 

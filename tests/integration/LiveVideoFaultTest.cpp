@@ -3,16 +3,16 @@
 // the middle of a frame, loses packets, or refuses the reconnect with 401.
 // Every frame a channel delivers must decode: the frames are written one
 // after the other to an elementary stream that ffmpeg decodes without error.
-#include "video/CH264ChannelRTP.h"
+#include "channels/CH264ChannelRTP.h"
 
 #include "Camera.h"
 #include "HttpMedia.h"
 #include "RtspServer.h"
 #include "host/RunTool.h"
 #include "unit/common/WaitUntil.h"
-#include "unit/video/FakeChannelHost.h"
-#include "video/CH264ChannelRTSP.h"
-#include "video/CMJPEGChannelHTTP.h"
+#include "unit/channels/FakeChannelHost.h"
+#include "channels/CH264ChannelRTSP.h"
+#include "channels/CMJPEGChannelHTTP.h"
 #include "video/FrameTypes.h"
 
 #include <gtest/gtest.h>

@@ -2,17 +2,17 @@
 // over UDP, TCP and interleaved, HTTP-started RTP and motion JPEG over HTTP
 // (camsim's own media routes), delivered to a fake host; signal loss, BYE,
 // suspend and prompt stops.
-#include "video/CH264ChannelRTSP.h"
+#include "channels/CH264ChannelRTSP.h"
 
 #include "Camera.h"
 #include "HttpMedia.h"
 #include "RtspServer.h"
 #include "unit/common/WaitUntil.h"
-#include "unit/video/FakeChannelHost.h"
-#include "video/CH264ChannelRTP.h"
-#include "video/CMJPEGChannelHTTP.h"
-#include "video/CMJPEGChannelRTSP.h"
-#include "video/CMPEG4ChannelRTSP.h"
+#include "unit/channels/FakeChannelHost.h"
+#include "channels/CH264ChannelRTP.h"
+#include "channels/CMJPEGChannelHTTP.h"
+#include "channels/CMJPEGChannelRTSP.h"
+#include "channels/CMPEG4ChannelRTSP.h"
 #include "video/FrameTypes.h"
 
 #include <gtest/gtest.h>

@@ -1,12 +1,12 @@
 #include "driver/CSonyIPCaptureDriver.h"
 
 #include "unit/driver/FakeHostObjects.h"
-#include "video/CH264ChannelRTP.h"
-#include "video/CH264ChannelRTSP.h"
-#include "video/CMJPEGChannelHTTP.h"
-#include "video/CMJPEGChannelRTSP.h"
-#include "video/CMPEG4ChannelRTP.h"
-#include "video/CMPEG4ChannelRTSP.h"
+#include "channels/CH264ChannelRTP.h"
+#include "channels/CH264ChannelRTSP.h"
+#include "channels/CMJPEGChannelHTTP.h"
+#include "channels/CMJPEGChannelRTSP.h"
+#include "channels/CMPEG4ChannelRTP.h"
+#include "channels/CMPEG4ChannelRTSP.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,125 @@
+#include "channels/CCommonRTSPChannel.h"
+
+#include "common/ConfigFile.h"
+#include "channels/CSonyCommonChannel.h"
+#include "video/CH264RTPMediaParser.h"
+#include "video/CJpegRTPMediaParser.h"
+#include "video/CMpeg4RTPMediaParser.h"
+
+namespace talvex {
+namespace {
+
+// Generation 6 and later serve the streams at the root ("/video1"), older ones under "/media".
+constexpr uint32_t kFirstRootPathGeneration = 6;
+
+std::unique_ptr<CRTPMediaParser> CreateRTPMediaParser(uint32_t codecType, IMediaParserOwner& owner) {
+    switch (codecType) {
+    case kCodecJpeg:
+        return std::make_unique<CJpegRTPMediaParser>(owner);
+    case kCodecMpeg4:
+        return std::make_unique<CMpeg4RTPMediaParser>(owner);
+    default:
+        return std::make_unique<CH264RTPMediaParser>(owner);
+    }
+}
+
+} // namespace
+
+uint32_t ReadVideoTransportMode(IDriver* driver) {
+    return ReadVideoConfig(driver->GetDriverName(), driver->GetHostDirectory(), *driver->GetDeviceInfo()).rtpMode;
+}
+
+CCommonRTSPChannel::CCommonRTSPChannel(uint32_t channelIndex, IDriver* driver,
+                                       ipcapture::IVideoChannelCallback* frameSink,
+                                       TSmartPtr<IVideoSettingsManager> settingsManager, uint32_t codecType)
+    : CBaseRTSPChannel(channelIndex, driver, frameSink, ReadVideoTransportMode(driver)),
+      m_settingsManager(std::move(settingsManager)),
+      m_codecType(codecType),
+      m_parser(CreateRTPMediaParser(codecType, *this)) {
+    m_parser->SetClient(this);
+}
+
+CCommonRTSPChannel::~CCommonRTSPChannel() {
+    StopThread();
+}
+
+bool CCommonRTSPChannel::Restart(const ChannelStartParameters& parameters) {
+    ChannelStartParameters next = GetStartParameters();
+    next.width = parameters.width;
+    next.height = parameters.height;
+    SetStartParameters(next);
+    return false;
+}
+
+void CCommonRTSPChannel::FillSessionParams(RTSPSessionParams& params) {
+    params.mediaIndex = SDP_MEDIA_VIDEO;
+    params.authScheme = RTSP_AUTH_NONE;
+    const std::string root = GetDeviceInfo().generation < kFirstRootPathGeneration ? "/media" : "";
+    params.path = root + "/video" + std::to_string(GetStreamIndex() + 1);
+    params.port = kDefaultRtspPort;
+    if (m_settingsManager)
+        if (const uint16_t port = m_settingsManager->GetRTSPPort())
+            params.port = port;
+}
+
+bool CCommonRTSPChannel::PrepareDevice() {
+    if (IsStopping())
+        return false;
+    if (!m_settingsManager)
+        return true;
+    const VIDEO_STREAM_SETTINGS wish = ToStreamWish(GetStartParameters());
+    return m_settingsManager->SetStreamSettings(&m_stopEvent, m_codecType, &wish);
+}
+
+VIDEO_STREAM_SETTINGS CCommonRTSPChannel::ToStreamWish(const ChannelStartParameters& parameters) {
+    VIDEO_STREAM_SETTINGS wish;
+    wish.frameInterval = parameters.firstValue;
+    wish.quality = parameters.secondValue;
+    wish.width = parameters.width;
+    wish.height = parameters.height;
+    wish.streamIndex = int32_t(parameters.kind);
+    return wish;
+}
+
+void CCommonRTSPChannel::SetParserConfiguration(std::vector<uint8_t> first, std::vector<uint8_t> second,
+                                                std::vector<uint8_t> configuration) {
+    std::lock_guard lock(m_configurationLock);
+    m_pendingConfiguration = ParserConfiguration{std::move(first), std::move(second), std::move(configuration)};
+}
+
+void CCommonRTSPChannel::ProcessPacket(const CRTPPacket& packet) {
+    m_rtcpHandler.OnSequence(packet.GetSequenceNumber());
+    std::optional<ParserConfiguration> configuration;
+    {
+        std::lock_guard lock(m_configurationLock);
+        configuration.swap(m_pendingConfiguration);
+    }
+    if (configuration)
+        m_parser->SetConfiguration(configuration->first, configuration->second, configuration->configuration);
+    m_parser->ProcessPacket(packet);
+}
+
+bool CCommonRTSPChannel::Pause() {
+    // Cameras answer PAUSE inconsistently; ending the session is what works everywhere.
+    CloseSession();
+    return true;
+}
+
+bool CCommonRTSPChannel::Play() {
+    std::lock_guard lock(m_requestLock);
+    const RTSPSessionParams params = BuildSessionParams();
+    bool played = ConnectClient(params) && Request(RTSP_DESCRIBE);
+    if (played && !IsSuspended()) {
+        OnDescription();
+        played = Request(RTSP_SETUP);
+    }
+    if (played && !IsSuspended() && !IsStopping())
+        played = RequestPlay();
+    if (played && IsSuspended())
+        m_rtspClient.SendRequest(RTSP_TEARDOWN);
+    if (!played)
+        m_rtspClient.Disconnect();
+    return played;
+}
+
+} // namespace talvex

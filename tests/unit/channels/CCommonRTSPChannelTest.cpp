@@ -1,0 +1,82 @@
+#include "channels/CCommonRTSPChannel.h"
+
+#include "support/FakeDriver.h"
+#include "unit/channels/FakeChannelHost.h"
+#include "channels/CH264ChannelRTSP.h"
+
+#include <gtest/gtest.h>
+
+namespace talvex {
+namespace {
+
+using test::FakeChannelSink;
+using test::FakeDriver;
+
+class PortManager : public IVideoSettingsManager {
+public:
+    explicit PortManager(uint16_t port) : m_port(port) {}
+    bool SetStreamSettings(CEvent*, uint32_t, const VIDEO_STREAM_SETTINGS*) override { return true; }
+    void Reset(bool) override {}
+    uint16_t GetRTSPPort() override { return m_port; }
+
+private:
+    uint16_t m_port;
+};
+
+// The session parameters a channel would connect with.
+class SessionProbe : public CH264ChannelRTSP {
+public:
+    using CH264ChannelRTSP::CH264ChannelRTSP;
+    RTSPSessionParams Params(uint32_t kind) {
+        ChannelStartParameters parameters;
+        parameters.kind = kind;
+        SetStartParameters(parameters);
+        RTSPSessionParams params;
+        FillSessionParams(params);
+        return params;
+    }
+};
+
+TEST(CCommonRTSPChannelTest, PathFollowsGenerationAndStream) {
+    FakeDriver driver;
+    FakeChannelSink sink;
+    driver.m_device.generation = 5;
+    SessionProbe generation5(0, &driver, &sink, {});
+    EXPECT_EQ(generation5.Params(kRecordingChannel).path, "/media/video1");
+    EXPECT_EQ(generation5.Params(kRecordingChannel).port, 554);
+    EXPECT_EQ(generation5.Params(kRecordingChannel).mediaIndex, uint32_t(SDP_MEDIA_VIDEO));
+    driver.m_device.generation = 6;
+    SessionProbe generation6(0, &driver, &sink, {});
+    EXPECT_EQ(generation6.Params(kLiveChannel).path, "/video2");
+    EXPECT_EQ(generation6.Params(kRemoteChannel).path, "/video3");
+}
+
+TEST(CCommonRTSPChannelTest, SettingsManagerPortReplaces554UnlessZero) {
+    FakeDriver driver;
+    FakeChannelSink sink;
+    SessionProbe named(0, &driver, &sink, TSmartPtr<IVideoSettingsManager>(new PortManager(8554)));
+    EXPECT_EQ(named.Params(kRecordingChannel).port, 8554);
+    SessionProbe unnamed(0, &driver, &sink, TSmartPtr<IVideoSettingsManager>(new PortManager(0)));
+    EXPECT_EQ(unnamed.Params(kRecordingChannel).port, 554);
+}
+
+TEST(CCommonRTSPChannelTest, RestartOnlyTakesTheConfiguredSize) {
+    FakeDriver driver;
+    FakeChannelSink sink;
+    CH264ChannelRTSP channel(0, &driver, &sink, {});
+    ChannelStartParameters parameters;
+    parameters.width = 1280;
+    parameters.height = 720;
+    EXPECT_FALSE(channel.Restart(parameters));
+    EXPECT_EQ(channel.GetPictureSize(), (std::pair<uint16_t, uint16_t>{1280, 720}));
+    EXPECT_EQ(channel.GetState(), uint32_t(kChannelStopped));
+}
+
+TEST(CCommonRTSPChannelTest, StreamWishIsTheStartRecord) {
+    ChannelStartParameters parameters{40, 80, 640, 480, kRemoteChannel};
+    const VIDEO_STREAM_SETTINGS wish = CCommonRTSPChannel::ToStreamWish(parameters);
+    EXPECT_EQ(wish, (VIDEO_STREAM_SETTINGS{40, 80, 640, 480, 2}));
+}
+
+} // namespace
+} // namespace talvex

@@ -1,0 +1,106 @@
+#include "channels/CSonyCommonChannel.h"
+
+#include "support/FakeDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace talvex {
+namespace {
+
+using test::FakeDriver;
+
+TEST(OptionPairTest, SendsOnlyWhatDiffersFromTheCamera) {
+    EXPECT_EQ(CSonyCommonChannel::OptionPair("", "ImageCodec1", "h264"), "&ImageCodec1=h264");
+    EXPECT_EQ(CSonyCommonChannel::OptionPair("ImageCodec1=h264&FrameRate1=30", "ImageCodec1", "h264"), "");
+    EXPECT_EQ(CSonyCommonChannel::OptionPair("ImageCodec1=jpeg&FrameRate1=30", "ImageCodec1", "h264"),
+              "&ImageCodec1=h264");
+    EXPECT_EQ(CSonyCommonChannel::OptionPair("FrameRate1=30\r\nImageCodec1=mpeg4\r\n", "ImageCodec1", "h264"),
+              "&ImageCodec1=h264");
+    // A key the camera does not report is not sent; names match whole.
+    EXPECT_EQ(CSonyCommonChannel::OptionPair("ImageCodec1=jpeg", "ImageCodec", "h264"), "");
+}
+
+// The option builders of one device, without a stream around them.
+class OptionProbe : public CSonyCommonChannel {
+public:
+    OptionProbe(IDriver* driver, uint32_t codecType, bool numberedKeys)
+        : CSonyCommonChannel(driver, codecType, m_stop) {
+        m_numberedKeys = numberedKeys;
+    }
+    std::string Options(const std::string& current, uint16_t width, uint16_t height, uint32_t frameInterval) {
+        ChannelStartParameters parameters;
+        parameters.firstValue = frameInterval;
+        parameters.width = width;
+        parameters.height = height;
+        return BuildOptions(current, parameters);
+    }
+
+protected:
+    std::string ExtraOptions(const std::string&) override { return ""; }
+
+private:
+    CManualEvent m_stop;
+};
+
+class SonyOptionsTest : public ::testing::Test {
+protected:
+    std::string Options(uint32_t generation, uint32_t codec, uint16_t width, uint16_t height,
+                        const std::string& current = "", bool numbered = false, const std::string& model = "SNC-X",
+                        uint32_t frameInterval = 0) {
+        driver.m_device.generation = generation;
+        driver.m_device.model = model;
+        OptionProbe probe(&driver, codec, numbered);
+        return probe.Options(current, width, height, frameInterval);
+    }
+    FakeDriver driver;
+};
+
+TEST_F(SonyOptionsTest, CodecPrefixedKeysByCodec) {
+    EXPECT_EQ(Options(4, kCodecH264, 640, 480), "&ImageCodec=h264&H264ImageSize=640");
+    EXPECT_EQ(Options(4, kCodecMpeg4, 320, 240), "&ImageCodec=mpeg4&M4ImageSize=320");
+    EXPECT_EQ(Options(4, kCodecJpeg, 320, 240), "&ImageCodec=jpeg&ImageSize=320");
+}
+
+TEST_F(SonyOptionsTest, OlderGenerationsHaveTheirOwnSizeRules) {
+    EXPECT_EQ(Options(4, kCodecMpeg4, 1280, 960), "&ImageCodec=mpeg4&M4ImageSize=640");
+    EXPECT_EQ(Options(2, kCodecMpeg4, 320, 240), "&ImageCodec=mpeg4&ImageSize=320,2");
+    EXPECT_EQ(Options(3, kCodecH264, 640, 480), "&ImageCodec=h264&H264ImageSize=640,2");
+    EXPECT_EQ(Options(1, kCodecJpeg, 640, 480), "&ImageSize=640");
+}
+
+TEST_F(SonyOptionsTest, NumberedKeysCarryWidthAndHeight) {
+    EXPECT_EQ(Options(5, kCodecH264, 1280, 720, "", true), "&ImageCodec1=h264&ImageSize1=1280,720");
+    EXPECT_EQ(Options(5, kCodecH264, 2048, 1536, "", true, "SNC-CH210"), "&ImageCodec1=h264&ImageSize1=1600,1200");
+    EXPECT_EQ(Options(5, kCodecH264, 2048, 1536, "", true, "SNC-VB630"), "&ImageCodec1=h264&ImageSize1=2048,1536");
+}
+
+TEST_F(SonyOptionsTest, NoSizeWithoutBothDimensions) {
+    EXPECT_EQ(Options(4, kCodecH264, 640, 0), "&ImageCodec=h264");
+}
+
+TEST_F(SonyOptionsTest, LightFunnelIsSwitchedToAutoWhereAvailable) {
+    const std::string camera = "ImageCodec=h264&H264ImageSize=640&LFunnelAvailable=1&LightFunnelMode=off";
+    EXPECT_EQ(Options(4, kCodecH264, 640, 480, camera), "&LightFunnelMode=auto");
+    EXPECT_EQ(Options(4, kCodecH264, 640, 480, "ImageCodec=h264&LFunnelAvailable=0&LightFunnelMode=off"), "");
+    EXPECT_EQ(Options(6, kCodecH264, 640, 480, camera), "");
+}
+
+TEST_F(SonyOptionsTest, FrameRateNeedsARateAndAKnownSize) {
+    EXPECT_EQ(Options(4, kCodecH264, 640, 480, "H264ImageSize=640&H264FrameRate=30", false, "SNC-X", 100),
+              "&H264FrameRate=10");
+    EXPECT_EQ(Options(4, kCodecMpeg4, 640, 480, "M4ImageSize=640&M4FrameRate=30", false, "SNC-X", 40),
+              "&M4FrameRate=25");
+    EXPECT_EQ(Options(3, kCodecJpeg, 640, 480, "JpFrameRate=30", false, "SNC-X", 200), "&JpFrameRate=5");
+    EXPECT_EQ(Options(5, kCodecH264, 640, 480, "FrameRate1=30", true, "SNC-X", 0x7000 | 60), "&FrameRate1=60");
+    EXPECT_EQ(Options(4, kCodecH264, 0, 0, "H264FrameRate=30", false, "SNC-X", 100), "");
+    EXPECT_EQ(Options(4, kCodecH264, 640, 480, "H264ImageSize=640&H264FrameRate=30", false, "SNC-X", 0), "");
+}
+
+TEST_F(SonyOptionsTest, UnchangedCameraGetsNoOptions) {
+    EXPECT_EQ(Options(4, kCodecH264, 1280, 720, "ImageCodec=h264&H264ImageSize=1280"), "");
+}
+
+} // namespace
+} // namespace talvex
