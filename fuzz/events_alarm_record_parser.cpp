@@ -17,8 +17,6 @@ std::vector<bool> Parse(std::span<const uint8_t> first, std::span<const uint8_t>
         states.push_back(state);
     if (parser.BufferedBytes() > talvex::CAlarmRecordParser::kMaxRecordBytes)
         __builtin_trap();
-    if (std::optional<bool> last = parser.Finish())
-        states.push_back(*last);
     return states;
 }
 

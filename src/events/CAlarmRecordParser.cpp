@@ -22,14 +22,6 @@ std::vector<bool> CAlarmRecordParser::Feed(std::span<const uint8_t> piece) {
     return states;
 }
 
-std::optional<bool> CAlarmRecordParser::Finish() {
-    std::optional<bool> state;
-    if (m_buffer.starts_with(kRecordMarker))
-        state = ParseRecord(m_buffer);
-    m_buffer.clear();
-    return state;
-}
-
 void CAlarmRecordParser::DiscardBeforeMarker() {
     const size_t first = m_buffer.find(kRecordMarker);
     if (first != std::string::npos) {

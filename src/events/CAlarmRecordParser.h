@@ -33,10 +33,10 @@ public:
         "OdWin1", "OdWin2", "OdWin3", "OdWin4", "MdWin1", "MdWin2", "MdWin3", "MdWin4", "AdWin1", "AdWin2"};
 
     // Appends a piece of the stream; returns the motion state of every record
-    // that the piece completed, in stream order.
+    // that the piece completed, in stream order. A record is complete only
+    // when the next marker has come: one cut off by the end of the stream may
+    // miss the window that reports motion, so it is never read.
     std::vector<bool> Feed(std::span<const uint8_t> piece);
-    // The stream ended: the state of the record still held, if it is one.
-    std::optional<bool> Finish();
     // Forgets everything held (a new stream begins).
     void Reset() { m_buffer.clear(); }
     size_t BufferedBytes() const { return m_buffer.size(); }

@@ -91,8 +91,6 @@ void CSonyMotionChannel::ReadAlarmStream() {
             break;
         ReportStates(m_parser.Feed(piece));
     }
-    if (const std::optional<bool> last = m_parser.Finish(); last && !StopRequested())
-        ReportMotion(*last);
 }
 
 void CSonyMotionChannel::ReportStates(const std::vector<bool>& states) {

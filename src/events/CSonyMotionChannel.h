@@ -1,7 +1,8 @@
 // Motion detection of a Sony camera: alarm data switched on, then the
 // long-lived "/command/alarmdata.cgi?interval=1" answer read and cut into
 // records; every pass starts again after a pause, so a dropped stream is
-// opened again on its own.
+// opened again on its own. A record is read when the next one begins: the
+// camera sends one at least every interval (1 s), which bounds the delay.
 #pragma once
 
 #include "common/CLoggerInstance.h"

@@ -13,17 +13,18 @@ std::span<const uint8_t> Bytes(std::string_view text) {
     return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
 }
 
-// Every state a stream yields: the records completed by the pieces, then the one held at its end.
+// Every state the pieces of a stream yield.
 std::vector<bool> ParseInPieces(const std::vector<std::string_view>& pieces) {
     CAlarmRecordParser parser;
     std::vector<bool> states;
     for (std::string_view piece : pieces)
         for (bool state : parser.Feed(Bytes(piece)))
             states.push_back(state);
-    if (std::optional<bool> last = parser.Finish())
-        states.push_back(*last);
     return states;
 }
+
+// The marker of the record that follows, which completes the last one of a case.
+constexpr std::string_view kNextRecord = "--alarmdata\r\n";
 
 // Records as the camera frames them in its multipart answer.
 std::string Record(std::string_view items) {
@@ -59,8 +60,9 @@ std::vector<StreamCase> StreamCases() {
 TEST(CAlarmRecordParser, GivesTheSameStatesAtEverySplitPoint) {
     for (const StreamCase& test : StreamCases()) {
         SCOPED_TRACE(test.name);
-        EXPECT_EQ(ParseInPieces({test.stream}), test.states);
-        const std::string_view whole = test.stream;
+        const std::string stream = test.stream + std::string(kNextRecord);
+        EXPECT_EQ(ParseInPieces({stream}), test.states);
+        const std::string_view whole = stream;
         for (size_t split = 0; split <= whole.size(); ++split) {
             ASSERT_EQ(ParseInPieces({whole.substr(0, split), whole.substr(split)}), test.states) << "split " << split;
         }
@@ -70,9 +72,10 @@ TEST(CAlarmRecordParser, GivesTheSameStatesAtEverySplitPoint) {
 TEST(CAlarmRecordParser, GivesTheSameStatesFedByteByByte) {
     for (const StreamCase& test : StreamCases()) {
         SCOPED_TRACE(test.name);
+        const std::string stream = test.stream + std::string(kNextRecord);
         std::vector<std::string_view> bytes;
-        for (size_t at = 0; at < test.stream.size(); ++at)
-            bytes.push_back(std::string_view(test.stream).substr(at, 1));
+        for (size_t at = 0; at < stream.size(); ++at)
+            bytes.push_back(std::string_view(stream).substr(at, 1));
         EXPECT_EQ(ParseInPieces(bytes), test.states);
     }
 }
@@ -110,11 +113,18 @@ TEST(CAlarmRecordParser, TextWithoutMarkersIsNotKept) {
     EXPECT_EQ(parser.BufferedBytes(), 1u) << "half a marker waits for its second dash";
 }
 
+TEST(CAlarmRecordParser, ARecordIsReadOnlyWhenTheNextBegins) {
+    CAlarmRecordParser parser;
+    EXPECT_TRUE(parser.Feed(Bytes(Record("MdWin1=1"))).empty()) << "it may still be cut off";
+    EXPECT_EQ(parser.Feed(Bytes("-")), std::vector<bool>{});
+    EXPECT_EQ(parser.Feed(Bytes("-")), std::vector<bool>{true});
+}
+
 TEST(CAlarmRecordParser, ResetForgetsAHeldRecord) {
     CAlarmRecordParser parser;
     parser.Feed(Bytes(Record("MdWin1=1")));
     parser.Reset();
-    EXPECT_EQ(parser.Finish(), std::nullopt);
+    EXPECT_EQ(parser.Feed(Bytes(kNextRecord)), std::vector<bool>{});
 }
 
 } // namespace

@@ -23,8 +23,9 @@ protected:
     CSonyMotionChannelTest() {
         driver.m_allocator = &allocator;
         driver.GetDeviceInfo()->generation = 6;
+        // The fourth record is cut off by the end of the answer: it is never read.
         camera.Answer(kAlarmStream, {200, Record("MdWin1=0&MdWin3=0") + Record("MdWin1=0&MdWin3=0") +
-                                              Record("MdWin1=0&MdWin3=1")});
+                                              Record("MdWin1=0&MdWin3=1") + Record("MdWin1=0&MdWin3=0")});
     }
     ~CSonyMotionChannelTest() override { channel.Stop(); }
 
