@@ -38,16 +38,17 @@ void CBaseMotionChannel::Stop() {
 
 void CBaseMotionChannel::Run() {
     while (!StopRequested()) {
-        RunPassGuarded();
+        RunGuarded([this] { ThreadFunction(); });
+        // Also after a pass that threw, so a fault that repeats cannot spin the worker.
         if (GetStopEvent().Wait(kRetryWaitMs))
             return;
-        CheckSignal();
+        RunGuarded([this] { CheckSignal(); });
     }
 }
 
-void CBaseMotionChannel::RunPassGuarded() {
+void CBaseMotionChannel::RunGuarded(const std::function<void()>& step) {
     try {
-        ThreadFunction();
+        step();
     } catch (...) {
         m_driver->DebugMessage(kErrorLevel, "%s(): Unhandled exception during \"Motion detection\" thread processing.",
                                ThreadFunctionName());

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 
 namespace talvex {
 
@@ -62,7 +63,9 @@ protected:
 
 private:
     void Run() override;
-    void RunPassGuarded();
+    // A step of the worker; what it throws (a camera answer or a host
+    // callback) is logged and the worker goes on.
+    void RunGuarded(const std::function<void()>& step);
     void CaptureMotionFrameCallback(bool motion);
 
     using Clock = std::chrono::steady_clock;

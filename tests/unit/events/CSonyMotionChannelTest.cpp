@@ -88,6 +88,17 @@ TEST_F(CSonyMotionChannelTest, RefusedSwitchIsRetriedAndLoggedOnceWithItsCause) 
     EXPECT_TRUE(callback.States().empty());
 }
 
+TEST_F(CSonyMotionChannelTest, AHostSinkThatThrowsIsLoggedAndTheWorkerGoesOn) {
+    callback.Throw(true);
+    ASSERT_TRUE(channel.Start());
+    ASSERT_TRUE(test::WaitUntil([&] { return camera.CountOf(kAlarmStream) >= 2; }));
+    channel.Stop();
+    EXPECT_GE(CountLines("talvex::CSonyMotionChannel::ThreadFunction(): Unhandled exception during \"Motion detection\" "
+                         "thread processing."),
+              1u);
+    EXPECT_EQ(allocator.released, allocator.allocated) << "every frame goes back to the host";
+}
+
 TEST_F(CSonyMotionChannelTest, StopEndsAStreamTheCameraHolds) {
     camera.Hold(kAlarmStream);
     ASSERT_TRUE(channel.Start());

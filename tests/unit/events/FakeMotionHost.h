@@ -9,6 +9,7 @@
 #include <talvex/ipcapture/HostObjects.h>
 
 #include <mutex>
+#include <stdexcept>
 #include <vector>
 
 namespace talvex::test {
@@ -24,6 +25,8 @@ class FakeMotionCallback : public ipcapture::IVideoChannelCallback {
 public:
     bool OnFrame(ipcapture::IVideoFrame* frame) override {
         std::lock_guard lock(m_mutex);
+        if (m_throw)
+            throw std::runtime_error("host frame sink failed");
         const uint8_t* data = frame->GetBuffer();
         m_frames.push_back({std::vector<uint8_t>(data, data + frame->GetDataSize()), frame->GetTypeCode(),
                             frame->GetWidth(), frame->GetHeight(), KindOf(frame)});
@@ -55,6 +58,10 @@ public:
         std::lock_guard lock(m_mutex);
         m_accept = accept;
     }
+    void Throw(bool fail) {
+        std::lock_guard lock(m_mutex);
+        m_throw = fail;
+    }
 
 private:
     // The kind goes in with the picture format; only the fake frame keeps it.
@@ -67,6 +74,7 @@ private:
     std::vector<MotionFrame> m_frames;
     int m_losses = 0;
     bool m_accept = true;
+    bool m_throw = false;
 };
 
 class FakeEdgeMonitor : public IEdgeStorageCallback {
