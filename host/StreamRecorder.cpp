@@ -84,10 +84,10 @@ bool StreamRecorder::OnFrame(talvex::ipcapture::IVideoFrame* frame) {
             return false;
         if (TakeMotionFrame(*frame))
             return true;
+        // Arrivals are kept also without an event log: they tell whose signal loss the driver reports.
         // The event log has its own lock and calls nobody back.
-        if (m_events)
-            if (auto gap = TakeArrivalGap())
-                m_events->Record(m_eventSource, "resumed " + std::to_string(gap->count()));
+        if (auto gap = TakeArrivalGap(); gap && m_events)
+            m_events->Record(m_eventSource, "resumed " + std::to_string(gap->count()));
         std::optional<FrameKind> kind = ClassifyFrameType(frame->GetTypeCode());
         if (!kind) {
             ++m_report.framesRefused;

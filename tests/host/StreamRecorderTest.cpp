@@ -154,6 +154,18 @@ TEST(StreamRecorder, MotionFramesAreCountedAndLoggedButNeverWritten) {
     std::remove(recording.c_str());
 }
 
+TEST(StreamRecorder, WithoutEventsALossWhileFramesArriveIsStillTheMotionChannels) {
+    FrameAllocator allocator;
+    StreamRecorder recorder("rec", "");
+    recorder.TrackMotion();
+    recorder.OnSignalLost(); // no video frame yet: the video's
+    EXPECT_TRUE(Deliver(allocator, recorder, kJpeg, 10, kMorning));
+    recorder.OnSignalLost();
+    StreamReport report = recorder.Report();
+    EXPECT_EQ(report.statistics.SignalLosses(), 1u);
+    EXPECT_EQ(report.motionChannelLosses, 1u);
+}
+
 TEST(StreamRecorder, ChannelThreadsDeliverAtOnce) {
     FrameAllocator allocator;
     StreamRecorder recorder("rec", "");
