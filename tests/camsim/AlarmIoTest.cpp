@@ -4,6 +4,7 @@
 #include "AlarmIo.h"
 
 #include "Camera.h"
+#include "interop/ChildProcess.h"
 #include "support/LoopbackHttp.h"
 
 #include <gtest/gtest.h>
@@ -192,6 +193,33 @@ TEST_F(AlarmIoTest, FaultsCutTheStreamMidRecordAndFailTheSensorInquiry) {
     EXPECT_EQ(Status("/command/inquiry.cgi?inq=sensor"), 500);
     EXPECT_EQ(Status("/command/inquiry.cgi?inq=system&inq=sensor"), 500);
     EXPECT_EQ(Status("/command/inquiry.cgi?inq=system"), 200);
+}
+
+// The command line: counts, the two alarm faults, and counts a model cannot take.
+TEST(AlarmIoCommandLine, TakesCountsAndAlarmFaults) {
+    talvex::test::ChildProcess camsim({FENNWICK_CAMSIM_EXECUTABLE, "--model", "SNC-RH124", "--auth", "none",
+                                       "--inputs", "2", "--outputs", "2", "--fault-inquiry-500", "sensor",
+                                       "--fault-alarm-cut"});
+    const std::optional<std::string> ready = camsim.ReadLine(10s);
+    ASSERT_TRUE(ready && ready->starts_with("READY http=")) << ready.value_or("no READY line");
+    const uint16_t port = uint16_t(std::stoul(ready->substr(11)));
+    auto get = [port](const std::string& target) { return LoopbackGet(port, target, 3s); };
+    EXPECT_EQ(BodyOf(get("/command/inquiry.cgi?inq=alarmout")),
+              "AlarmOut1Func=off&Ao1Mode=alarm&AlarmOut2Func=off&Ao2Mode=alarm");
+    EXPECT_EQ(StatusOf(get("/command/inquiry.cgi?inq=sensor")), 500);
+    EXPECT_NE(BodyOf(get("/camsim/state")).find(R"("inputs": {"1": "off", "2": "off"})"), std::string::npos);
+    EXPECT_EQ(StatusOf(get("/command/system.cgi?AlarmData=on")), 200);
+    const std::string records = BodyOf(get("/command/alarmdata.cgi"));
+    const size_t whole = records.find("--alarmdata", 1);
+    ASSERT_NE(whole, std::string::npos) << records;
+    EXPECT_EQ(records, records.substr(0, whole) + records.substr(0, whole / 2)); // one and a half records
+    EXPECT_EQ(camsim.Stop(), 0);
+
+    for (const auto& [option, count, status] : {std::tuple{"--outputs", "2", 1}, std::tuple{"--inputs", "17", 2}}) {
+        talvex::test::ChildProcess refused({FENNWICK_CAMSIM_EXECUTABLE, "--model", "SNC-Z20N", option, count});
+        EXPECT_FALSE(refused.ReadLine(10s)) << option;
+        EXPECT_EQ(refused.Stop(), status) << option;
+    }
 }
 
 } // namespace
