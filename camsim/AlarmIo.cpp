@@ -106,8 +106,11 @@ void AlarmIo::ServeAlarmData(HttpExchange& exchange) {
                                         {"Cache-Control", "no-cache"}});
     for (uint32_t records = 0; open && !exchange.Stopping(); ++records) {
         const uint64_t seen = m_state.Changes();
-        const std::string record = std::string("--") + kBoundary + "\r\nContent-Type: text/plain\r\n\r\n" +
-                                   m_state.RecordItems(WindowsReport()) + "\r\n";
+        // Each part declares its length, as cameras do, so a client can read a
+        // record as soon as it ends instead of when the next one begins.
+        const std::string body = m_state.RecordItems(WindowsReport()) + "\r\n";
+        const std::string record = std::string("--") + kBoundary + "\r\nContent-Type: text/plain\r\nContent-Length: " +
+                                   std::to_string(body.size()) + "\r\n\r\n" + body;
         if (records == 1 && m_faults.cutStream)
             return void(exchange.SendBytes(std::string_view(record).substr(0, record.size() / 2)));
         open = exchange.SendBytes(record);

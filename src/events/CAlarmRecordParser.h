@@ -7,7 +7,8 @@
 //   Content-Type: text/plain\r\n
 //   \r\n
 //   MdWin1=0&MdWin2=1&...\r\n           <- window items, '&', CR or LF apart
-//   --boundary\r\n                      <- ... and ends at the next marker
+//   --boundary\r\n                      <- ... and ends at the next marker,
+//                                       or where a declared Content-Length ends
 #pragma once
 
 #include <array>
@@ -33,9 +34,11 @@ public:
         "OdWin1", "OdWin2", "OdWin3", "OdWin4", "MdWin1", "MdWin2", "MdWin3", "MdWin4", "AdWin1", "AdWin2"};
 
     // Appends a piece of the stream; returns the motion state of every record
-    // that the piece completed, in stream order. A record is complete only
-    // when the next marker has come: one cut off by the end of the stream may
-    // miss the window that reports motion, so it is never read.
+    // that the piece completed, in stream order. A record is complete when its
+    // part's declared Content-Length has arrived (at once, not a second later
+    // with the next record), else when the next marker has come: one cut off
+    // by the end of the stream may miss the window that reports motion, so it
+    // is never read.
     std::vector<bool> Feed(std::span<const uint8_t> piece);
     // Forgets everything held (a new stream begins).
     void Reset() { m_buffer.clear(); }
@@ -46,6 +49,10 @@ public:
     static std::optional<bool> ParseRecord(std::string_view record);
 
 private:
+    // Where the record at the start of the buffer ends, or npos while it may go on.
+    size_t RecordEnd() const;
+    // The end of a body whose part header declares its length, once it has all arrived.
+    size_t DeclaredBodyEnd(size_t nextMarker) const;
     // Drops text before the first marker; keeps a lone trailing '-', which may
     // be the first half of a marker split across pieces.
     void DiscardBeforeMarker();

@@ -22,7 +22,7 @@ using fennwick::test::BodyOf;
 using fennwick::test::LoopbackGet;
 using fennwick::test::StatusOf;
 
-constexpr const char* kQuietRecord = "--alarmdata\r\nContent-Type: text/plain\r\n\r\n"
+constexpr const char* kQuietRecord = "--alarmdata\r\nContent-Type: text/plain\r\nContent-Length: 113\r\n\r\n"
                                      "OdWin1=0&OdWin2=0&OdWin3=0&OdWin4=0&MdWin1=0&MdWin2=0&MdWin3=0&MdWin4=0"
                                      "&AdWin1=0&AdWin2=0&Sensor1=0&AlarmOut1=0\r\n";
 
@@ -152,7 +152,7 @@ TEST_F(AlarmIoTest, AlarmStreamSendsARecordAtOnceOnEachChange) {
     EXPECT_EQ(Status("/camsim/control?sensor1=on"), 200);
     answer = BodyOf(stream.get());
     EXPECT_LT(std::chrono::steady_clock::now() - changed, 1s);
-    const std::string first = "--alarmdata\r\nContent-Type: text/plain\r\n\r\nOdWin1=0&OdWin2=0&OdWin3=0&OdWin4=0"
+    const std::string first = "--alarmdata\r\nContent-Type: text/plain\r\nContent-Length: 113\r\n\r\nOdWin1=0&OdWin2=0&OdWin3=0&OdWin4=0"
                               "&MdWin1=0&MdWin2=0&MdWin3=1&MdWin4=0&AdWin1=0&AdWin2=0&Sensor1=0&AlarmOut1=0\r\n";
     std::string second = first;
     second.replace(second.find("Sensor1=0"), 9, "Sensor1=1");
@@ -165,7 +165,7 @@ TEST_F(AlarmIoTest, GenerationSixWindowsReportWithoutMotionDetectionCgi) {
     EXPECT_EQ(Status("/command/system.cgi?AlarmData=on"), 200);
     EXPECT_EQ(Status("/camsim/control?motion=OdWin1"), 200);
     const std::string answer = BodyOf(Raw("/command/alarmdata.cgi", 3s, "--alarmdata\r\nContent-Type"));
-    EXPECT_TRUE(answer.starts_with("--alarmdata\r\nContent-Type: text/plain\r\n\r\nOdWin1=1&OdWin2=0")) << answer;
+    EXPECT_TRUE(answer.starts_with("--alarmdata\r\nContent-Type: text/plain\r\nContent-Length: 113\r\n\r\nOdWin1=1&OdWin2=0")) << answer;
 }
 
 TEST_F(AlarmIoTest, StreamEndsPromptlyWhenTheCameraStops) {

@@ -54,6 +54,11 @@ std::vector<StreamCase> StreamCases() {
         {"name with spaces around it", Record(" MdWin4 =1"), {true}},
         {"longer name holding a window name", Record("XMdWin1=1&MdWin11=1&MdWin1=0"), {false}},
         {"empty stream", "", {}},
+        {"declared length ends the record",
+         "--b\r\nContent-Length: 10\r\n\r\nMdWin1=1\r\n--b\r\ncontent-length:10\r\n\r\nMdWin1=0\r\n",
+         {true, false}},
+        {"declared length past the next marker is not trusted",
+         "--b\r\nContent-Length: 99\r\n\r\nMdWin1=1\r\n--b\r\n\r\nMdWin1=0\r\n", {true, false}},
     };
 }
 
@@ -113,11 +118,17 @@ TEST(CAlarmRecordParser, TextWithoutMarkersIsNotKept) {
     EXPECT_EQ(parser.BufferedBytes(), 1u) << "half a marker waits for its second dash";
 }
 
-TEST(CAlarmRecordParser, ARecordIsReadOnlyWhenTheNextBegins) {
+TEST(CAlarmRecordParser, ARecordWithoutItsLengthIsReadOnlyWhenTheNextBegins) {
     CAlarmRecordParser parser;
     EXPECT_TRUE(parser.Feed(Bytes(Record("MdWin1=1"))).empty()) << "it may still be cut off";
     EXPECT_EQ(parser.Feed(Bytes("-")), std::vector<bool>{});
     EXPECT_EQ(parser.Feed(Bytes("-")), std::vector<bool>{true});
+}
+
+TEST(CAlarmRecordParser, ARecordWithItsLengthIsReadAsSoonAsItsBodyHasCome) {
+    CAlarmRecordParser parser;
+    EXPECT_TRUE(parser.Feed(Bytes("--b\r\nContent-Length: 10\r\n\r\nMdWin1=1\r")).empty());
+    EXPECT_EQ(parser.Feed(Bytes("\n")), std::vector<bool>{true});
 }
 
 TEST(CAlarmRecordParser, ResetForgetsAHeldRecord) {
