@@ -3,7 +3,9 @@
 //   fennwick-host record (--profile FILE | --generation N) (--out DIR | --discard)
 //                        [--codec jpeg|mpeg4|h264] [--size WxH] [--fps F] [--quality Q]
 //                        [--stream rec|live|remote[:CODEC]] ...
-//                        [--seconds N] [--camera HOST[:PORT]]... [--events FILE]
+//                        [--seconds N] [--camera HOST[:PORT]]... [--events FILE] [--motion]
+//                        [common options]
+//   fennwick-host io     (--profile FILE | --generation N) [--set K=on|off]... [--watch SECONDS]
 //                        [common options]
 // common options: [--library PATH] [--log FILE] [--host-version A.B.C.D]
 //                 [--address HOST] [--port N] [--user NAME] [--password TEXT] [--model NAME]
@@ -17,7 +19,12 @@
 // without --stream the recording stream is recorded. Each --camera is one more
 // device of the same profile at that address (the port defaults to the
 // profile's); with --camera the profile's own address is not recorded.
-// --events appends a line per stream event (signal loss, frames resuming).
+// --events appends a line per stream event (signal loss, frames resuming,
+// motion changes). --motion also starts motion detection with the recording
+// stream (which must be recorded). For io, each --set switches output K
+// (from 1) in command-line order; --watch ends the command after SECONDS
+// (without it SIGINT or SIGTERM ends it); --inputs and --outputs give the
+// device's counts.
 #pragma once
 
 #include "ChannelSettings.h"
@@ -42,8 +49,15 @@ struct CameraAddress {
 // The most cameras one host process records.
 constexpr size_t kMaxCameras = 1024;
 
+// One --set K=on|off.
+struct OutputChange {
+    uint32_t output = 0; // from 1
+    bool on = false;
+    bool operator==(const OutputChange&) const = default;
+};
+
 struct HostOptions {
-    std::string command; // "open" or "record"
+    std::string command; // "open", "record" or "io"
     std::string profilePath;
     std::string libraryPath; // empty: DriverLibrary::DefaultPath()
     std::string logPath;
@@ -59,6 +73,11 @@ struct HostOptions {
     bool discard = false;
     std::vector<CameraAddress> cameras; // empty: the one device of the profile
     std::string eventsPath;             // empty: no event lines
+    bool motion = false;                // motion detection with the recording stream
+
+    // io only
+    std::vector<OutputChange> outputChanges;
+    uint32_t watchSeconds = 0; // 0: until SIGINT or SIGTERM
 };
 
 // The parsed options, or the error text.
