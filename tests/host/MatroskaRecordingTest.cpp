@@ -6,7 +6,7 @@
 #include "HostFrames.h"
 #include "StreamRecorder.h"
 
-#include "RunTool.h"
+#include "support/MediaProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +27,7 @@ extern "C" {
 namespace fennwick_host {
 namespace {
 
-using test::RunTool;
+using namespace talvex::test;
 
 using talvex::ipcapture::IVideoFrame;
 using talvex::ipcapture::MakeFourCC;
@@ -147,32 +147,8 @@ protected:
         }
     }
 
-    // ffprobe's view of the file: stream and format entries as key=value.
     static std::map<std::string, std::string> Probe(const std::string& path) {
-        auto result = RunTool("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                          "stream=codec_name,width,height,nb_read_frames:format=format_name,duration "
-                          "-of default=noprint_wrappers=1 " +
-                          path);
-        EXPECT_EQ(result.exitCode, 0) << result.output;
-        std::map<std::string, std::string> entries;
-        std::istringstream lines(result.output);
-        std::string line;
-        while (std::getline(lines, line)) {
-            size_t equals = line.find('=');
-            if (equals == std::string::npos) {
-                ADD_FAILURE() << "ffprobe says: " << line;
-                continue;
-            }
-            entries[line.substr(0, equals)] = line.substr(equals + 1);
-        }
-        return entries;
-    }
-
-    // extraArguments: ffmpeg output options.
-    static void ExpectCleanDecode(const std::string& path, const std::string& extraArguments = "") {
-        auto result = RunTool("ffmpeg -nostdin -v error -i " + path + " " + extraArguments + " -f null -");
-        EXPECT_EQ(result.exitCode, 0);
-        EXPECT_EQ(result.output, "") << "ffmpeg reported decoding errors";
+        return ProbeEntries(path, "stream=codec_name,width,height,nb_read_frames:format=format_name,duration");
     }
 
     void ExpectRecordedClip(const Clip& clip) {
@@ -269,7 +245,7 @@ TEST_F(MatroskaRecording, FrameTimesThatStepBackKeepTheFileValid) {
         EXPECT_LT(timestamps[index - 1], timestamps[index]) << "at packet " << index;
     // Frames 1 ms apart fall on one slot of ffmpeg's default 25 frames/s encoder
     // clock; with the file's own millisecond clock every frame keeps its place.
-    ExpectCleanDecode(OutputPath(), "-enc_time_base -1");
+    ExpectCleanDecode(OutputPath());
 }
 
 TEST_F(MatroskaRecording, UnwritablePathIsReportedAndNothingIsTaken) {

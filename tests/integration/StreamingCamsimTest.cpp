@@ -5,15 +5,12 @@
 #include <gtest/gtest.h>
 
 #include "RtspServer.h"
-#include "streaming/CRTCPHandler.h"
-#include "streaming/CRTPReceiver.h"
+#include "support/RtpPacketRecorder.h"
 
 #include <arpa/inet.h>
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -22,43 +19,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class PacketLog : public IRTPReceiverUser, public IRTCPHandlerUser {
+// Video packets only (camsim's audio is payload type 0).
+class PacketLog : public test::RtpPacketRecorder {
 public:
-    void OnRTPPacket(const sockaddr_in&, const CRTPPacket& packet) override {
-        std::lock_guard lock(m_mutex);
-        if (packet.GetPayloadType() != 0) // video only
-            m_sequences.push_back(packet.GetSequenceNumber());
-        m_changed.notify_all();
+    PacketLog() {
+        keep = [](const sockaddr_in&, const CRTPPacket& packet) { return packet.GetPayloadType() != 0; };
     }
-    void OnReceiveTimeout() override {
-        ++timeouts;
-        m_changed.notify_all();
-    }
-    void OnClosed() override {}
-    void OnPeerBye() override {
-        ++byes;
-        m_changed.notify_all();
-    }
-
-    template <class Condition>
-    bool WaitFor(Condition condition, std::chrono::milliseconds within = 5000ms) {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, within, [&] { return condition(); });
-    }
-    bool WaitForPackets(size_t count) {
-        return WaitFor([&] { return m_sequences.size() >= count; });
-    }
-    std::vector<uint16_t> Sequences() {
-        std::lock_guard lock(m_mutex);
-        return m_sequences;
-    }
-    std::atomic<int> timeouts{0};
-    std::atomic<int> byes{0};
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::vector<uint16_t> m_sequences;
 };
 
 class CamsimStreaming : public ::testing::Test {
@@ -179,9 +145,7 @@ TEST_F(CamsimStreaming, LostAndReorderedPacketsShowInSequenceNumbers) {
 class InterleavedChannel : public PacketLog {
 public:
     explicit InterleavedChannel(CBaseRTSPClient& client) : m_client(client) {}
-    void OnRTPPacket(const sockaddr_in& from, const CRTPPacket& packet) override {
-        PacketLog::OnRTPPacket(from, packet);
-        const size_t count = ++m_packets;
+    void OnPacket(size_t count) override {
         if (count % 20 == 0)
             keepAlives += m_client.SendRequest(RTSP_GET_PARAMETER) && m_client.GetStatusCode() == 200 ? 1 : 0;
         if (count == 100)
@@ -191,7 +155,6 @@ public:
 
 private:
     CBaseRTSPClient& m_client;
-    size_t m_packets = 0;
 };
 
 TEST_F(CamsimStreaming, InterleavedKeepAlivesLoseNoPacket) {

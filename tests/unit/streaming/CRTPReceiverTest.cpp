@@ -4,12 +4,11 @@
 
 #include "platform/CSocket.h"
 #include "streaming/CUDPClient.h"
+#include "support/RtpPacketRecorder.h"
 
 #include <arpa/inet.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -30,39 +29,7 @@ std::vector<uint8_t> RtpDatagram(uint16_t sequence, size_t payloadBytes) {
     return datagram;
 }
 
-class RecordingUser : public IRTPReceiverUser {
-public:
-    void OnRTPPacket(const sockaddr_in&, const CRTPPacket& packet) override {
-        std::lock_guard lock(m_mutex);
-        m_sequences.push_back(packet.GetSequenceNumber());
-        m_changed.notify_all();
-    }
-    void OnReceiveTimeout() override {
-        std::lock_guard lock(m_mutex);
-        ++m_timeouts;
-        m_changed.notify_all();
-    }
-    void OnClosed() override {}
-
-    bool WaitForPackets(size_t count) {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::seconds(5), [&] { return m_sequences.size() >= count; });
-    }
-    bool WaitForTimeouts(int count) {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::seconds(5), [&] { return m_timeouts >= count; });
-    }
-    std::vector<uint16_t> Sequences() {
-        std::lock_guard lock(m_mutex);
-        return m_sequences;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::vector<uint16_t> m_sequences;
-    int m_timeouts = 0;
-};
+using RecordingUser = test::RtpPacketRecorder;
 
 TEST(CRTPReceiver, DeliversValidPacketsInArrivalOrderAndDropsInvalidOnes) {
     RecordingUser user;

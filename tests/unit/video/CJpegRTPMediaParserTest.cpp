@@ -147,15 +147,6 @@ TEST_F(JpegParserTest, FragmentsBeforeTheFirstOneAreDropped) {
     EXPECT_EQ(owner.allocator.allocated, 0);
 }
 
-TEST_F(JpegParserTest, LostFragmentDropsThePictureUntilTheNextFirstFragment) {
-    Send(false, Concat({MainHeader(0, 1, 50, 2, 2), {0x01}}));
-    ++sequence;
-    Send(true, Concat({MainHeader(2, 1, 50, 2, 2), {0x03}}));
-    EXPECT_TRUE(client.frames.empty());
-    Send(true, Concat({MainHeader(0, 1, 50, 2, 2), {0x04}}));
-    EXPECT_EQ(client.frames.size(), 1u);
-}
-
 TEST_F(JpegParserTest, StaticTablesSentOnceAreReusedForTheirQ) {
     Bytes tables(128);
     for (size_t i = 0; i < tables.size(); ++i)
@@ -190,30 +181,6 @@ TEST_F(JpegParserTest, MalformedHeadersAreNotDelivered) {
     Send(true, {0x00, 0x00, 0x00});                                               // payload too short
     EXPECT_TRUE(client.frames.empty());
     EXPECT_EQ(owner.allocator.released, owner.allocator.allocated);
-}
-
-TEST_F(JpegParserTest, MissingAllocatorOrFrameIsLogged) {
-    owner.withAllocator = false;
-    Send(true, Concat({MainHeader(0, 1, 50, 2, 2), {0x01}}));
-    owner.withAllocator = true;
-    owner.allocator.refuse = true;
-    Send(true, Concat({MainHeader(0, 1, 50, 2, 2), {0x01}}));
-    EXPECT_TRUE(client.frames.empty());
-    auto lines = owner.driver.Lines();
-    ASSERT_EQ(lines.size(), 2u);
-    for (const auto& line : lines) {
-        EXPECT_EQ(line.level, 1u);
-        EXPECT_EQ(line.text, "talvex::CJpegRTPMediaParser::ProcessFrame: Frame allocation error, device Camera 10.1.1.9");
-    }
-}
-
-TEST_F(JpegParserTest, RefusedDeliveryWaitsForTheNextFirstFragment) {
-    client.accept = false;
-    Send(true, Concat({MainHeader(0, 1, 50, 2, 2), {0x01}}));
-    client.accept = true;
-    Send(true, Concat({MainHeader(8, 1, 50, 2, 2), {0x02}}));
-    EXPECT_EQ(client.frames.size(), 1u);
-    EXPECT_EQ(owner.allocator.released, 1);
 }
 
 } // namespace
