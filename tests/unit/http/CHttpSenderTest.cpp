@@ -106,7 +106,20 @@ TEST_F(HttpSenderTest, SecondRefusalEndsWith401) {
     ASSERT_FALSE(requests.empty());
     EXPECT_EQ(requests.front().authScheme, "Basic");
     EXPECT_EQ(requests.back().authScheme, "Digest");
-    EXPECT_LE(requests.size(), 3u);
+    EXPECT_EQ(requests.size(), 2u) << "a 401 naming the scheme just used was sent again";
+}
+
+TEST_F(HttpSenderTest, RefusalNamingTheSchemeAskedForStandsAtOnce) {
+    StartCamera("SNC-VB630", camsim::AuthMode::Digest);
+    CHttpSender sender(Device("wrong"));
+    HttpRequest request = Get("/command/inquiry.cgi?inq=camera");
+    request.authScheme = Web::kAuthDigest;
+    ASSERT_TRUE(sender.Send(request));
+    EXPECT_EQ(sender.GetStatusCode(), 401u);
+    // libcurl's own Digest handshake: a request without credentials, then one with.
+    const auto requests = WaitForRequests(2);
+    ASSERT_EQ(requests.size(), 2u) << "a 401 naming the scheme just used was sent again";
+    EXPECT_EQ(requests[1].authScheme, "Digest");
 }
 
 TEST_F(HttpSenderTest, Port443StartsWithHttps) {
@@ -116,8 +129,15 @@ TEST_F(HttpSenderTest, Port443StartsWithHttps) {
     EXPECT_FALSE(plain.IsSecure());
 }
 
-TEST_F(HttpSenderTest, DeviceRefusingPlainHttpIsFoundOverHttpsOnceAndForAll) {
-    StartCamera("SNC-VB770", camsim::AuthMode::Digest, true);
+std::string AuthName(camsim::AuthMode mode) {
+    return mode == camsim::AuthMode::None ? "None" : mode == camsim::AuthMode::Basic ? "Basic" : "Digest";
+}
+
+// The flip is remembered whether or not a Digest challenge came on the way.
+class HttpsFlipTest : public CamsimFixture, public ::testing::WithParamInterface<camsim::AuthMode> {};
+
+TEST_P(HttpsFlipTest, DeviceRefusingPlainHttpIsFoundOverHttpsOnceAndForAll) {
+    StartCamera("SNC-VB770", GetParam(), true);
     camsim::HttpFaults faults;
     faults.refusePlainHttp = true;
     Http().SetFaults(faults);
@@ -133,6 +153,38 @@ TEST_F(HttpSenderTest, DeviceRefusingPlainHttpIsFoundOverHttpsOnceAndForAll) {
     EXPECT_EQ(Http().RefusedPlainConnections(), 1u); // straight to HTTPS
     for (const auto& request : Http().Requests())
         EXPECT_TRUE(request.secure);
+}
+
+INSTANTIATE_TEST_SUITE_P(Authorisation, HttpsFlipTest,
+                         ::testing::Values(camsim::AuthMode::None, camsim::AuthMode::Basic, camsim::AuthMode::Digest),
+                         [](const auto& info) { return AuthName(info.param); });
+
+TEST_F(HttpSenderTest, GarbageAnswerFailsWithoutTryingTheOtherProtocol) {
+    StartCamera("SNC-CH210", camsim::AuthMode::None, true);
+    Http().AddRoute("/garbage", [](camsim::HttpExchange& exchange) { exchange.SendBytes("SSH-2.0-OpenSSH_9\r\n\r\n"); });
+    CHttpSender sender(Device());
+    EXPECT_FALSE(sender.Send(Get("/garbage")));
+    EXPECT_TRUE(sender.GetLastError() == CURLE_WEIRD_SERVER_REPLY || sender.GetLastError() == CURLE_UNSUPPORTED_PROTOCOL)
+        << sender.GetLastError();
+    EXPECT_FALSE(sender.IsSecure());
+    WaitForRequests(1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // time for a retry to show
+    const auto requests = Http().Requests();
+    ASSERT_EQ(requests.size(), 1u) << "retried with the other protocol";
+    EXPECT_FALSE(requests[0].secure);
+}
+
+TEST_F(HttpSenderTest, ErrorStatusWithAnEmptyBodyKeepsItsStatusWhenTheBodyIsRead) {
+    StartCamera("SNC-CH210", camsim::AuthMode::None);
+    camsim::HttpFaults faults;
+    faults.status = 503;
+    Http().SetFaults(faults);
+    CHttpSender sender(Device());
+    ASSERT_TRUE(sender.Send(Get("/command/inquiry.cgi?inq=system")));
+    std::vector<uint8_t> body;
+    EXPECT_EQ(sender.ReadAll(body), 0u);
+    EXPECT_EQ(sender.GetStatusCode(), 503u);
+    EXPECT_EQ(sender.GetLastError(), 0u);
 }
 
 TEST_F(HttpSenderTest, TimeOutIsNotRetriedWithTheOtherProtocol) {
