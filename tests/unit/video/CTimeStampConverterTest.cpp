@@ -63,6 +63,23 @@ TEST_F(TimeStampConverterTest, StepOfASecondOrMoreStartsOverFromTheSystemClock) 
     EXPECT_EQ(Convert(10 * 90000 + kTicksPer40Ms), now + 40 * kMs);
 }
 
+TEST_F(TimeStampConverterTest, ResyncStepStartsAtExactlyOneSecond) {
+    Convert(0);
+    EXPECT_EQ(Convert(89999), kStart + uint64_t(89999) * 1000 / 9) << "a step under one second not trusted";
+    converter.Reset();
+    Convert(0);
+    now += 40 * kMs;
+    EXPECT_EQ(Convert(90000), now) << "a one-second step trusted";
+}
+
+TEST_F(TimeStampConverterTest, ReplayTimestampOlderThanTheReferenceStepsOnAndBecomesTheReference) {
+    const uint64_t base = kStart - 3600 * 1000 * kMs;
+    converter.StartReplay(CTime(base));
+    EXPECT_EQ(Convert(90000), base);
+    EXPECT_EQ(Convert(45000), base + 10 * kMs); // older: the replay increment, never back
+    EXPECT_EQ(Convert(45000 + kTicksPer40Ms), base + 50 * kMs);
+}
+
 TEST_F(TimeStampConverterTest, ReplayFollowsTheRtpClockFromTheBaseTime) {
     const uint64_t base = kStart - 3600 * 1000 * kMs;
     converter.StartReplay(CTime(base));
