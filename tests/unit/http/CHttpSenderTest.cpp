@@ -277,69 +277,60 @@ TEST_F(HttpSenderTest, ChunksArriveInOrderWithinTheLimit) {
     EXPECT_EQ(text, *m_camera->State().Inquiry({"system", "camera"}));
 }
 
-TEST_F(HttpSenderTest, CancelFromAnotherThreadEndsAnEndlessRead) {
-    StartCamera("SNC-CH210", camsim::AuthMode::Digest);
-    AddEndlessStream(Http(), "/endless");
-    CHttpSender sender(Device());
-    ASSERT_TRUE(sender.Send(Get("/endless")));
-    std::atomic<bool> cancelled{false};
-    Clock::time_point cancelledAt;
-    std::thread canceller([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        cancelledAt = Clock::now();
-        cancelled = true;
-        sender.Cancel();
-    });
-    std::vector<uint8_t> chunk;
-    size_t reads = 0;
-    while (sender.ReadChunk(chunk, 8192, true) > 0 && reads < 1000000)
-        ++reads;
-    canceller.join();
-    EXPECT_TRUE(cancelled);
-    EXPECT_LT(ElapsedMs(cancelledAt), kCancelMarginMs);
-    EXPECT_EQ(sender.ReadChunk(chunk, 8192, true), 0u); // the request stays closed
-}
+// Cancel from another thread and the watched stop event end a read promptly,
+// whether the body keeps flowing or has stalled; the request stays closed.
+enum class Interrupt { Cancel, StopEvent };
+enum class Body { Endless, Stalled };
+struct InterruptCase {
+    Interrupt how;
+    Body body;
+    const char* name;
+};
 
-TEST_F(HttpSenderTest, CancelEndsABlockedRead) {
-    StartCamera("SNC-CH210", camsim::AuthMode::None);
-    AddStalledBody(Http(), "/stalled", 1000, 10);
-    DEVICE_INFO device = Device();
-    device.firstTimeoutMs = 30000;
-    CHttpSender sender(device);
-    ASSERT_TRUE(sender.Send(Get("/stalled")));
-    std::vector<uint8_t> chunk;
-    ASSERT_EQ(sender.ReadChunk(chunk, 100, true), 10u);
-    Clock::time_point cancelledAt;
-    std::thread canceller([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        cancelledAt = Clock::now();
-        sender.Cancel();
-    });
-    EXPECT_EQ(sender.ReadChunk(chunk, 100, true), 0u);
-    canceller.join();
-    EXPECT_LT(ElapsedMs(cancelledAt), kCancelMarginMs);
-    EXPECT_EQ(sender.GetLastError(), uint32_t(CURLE_ABORTED_BY_CALLBACK));
-}
+void PrintTo(const InterruptCase& value, std::ostream* out) { *out << value.name; }
 
-TEST_F(HttpSenderTest, StopEventEndsABlockedRead) {
+class HttpSenderInterruptTest : public CamsimFixture, public ::testing::WithParamInterface<InterruptCase> {};
+
+TEST_P(HttpSenderInterruptTest, ReadEndsPromptlyAndTheRequestStaysClosed) {
     StartCamera("SNC-CH210", camsim::AuthMode::None);
-    AddStalledBody(Http(), "/stalled", 1000, 0);
+    if (GetParam().body == Body::Endless)
+        AddEndlessStream(Http(), "/body");
+    else
+        AddStalledBody(Http(), "/body", 1000, 10);
     DEVICE_INFO device = Device();
     device.firstTimeoutMs = 30000;
     CHttpSender sender(device);
     CManualEvent stop;
     sender.WatchStopEvent(&stop);
-    ASSERT_TRUE(sender.Send(Get("/stalled")));
-    std::thread stopper([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        stop.Set();
+    ASSERT_TRUE(sender.Send(Get("/body")));
+    std::atomic<bool> interrupted{false};
+    Clock::time_point interruptedAt;
+    std::thread interrupter([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        interruptedAt = Clock::now();
+        interrupted = true;
+        if (GetParam().how == Interrupt::Cancel)
+            sender.Cancel();
+        else
+            stop.Set();
     });
-    const auto start = Clock::now();
-    std::vector<uint8_t> body;
-    EXPECT_EQ(sender.ReadAll(body), 0u);
-    stopper.join();
-    EXPECT_LT(ElapsedMs(start), 2000);
+    std::vector<uint8_t> chunk;
+    for (size_t reads = 0; sender.ReadChunk(chunk, 8192, true) > 0 && reads < 1000000;)
+        ++reads;
+    interrupter.join();
+    EXPECT_TRUE(interrupted) << "the read ended before it was interrupted";
+    EXPECT_LT(ElapsedMs(interruptedAt), kCancelMarginMs);
+    EXPECT_EQ(sender.ReadChunk(chunk, 8192, true), 0u);
+    if (GetParam().how == Interrupt::Cancel)
+        EXPECT_EQ(sender.GetLastError(), uint32_t(CURLE_ABORTED_BY_CALLBACK));
 }
+
+INSTANTIATE_TEST_SUITE_P(Ways, HttpSenderInterruptTest,
+                         ::testing::Values(InterruptCase{Interrupt::Cancel, Body::Endless, "CancelEndless"},
+                                           InterruptCase{Interrupt::Cancel, Body::Stalled, "CancelStalled"},
+                                           InterruptCase{Interrupt::StopEvent, Body::Endless, "StopEventEndless"},
+                                           InterruptCase{Interrupt::StopEvent, Body::Stalled, "StopEventStalled"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HttpSenderTest, StreamedUploadThenResponse) {
     StartCamera("SNC-CH210", camsim::AuthMode::Digest);
