@@ -3,6 +3,7 @@
 #include "FakeSonyCamera.h"
 #include "common/CEvent.h"
 #include "support/FakeDriver.h"
+#include "support/HostDirectory.h"
 #include "unit/settings/StreamWish.h"
 
 #include <gtest/gtest.h>
@@ -33,26 +34,18 @@ constexpr auto Wish = test::StreamWish;
 
 class SonyVideoSettingsManagerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/fennwick-settings-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_directory = pattern;
-    }
-    void TearDown() override {
-        m_manager.reset();
-        std::filesystem::remove_all(m_directory);
-    }
+    void TearDown() override { m_manager.reset(); }
 
     void StartCamera(Items items) { m_camera = std::make_unique<FakeSonyCamera>(std::move(items)); }
     void WriteVideoConfig(const std::string& videoChannel) {
-        std::ofstream(m_directory + "/Fennwick.xml")
+        std::ofstream(m_host.Path() + "Fennwick.xml")
             << "<Configuration><Default><VideoChannel>" << videoChannel << "</VideoChannel></Default></Configuration>";
     }
     CSonyVideoSettingsManager& StartManager(uint32_t generation, std::string model = "SNC-VB630") {
         m_driver = std::make_unique<test::FakeDriver>("127.0.0.1", m_camera->Port());
         m_driver->m_device.generation = generation;
         m_driver->m_device.model = std::move(model);
-        m_driver->m_hostDirectory = m_directory + "/";
+        m_driver->m_hostDirectory = m_host.Path();
         m_driver->m_parameters = m_parameters;
         m_manager = std::make_unique<CSonyVideoSettingsManager>(m_driver.get(), 0);
         return *m_manager;
@@ -62,7 +55,7 @@ protected:
     }
     bool RunPassWithoutWish() { return m_manager->SetStreamSettings(&m_stop, 0, nullptr); }
 
-    std::string m_directory;
+    test::HostDirectory m_host;
     std::map<uint32_t, std::string> m_parameters;
     std::unique_ptr<FakeSonyCamera> m_camera;
     std::unique_ptr<test::FakeDriver> m_driver;
