@@ -6,6 +6,7 @@
 #include "HostFrames.h"
 #include "StreamRecorder.h"
 
+#include "support/HostDirectory.h"
 #include "support/MediaProbe.h"
 
 #include <gtest/gtest.h>
@@ -88,19 +89,11 @@ std::vector<ClipFrame> ReadClip(const std::string& path, const char* demuxer, AV
 
 class MatroskaRecording : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_directory = std::filesystem::temp_directory_path() /
-                      ("fennwick-mkv-" + std::to_string(::getpid()) + "-" +
-                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(m_directory);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_directory); }
-
     // The 320x240 clip camsim streams (made by scripts/make-clips), or when it is
     // absent two seconds of a test pattern, a key frame every second.
     std::vector<ClipFrame> MakeClip(const Clip& clip) {
         std::string camsimClip = std::string(FENNWICK_CAMSIM_CLIPS) + "/clip-320x240." + clip.extension;
-        std::string path = (m_directory / (std::string("clip.") + clip.extension)).string();
+        std::string path = m_directory.Path() + "clip." + clip.extension;
         if (std::filesystem::exists(camsimClip)) {
             path = camsimClip;
         } else {
@@ -125,7 +118,7 @@ protected:
         return uint64_t(std::count_if(frames.begin(), frames.end(), [](const ClipFrame& f) { return f.isKey; }));
     }
 
-    std::string OutputPath() const { return (m_directory / "stream.mkv").string(); }
+    std::string OutputPath() const { return m_directory.Path() + "stream.mkv"; }
 
     // Delivers frames as a channel does; times one frame interval apart from kMorning unless given.
     void DeliverAll(StreamRecorder& recorder, FrameAllocator& allocator, const Clip& clip,
@@ -176,22 +169,22 @@ protected:
         ExpectCleanDecode(OutputPath());
     }
 
-    std::filesystem::path m_directory;
+    HostDirectory m_directory;
     double m_frameSeconds = 0;
     uint64_t m_frameInterval = 0;
 };
 
-TEST_F(MatroskaRecording, H264AnnexBFramesMakeADecodableFile) {
-    ExpectRecordedClip(kH264Clip);
+void PrintTo(const Clip& clip, std::ostream* out) { *out << clip.name; }
+
+class MatroskaClipRecording : public MatroskaRecording, public ::testing::WithParamInterface<Clip> {};
+
+// Every frame of the clip in the file, at its size, rate and codec, decoding cleanly.
+TEST_P(MatroskaClipRecording, FramesMakeADecodableFile) {
+    ExpectRecordedClip(GetParam());
 }
 
-TEST_F(MatroskaRecording, Mpeg4FramesMakeADecodableFile) {
-    ExpectRecordedClip(kMpeg4Clip);
-}
-
-TEST_F(MatroskaRecording, JpegPicturesMakeADecodableFile) {
-    ExpectRecordedClip(kJpegClip);
-}
+INSTANTIATE_TEST_SUITE_P(Codecs, MatroskaClipRecording, ::testing::Values(kH264Clip, kMpeg4Clip, kJpegClip),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MatroskaRecording, FileStartsAtTheFirstKeyFrame) {
     std::vector<ClipFrame> frames = MakeClip(kH264Clip);
@@ -251,7 +244,7 @@ TEST_F(MatroskaRecording, FrameTimesThatStepBackKeepTheFileValid) {
 TEST_F(MatroskaRecording, UnwritablePathIsReportedAndNothingIsTaken) {
     std::vector<ClipFrame> frames = MakeClip(kJpegClip);
     FrameAllocator allocator;
-    std::string path = (m_directory / "absent" / "stream.mkv").string();
+    std::string path = m_directory.Path() + "absent/stream.mkv";
     StreamRecorder recorder("live", path);
     DeliverAll(recorder, allocator, kJpegClip, frames);
     recorder.Finish();
