@@ -5,7 +5,7 @@
 #include "common/Md5.h"
 #include "http/HUtils.h"
 #include "support/ChildProcess.h"
-#include "support/UnusedPort.h"
+#include "support/Loopback.h"
 #include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>

@@ -64,22 +64,31 @@ public:
     }
 };
 
+// The RTP and RTCP ports of a UDP session on a free pair, counting the video packets.
+struct UdpReceiver {
+    bool Open() {
+        receiver.SetUser(&user);
+        return OpenRTPPortPair(receiver, rtcpHandler, htonl(INADDR_LOOPBACK), stop, portBusy);
+    }
+    CountingUser user; // declared first: the receiver calls it until it closes
+    CRTPReceiver receiver;
+    CRTCPHandler rtcpHandler;
+    CManualEvent stop;
+    CManualEvent portBusy;
+};
+
 class GstRtspDigestServer : public GstRtspServer {
 protected:
     bool UsesDigest() const override { return true; }
 };
 
 TEST_F(GstRtspServer, BasicChallengeThenUdpStream) {
-    CountingUser user;
-    CRTPReceiver receiver;
-    CRTCPHandler rtcpHandler;
-    CManualEvent stop;
-    CManualEvent portBusy;
-    receiver.SetUser(&user);
-    ASSERT_TRUE(OpenRTPPortPair(receiver, rtcpHandler, htonl(INADDR_LOOPBACK), stop, portBusy));
+    UdpReceiver udp;
+    ASSERT_TRUE(udp.Open());
     RTSPSessionParams params = Params();
-    params.rtpPort = receiver.GetLocalPort();
-    params.rtcpPort = rtcpHandler.GetLocalPort();
+    params.rtpPort = udp.receiver.GetLocalPort();
+    params.rtcpPort = udp.rtcpHandler.GetLocalPort();
+    CountingUser& user = udp.user;
 
     CBaseRTSPClient client;
     ASSERT_TRUE(client.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
@@ -133,16 +142,12 @@ TEST_F(GstRtspServer, InterleavedStreamWithKeepAliveFromThePacketPath) {
 }
 
 TEST_F(GstRtspDigestServer, DigestAnswersEveryRequestOfAUdpSession) {
-    CountingUser user;
-    CRTPReceiver receiver;
-    CRTCPHandler rtcpHandler;
-    CManualEvent stop;
-    CManualEvent portBusy;
-    receiver.SetUser(&user);
-    ASSERT_TRUE(OpenRTPPortPair(receiver, rtcpHandler, htonl(INADDR_LOOPBACK), stop, portBusy));
+    UdpReceiver udp;
+    ASSERT_TRUE(udp.Open());
     RTSPSessionParams params = Params();
-    params.rtpPort = receiver.GetLocalPort();
-    params.rtcpPort = rtcpHandler.GetLocalPort();
+    params.rtpPort = udp.receiver.GetLocalPort();
+    params.rtcpPort = udp.rtcpHandler.GetLocalPort();
+    CountingUser& user = udp.user;
 
     CBaseRTSPClient client;
     ASSERT_TRUE(client.Connect(params, nullptr, RTSP_TRANSPORT_UDP));

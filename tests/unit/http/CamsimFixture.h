@@ -5,7 +5,7 @@
 
 #include <talvex/ipcapture/DeviceInfo.h>
 
-#include "support/UnusedPort.h"
+#include "support/Loopback.h"
 #include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>

@@ -6,6 +6,7 @@
 #include "streaming/CUDPClient.h"
 #include "support/RtpPacketRecorder.h"
 #include "support/WaitUntil.h"
+#include "support/Loopback.h"
 
 #include <arpa/inet.h>
 
@@ -17,13 +18,7 @@
 namespace talvex {
 namespace {
 
-sockaddr_in Loopback(uint16_t port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    return address;
-}
+using test::Loopback;
 
 std::vector<uint8_t> RtpDatagram(uint16_t sequence, size_t payloadBytes) {
     std::vector<uint8_t> datagram{0x80, 0x60, uint8_t(sequence >> 8), uint8_t(sequence), 0, 0, 0, 1, 0, 0, 0, 2};
