@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 
 namespace talvex {
@@ -229,20 +230,19 @@ TEST_F(SonyVideoSettingsManagerTest, RefusedRequestsAreLoggedOnceUntilAPassSucce
 
 class NegotiatedSettingsTest : public SonyVideoSettingsManagerTest {
 protected:
+    // The capability answer for each target offered ("Capable<target>=<list>"), 404 for the others.
+    void Offer(std::map<std::string, std::string> offers) {
+        m_camera->OnCapability([offers](const std::string& target, const std::string&) -> HttpAnswer {
+            const auto offer = offers.find(target);
+            return offer == offers.end() ? HttpAnswer{404, {}} : HttpAnswer{200, "Capable" + target + "=" + offer->second};
+        });
+    }
     void StartG6Camera() {
         m_parameters = {{7, "320,240"}, {8, "1,5,15,25,30"}};
         StartCamera(WithCommon({{"ImageCodec1", "jpeg"}, {"ImageSize1", "640,480"}, {"FrameRate1", "30"},
                                 {"CBR1", "off"}, {"H264Quality1", "3"}, {"IFrameInterval1", "2"},
                                 {"ImageCodec2", "h264"}, {"ImageCodec3", "off"}, {"ImageCodecMaxNum", "3"}}));
-        m_camera->OnCapability([](const std::string& target, const std::string&) -> HttpAnswer {
-            if (target == "ImageSize1")
-                return {200, "CapableImageSize1=640,480,1280,720,1920,1080"};
-            if (target == "FrameRate1")
-                return {200, "CapableFrameRate1=1,5,15,25,30"};
-            if (target == "H264Quality1")
-                return {200, "CapableH264Quality1=1,10"};
-            return {404, {}};
-        });
+        Offer({{"ImageSize1", "640,480,1280,720,1920,1080"}, {"FrameRate1", "1,5,15,25,30"}, {"H264Quality1", "1,10"}});
     }
 };
 
@@ -278,15 +278,7 @@ TEST_F(NegotiatedSettingsTest, G6ConstantBitRateNegotiatesABitRate) {
     WriteVideoConfig("<BitrateMode>CBR</BitrateMode>");
     StartG6Camera();
     m_camera->Set("BitRate1", "1000");
-    m_camera->OnCapability([](const std::string& target, const std::string&) -> HttpAnswer {
-        if (target == "ImageSize1")
-            return {200, "CapableImageSize1=1920,1080"};
-        if (target == "FrameRate1")
-            return {200, "CapableFrameRate1=30"};
-        if (target == "BitRate1")
-            return {200, "CapableBitRate1=512,6000"};
-        return {404, {}};
-    });
+    Offer({{"ImageSize1", "1920,1080"}, {"FrameRate1", "30"}, {"BitRate1", "512,6000"}});
     StartManager(6);
     ASSERT_TRUE(Apply(2, Wish(0, 1920, 1080, 30, 50)));
     EXPECT_EQ(m_camera->Get("CBR1"), "on");
