@@ -22,8 +22,7 @@ function(fennwick_add_test name)
     set(ARG_TIMEOUT 120)
   endif()
   add_executable(${name} ${ARG_SOURCES})
-  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
-  target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads ${ARG_DEPS})
+  target_link_libraries(${name} PRIVATE fennwick_test_support GTest::gtest_main GTest::gmock ${ARG_DEPS})
   target_compile_definitions(${name} PRIVATE
     FENNWICK_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
     FENNWICK_BINARY_DIR="${PROJECT_BINARY_DIR}")

@@ -7,7 +7,7 @@
 #include "channels/CH264ChannelRTP.h"
 #include "channels/CMPEG4ChannelRTP.h"
 
-#include "unit/channels/FakeChannelHost.h"
+#include "support/FakeChannelHost.h"
 #include "video/FrameTypes.h"
 
 #include <arpa/inet.h>

@@ -4,7 +4,7 @@
 #include "AlarmIo.h"
 
 #include "Camera.h"
-#include "interop/ChildProcess.h"
+#include "support/ChildProcess.h"
 #include "support/LoopbackHttp.h"
 
 #include <gtest/gtest.h>
@@ -18,9 +18,9 @@ namespace camsim {
 namespace {
 
 using namespace std::chrono_literals;
-using fennwick::test::BodyOf;
-using fennwick::test::LoopbackGet;
-using fennwick::test::StatusOf;
+using talvex::test::BodyOf;
+using talvex::test::LoopbackGet;
+using talvex::test::StatusOf;
 
 constexpr const char* kQuietRecord = "--alarmdata\r\nContent-Type: text/plain\r\nContent-Length: 113\r\n\r\n"
                                      "OdWin1=0&OdWin2=0&OdWin3=0&OdWin4=0&MdWin1=0&MdWin2=0&MdWin3=0&MdWin4=0"

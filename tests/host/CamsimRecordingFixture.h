@@ -7,7 +7,7 @@
 
 #include "Camera.h"
 #include "RtspServer.h"
-#include "RunTool.h"
+#include "support/MediaProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +18,10 @@
 #include <string>
 
 namespace fennwick_host::test {
+
+using talvex::test::ExpectCleanDecode;
+using talvex::test::ProbeEntries;
+using talvex::test::RunTool;
 
 constexpr uint16_t kRtspPort = 554;
 constexpr const char* kModel = "SNC-VB630";
@@ -49,14 +53,18 @@ protected:
     }
 
     // False (the test skips) when port 554 cannot be bound here.
-    bool StartCamera() { return StartCameraAt("127.0.0.1", m_camera, m_rtsp); }
+    bool StartCamera(const std::string& model = kModel, uint32_t generation = 6) {
+        m_model = model;
+        m_generation = generation;
+        return StartCameraAt("127.0.0.1", m_camera, m_rtsp);
+    }
     // Another camera on its own loopback address (RTSP on port 554 there too).
     bool StartSecondCamera() { return StartCameraAt("127.0.0.2", m_secondCamera, m_secondRtsp); }
 
     bool StartCameraAt(const std::string& address, std::unique_ptr<camsim::Camera>& camera,
                        camsim::RtspServer*& rtspServer) {
         camsim::CameraOptions options;
-        options.model = kModel;
+        options.model = m_model;
         options.user = kUser;
         options.password = kPassword;
         options.auth = camsim::AuthMode::Digest;
@@ -65,6 +73,7 @@ protected:
         camsim::RtspServerOptions rtsp;
         rtsp.bindAddress = address;
         rtsp.port = kRtspPort;
+        rtsp.generation = m_generation;
         rtsp.user = kUser;
         rtsp.password = kPassword;
         rtsp.auth = camsim::AuthMode::Digest;
@@ -81,25 +90,15 @@ protected:
     }
 
     std::string DeviceArguments() const {
-        return std::string(" --generation 6 --model ") + kModel + " --address 127.0.0.1 --port " +
+        return " --generation " + std::to_string(m_generation) + " --model " + m_model + " --address 127.0.0.1 --port " +
                std::to_string(m_camera->Http().Port()) + " --user " + kUser + " --password " + kPassword +
                " --host-version 6.3.0.0 --log " + (m_directory / "host.log").string();
     }
 
     std::string Out() const { return (m_directory / "out").string(); }
 
-    static std::string Probe(const std::string& path, const std::string& entries) {
-        return RunTool("ffprobe -v error -count_frames -select_streams v:0 -show_entries " + entries +
-                       " -of default=noprint_wrappers=1 " + path)
-            .output;
-    }
-
-    static void ExpectCleanDecode(const std::string& path) {
-        auto result = RunTool("ffmpeg -nostdin -v error -i " + path + " -f null -");
-        EXPECT_EQ(result.exitCode, 0) << path;
-        EXPECT_EQ(result.output, "") << path;
-    }
-
+    std::string m_model = kModel;
+    uint32_t m_generation = 6;
     std::filesystem::path m_directory;
     std::unique_ptr<camsim::Camera> m_camera;
     camsim::RtspServer* m_rtsp = nullptr; // owned by m_camera

@@ -1,4 +1,5 @@
-// fennwick-host record, run as a person runs it, against camsim in this process.
+// fennwick-host record, run as a person runs it, against camsim in this process;
+// the files have the picture size and (within 10 %) the frame rate asked for.
 #include "CamsimRecordingFixture.h"
 
 #include <signal.h>
@@ -13,7 +14,7 @@ namespace {
 
 using fennwick_host::test::CamsimRecording;
 using fennwick_host::test::ReadFile;
-using fennwick_host::test::RunTool;
+using namespace talvex::test;
 
 using HostRecordCommand = CamsimRecording;
 
@@ -27,8 +28,8 @@ TEST_F(HostRecordCommand, RecordsTheH264RecordingAndJpegLiveStreams) {
 
     std::string rec = Out() + "/rec.mkv";
     std::string live = Out() + "/live.mkv";
-    EXPECT_NE(Probe(rec, "stream=codec_name").find("codec_name=h264"), std::string::npos);
-    EXPECT_NE(Probe(live, "stream=codec_name").find("codec_name=mjpeg"), std::string::npos);
+    EXPECT_EQ(ProbeEntries(rec, "stream=codec_name")["codec_name"], "h264");
+    EXPECT_EQ(ProbeEntries(live, "stream=codec_name")["codec_name"], "mjpeg");
     ExpectCleanDecode(rec);
     ExpectCleanDecode(live);
     EXPECT_NE(ReadFile(m_directory / "host.log").find("DRIVER IS OPENED"), std::string::npos);
@@ -43,7 +44,7 @@ TEST_F(HostRecordCommand, RecordsAnMpeg4RemoteStream) {
     EXPECT_EQ(result.exitCode, 0) << result.output;
     EXPECT_NE(result.output.find("stream remote: MPEG-4 -> " + Out() + "/remote.mkv"), std::string::npos)
         << result.output;
-    EXPECT_NE(Probe(Out() + "/remote.mkv", "stream=codec_name").find("codec_name=mpeg4"), std::string::npos);
+    EXPECT_EQ(ProbeEntries(Out() + "/remote.mkv", "stream=codec_name")["codec_name"], "mpeg4");
     ExpectCleanDecode(Out() + "/remote.mkv");
 }
 
@@ -82,9 +83,8 @@ TEST_F(HostRecordCommand, SigintStopsTheRecordingWithFinishedFiles) {
     EXPECT_EQ(ReadFile(summary).find("written 0,"), std::string::npos) << ReadFile(summary);
     EXPECT_LT(std::chrono::steady_clock::now() - stopAsked, std::chrono::seconds(10));
     // A finished file knows its length.
-    std::string probe = Probe(Out() + "/rec.mkv", "format=duration");
-    EXPECT_NE(probe.find("duration="), std::string::npos) << probe;
-    EXPECT_EQ(probe.find("duration=N/A"), std::string::npos) << probe;
+    const std::string duration = ProbeEntries(Out() + "/rec.mkv", "format=duration")["duration"];
+    EXPECT_GT(std::strtod(duration.c_str(), nullptr), 0.0) << duration;
     ExpectCleanDecode(Out() + "/rec.mkv");
 }
 
@@ -152,5 +152,32 @@ TEST_F(HostRecordCommand, UsageErrorsExitWith2) {
     EXPECT_EQ(RunTool(host + " record --generation 6 --discard --stream rec --stream rec").exitCode, 2);
     EXPECT_EQ(RunTool(host + " record --out d --stream rec").exitCode, 2);
 }
+
+struct CameraCase {
+    const char* name;
+    const char* model;
+    uint32_t generation;
+};
+
+class HostRequestedSizeAndRate : public CamsimRecording, public ::testing::WithParamInterface<CameraCase> {};
+
+TEST_P(HostRequestedSizeAndRate, FilesHaveTheRequestedSizeAndFrameRate) {
+    if (!StartCamera(GetParam().model, GetParam().generation))
+        GTEST_SKIP() << m_skipReason;
+    auto result = RunTool(std::string(FENNWICK_HOST_EXECUTABLE) + " record" + DeviceArguments() +
+                          " --codec h264 --size 320x240 --fps 5 --stream rec --seconds 6 --out " + Out());
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    auto probe = ProbeEntries(Out() + "/rec.mkv", "stream=width,height,nb_read_frames:format=duration");
+    EXPECT_EQ(probe["width"], "320");
+    EXPECT_EQ(probe["height"], "240");
+    const double frames = std::strtod(probe["nb_read_frames"].c_str(), nullptr);
+    const double duration = std::strtod(probe["duration"].c_str(), nullptr);
+    ASSERT_GT(duration, 1.0);
+    EXPECT_NEAR(frames / duration, 5.0, 0.5) << frames << " frames in " << duration << " s";
+}
+
+INSTANTIATE_TEST_SUITE_P(Generations, HostRequestedSizeAndRate,
+                         ::testing::Values(CameraCase{"Gen5", "SNC-CH210", 5}, CameraCase{"Gen6", "SNC-VB630", 6}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

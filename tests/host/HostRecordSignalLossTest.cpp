@@ -11,7 +11,7 @@
 namespace {
 
 using fennwick_host::test::CamsimRecording;
-using fennwick_host::test::RunTool;
+using namespace talvex::test;
 
 using HostRecordSignalLoss = CamsimRecording;
 

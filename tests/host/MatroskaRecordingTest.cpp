@@ -6,7 +6,8 @@
 #include "HostFrames.h"
 #include "StreamRecorder.h"
 
-#include "RunTool.h"
+#include "support/HostDirectory.h"
+#include "support/MediaProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +28,7 @@ extern "C" {
 namespace fennwick_host {
 namespace {
 
-using test::RunTool;
+using namespace talvex::test;
 
 using talvex::ipcapture::IVideoFrame;
 using talvex::ipcapture::MakeFourCC;
@@ -88,19 +89,11 @@ std::vector<ClipFrame> ReadClip(const std::string& path, const char* demuxer, AV
 
 class MatroskaRecording : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_directory = std::filesystem::temp_directory_path() /
-                      ("fennwick-mkv-" + std::to_string(::getpid()) + "-" +
-                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(m_directory);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_directory); }
-
     // The 320x240 clip camsim streams (made by scripts/make-clips), or when it is
     // absent two seconds of a test pattern, a key frame every second.
     std::vector<ClipFrame> MakeClip(const Clip& clip) {
         std::string camsimClip = std::string(FENNWICK_CAMSIM_CLIPS) + "/clip-320x240." + clip.extension;
-        std::string path = (m_directory / (std::string("clip.") + clip.extension)).string();
+        std::string path = m_directory.Path() + "clip." + clip.extension;
         if (std::filesystem::exists(camsimClip)) {
             path = camsimClip;
         } else {
@@ -125,7 +118,7 @@ protected:
         return uint64_t(std::count_if(frames.begin(), frames.end(), [](const ClipFrame& f) { return f.isKey; }));
     }
 
-    std::string OutputPath() const { return (m_directory / "stream.mkv").string(); }
+    std::string OutputPath() const { return m_directory.Path() + "stream.mkv"; }
 
     // Delivers frames as a channel does; times one frame interval apart from kMorning unless given.
     void DeliverAll(StreamRecorder& recorder, FrameAllocator& allocator, const Clip& clip,
@@ -147,32 +140,8 @@ protected:
         }
     }
 
-    // ffprobe's view of the file: stream and format entries as key=value.
     static std::map<std::string, std::string> Probe(const std::string& path) {
-        auto result = RunTool("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                          "stream=codec_name,width,height,nb_read_frames:format=format_name,duration "
-                          "-of default=noprint_wrappers=1 " +
-                          path);
-        EXPECT_EQ(result.exitCode, 0) << result.output;
-        std::map<std::string, std::string> entries;
-        std::istringstream lines(result.output);
-        std::string line;
-        while (std::getline(lines, line)) {
-            size_t equals = line.find('=');
-            if (equals == std::string::npos) {
-                ADD_FAILURE() << "ffprobe says: " << line;
-                continue;
-            }
-            entries[line.substr(0, equals)] = line.substr(equals + 1);
-        }
-        return entries;
-    }
-
-    // extraArguments: ffmpeg output options.
-    static void ExpectCleanDecode(const std::string& path, const std::string& extraArguments = "") {
-        auto result = RunTool("ffmpeg -nostdin -v error -i " + path + " " + extraArguments + " -f null -");
-        EXPECT_EQ(result.exitCode, 0);
-        EXPECT_EQ(result.output, "") << "ffmpeg reported decoding errors";
+        return ProbeEntries(path, "stream=codec_name,width,height,nb_read_frames:format=format_name,duration");
     }
 
     void ExpectRecordedClip(const Clip& clip) {
@@ -200,22 +169,22 @@ protected:
         ExpectCleanDecode(OutputPath());
     }
 
-    std::filesystem::path m_directory;
+    HostDirectory m_directory;
     double m_frameSeconds = 0;
     uint64_t m_frameInterval = 0;
 };
 
-TEST_F(MatroskaRecording, H264AnnexBFramesMakeADecodableFile) {
-    ExpectRecordedClip(kH264Clip);
+void PrintTo(const Clip& clip, std::ostream* out) { *out << clip.name; }
+
+class MatroskaClipRecording : public MatroskaRecording, public ::testing::WithParamInterface<Clip> {};
+
+// Every frame of the clip in the file, at its size, rate and codec, decoding cleanly.
+TEST_P(MatroskaClipRecording, FramesMakeADecodableFile) {
+    ExpectRecordedClip(GetParam());
 }
 
-TEST_F(MatroskaRecording, Mpeg4FramesMakeADecodableFile) {
-    ExpectRecordedClip(kMpeg4Clip);
-}
-
-TEST_F(MatroskaRecording, JpegPicturesMakeADecodableFile) {
-    ExpectRecordedClip(kJpegClip);
-}
+INSTANTIATE_TEST_SUITE_P(Codecs, MatroskaClipRecording, ::testing::Values(kH264Clip, kMpeg4Clip, kJpegClip),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MatroskaRecording, FileStartsAtTheFirstKeyFrame) {
     std::vector<ClipFrame> frames = MakeClip(kH264Clip);
@@ -269,13 +238,13 @@ TEST_F(MatroskaRecording, FrameTimesThatStepBackKeepTheFileValid) {
         EXPECT_LT(timestamps[index - 1], timestamps[index]) << "at packet " << index;
     // Frames 1 ms apart fall on one slot of ffmpeg's default 25 frames/s encoder
     // clock; with the file's own millisecond clock every frame keeps its place.
-    ExpectCleanDecode(OutputPath(), "-enc_time_base -1");
+    ExpectCleanDecode(OutputPath());
 }
 
 TEST_F(MatroskaRecording, UnwritablePathIsReportedAndNothingIsTaken) {
     std::vector<ClipFrame> frames = MakeClip(kJpegClip);
     FrameAllocator allocator;
-    std::string path = (m_directory / "absent" / "stream.mkv").string();
+    std::string path = m_directory.Path() + "absent/stream.mkv";
     StreamRecorder recorder("live", path);
     DeliverAll(recorder, allocator, kJpegClip, frames);
     recorder.Finish();

@@ -3,20 +3,16 @@
 // o= line or session-level control, sequence numbers that start again, a
 // marked SEI before the slices, Digest and Basic offered together, Digest with
 // qop="auth", a short session time-out and key frames larger than 1 MiB. The
-// stream must keep flowing in every case.
+// stream must keep flowing in every case; the quirks of the RTP path run on
+// every transport, the others on UDP.
 #include "channels/CH264ChannelRTSP.h"
 
-#include "RtspServer.h"
-#include "unit/common/WaitUntil.h"
-#include "unit/channels/FakeChannelHost.h"
+#include "support/ChannelRig.h"
+#include "support/WaitUntil.h"
 #include "video/FrameTypes.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -24,75 +20,34 @@ namespace talvex {
 namespace {
 
 using namespace std::chrono_literals;
-using test::FakeChannelSink;
-using test::FakeDriver;
-using test::LockedFrameAllocator;
-using test::WaitUntil;
+using namespace test;
 
 constexpr auto kLimit = 10000ms;
 
-// A settings manager that only names the camera's RTSP port.
-class RtspPortManager : public IVideoSettingsManager {
-public:
-    explicit RtspPortManager(uint16_t port) : m_port(port) {}
-    bool SetStreamSettings(CEvent*, uint32_t, const VIDEO_STREAM_SETTINGS*) override { return true; }
-    void Reset(bool) override {}
-    uint16_t GetRTSPPort() override { return m_port; }
-
-private:
-    uint16_t m_port;
-};
-
-// A sink that also notes, per frame, whether it carries an IDR slice.
-class IdrNotingSink : public FakeChannelSink {
-public:
-    bool OnFrame(ipcapture::IVideoFrame* frame) override {
-        const std::span<const uint8_t> data(frame->GetBuffer(), frame->GetDataSize());
-        bool idr = false;
-        for (size_t i = 0; i + 3 < data.size() && !idr; ++i)
-            idr = data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1 && (data[i + 3] & 0x1F) == 5;
-        {
-            std::lock_guard lock(m_mutex);
-            m_idr.push_back(idr);
-        }
-        return FakeChannelSink::OnFrame(frame);
-    }
-    std::vector<bool> Idr() const {
-        std::lock_guard lock(m_mutex);
-        return m_idr;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<bool> m_idr;
-};
-
-size_t CountRequests(const std::vector<std::string>& log, const std::string& prefix) {
-    return size_t(std::count_if(log.begin(), log.end(), [&](const std::string& line) { return line.starts_with(prefix); }));
+// Whether a frame carries an IDR slice.
+bool HasIdrSlice(const std::vector<uint8_t>& data) {
+    for (size_t i = 0; i + 3 < data.size(); ++i)
+        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1 && (data[i + 3] & 0x1F) == 5)
+            return true;
+    return false;
 }
 
 struct QuirkCase {
     const char* rtpMode; // RTPoverUDP, RTPoverTCP, RTPoverRTSP (interleaved)
 };
 
+void PrintTo(const QuirkCase& value, std::ostream* out) { *out << value.rtpMode; }
+
 class CameraQuirks : public ::testing::TestWithParam<QuirkCase> {
 protected:
     CameraQuirks() {
-        std::random_device random;
-        m_host = std::filesystem::temp_directory_path() / ("fennwick-quirks-" + std::to_string(random()));
-        std::filesystem::create_directories(m_host);
-        std::ofstream(m_host / "Fennwick.xml") << "<Configuration><Default><RTPMode>" << GetParam().rtpMode
-                                               << "</RTPMode></Default></Configuration>\n";
         options.generation = 6;
         options.audio = false;
         options.auth = camsim::AuthMode::Digest;
-        driver.m_device.firstTimeoutMs = 1000;
-        driver.m_device.secondTimeoutMs = 2000;
-        driver.m_device.generation = 6;
-        driver.m_allocator = &allocator;
-        driver.m_hostDirectory = m_host.string() + "/";
+        UseShortTimeouts(driver, allocator, 6);
+        driver.m_hostDirectory = m_host.Path();
+        sink.keepBytes = true;
     }
-    ~CameraQuirks() override { std::filesystem::remove_all(m_host); }
     void TearDown() override {
         if (m_channel)
             m_channel->Stop();
@@ -105,7 +60,7 @@ protected:
         std::string error;
         ASSERT_TRUE(m_server->Start(error)) << error;
         m_channel = std::make_unique<CH264ChannelRTSP>(
-            0, &driver, &sink, TSmartPtr<IVideoSettingsManager>(new RtspPortManager(m_server->GetPort())));
+            0, &driver, &sink, PortOnly(m_server->GetPort()));
         ChannelStartParameters parameters;
         parameters.width = 320;
         parameters.height = 240;
@@ -124,21 +79,25 @@ protected:
     }
     std::string Log() const {
         std::string log;
-        for (const test::LogLine& line : driver.Lines())
+        for (const LogLine& line : driver.Lines())
             log += line.text + "\n";
         return log;
     }
 
-    std::filesystem::path m_host;
+    HostDirectory m_host{GetParam().rtpMode};
     camsim::RtspServerOptions options;
     std::unique_ptr<camsim::RtspServer> m_server;
     FakeDriver driver{"127.0.0.1", 80, "admin", "admin"};
     LockedFrameAllocator allocator;
-    IdrNotingSink sink;
+    FakeChannelSink sink;
     std::unique_ptr<CH264ChannelRTSP> m_channel;
 };
 
-TEST_P(CameraQuirks, ContentBaseWithoutSchemeAndBareDescription) {
+// Quirks of the description, the authorisation and the payload do not depend on
+// how RTP travels: one transport is enough for them.
+class CameraQuirksOneTransport : public CameraQuirks {};
+
+TEST_P(CameraQuirksOneTransport, ContentBaseWithoutSchemeAndBareDescription) {
     options.quirks.contentBaseWithoutScheme = true;
     options.quirks.bareDescription = true;
     StartStream();
@@ -157,28 +116,28 @@ TEST_P(CameraQuirks, SequenceNumbersThatStartAgainMidStream) {
     EXPECT_EQ(CountRequests(m_server->RequestLog(), "SETUP"), 1u);
 }
 
-TEST_P(CameraQuirks, MarkedSeiBeforeTheSlicesKeepsEveryKeyFrameWhole) {
+TEST_P(CameraQuirksOneTransport, MarkedSeiBeforeTheSlicesKeepsEveryKeyFrameWhole) {
     options.quirks.seiWithMarker = true;
     StartStream();
     ExpectFlowing(25);
     const std::vector<uint32_t> types = sink.Types();
-    const std::vector<bool> idr = sink.Idr();
+    const std::vector<std::vector<uint8_t>> frames = sink.Frames();
     size_t keyFrames = 0;
-    for (size_t i = 0; i < std::min(types.size(), idr.size()); ++i) {
-        EXPECT_EQ(types[i] == kTypeH264KeyFrame, bool(idr[i])) << "frame " << i;
+    for (size_t i = 0; i < std::min(types.size(), frames.size()); ++i) {
+        EXPECT_EQ(types[i] == kTypeH264KeyFrame, HasIdrSlice(frames[i])) << "frame " << i;
         keyFrames += types[i] == kTypeH264KeyFrame ? 1 : 0;
     }
     // One key frame in ten (no frame made of the parameter sets and the SEI alone).
     EXPECT_LE(keyFrames, types.size() / 10 + 1);
 }
 
-TEST_P(CameraQuirks, DigestAndBasicOfferedTogether) {
+TEST_P(CameraQuirksOneTransport, DigestAndBasicOfferedTogether) {
     options.quirks.digestAndBasic = true;
     StartStream();
     ExpectFlowing(10);
 }
 
-TEST_P(CameraQuirks, DigestChallengeWithQopAuth) {
+TEST_P(CameraQuirksOneTransport, DigestChallengeWithQopAuth) {
     options.quirks.digestQop = true;
     StartStream();
     ExpectFlowing(10);
@@ -214,34 +173,10 @@ TEST_P(CameraQuirks, KeyFramesLargerThanOneMebibyte) {
     EXPECT_GE(bigKeyFrames, 2u);
 }
 
-TEST(CamsimQuirkFlags, EachFlagSwitchesItsQuirk) {
-    const char* arguments[] = {"camsim", "--rtsp-quirk-content-base", "--rtsp-quirk-bare-sdp",
-                               "--rtsp-quirk-seq-restart", "7", "--rtsp-quirk-sei-marker",
-                               "--rtsp-quirk-digest-and-basic", "--rtsp-quirk-digest-qop",
-                               "--rtsp-quirk-key-frame-bytes", "2000000", "--rtsp-quirk-seq-restart", "x",
-                               "--rtsp-quirk-unknown"};
-    char** argv = const_cast<char**>(arguments);
-    const int argc = int(std::size(arguments));
-    camsim::RtspCommandLine commandLine;
-    std::string error;
-    const int taken[] = {1, 1, 2, 1, 1, 1, 2};
-    int index = 1;
-    for (int expected : taken) {
-        ASSERT_EQ(camsim::ParseRtspArgument(argc, argv, index, commandLine, error), expected) << argv[index] << error;
-        index += expected;
-    }
-    const camsim::RtspQuirks& quirks = commandLine.options.quirks;
-    EXPECT_TRUE(quirks.contentBaseWithoutScheme && quirks.bareDescription && quirks.seiWithMarker &&
-                quirks.digestAndBasic && quirks.digestQop);
-    EXPECT_EQ(quirks.restartSequenceEvery, 7u);
-    EXPECT_EQ(quirks.keyFrameBytes, 2000000u);
-    EXPECT_EQ(camsim::ParseRtspArgument(argc, argv, index, commandLine, error), -1);
-    EXPECT_EQ(camsim::ParseRtspArgument(argc, argv, index + 2, commandLine, error), -1);
-    EXPECT_NE(error.find("--rtsp-quirk-unknown"), std::string::npos);
-}
-
 INSTANTIATE_TEST_SUITE_P(Transports, CameraQuirks,
                          ::testing::Values(QuirkCase{"RTPoverUDP"}, QuirkCase{"RTPoverTCP"}, QuirkCase{"RTPoverRTSP"}),
+                         [](const auto& info) { return std::string(info.param.rtpMode); });
+INSTANTIATE_TEST_SUITE_P(Udp, CameraQuirksOneTransport, ::testing::Values(QuirkCase{"RTPoverUDP"}),
                          [](const auto& info) { return std::string(info.param.rtpMode); });
 
 } // namespace

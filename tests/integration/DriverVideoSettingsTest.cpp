@@ -6,9 +6,9 @@
 #include "Camera.h"
 #include "RtspServer.h"
 #include "settings/MarkedFrameRate.h"
-#include "unit/common/WaitUntil.h"
+#include "support/WaitUntil.h"
 #include "unit/driver/FakeHostObjects.h"
-#include "unit/channels/FakeChannelHost.h"
+#include "support/FakeChannelHost.h"
 
 #include <gtest/gtest.h>
 

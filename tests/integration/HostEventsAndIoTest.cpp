@@ -5,7 +5,7 @@
 #include "HttpMedia.h"
 
 #include "Camera.h"
-#include "host/RunTool.h"
+#include "support/ChildProcess.h"
 #include "support/LoopbackHttp.h"
 
 #include <gtest/gtest.h>
@@ -21,10 +21,10 @@ namespace camsim {
 namespace {
 
 using namespace std::chrono_literals;
-using fennwick::test::BodyOf;
-using fennwick::test::LoopbackGet;
-using fennwick_host::test::RunTool;
-using fennwick_host::test::ToolResult;
+using talvex::test::BodyOf;
+using talvex::test::LoopbackGet;
+using talvex::test::RunTool;
+using talvex::test::ToolResult;
 
 class HostEventsAndIoTest : public ::testing::Test {
 protected:

@@ -1,5 +1,5 @@
 // fennwick-host open, run as a person would run it.
-#include "host/RunTool.h"
+#include "support/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 
 namespace {
 
-using fennwick_host::test::RunTool;
-using CommandResult = fennwick_host::test::ToolResult;
+using talvex::test::RunTool;
+using CommandResult = talvex::test::ToolResult;
 
 CommandResult RunHost(const std::string& arguments) {
     return RunTool(std::string(FENNWICK_HOST_EXECUTABLE) + " " + arguments);

@@ -5,12 +5,9 @@
 // after the other to an elementary stream that ffmpeg decodes without error.
 #include "channels/CH264ChannelRTP.h"
 
-#include "Camera.h"
-#include "HttpMedia.h"
-#include "RtspServer.h"
-#include "host/RunTool.h"
-#include "unit/common/WaitUntil.h"
-#include "unit/channels/FakeChannelHost.h"
+#include "support/ChannelRig.h"
+#include "support/MediaProbe.h"
+#include "support/WaitUntil.h"
 #include "channels/CH264ChannelRTSP.h"
 #include "channels/CMJPEGChannelHTTP.h"
 #include "video/FrameTypes.h"
@@ -28,77 +25,19 @@ namespace talvex {
 namespace {
 
 using namespace std::chrono_literals;
-using fennwick_host::test::RunTool;
-using test::CountLines;
-using test::FakeChannelSink;
-using test::FakeDriver;
-using test::LockedFrameAllocator;
-using test::WaitUntil;
+using namespace test;
 
 constexpr auto kLimit = 10000ms;
-
-// A sink that also keeps the bytes of every frame it takes.
-class RecordingSink : public FakeChannelSink {
-public:
-    bool OnFrame(ipcapture::IVideoFrame* frame) override {
-        {
-            std::lock_guard lock(m_mutex);
-            const uint8_t* data = frame->GetBuffer();
-            m_stream.insert(m_stream.end(), data, data + frame->GetDataSize());
-        }
-        return FakeChannelSink::OnFrame(frame);
-    }
-    std::vector<uint8_t> Stream() const {
-        std::lock_guard lock(m_mutex);
-        return m_stream;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<uint8_t> m_stream;
-};
-
-// A settings manager that only names the camera's RTSP port.
-class RtspPortManager : public IVideoSettingsManager {
-public:
-    explicit RtspPortManager(uint16_t port) : m_port(port) {}
-    bool SetStreamSettings(CEvent*, uint32_t, const VIDEO_STREAM_SETTINGS*) override { return true; }
-    void Reset(bool) override {}
-    uint16_t GetRTSPPort() override { return m_port; }
-
-private:
-    uint16_t m_port;
-};
 
 class LiveVideoFaults : public ::testing::Test {
 protected:
     void StartCamera(const std::string& model, bool withRtsp = false) {
-        camsim::CameraOptions options;
-        options.model = model;
-        m_camera = std::make_unique<camsim::Camera>(options);
-        auto media = std::make_unique<camsim::HttpMedia>(*m_camera);
-        m_media = media.get();
-        m_camera->AddServer(std::move(media));
-        if (withRtsp) {
-            auto rtsp = std::make_unique<camsim::RtspServer>(camsim::RtspServerOptions{}, m_camera.get());
-            m_rtsp = rtsp.get();
-            m_camera->AddServer(std::move(rtsp));
-        }
-        std::string error;
-        ASSERT_TRUE(m_camera->Start(error)) << error;
-        driver.m_device.port = m_camera->Http().Port();
-        driver.m_device.model = model;
-        driver.m_device.generation = m_camera->State().Generation();
-        // Lost after 1 s, reported after 2 s.
-        driver.m_device.firstTimeoutMs = 1000;
-        driver.m_device.secondTimeoutMs = 2000;
-        driver.m_allocator = &allocator;
-        driver.m_hostDirectory = (std::filesystem::path(FENNWICK_BINARY_DIR) / "tests" / "integration" / "no-config/")
-                                     .string();
-    }
-    void TearDown() override {
-        if (m_camera)
-            m_camera->Stop();
+        sink.keepBytes = true;
+        ASSERT_NO_FATAL_FAILURE(m_rig.Start(model, driver, allocator, {.media = true, .rtsp = withRtsp}));
+        m_camera = m_rig.camera.get();
+        m_media = m_rig.media;
+        m_rtsp = m_rig.rtsp;
+        driver.m_hostDirectory = m_host.Path();
     }
 
     // ffmpeg decodes the delivered frames as one stream without an error, and finds each of them.
@@ -106,7 +45,9 @@ protected:
         const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         const auto path = std::filesystem::path(FENNWICK_BINARY_DIR) / "tests" / "integration" /
                           ("delivered-" + name + "." + format);
-        std::vector<uint8_t> stream = sink.Stream();
+        std::vector<uint8_t> stream;
+        for (const std::vector<uint8_t>& frame : sink.Frames())
+            stream.insert(stream.end(), frame.begin(), frame.end());
         // The H.264 depacketiser closes every frame with an access unit
         // delimiter; the one after the last frame would start an empty access unit.
         static constexpr uint8_t kClosingDelimiter[] = {0x00, 0x00, 0x01, 0x09, 0x30};
@@ -115,13 +56,9 @@ protected:
             stream.resize(stream.size() - sizeof kClosingDelimiter);
         std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(stream.data()),
                                                     std::streamsize(stream.size()));
-        const auto decode = RunTool(std::string("ffmpeg -nostdin -v error -f ") + format + " -i " + path.string() +
-                                    " -f null -");
-        EXPECT_EQ(decode.exitCode, 0);
-        EXPECT_EQ(decode.output, "") << "decoding errors in the delivered frames, kept in " << path;
-        const auto counted = RunTool(std::string("ffprobe -v quiet -count_frames -f ") + format +
-                                     " -show_entries stream=nb_read_frames -of csv=p=0 " + path.string());
-        EXPECT_EQ(std::strtoul(counted.output.c_str(), nullptr, 10), sink.FrameCount());
+        ExpectCleanDecode(path.string(), format);
+        EXPECT_EQ(ProbeEntries(path.string(), "stream=nb_read_frames", format)["nb_read_frames"],
+                  std::to_string(sink.FrameCount()));
         if (!HasFailure())
             std::filesystem::remove(path);
     }
@@ -148,14 +85,18 @@ protected:
         const size_t framesBefore = sink.FrameCount();
         ASSERT_TRUE(WaitUntil([&] { return sink.FrameCount() > framesBefore + 10; }, kLimit));
         channel.Stop();
+        // Opened again before the first time-out: no loss reported.
+        EXPECT_TRUE(sink.SignalLostTimes().empty());
     }
 
-    std::unique_ptr<camsim::Camera> m_camera;
-    camsim::HttpMedia* m_media = nullptr;   // owned by m_camera
-    camsim::RtspServer* m_rtsp = nullptr;   // owned by m_camera
+    HostDirectory m_host; // no configuration file
     FakeDriver driver{"127.0.0.1", 80, "admin", "admin"};
     LockedFrameAllocator allocator;
-    RecordingSink sink;
+    FakeChannelSink sink;
+    CamsimCamera m_rig; // declared last: stopped first
+    camsim::Camera* m_camera = nullptr;
+    camsim::HttpMedia* m_media = nullptr;
+    camsim::RtspServer* m_rtsp = nullptr;
 };
 
 TEST_F(LiveVideoFaults, HttpStartedRtpThatStopsIsReportedLostAndComesBack) {
@@ -193,7 +134,7 @@ TEST_F(LiveVideoFaults, HttpStartedRtpWithLostPacketsDeliversOnlyWholeDecodableF
 TEST_F(LiveVideoFaults, RtspWithLostPacketsWaitsForTheNextKeyFrame) {
     StartCamera("SNC-CH210", true);
     m_rtsp->Faults().loseEveryNth = 29;
-    CH264ChannelRTSP channel(0, &driver, &sink, TSmartPtr<IVideoSettingsManager>(new RtspPortManager(m_rtsp->GetPort())));
+    CH264ChannelRTSP channel(0, &driver, &sink, PortOnly(m_rtsp->GetPort()));
     ASSERT_TRUE(channel.Start({}));
     ASSERT_TRUE(WaitUntil([&] { return sink.FrameCount() >= 15; }, kLimit));
     channel.Stop();

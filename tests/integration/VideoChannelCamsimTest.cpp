@@ -4,11 +4,8 @@
 // suspend and prompt stops.
 #include "channels/CH264ChannelRTSP.h"
 
-#include "Camera.h"
-#include "HttpMedia.h"
-#include "RtspServer.h"
-#include "unit/common/WaitUntil.h"
-#include "unit/channels/FakeChannelHost.h"
+#include "support/ChannelRig.h"
+#include "support/WaitUntil.h"
 #include "channels/CH264ChannelRTP.h"
 #include "channels/CMJPEGChannelHTTP.h"
 #include "channels/CMJPEGChannelRTSP.h"
@@ -19,74 +16,21 @@
 
 #include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <fstream>
-#include <random>
 #include <thread>
 
 namespace talvex {
 namespace {
 
 using namespace std::chrono_literals;
-using test::FakeChannelSink;
-using test::FakeDriver;
-using test::LockedFrameAllocator;
-using test::WaitUntil;
-
-// A host directory with the driver's configuration file choosing the RTP mode.
-class HostDirectory {
-public:
-    explicit HostDirectory(const char* rtpMode) {
-        std::random_device random;
-        m_path = std::filesystem::temp_directory_path() / ("fennwick-channels-" + std::to_string(random()));
-        std::filesystem::create_directories(m_path);
-        std::ofstream(m_path / "Fennwick.xml") << "<Configuration><Default><RTPMode>" << rtpMode
-                                               << "</RTPMode></Default></Configuration>\n";
-    }
-    ~HostDirectory() { std::filesystem::remove_all(m_path); }
-    std::string Path() const { return m_path.string() + "/"; }
-
-private:
-    std::filesystem::path m_path;
-};
-
-// A settings manager that names the camera's RTSP port and records the wishes.
-class PortOnlySettingsManager : public IVideoSettingsManager {
-public:
-    explicit PortOnlySettingsManager(uint16_t port) : m_port(port) {}
-    bool SetStreamSettings(CEvent*, uint32_t codecType, const VIDEO_STREAM_SETTINGS* wish) override {
-        lastCodec = codecType;
-        lastStream = wish->streamIndex;
-        ++calls;
-        return true;
-    }
-    void Reset(bool) override {}
-    uint16_t GetRTSPPort() override { return m_port; }
-
-    std::atomic<uint32_t> lastCodec{0};
-    std::atomic<int32_t> lastStream{-1};
-    std::atomic<int> calls{0};
-
-private:
-    uint16_t m_port;
-};
-
-int64_t MsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-}
-
-size_t CountRequests(const std::vector<std::string>& log, const std::string& prefix) {
-    size_t count = 0;
-    for (const std::string& line : log)
-        if (line.starts_with(prefix))
-            ++count;
-    return count;
-}
+using namespace test;
 
 struct RtspCase {
     const char* rtpMode;
     uint32_t kind; // camsim serves H.264 on video1, MPEG-4 on video2, JPEG on video3
 };
+
+void PrintTo(const RtspCase& value, std::ostream* out) { *out << value.rtpMode << " video" << value.kind + 1; }
 
 class RtspChannelTest : public ::testing::TestWithParam<RtspCase> {
 protected:
@@ -97,12 +41,9 @@ protected:
         m_server = std::make_unique<camsim::RtspServer>(options);
         std::string error;
         ASSERT_TRUE(m_server->Start(error)) << error;
-        driver.m_device.firstTimeoutMs = 1000;
-        driver.m_device.secondTimeoutMs = 2000;
-        driver.m_device.generation = 6;
-        driver.m_allocator = &allocator;
+        UseShortTimeouts(driver, allocator, 6);
         driver.m_hostDirectory = m_host.Path();
-        m_manager = new PortOnlySettingsManager(m_server->GetPort());
+        m_manager = new RtspPortManager(m_server->GetPort());
     }
     void TearDown() override { m_server->Stop(); }
 
@@ -131,7 +72,7 @@ protected:
 
     HostDirectory m_host{GetParam().rtpMode};
     std::unique_ptr<camsim::RtspServer> m_server;
-    PortOnlySettingsManager* m_manager = nullptr; // owned by the channel's reference
+    RtspPortManager* m_manager = nullptr; // owned by the channel's reference
     FakeDriver driver{"127.0.0.1", 80};
     LockedFrameAllocator allocator;
     FakeChannelSink sink;
@@ -149,7 +90,7 @@ TEST_P(RtspChannelTest, DeliversFramesAndStopsPromptly) {
     const std::string path = "rtsp://127.0.0.1:" + std::to_string(m_server->GetPort()) + "/video" +
                              std::to_string(kind + 1);
     EXPECT_EQ(CountRequests(m_server->RequestLog(), "DESCRIBE " + path), 1u);
-    EXPECT_EQ(test::CountLines(driver, "is online"), 1u);
+    EXPECT_EQ(CountLines(driver, "is online"), 1u);
 
     const auto stopStart = std::chrono::steady_clock::now();
     channel->Stop();
@@ -169,9 +110,9 @@ TEST_P(RtspChannelTest, LostSignalIsReportedAndTheStreamComesBack) {
     ASSERT_TRUE(WaitUntil([&] { return channel->GetState() == kChannelStreaming; }, 10000ms));
     m_server->Faults().stopSending = true;
     ASSERT_TRUE(WaitUntil([&] { return !sink.SignalLostTimes().empty(); }, 10000ms));
-    EXPECT_EQ(test::CountLines(driver, "Signal was lost for camera 127.0.0.1"), 1u);
+    EXPECT_EQ(CountLines(driver, "Signal was lost for camera 127.0.0.1"), 1u);
     m_server->Faults().stopSending = false;
-    ASSERT_TRUE(WaitUntil([&] { return test::CountLines(driver, "is online") == 2; }, 10000ms));
+    ASSERT_TRUE(WaitUntil([&] { return CountLines(driver, "is online") == 2; }, 10000ms));
     // The packet path announces the frame; the worker sets the state on its next pass.
     EXPECT_TRUE(WaitUntil([&] { return channel->GetState() == kChannelStreaming; }, 2000ms));
     channel->Stop();
@@ -198,27 +139,12 @@ TEST_P(RtspChannelUdpTest, CameraByeStartsANewSession) {
     channel->Stop();
 }
 
-TEST_P(RtspChannelUdpTest, SuspendEndsTheSessionAndResumeStartsANewOne) {
-    auto channel = MakeChannel(kRecordingChannel);
-    ASSERT_TRUE(channel->Start(Parameters(kRecordingChannel)));
-    ASSERT_TRUE(WaitUntil([&] { return channel->GetState() == kChannelStreaming; }, 10000ms));
-    ASSERT_TRUE(channel->Suspend());
-    ASSERT_TRUE(WaitUntil([&] { return CountRequests(m_server->RequestLog(), "TEARDOWN") == 1; }, 5000ms));
-    const size_t frames = sink.FrameCount();
-    std::this_thread::sleep_for(500ms);
-    EXPECT_EQ(sink.FrameCount(), frames);
-    ASSERT_TRUE(channel->Resume());
-    ASSERT_TRUE(WaitUntil([&] { return sink.FrameCount() > frames + 3; }, 10000ms));
-    EXPECT_EQ(CountRequests(m_server->RequestLog(), "DESCRIBE"), 2u);
-    EXPECT_TRUE(sink.SignalLostTimes().empty());
-    channel->Stop();
-}
-
 INSTANTIATE_TEST_SUITE_P(Udp, RtspChannelUdpTest, ::testing::Values(RtspCase{"RTPoverUDP", kRecordingChannel}));
 
-class RtspChannelInterleavedTest : public RtspChannelTest {};
+// Suspend ends the session (TEARDOWN, or the closed connection when interleaved); resume starts a new one.
+class RtspChannelSuspendTest : public RtspChannelTest {};
 
-TEST_P(RtspChannelInterleavedTest, SuspendEndsTheConnectionAndResumeStartsANewOne) {
+TEST_P(RtspChannelSuspendTest, SuspendEndsTheSessionAndResumeStartsANewOne) {
     auto channel = MakeChannel(kRecordingChannel);
     ASSERT_TRUE(channel->Start(Parameters(kRecordingChannel)));
     ASSERT_TRUE(WaitUntil([&] { return channel->GetState() == kChannelStreaming; }, 10000ms));
@@ -237,8 +163,11 @@ TEST_P(RtspChannelInterleavedTest, SuspendEndsTheConnectionAndResumeStartsANewOn
     EXPECT_LT(MsSince(stopStart), 2000);
 }
 
-INSTANTIATE_TEST_SUITE_P(Interleaved, RtspChannelInterleavedTest,
-                         ::testing::Values(RtspCase{"RTPoverRTSP", kRecordingChannel}));
+INSTANTIATE_TEST_SUITE_P(Transports, RtspChannelSuspendTest,
+                         ::testing::Values(RtspCase{"RTPoverUDP", kRecordingChannel},
+                                           RtspCase{"RTPoverTCP", kRecordingChannel},
+                                           RtspCase{"RTPoverRTSP", kRecordingChannel}),
+                         [](const auto& info) { return std::string(info.param.rtpMode); });
 
 TEST_P(RtspChannelUdpTest, RefusedCredentialsAreRetriedOncePerSecond) {
     m_server->Faults().answer401 = true;
@@ -250,7 +179,7 @@ TEST_P(RtspChannelUdpTest, RefusedCredentialsAreRetriedOncePerSecond) {
     EXPECT_GE(describes, 2u);
     EXPECT_LE(describes, 8u);
     EXPECT_EQ(CountRequests(m_server->RequestLog(), "SETUP"), 0u);
-    EXPECT_EQ(test::CountLines(driver, "is online"), 0u);
+    EXPECT_EQ(CountLines(driver, "is online"), 0u);
     channel->Stop();
 }
 
@@ -261,14 +190,13 @@ TEST(RtspChannelNoCameraTest, StopDuringConnectAttemptsIsPrompt) {
     driver.m_device.generation = 6;
     FakeChannelSink sink;
     // A port nobody listens on: every connect is refused.
-    auto manager = TSmartPtr<IVideoSettingsManager>(new PortOnlySettingsManager(1));
-    CH264ChannelRTSP channel(0, &driver, &sink, manager);
+    CH264ChannelRTSP channel(0, &driver, &sink, PortOnly(1));
     ASSERT_TRUE(channel.Start({}));
     std::this_thread::sleep_for(1500ms);
     const auto stopStart = std::chrono::steady_clock::now();
     channel.Stop();
     EXPECT_LT(MsSince(stopStart), 2000);
-    EXPECT_EQ(test::CountLines(driver, "is online"), 0u);
+    EXPECT_EQ(CountLines(driver, "is online"), 0u);
 }
 
 // --- Channels that configure the camera and start their stream over HTTP.
@@ -277,34 +205,18 @@ class HttpChannelTest : public ::testing::Test {
 protected:
     // With media, the camera serves its motion JPEG and HTTP-started RTP routes.
     void StartCamera(const std::string& model, bool media = false) {
-        camsim::CameraOptions options;
-        options.model = model;
-        m_camera = std::make_unique<camsim::Camera>(options);
-        if (media) {
-            auto routes = std::make_unique<camsim::HttpMedia>(*m_camera);
-            m_media = routes.get();
-            m_camera->AddServer(std::move(routes));
-        }
-        std::string error;
-        ASSERT_TRUE(m_camera->Start(error)) << error;
-        driver.m_device.port = m_camera->Http().Port();
-        driver.m_device.model = model;
-        driver.m_device.generation = m_camera->State().Generation();
-        driver.m_device.firstTimeoutMs = 1000;
-        driver.m_device.secondTimeoutMs = 2000;
-        driver.m_allocator = &allocator;
-    }
-    void TearDown() override {
-        if (m_camera)
-            m_camera->Stop();
+        ASSERT_NO_FATAL_FAILURE(m_rig.Start(model, driver, allocator, {.media = media}));
+        m_camera = m_rig.camera.get();
+        m_media = m_rig.media;
     }
 
-    std::unique_ptr<camsim::Camera> m_camera;
-    camsim::HttpMedia* m_media = nullptr; // owned by m_camera
     FakeDriver driver{"127.0.0.1", 80, "admin", "admin"};
     LockedFrameAllocator allocator;
     FakeChannelSink sink;
     std::atomic<int> m_streamStarts{0};
+    CamsimCamera m_rig; // declared last: stopped before the sink and driver go
+    camsim::Camera* m_camera = nullptr;
+    camsim::HttpMedia* m_media = nullptr;
 };
 
 TEST_F(HttpChannelTest, HttpStartedH264SendsOnlyChangedOptionsAndDeliversFrames) {
@@ -332,9 +244,9 @@ TEST_F(HttpChannelTest, RefusedRtpStartIsLoggedAndRetried) {
     StartCamera("SNC-RH124");
     CH264ChannelRTP channel(0, &driver, &sink);
     ASSERT_TRUE(channel.Start({}));
-    ASSERT_TRUE(WaitUntil([&] { return test::CountLines(driver, "Unable to start RTP stream") >= 2; }, 5000ms));
+    ASSERT_TRUE(WaitUntil([&] { return CountLines(driver, "Unable to start RTP stream") >= 2; }, 5000ms));
     bool named = false;
-    for (const test::LogLine& line : driver.Lines())
+    for (const LogLine& line : driver.Lines())
         named = named || (line.level == 1 && line.text.starts_with("talvex::CCommonRTPChannel::OpenAdditionalHandlers(): "
                                                                    "Unable to start RTP stream from device 127.0.0.1:") &&
                           line.text.find(" using \"/h264?UdpMode=unicast&UdpPort=") != std::string::npos);

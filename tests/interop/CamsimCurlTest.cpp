@@ -1,10 +1,9 @@
 // fennwick-camsim's web side as the curl command-line client sees it: the CLI
 // contract (READY line, signals) and Basic and Digest as curl speaks them.
-#include "interop/ChildProcess.h"
+#include "support/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -12,20 +11,6 @@ namespace talvex::test {
 namespace {
 
 const std::string kCamsim = std::string(FENNWICK_BINARY_DIR) + "/camsim/fennwick-camsim";
-
-// stdout of a shell command (bounded by curl's own time limit).
-std::string RunShell(const std::string& command) {
-    std::string output;
-    FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r");
-    if (!pipe)
-        return output;
-    char chunk[4096];
-    size_t count;
-    while ((count = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
-        output.append(chunk, count);
-    ::pclose(pipe);
-    return output;
-}
 
 class CamsimCurlTest : public ::testing::Test {
 protected:
@@ -54,7 +39,7 @@ protected:
         return rest.substr(0, rest.find(' '));
     }
     std::string Curl(const std::string& options, const std::string& path) {
-        return RunShell("curl -s --max-time 10 " + options + " '" + m_base + path + "'");
+        return RunTool("curl -s --max-time 10 " + options + " '" + m_base + path + "'").output;
     }
 
     std::unique_ptr<ChildProcess> m_camsim;
@@ -99,8 +84,9 @@ TEST_F(CamsimCurlTest, HttpsWithASelfSignedCertificate) {
     StartCamsim({"--auth", "digest", "--https-port", "0"});
     const std::string port = PortAfter("https=");
     ASSERT_FALSE(port.empty()) << m_ready;
-    const std::string answer = RunShell("curl -s -k --max-time 10 --digest -u admin:secret "
-                                   "'https://127.0.0.1:" + port + "/command/inquiry.cgi?inq=sensor'");
+    const std::string answer = RunTool("curl -s -k --max-time 10 --digest -u admin:secret "
+                                       "'https://127.0.0.1:" + port + "/command/inquiry.cgi?inq=sensor'")
+                                   .output;
     EXPECT_EQ(answer, "Sensor1=0");
 }
 

@@ -4,7 +4,9 @@
 
 #include "common/Md5.h"
 #include "http/HUtils.h"
-#include "interop/ChildProcess.h"
+#include "support/ChildProcess.h"
+#include "support/Loopback.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -25,18 +27,6 @@ namespace fs = std::filesystem;
 constexpr const char* kLighttpd = "/usr/sbin/lighttpd";
 constexpr const char* kRealm = "camera";
 constexpr size_t kLargeFileBytes = 3 * 1024 * 1024;
-
-uint16_t FreePort() {
-    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(probe);
-    return ntohs(address.sin_port);
-}
 
 bool Accepts(uint16_t port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -68,7 +58,7 @@ protected:
         WriteFile(m_dir / "htdigest",
                   std::string("admin:") + kRealm + ":" + Md5Hex(std::string("admin:") + kRealm + ":secret") + "\n");
 
-        m_port = FreePort();
+        m_port = UnusedLoopbackPort();
         WriteFile(m_dir / "lighttpd.conf",
                   "server.document-root = \"" + (m_dir / "www").string() + "\"\n"
                   "server.bind = \"127.0.0.1\"\n"
@@ -84,9 +74,7 @@ protected:
         m_server = std::make_unique<ChildProcess>(
             std::vector<std::string>{kLighttpd, "-D", "-f", (m_dir / "lighttpd.conf").string()});
         ASSERT_TRUE(m_server->Started());
-        for (int i = 0; i < 500 && !Accepts(m_port); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ASSERT_TRUE(Accepts(m_port)) << "lighttpd did not start";
+        ASSERT_TRUE(WaitUntil([&] { return Accepts(m_port); })) << "lighttpd did not start";
     }
     void TearDown() override {
         m_server.reset();

@@ -4,9 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "ChildProcess.h"
-#include "streaming/CRTCPHandler.h"
-#include "streaming/CRTPReceiver.h"
+#include "support/ChildProcess.h"
+#include "support/RtpPacketRecorder.h"
 #include "streaming/RTPPortPair.h"
 
 #include <arpa/inet.h>
@@ -55,17 +54,27 @@ protected:
     uint16_t m_port = 0;
 };
 
-class CountingUser : public IRTPReceiverUser {
+// Counts the video packets the server sent from loopback.
+class CountingUser : public test::RtpPacketRecorder {
 public:
-    void OnRTPPacket(const sockaddr_in& from, const CRTPPacket& packet) override {
-        if (from.sin_addr.s_addr == htonl(INADDR_LOOPBACK) && packet.GetPayloadType() == 96)
-            ++packets;
-        OnPacket();
+    CountingUser() {
+        keep = [](const sockaddr_in& from, const CRTPPacket& packet) {
+            return from.sin_addr.s_addr == htonl(INADDR_LOOPBACK) && packet.GetPayloadType() == 96;
+        };
     }
-    void OnReceiveTimeout() override {}
-    void OnClosed() override {}
-    virtual void OnPacket() {}
-    std::atomic<int> packets{0};
+};
+
+// The RTP and RTCP ports of a UDP session on a free pair, counting the video packets.
+struct UdpReceiver {
+    bool Open() {
+        receiver.SetUser(&user);
+        return OpenRTPPortPair(receiver, rtcpHandler, htonl(INADDR_LOOPBACK), stop, portBusy);
+    }
+    CountingUser user; // declared first: the receiver calls it until it closes
+    CRTPReceiver receiver;
+    CRTCPHandler rtcpHandler;
+    CManualEvent stop;
+    CManualEvent portBusy;
 };
 
 class GstRtspDigestServer : public GstRtspServer {
@@ -74,16 +83,12 @@ protected:
 };
 
 TEST_F(GstRtspServer, BasicChallengeThenUdpStream) {
-    CountingUser user;
-    CRTPReceiver receiver;
-    CRTCPHandler rtcpHandler;
-    CManualEvent stop;
-    CManualEvent portBusy;
-    receiver.SetUser(&user);
-    ASSERT_TRUE(OpenRTPPortPair(receiver, rtcpHandler, htonl(INADDR_LOOPBACK), stop, portBusy));
+    UdpReceiver udp;
+    ASSERT_TRUE(udp.Open());
     RTSPSessionParams params = Params();
-    params.rtpPort = receiver.GetLocalPort();
-    params.rtcpPort = rtcpHandler.GetLocalPort();
+    params.rtpPort = udp.receiver.GetLocalPort();
+    params.rtcpPort = udp.rtcpHandler.GetLocalPort();
+    CountingUser& user = udp.user;
 
     CBaseRTSPClient client;
     ASSERT_TRUE(client.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
@@ -100,9 +105,7 @@ TEST_F(GstRtspServer, BasicChallengeThenUdpStream) {
     EXPECT_FALSE(client.GetSessionId().empty());
     ASSERT_TRUE(client.SendRequest(RTSP_PLAY));
     EXPECT_EQ(client.GetStatusCode(), 200u);
-    for (int i = 0; i < 100 && user.packets < 10; ++i)
-        std::this_thread::sleep_for(50ms);
-    EXPECT_GE(user.packets, 10);
+    EXPECT_TRUE(user.WaitForPackets(10));
     EXPECT_TRUE(client.SendRequest(RTSP_GET_PARAMETER));
     EXPECT_TRUE(client.SendRequest(RTSP_TEARDOWN));
     EXPECT_EQ(client.GetStatusCode(), 200u);
@@ -112,7 +115,7 @@ TEST_F(GstRtspServer, BasicChallengeThenUdpStream) {
 class InterleavedUser : public CountingUser {
 public:
     explicit InterleavedUser(CBaseRTSPClient& client) : m_client(client) {}
-    void OnPacket() override {
+    void OnPacket(size_t packets) override {
         if (packets == 5)
             keepAliveAnswered = m_client.SendRequest(RTSP_GET_PARAMETER) && m_client.GetStatusCode() == 200;
         if (packets == 30)
@@ -134,21 +137,17 @@ TEST_F(GstRtspServer, InterleavedStreamWithKeepAliveFromThePacketPath) {
     ASSERT_TRUE(client.SendRequest(RTSP_SETUP));
     EXPECT_EQ(client.GetStatusCode(), 200u);
     EXPECT_FALSE(client.SendRequest(RTSP_PLAY)); // ends with the user's Disconnect
-    EXPECT_GE(user.packets, 30);
+    EXPECT_GE(user.Packets(), 30u);
     EXPECT_TRUE(user.keepAliveAnswered);
 }
 
 TEST_F(GstRtspDigestServer, DigestAnswersEveryRequestOfAUdpSession) {
-    CountingUser user;
-    CRTPReceiver receiver;
-    CRTCPHandler rtcpHandler;
-    CManualEvent stop;
-    CManualEvent portBusy;
-    receiver.SetUser(&user);
-    ASSERT_TRUE(OpenRTPPortPair(receiver, rtcpHandler, htonl(INADDR_LOOPBACK), stop, portBusy));
+    UdpReceiver udp;
+    ASSERT_TRUE(udp.Open());
     RTSPSessionParams params = Params();
-    params.rtpPort = receiver.GetLocalPort();
-    params.rtcpPort = rtcpHandler.GetLocalPort();
+    params.rtpPort = udp.receiver.GetLocalPort();
+    params.rtcpPort = udp.rtcpHandler.GetLocalPort();
+    CountingUser& user = udp.user;
 
     CBaseRTSPClient client;
     ASSERT_TRUE(client.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
@@ -159,9 +158,7 @@ TEST_F(GstRtspDigestServer, DigestAnswersEveryRequestOfAUdpSession) {
     EXPECT_EQ(client.GetStatusCode(), 200u);
     ASSERT_TRUE(client.SendRequest(RTSP_PLAY));
     EXPECT_EQ(client.GetStatusCode(), 200u);
-    for (int i = 0; i < 100 && user.packets < 10; ++i)
-        std::this_thread::sleep_for(50ms);
-    EXPECT_GE(user.packets, 10);
+    EXPECT_TRUE(user.WaitForPackets(10));
     EXPECT_TRUE(client.SendRequest(RTSP_TEARDOWN));
     EXPECT_EQ(client.GetStatusCode(), 200u);
 }

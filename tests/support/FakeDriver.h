@@ -91,4 +91,13 @@ private:
     std::vector<LogLine> m_lines;
 };
 
+// Lines of a fake driver's log that contain text.
+inline size_t CountLines(const FakeDriver& driver, const std::string& text) {
+    size_t count = 0;
+    for (const LogLine& line : driver.Lines())
+        if (line.text.find(text) != std::string::npos)
+            ++count;
+    return count;
+}
+
 } // namespace talvex::test

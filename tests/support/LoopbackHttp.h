@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace fennwick::test {
+namespace talvex::test {
 
 // Sends the GET and collects the raw answer until the server closes, the
 // answer holds `until` (when not empty), or the limit has passed.
@@ -52,4 +52,4 @@ inline std::string BodyOf(const std::string& answer) {
     return end == std::string::npos ? std::string() : answer.substr(end + 4);
 }
 
-} // namespace fennwick::test
+} // namespace talvex::test

@@ -91,14 +91,17 @@ def first_nal_unit(annex_b, nal_type):
 
 def make_h264_sps(tmp):
     """Sequence parameter sets of other sizes and profiles, one NAL unit per file."""
-    for size, extra in (("1920x1080", ["-profile:v", "high"]),
+    interlaced = ["-flags", "+ildct", "-x264-params", "tff=1"]
+    for name, extra in (("1920x1080", ["-profile:v", "high"]),
                         ("1280x720", ["-profile:v", "baseline"]),
-                        ("720x576", ["-profile:v", "main", "-flags", "+ildct", "-x264-params", "tff=1"])):
-        stream = os.path.join(tmp, f"sps_{size}.h264")
+                        ("720x576", ["-profile:v", "main", *interlaced]),
+                        ("1920x1080_interlaced", ["-profile:v", "high", *interlaced])):
+        size = name.split("_")[0]
+        stream = os.path.join(tmp, f"sps_{name}.h264")
         run("ffmpeg", "-v", "error", "-f", "lavfi", "-i", f"color=size={size}:rate=25", "-frames:v", "1",
             "-c:v", "libx264", *extra, "-pix_fmt", "yuv420p", "-f", "h264", "-y", stream)
         sps = first_nal_unit(open(stream, "rb").read(), 7)
-        open(os.path.join(HERE, f"h264_sps_{size}.bin"), "wb").write(sps)
+        open(os.path.join(HERE, f"h264_sps_{name}.bin"), "wb").write(sps)
 
 
 def make_mpeg4(tmp):

@@ -1,7 +1,7 @@
 #include "channels/CBaseRTPChannel.h"
 
-#include "unit/common/WaitUntil.h"
-#include "unit/channels/FakeChannelHost.h"
+#include "support/WaitUntil.h"
+#include "support/FakeChannelHost.h"
 #include "unit/channels/FakeTransportChannel.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "channels/CBaseRTPChannel.h"
 
-#include "unit/common/WaitUntil.h"
-#include "unit/channels/FakeChannelHost.h"
+#include "support/WaitUntil.h"
+#include "support/FakeChannelHost.h"
 #include "unit/channels/FakeTransportChannel.h"
 #include "unit/video/VideoTestData.h"
 #include "video/FrameTypes.h"
@@ -79,6 +79,24 @@ TEST_F(CBaseRTPChannelTest, SignalIsLostAfterHalfTheSecondTimeOutAndReportedAfte
     EXPECT_TRUE(driver.HasLine(1, "talvex::CBaseCameraChannel::SetCameraState: Signal was lost for camera "
                                   "127.0.0.1 (Recording)"));
     EXPECT_EQ(test::CountLines(driver, "Signal was lost"), 1u);
+    channel.Stop();
+}
+
+// The moment itself: at W, within one pass of the worker (1 s while streaming),
+// with a second time-out long enough to tell W from T2.
+TEST_F(CBaseRTPChannelTest, SignalIsLostAtHalfTheSecondTimeOutNotAtIt) {
+    constexpr uint32_t kLongT2 = 3000;
+    driver.m_device.secondTimeoutMs = kLongT2;
+    FakeTransportChannel channel(&driver, &sink);
+    ASSERT_TRUE(channel.Start(Recording()));
+    ASSERT_TRUE(WaitUntil([&] { return !channel.ConnectAttempts().empty(); }));
+    channel.SendFrame();
+    ASSERT_TRUE(WaitUntil([&] { return channel.GetState() == kChannelStreaming; }));
+    const SteadyTime lastFrame = StreamFor(channel, 100ms);
+    ASSERT_TRUE(WaitUntil([&] { return channel.GetState() == kChannelSignalLost; }, 5000ms));
+    const int64_t lostAfter = MsBetween(lastFrame, std::chrono::steady_clock::now());
+    EXPECT_GE(lostAfter, kLongT2 / 2);
+    EXPECT_LT(lostAfter, kLongT2 / 2 + CBaseRTPChannel::kSlowPassMs + 300) << "lost later than W";
     channel.Stop();
 }
 

@@ -1,6 +1,6 @@
 #include "channels/CCommonRTPChannel.h"
 
-#include "unit/channels/FakeChannelHost.h"
+#include "support/FakeChannelHost.h"
 #include "unit/video/VideoTestData.h"
 #include "channels/CH264ChannelRTP.h"
 #include "channels/CMJPEGChannelHTTP.h"

@@ -1,7 +1,8 @@
 #include "channels/CCommonRTSPChannel.h"
 
 #include "support/FakeDriver.h"
-#include "unit/channels/FakeChannelHost.h"
+#include "support/FakeChannelHost.h"
+#include "support/RtspPortManager.h"
 #include "channels/CH264ChannelRTSP.h"
 
 #include <gtest/gtest.h>
@@ -11,17 +12,7 @@ namespace {
 
 using test::FakeChannelSink;
 using test::FakeDriver;
-
-class PortManager : public IVideoSettingsManager {
-public:
-    explicit PortManager(uint16_t port) : m_port(port) {}
-    bool SetStreamSettings(CEvent*, uint32_t, const VIDEO_STREAM_SETTINGS*) override { return true; }
-    void Reset(bool) override {}
-    uint16_t GetRTSPPort() override { return m_port; }
-
-private:
-    uint16_t m_port;
-};
+using test::PortOnly;
 
 // The session parameters a channel would connect with.
 class SessionProbe : public CH264ChannelRTSP {
@@ -54,9 +45,9 @@ TEST(CCommonRTSPChannelTest, PathFollowsGenerationAndStream) {
 TEST(CCommonRTSPChannelTest, SettingsManagerPortReplaces554UnlessZero) {
     FakeDriver driver;
     FakeChannelSink sink;
-    SessionProbe named(0, &driver, &sink, TSmartPtr<IVideoSettingsManager>(new PortManager(8554)));
+    SessionProbe named(0, &driver, &sink, PortOnly(8554));
     EXPECT_EQ(named.Params(kRecordingChannel).port, 8554);
-    SessionProbe unnamed(0, &driver, &sink, TSmartPtr<IVideoSettingsManager>(new PortManager(0)));
+    SessionProbe unnamed(0, &driver, &sink, PortOnly(0));
     EXPECT_EQ(unnamed.Params(kRecordingChannel).port, 554);
 }
 

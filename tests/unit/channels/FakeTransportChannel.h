@@ -1,7 +1,7 @@
 // A channel whose transport is a switch, for tests of the channel worker.
 #pragma once
 
-#include "unit/channels/FakeChannelHost.h"
+#include "support/FakeChannelHost.h"
 #include "channels/CBaseRTPChannel.h"
 #include "video/FrameTypes.h"
 

@@ -1,7 +1,7 @@
 #include "common/CQueueThread.h"
 
 #include "support/FakeDriver.h"
-#include "unit/common/WaitUntil.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 

@@ -1,38 +1,28 @@
 #include "common/ConfigFile.h"
 
 #include "common/CXMLParser.h"
+#include "support/HostDirectory.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 namespace talvex {
 namespace {
 
-namespace fs = std::filesystem;
 
 // A private host directory holding "Fennwick.xml" with the given content.
 class ConfigFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_directory = fs::temp_directory_path() /
-                      ("fennwick-config-" + std::to_string(::getpid()) + "-" +
-                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(m_directory);
-    }
-    void TearDown() override { fs::remove_all(m_directory); }
-
-    void Write(const std::string& content) { std::ofstream(m_directory / "Fennwick.xml") << content; }
-    std::string Directory() const { return m_directory.string() + "/"; }
+    void Write(const std::string& content) { std::ofstream(Directory() + "Fennwick.xml") << content; }
+    std::string Directory() const { return m_host.Path(); }
     VIDEO_CONFIG Video(const DEVICE_INFO& device) const { return ReadVideoConfig("Fennwick", Directory(), device); }
     AUDIO_CONFIG Audio(const DEVICE_INFO& device) const { return ReadAudioConfig("Fennwick", Directory(), device); }
 
     DEVICE_INFO m_device{"192.168.0.10", 80, "admin", "admin"};
 
 private:
-    fs::path m_directory;
+    test::HostDirectory m_host;
 };
 
 void ExpectDefaultVideo(const VIDEO_CONFIG& config) {

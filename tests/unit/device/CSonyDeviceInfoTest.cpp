@@ -11,8 +11,6 @@ namespace talvex {
 namespace {
 
 using Codecs = std::vector<std::string>;
-const Codecs kFiveCodecs = {"g711_64", "g726_40", "g726_32", "g726_24", "g726_16"};
-const Codecs kSevenCodecs = {"g711_64", "g726_40", "g726_32", "g726_24", "g726_16", "aac16_64", "aac48_128"};
 
 // A captured answer: the first line says how it was made, the rest is the answer.
 std::string Capture(const std::string& name) {
@@ -34,125 +32,74 @@ CSonyDeviceInfo Parsed(const std::string& answer) {
     return info;
 }
 
-TEST(CSonyDeviceInfo, FirstGeneration) {
-    const CSonyDeviceInfo info = Parsed(Capture("SNC-Z20N.txt"));
-    EXPECT_EQ(info.GetModel(), "SNC-Z20N");
-    EXPECT_EQ(info.GetGeneration(), 1u);
-    EXPECT_EQ(info.GetSoftwareVersion().major, 1u);
-    EXPECT_EQ(info.GetSoftwareVersion().minor, 12u);
-    EXPECT_EQ(info.GetSoftwareVersion().text, "1.12");
-    EXPECT_EQ(info.GetCGIVersion().major, 0u);
-    EXPECT_EQ(info.GetCGIVersion().text, "");
-    EXPECT_EQ(info.GetVideoStandard(), CSonyDeviceInfo::kVideoStandardNtsc); // by the model's last letter
-    EXPECT_TRUE(info.IsJPEGSupported());
-    EXPECT_FALSE(info.IsMPEG4Supported());
-    EXPECT_FALSE(info.IsH264Supported());
-    EXPECT_FALSE(info.HasPanTilt());
-    EXPECT_TRUE(info.HasZoom());
-    EXPECT_TRUE(info.HasAnyZoom());
-    EXPECT_EQ(info.GetStreamCount(), 1u);
-    EXPECT_FALSE(info.HasAudioInput());
-    EXPECT_FALSE(info.HasEdgeStorage());
+// Everything the driver reads from a device record, in one line.
+std::string Summary(const CSonyDeviceInfo& info) {
+    std::ostringstream out;
+    const auto& software = info.GetSoftwareVersion();
+    const auto& cgi = info.GetCGIVersion();
+    out << info.GetModel() << " gen " << info.GetGeneration()
+        << (info.GetVideoStandard() == CSonyDeviceInfo::kVideoStandardPal ? " PAL" : " NTSC") << " software "
+        << software.major << "." << software.minor << " CGI " << cgi.major << "." << cgi.minor << "; codecs"
+        << (info.IsJPEGSupported() ? " JPEG" : "") << (info.IsMPEG4Supported() ? " MPEG-4" : "")
+        << (info.IsH264Supported() ? " H.264" : "") << "; streams " << info.GetStreamCount() << ";"
+        << (info.HasSolidPTZ() ? " solid-PTZ" : "") << (info.HasPanTilt() ? " pan-tilt" : "")
+        << (info.HasZoom() ? " zoom" : "") << (info.HasAnyZoom() ? " any-zoom" : "")
+        << (info.HasPrivacyMasking() ? " privacy" : "") << (info.HasEdgeStorage() ? " edge" : "");
+    const auto codecs = [&](const char* name, bool present, const Codecs& list) {
+        out << "; audio " << name;
+        if (!present)
+            out << " none";
+        for (const std::string& codec : list)
+            out << " " << codec;
+    };
+    codecs("in", info.HasAudioInput(), info.GetAudioInputCodecs());
+    codecs("out", info.HasAudioOutput(), info.GetAudioOutputCodecs());
+    if (!info.GetOperationMode().empty())
+        out << "; mode " << info.GetOperationMode();
+    return out.str();
 }
 
-TEST(CSonyDeviceInfo, SecondGenerationHasMpeg4UnderImageSize) {
-    const CSonyDeviceInfo info = Parsed(Capture("SNC-RZ25N.txt"));
-    EXPECT_EQ(info.GetGeneration(), 2u);
-    EXPECT_TRUE(info.IsJPEGSupported());
-    EXPECT_TRUE(info.IsMPEG4Supported());
-    EXPECT_FALSE(info.IsH264Supported());
-    EXPECT_TRUE(info.HasPanTilt());
-    EXPECT_TRUE(info.HasZoom());
-    EXPECT_TRUE(info.HasPrivacyMasking());
-    EXPECT_EQ(info.GetCGIVersion().major, 1u);
-    EXPECT_EQ(info.GetCGIVersion().minor, 10u);
+struct CaptureCase {
+    const char* file; // under tests/data/device
+    const char* summary;
+};
+
+void PrintTo(const CaptureCase& capture, std::ostream* out) { *out << capture.file; }
+
+class CapturedDeviceInfo : public ::testing::TestWithParam<CaptureCase> {};
+
+// Generation, codecs, PTZ, audio and storage as the camera's captured answer gives them.
+TEST_P(CapturedDeviceInfo, RecordMatchesTheCamera) {
+    EXPECT_EQ(Summary(Parsed(Capture(GetParam().file))), GetParam().summary);
 }
 
-TEST(CSonyDeviceInfo, ThirdGenerationPalByModelLetter) {
-    const CSonyDeviceInfo info = Parsed(Capture("SNC-DF50P.txt"));
-    EXPECT_EQ(info.GetGeneration(), 3u);
-    EXPECT_EQ(info.GetVideoStandard(), CSonyDeviceInfo::kVideoStandardPal);
-    EXPECT_TRUE(info.IsJPEGSupported());
-    EXPECT_TRUE(info.IsMPEG4Supported());
-    EXPECT_FALSE(info.IsH264Supported());
-    EXPECT_FALSE(info.HasPanTilt());
-    EXPECT_TRUE(info.HasAnyZoom()); // no ZoomFunc at all counts as "not 0"
-    EXPECT_FALSE(info.HasZoom());
-}
-
-TEST(CSonyDeviceInfo, FourthGenerationByTheImageKeys) {
-    const CSonyDeviceInfo info = Parsed(Capture("SNC-RH124.txt"));
-    EXPECT_EQ(info.GetGeneration(), 4u);
-    EXPECT_EQ(info.GetVideoStandard(), CSonyDeviceInfo::kVideoStandardNtsc);
-    EXPECT_TRUE(info.IsJPEGSupported());
-    EXPECT_TRUE(info.IsMPEG4Supported());
-    EXPECT_TRUE(info.IsH264Supported());
-    EXPECT_FALSE(info.HasAudioInput());
-    EXPECT_FALSE(info.HasEdgeStorage());
-}
-
-TEST(CSonyDeviceInfo, FifthGenerationWithCgi2) {
-    const CSonyDeviceInfo info = Parsed(Capture("SNC-CH210.txt"));
-    EXPECT_EQ(info.GetGeneration(), 5u);
-    EXPECT_EQ(info.GetSoftwareVersion().major, 1u);
-    EXPECT_EQ(info.GetSoftwareVersion().minor, 82u);
-    EXPECT_EQ(info.GetCGIVersion().major, 2u);
-    EXPECT_TRUE(info.IsJPEGSupported());
-    EXPECT_TRUE(info.IsMPEG4Supported());
-    EXPECT_TRUE(info.IsH264Supported());
-    EXPECT_EQ(info.GetStreamCount(), 3u);
-    EXPECT_TRUE(info.HasAudioInput());
-    EXPECT_TRUE(info.HasAudioOutput());
-    EXPECT_EQ(info.GetAudioInputCodecs(), kFiveCodecs);
-    EXPECT_EQ(info.GetAudioOutputCodecs(), kFiveCodecs);
-    EXPECT_TRUE(info.HasEdgeStorage());
-    EXPECT_EQ(info.GetOperationMode(), "");
-}
-
-TEST(CSonyDeviceInfo, VideoServerIsAccepted) {
-    const CSonyDeviceInfo info = Parsed(Capture("SNT-EX104.txt"));
-    EXPECT_EQ(info.GetModel(), "SNT-EX104");
-    EXPECT_EQ(info.GetGeneration(), 5u);
-    EXPECT_EQ(info.GetStreamCount(), 2u);
-    EXPECT_FALSE(info.HasAudioInput());
-    EXPECT_FALSE(info.HasAudioOutput());
-    EXPECT_FALSE(info.HasEdgeStorage()); // "EdgeStorageFunc=0"
-    EXPECT_FALSE(info.HasPrivacyMasking());
-}
-
-TEST(CSonyDeviceInfo, SixthGenerationWithCgi6) {
-    const CSonyDeviceInfo info = Parsed(Capture("SNC-VB630.txt"));
-    EXPECT_EQ(info.GetGeneration(), 6u);
-    EXPECT_TRUE(info.IsJPEGSupported());
-    EXPECT_FALSE(info.IsMPEG4Supported());
-    EXPECT_TRUE(info.IsH264Supported());
-    EXPECT_EQ(info.GetAudioInputCodecs(), kSevenCodecs);
-    EXPECT_EQ(info.GetAudioOutputCodecs(), kFiveCodecs);
-    EXPECT_TRUE(info.HasPrivacyMasking());
-    EXPECT_TRUE(info.HasEdgeStorage());
-}
-
-TEST(CSonyDeviceInfo, SolidPtzOn) {
-    const CSonyDeviceInfo info = Parsed(Capture("SNC-WR630.txt"));
-    EXPECT_EQ(info.GetGeneration(), 6u);
-    EXPECT_EQ(info.GetVideoStandard(), CSonyDeviceInfo::kVideoStandardPal);
-    EXPECT_TRUE(info.HasSolidPTZ());
-    EXPECT_TRUE(info.HasPanTilt());
-    EXPECT_TRUE(info.HasZoom());
-    EXPECT_TRUE(info.HasAudioInput());
-    EXPECT_FALSE(info.HasAudioOutput());
-    EXPECT_TRUE(info.GetAudioOutputCodecs().empty());
-}
-
-TEST(CSonyDeviceInfo, SeventhGenerationWithCgi7) {
-    const CSonyDeviceInfo info = Parsed(Capture("SNC-VB770.txt"));
-    EXPECT_EQ(info.GetGeneration(), 7u);
-    EXPECT_TRUE(info.IsH264Supported());
-    EXPECT_FALSE(info.IsMPEG4Supported());
-    EXPECT_EQ(info.GetOperationMode(), "normal");
-    EXPECT_EQ(info.GetAudioOutputCodecs(), (Codecs{"g711_64", "aac16_64"}));
-    EXPECT_EQ(info.GetAudioInputCodecs(), kSevenCodecs);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Generations, CapturedDeviceInfo,
+    ::testing::Values(
+        CaptureCase{"SNC-Z20N.txt", "SNC-Z20N gen 1 NTSC software 1.12 CGI 0.0; codecs JPEG; streams 1; zoom any-zoom"
+                    "; audio in none; audio out none"},
+        CaptureCase{"SNC-RZ25N.txt", "SNC-RZ25N gen 2 NTSC software 2.20 CGI 1.10; codecs JPEG MPEG-4; streams 1; pan-tilt zoom any-zoom privacy"
+                    "; audio in none; audio out none"},
+        CaptureCase{"SNC-DF50P.txt", "SNC-DF50P gen 3 PAL software 1.40 CGI 1.21; codecs JPEG MPEG-4; streams 1; any-zoom privacy"
+                    "; audio in none; audio out none"},
+        CaptureCase{"SNC-RH124.txt", "SNC-RH124 gen 4 NTSC software 1.50 CGI 1.30; codecs JPEG MPEG-4 H.264; streams 1; pan-tilt zoom any-zoom privacy"
+                    "; audio in none; audio out none"},
+        CaptureCase{"SNC-CH210.txt", "SNC-CH210 gen 5 NTSC software 1.82 CGI 2.10; codecs JPEG MPEG-4 H.264; streams 3; any-zoom privacy edge"
+                    "; audio in g711_64 g726_40 g726_32 g726_24 g726_16; audio out g711_64 g726_40 g726_32 g726_24 g726_16"},
+        CaptureCase{"SNT-EX104.txt", "SNT-EX104 gen 5 NTSC software 1.30 CGI 2.30; codecs JPEG MPEG-4 H.264; streams 2; any-zoom"
+                    "; audio in none; audio out none"},
+        CaptureCase{"SNC-VB630.txt", "SNC-VB630 gen 6 NTSC software 1.10 CGI 6.0; codecs JPEG H.264; streams 3; any-zoom privacy edge"
+                    "; audio in g711_64 g726_40 g726_32 g726_24 g726_16 aac16_64 aac48_128; audio out g711_64 g726_40 g726_32 g726_24 g726_16"},
+        CaptureCase{"SNC-WR630.txt", "SNC-WR630 gen 6 PAL software 1.20 CGI 6.10; codecs JPEG H.264; streams 3; solid-PTZ pan-tilt zoom any-zoom privacy edge"
+                    "; audio in g711_64 g726_40 g726_32 g726_24 g726_16 aac16_64 aac48_128; audio out none"},
+        CaptureCase{"SNC-VB770.txt", "SNC-VB770 gen 7 NTSC software 2.0 CGI 7.0; codecs JPEG H.264; streams 3; any-zoom privacy edge"
+                    "; audio in g711_64 g726_40 g726_32 g726_24 g726_16 aac16_64 aac48_128; audio out g711_64 aac16_64; mode normal"}),
+    [](const auto& info) {
+        std::string name = info.param.file;
+        name = name.substr(0, name.find('.'));
+        std::erase(name, '-');
+        return name;
+    });
 
 TEST(CSonyDeviceInfo, UnsupportedModelsAreRefused) {
     CSonyDeviceInfo info;

@@ -1,7 +1,7 @@
 #include "events/CIOBase.h"
 
 #include "support/FakeDriver.h"
-#include "unit/common/WaitUntil.h"
+#include "support/WaitUntil.h"
 #include "unit/events/FakeIOCallback.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "events/CSonyDigitalIO.h"
 
 #include "support/FakeDriver.h"
-#include "unit/common/WaitUntil.h"
+#include "support/WaitUntil.h"
 #include "unit/events/FakeIOCallback.h"
 #include "unit/events/FakeSonyCameraServer.h"
 
@@ -12,12 +12,7 @@ namespace {
 
 using States = std::vector<uint32_t>;
 
-size_t CountLines(const test::FakeDriver& driver, const std::string& text) {
-    size_t count = 0;
-    for (const test::LogLine& line : driver.Lines())
-        count += line.text.find(text) != std::string::npos;
-    return count;
-}
+using test::CountLines;
 
 struct SensorCase {
     const char* answer;

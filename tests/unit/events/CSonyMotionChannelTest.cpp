@@ -1,7 +1,7 @@
 #include "events/CSonyMotionChannel.h"
 
 #include "support/FakeDriver.h"
-#include "unit/common/WaitUntil.h"
+#include "support/WaitUntil.h"
 #include "unit/events/FakeMotionHost.h"
 #include "unit/events/FakeSonyCameraServer.h"
 
@@ -29,12 +29,7 @@ protected:
     }
     ~CSonyMotionChannelTest() override { channel.Stop(); }
 
-    size_t CountLines(const std::string& text) {
-        size_t count = 0;
-        for (const test::LogLine& line : driver.Lines())
-            count += line.text.find(text) != std::string::npos;
-        return count;
-    }
+    size_t CountLines(const std::string& text) { return test::CountLines(driver, text); }
 
     test::FakeSonyCameraServer camera;
     test::FakeDriver driver{"127.0.0.1", camera.Port()};

@@ -5,15 +5,13 @@
 
 #include <talvex/ipcapture/DeviceInfo.h>
 
-#include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "support/Loopback.h"
+#include "support/WaitUntil.h"
 
-#include <chrono>
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
-#include <thread>
 
 namespace talvex::test {
 
@@ -45,23 +43,9 @@ protected:
     }
     camsim::HttpServer& Http() { return m_camera->Http(); }
 
-    // A loopback port that nothing listens on (taken from the system, then freed).
-    static uint16_t UnusedLoopbackPort() {
-        const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-        ::close(probe);
-        return ntohs(address.sin_port);
-    }
-
     // Records land when an exchange ends on the server: wait for them, bounded.
     std::vector<camsim::RequestRecord> WaitForRequests(size_t count) {
-        for (int i = 0; i < 500 && Http().Requests().size() < count; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        WaitUntil([&] { return Http().Requests().size() >= count; });
         return Http().Requests();
     }
 

@@ -30,76 +30,63 @@ TEST_F(HUtilsTest, SuccessLeavesCode3AndTheBody) {
     EXPECT_EQ(m_camera->State().Value("Color"), "monochrome");
 }
 
-TEST_F(HUtilsTest, InvalidCredentials) {
-    StartCamera("SNC-VB630", camsim::AuthMode::Digest);
-    Web::CHttpSender sender(Device("wrong"));
-    const CResultDef result = HUtils::SendCommand(sender, "/command/camera.cgi?Color=color");
-    EXPECT_EQ(result.GetCode(), 1u);
-    EXPECT_EQ(result.GetDetail(), 10u);
-    EXPECT_EQ(result.GetMessage(), "talvex::HUtils::RequestGetRD: " + DeviceText() +
-                                       " is unable to process \"/command/camera.cgi?Color=color\" request: "
-                                       "credentials are invalid");
-}
+// How a refused or failed request is reported: code, detail, and a message
+// naming the cause, the request and the device.
+struct FailureCase {
+    const char* name;
+    const char* model; // nullptr: nothing listens on the port
+    camsim::AuthMode auth;
+    const char* password;
+    uint32_t status;   // camsim answers every request with it (0: off)
+    bool closeWithoutAnswer;
+    const char* path;
+    uint32_t code;
+    uint32_t detail;
+    const char* cause;
+};
 
-TEST_F(HUtilsTest, InvalidCredentialsOnABasicCamera) {
-    StartCamera("SNC-RZ25N", camsim::AuthMode::Basic);
-    Web::CHttpSender sender(Device("wrong"));
-    const CResultDef result = HUtils::SendCommand(sender, "/command/inquiry.cgi?inq=system");
-    EXPECT_EQ(result.GetCode(), 1u);
-    EXPECT_EQ(result.GetDetail(), 10u);
-}
+void PrintTo(const FailureCase& value, std::ostream* out) { *out << value.name; }
 
-TEST_F(HUtilsTest, NotFound) {
-    StartCamera("SNC-CH210", camsim::AuthMode::Digest);
-    Web::CHttpSender sender(Device());
-    const CResultDef result = HUtils::SendCommand(sender, "/command/nothing.cgi");
-    EXPECT_EQ(result.GetCode(), 1u);
-    EXPECT_EQ(result.GetDetail(), 9u);
-    EXPECT_EQ(result.GetMessage(), "talvex::HUtils::RequestGetRD: The \"/command/nothing.cgi\" URL was not found on " +
-                                       DeviceText());
-    EXPECT_FALSE(HUtils::RequestOk(sender, "/command/nothing.cgi"));
-}
+class HUtilsFailureTest : public CamsimFixture, public ::testing::WithParamInterface<FailureCase> {};
 
-TEST_F(HUtilsTest, OtherStatus) {
-    StartCamera("SNC-CH210", camsim::AuthMode::None);
-    camsim::HttpFaults faults;
-    faults.status = 503;
-    Http().SetFaults(faults);
-    Web::CHttpSender sender(Device());
-    const CResultDef result = HUtils::SendCommand(sender, "/command/inquiry.cgi?inq=camera");
-    EXPECT_EQ(result.GetCode(), 1u);
-    EXPECT_EQ(result.GetDetail(), 8u);
-    EXPECT_EQ(result.GetMessage(), "talvex::HUtils::RequestGetRD: " + DeviceText() +
-                                       " is unable to process \"/command/inquiry.cgi?inq=camera\" request. HTTP "
-                                       "status code is 503");
-}
-
-TEST_F(HUtilsTest, NoAnswer) {
-    StartCamera("SNC-CH210", camsim::AuthMode::None);
-    camsim::HttpFaults faults;
-    faults.closeWithoutAnswer = true;
-    Http().SetFaults(faults);
-    Web::CHttpSender sender(Device());
-    const CResultDef result = HUtils::SendCommand(sender, "/command/inquiry.cgi?inq=camera");
-    EXPECT_EQ(result.GetCode(), 4u);
-    EXPECT_EQ(result.GetDetail(), 11u);
-    EXPECT_EQ(result.GetMessage(), "talvex::HUtils::RequestGetRD: Cannot send request "
-                                   "\"/command/inquiry.cgi?inq=camera\" to " +
-                                       DeviceText());
-}
-
-TEST_F(HUtilsTest, NoServer) {
-    const uint16_t port = UnusedLoopbackPort();
-    DEVICE_INFO device("127.0.0.1", port, "admin", "secret");
+TEST_P(HUtilsFailureTest, IsReportedWithItsCodeAndCause) {
+    const FailureCase& failure = GetParam();
+    DEVICE_INFO device("127.0.0.1", UnusedLoopbackPort(), "admin", "secret");
     device.firstTimeoutMs = kTimeoutMs;
+    if (failure.model) {
+        StartCamera(failure.model, failure.auth);
+        camsim::HttpFaults faults;
+        faults.status = failure.status;
+        faults.closeWithoutAnswer = failure.closeWithoutAnswer;
+        Http().SetFaults(faults);
+        device = Device(failure.password);
+    }
     Web::CHttpSender sender(device);
-    const CResultDef result = HUtils::SendCommand(sender, "/command/inquiry.cgi?inq=system");
-    EXPECT_EQ(result.GetCode(), 4u);
-    EXPECT_EQ(result.GetDetail(), 11u);
-    EXPECT_EQ(result.GetMessage(), "talvex::HUtils::RequestGetRD: Cannot send request "
-                                   "\"/command/inquiry.cgi?inq=system\" to device 127.0.0.1:" +
-                                       std::to_string(port));
+    const CResultDef result = HUtils::SendCommand(sender, failure.path);
+    EXPECT_EQ(result.GetCode(), failure.code);
+    EXPECT_EQ(result.GetDetail(), failure.detail);
+    const std::string message = result.GetMessage();
+    EXPECT_NE(message.find(failure.cause), std::string::npos) << message;
+    EXPECT_NE(message.find(std::string("\"") + failure.path + "\""), std::string::npos) << message;
+    EXPECT_NE(message.find("device 127.0.0.1:" + std::to_string(device.port)), std::string::npos) << message;
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, HUtilsFailureTest,
+    ::testing::Values(
+        FailureCase{"DigestRefused", "SNC-VB630", camsim::AuthMode::Digest, "wrong", 0, false,
+                    "/command/camera.cgi?Color=color", 1, 10, "credentials are invalid"},
+        FailureCase{"BasicRefused", "SNC-RZ25N", camsim::AuthMode::Basic, "wrong", 0, false,
+                    "/command/inquiry.cgi?inq=system", 1, 10, "credentials are invalid"},
+        FailureCase{"NotFound", "SNC-CH210", camsim::AuthMode::Digest, "secret", 0, false, "/command/nothing.cgi", 1,
+                    9, "was not found"},
+        FailureCase{"OtherStatus", "SNC-CH210", camsim::AuthMode::None, "secret", 503, false,
+                    "/command/inquiry.cgi?inq=camera", 1, 8, "HTTP status code is 503"},
+        FailureCase{"NoAnswer", "SNC-CH210", camsim::AuthMode::None, "secret", 0, true,
+                    "/command/inquiry.cgi?inq=camera", 4, 11, "Cannot send request"},
+        FailureCase{"NoServer", nullptr, camsim::AuthMode::None, "secret", 0, false, "/command/inquiry.cgi?inq=system",
+                    4, 11, "Cannot send request"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HUtilsTest, EmptyBodyWhenTheBodyIsWanted) {
     StartCamera("SNC-CH210", camsim::AuthMode::Digest);
@@ -109,9 +96,9 @@ TEST_F(HUtilsTest, EmptyBodyWhenTheBodyIsWanted) {
     HUtils::RequestGetRD(result, sender, "/command/camera.cgi?Color=color", body, true);
     EXPECT_EQ(result.GetCode(), 2u);
     EXPECT_EQ(result.GetDetail(), 12u);
-    EXPECT_EQ(result.GetMessage(), "talvex::HUtils::RequestGetRD: Incorrect response for request "
-                                   "\"/command/camera.cgi?Color=color\" from " +
-                                       DeviceText());
+    EXPECT_NE(result.GetMessage().find("Incorrect response for request \"/command/camera.cgi?Color=color\" from " +
+                                       DeviceText()),
+              std::string::npos);
     std::string text = "kept";
     EXPECT_FALSE(HUtils::RequestText(sender, "/command/camera.cgi?Color=color", text));
     EXPECT_EQ(text, "kept");

@@ -1,4 +1,5 @@
 #include "platform/CSocket.h"
+#include "support/Loopback.h"
 
 #include <gtest/gtest.h>
 
@@ -14,13 +15,7 @@
 namespace talvex {
 namespace {
 
-sockaddr_in Loopback(uint16_t port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    return address;
-}
+using test::Loopback;
 
 struct StopFd {
     StopFd() : fd(eventfd(0, EFD_CLOEXEC)) {}

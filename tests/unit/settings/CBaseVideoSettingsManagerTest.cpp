@@ -3,7 +3,7 @@
 #include "common/CEvent.h"
 #include "support/FakeDriver.h"
 #include "unit/settings/StreamWish.h"
-#include "unit/common/WaitUntil.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,7 @@
 #include "FakeSonyCamera.h"
 #include "common/CEvent.h"
 #include "support/FakeDriver.h"
+#include "support/HostDirectory.h"
 #include "unit/settings/StreamWish.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 
 namespace talvex {
@@ -33,26 +35,18 @@ constexpr auto Wish = test::StreamWish;
 
 class SonyVideoSettingsManagerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/fennwick-settings-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_directory = pattern;
-    }
-    void TearDown() override {
-        m_manager.reset();
-        std::filesystem::remove_all(m_directory);
-    }
+    void TearDown() override { m_manager.reset(); }
 
     void StartCamera(Items items) { m_camera = std::make_unique<FakeSonyCamera>(std::move(items)); }
     void WriteVideoConfig(const std::string& videoChannel) {
-        std::ofstream(m_directory + "/Fennwick.xml")
+        std::ofstream(m_host.Path() + "Fennwick.xml")
             << "<Configuration><Default><VideoChannel>" << videoChannel << "</VideoChannel></Default></Configuration>";
     }
     CSonyVideoSettingsManager& StartManager(uint32_t generation, std::string model = "SNC-VB630") {
         m_driver = std::make_unique<test::FakeDriver>("127.0.0.1", m_camera->Port());
         m_driver->m_device.generation = generation;
         m_driver->m_device.model = std::move(model);
-        m_driver->m_hostDirectory = m_directory + "/";
+        m_driver->m_hostDirectory = m_host.Path();
         m_driver->m_parameters = m_parameters;
         m_manager = std::make_unique<CSonyVideoSettingsManager>(m_driver.get(), 0);
         return *m_manager;
@@ -62,7 +56,7 @@ protected:
     }
     bool RunPassWithoutWish() { return m_manager->SetStreamSettings(&m_stop, 0, nullptr); }
 
-    std::string m_directory;
+    test::HostDirectory m_host;
     std::map<uint32_t, std::string> m_parameters;
     std::unique_ptr<FakeSonyCamera> m_camera;
     std::unique_ptr<test::FakeDriver> m_driver;
@@ -236,20 +230,19 @@ TEST_F(SonyVideoSettingsManagerTest, RefusedRequestsAreLoggedOnceUntilAPassSucce
 
 class NegotiatedSettingsTest : public SonyVideoSettingsManagerTest {
 protected:
+    // The capability answer for each target offered ("Capable<target>=<list>"), 404 for the others.
+    void Offer(std::map<std::string, std::string> offers) {
+        m_camera->OnCapability([offers](const std::string& target, const std::string&) -> HttpAnswer {
+            const auto offer = offers.find(target);
+            return offer == offers.end() ? HttpAnswer{404, {}} : HttpAnswer{200, "Capable" + target + "=" + offer->second};
+        });
+    }
     void StartG6Camera() {
         m_parameters = {{7, "320,240"}, {8, "1,5,15,25,30"}};
         StartCamera(WithCommon({{"ImageCodec1", "jpeg"}, {"ImageSize1", "640,480"}, {"FrameRate1", "30"},
                                 {"CBR1", "off"}, {"H264Quality1", "3"}, {"IFrameInterval1", "2"},
                                 {"ImageCodec2", "h264"}, {"ImageCodec3", "off"}, {"ImageCodecMaxNum", "3"}}));
-        m_camera->OnCapability([](const std::string& target, const std::string&) -> HttpAnswer {
-            if (target == "ImageSize1")
-                return {200, "CapableImageSize1=640,480,1280,720,1920,1080"};
-            if (target == "FrameRate1")
-                return {200, "CapableFrameRate1=1,5,15,25,30"};
-            if (target == "H264Quality1")
-                return {200, "CapableH264Quality1=1,10"};
-            return {404, {}};
-        });
+        Offer({{"ImageSize1", "640,480,1280,720,1920,1080"}, {"FrameRate1", "1,5,15,25,30"}, {"H264Quality1", "1,10"}});
     }
 };
 
@@ -285,15 +278,7 @@ TEST_F(NegotiatedSettingsTest, G6ConstantBitRateNegotiatesABitRate) {
     WriteVideoConfig("<BitrateMode>CBR</BitrateMode>");
     StartG6Camera();
     m_camera->Set("BitRate1", "1000");
-    m_camera->OnCapability([](const std::string& target, const std::string&) -> HttpAnswer {
-        if (target == "ImageSize1")
-            return {200, "CapableImageSize1=1920,1080"};
-        if (target == "FrameRate1")
-            return {200, "CapableFrameRate1=30"};
-        if (target == "BitRate1")
-            return {200, "CapableBitRate1=512,6000"};
-        return {404, {}};
-    });
+    Offer({{"ImageSize1", "1920,1080"}, {"FrameRate1", "30"}, {"BitRate1", "512,6000"}});
     StartManager(6);
     ASSERT_TRUE(Apply(2, Wish(0, 1920, 1080, 30, 50)));
     EXPECT_EQ(m_camera->Get("CBR1"), "on");

@@ -15,6 +15,8 @@ TEST(G6CGIOptionsTest, PairsKeepTheirOrderAndEarlierValues) {
     options.Set("Empty", "");
     EXPECT_EQ(options.ToCapabilityList(), "&ImageCodec1=h264&FrameRate1=29.97&BitRate1=4000&ImageCodec1=jpeg");
     EXPECT_TRUE(options.Has("BitRate1", "4000"));
+    EXPECT_FALSE(options.Has("BitRate1", "400")) << "an option with another value";
+    EXPECT_FALSE(options.Has("BitRate", "4000"));
     options.Clear();
     EXPECT_TRUE(options.Empty());
 }

@@ -83,6 +83,8 @@ TEST(SonyStreamRulesTest, CapabilityLevelsAreQualitiesOrBitRateSteps) {
               (std::set<uint32_t>{64, 128, 256, 384, 512, 768, 1000, 1500, 2000, 3000, 4000, 5000, 6000, 7000, 8000,
                                   16000, 24000}));
     EXPECT_FALSE(CapableLevels({"64", "4000000000"}, false));
+    // A reversed quality range offers no level (the quality is left alone); it is no failure.
+    EXPECT_EQ(CapableLevels({"10", "5", "1"}, true), std::set<uint32_t>{});
 }
 
 TEST(SonyStreamRulesTest, OnlyReportedKeysWithOtherValuesAreSent) {

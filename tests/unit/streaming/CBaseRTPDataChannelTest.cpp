@@ -5,6 +5,7 @@
 #include "platform/CSocket.h"
 #include "streaming/RTPPortPair.h"
 #include "support/FakeDriver.h"
+#include "support/WaitUntil.h"
 
 #include <arpa/inet.h>
 
@@ -42,12 +43,7 @@ protected:
     void StoppedHook() override { ++stopped; }
 };
 
-template <class Condition>
-bool WaitUntil(Condition condition) {
-    for (int i = 0; i < 500 && !condition(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return condition();
-}
+using test::WaitUntil;
 
 TEST(CBaseRTPDataChannel, OpensAPortPairTakesPacketsAndClosesOnStop) {
     test::FakeDriver driver("127.0.0.1");

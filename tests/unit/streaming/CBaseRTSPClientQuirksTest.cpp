@@ -113,33 +113,38 @@ TEST(CBaseRTSPClientQuirks, DigestAndBasicOfferedAreAnsweredWithDigest) {
     EXPECT_EQ(DigestFields(requests[1])["realm"], "cam");
 }
 
+// The count goes up with every request made with one nonce and starts again
+// at 1, with a new client nonce, when the camera changes its nonce.
 TEST(CBaseRTSPClientQuirks, QopAuthChallengeIsAnsweredWithCountAndClientNonce) {
-    ScriptedRtspServer server([](const std::string& request, size_t) {
-        return Unauthorized(CSeqOf(request),
-                            "WWW-Authenticate: Digest realm=\"cam\", nonce=\"n0nce\", qop=\"auth,auth-int\"\r\n");
+    ScriptedRtspServer server([](const std::string& request, size_t index) {
+        const std::string nonce = index >= 2 ? "n1nce" : "n0nce";
+        return Unauthorized(CSeqOf(request), "WWW-Authenticate: Digest realm=\"cam\", nonce=\"" + nonce +
+                                                 "\", qop=\"auth,auth-int\"\r\n");
     });
     CBaseRTSPClient client;
     ASSERT_TRUE(client.Connect(Credentials(server.GetPort(), RTSP_AUTH_NONE), nullptr, RTSP_TRANSPORT_UDP));
-    EXPECT_TRUE(client.SendRequest(RTSP_DESCRIBE));
-    EXPECT_TRUE(client.SendRequest(RTSP_DESCRIBE));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(client.SendRequest(RTSP_DESCRIBE));
     const auto requests = server.GetRequests();
-    ASSERT_EQ(requests.size(), 3u); // the first unanswered, then one each
+    ASSERT_EQ(requests.size(), 4u); // the first unanswered, then one each
     const std::string uri = "rtsp://127.0.0.1:" + std::to_string(server.GetPort()) + "/video1";
     const std::string ha1 = Md5Hex("admin:cam:pw");
     const std::string ha2 = Md5Hex("DESCRIBE:" + uri);
-    std::string firstClientNonce;
-    for (size_t i = 1; i < 3; ++i) {
+    const char* expected[][2] = {{"n0nce", "00000001"}, {"n0nce", "00000002"}, {"n1nce", "00000001"}};
+    std::vector<std::string> clientNonces;
+    for (size_t i = 1; i < 4; ++i) {
         auto fields = DigestFields(requests[i]);
+        EXPECT_EQ(fields["nonce"], expected[i - 1][0]) << "request " << i;
+        EXPECT_EQ(fields["nc"], expected[i - 1][1]) << "request " << i << ": nonce count";
         EXPECT_EQ(fields["qop"], "auth");
-        EXPECT_EQ(fields["nc"], i == 1 ? "00000001" : "00000002");
         EXPECT_EQ(fields["uri"], uri);
         ASSERT_FALSE(fields["cnonce"].empty());
-        if (i == 1)
-            firstClientNonce = fields["cnonce"];
-        EXPECT_EQ(fields["cnonce"], firstClientNonce);
-        EXPECT_EQ(fields["response"],
-                  Md5Hex(ha1 + ":n0nce:" + fields["nc"] + ":" + fields["cnonce"] + ":auth:" + ha2));
+        clientNonces.push_back(fields["cnonce"]);
+        EXPECT_EQ(fields["response"], Md5Hex(ha1 + ":" + fields["nonce"] + ":" + fields["nc"] + ":" +
+                                             fields["cnonce"] + ":auth:" + ha2));
     }
+    EXPECT_EQ(clientNonces[0], clientNonces[1]);
+    EXPECT_NE(clientNonces[1], clientNonces[2]) << "client nonce kept for a new server nonce";
 }
 
 TEST(CBaseRTSPClientQuirks, DigestWithoutQopKeepsTheRfc2069Answer) {

@@ -48,5 +48,25 @@ TEST(BatchSizeWindowTest, ABatchOneWindowLaterStillRemembersThePreviousWindow) {
     EXPECT_EQ(window.KeptEntries(), 4500u);
 }
 
+// A window ends exactly WINDOW_MS after it began, and a batch exactly two
+// windows after the last one forgets both.
+TEST(BatchSizeWindowTest, WindowEdgesAreExact) {
+    CBatchSizeWindow rolled;
+    rolled.Note(2250, kStartMs);
+    rolled.Note(3, kStartMs + kWindowMs);         // opens the second window
+    rolled.Note(3, kStartMs + 2 * kWindowMs - 1); // still the second
+    rolled.Note(3, kStartMs + 3 * kWindowMs - 1); // opens the third: the burst's is gone
+    EXPECT_EQ(rolled.KeptEntries(), 6u) << "a window rolled only after WINDOW_MS had passed";
+
+    CBatchSizeWindow justBefore;
+    justBefore.Note(2250, kStartMs);
+    justBefore.Note(3, kStartMs + 2 * kWindowMs - 1);
+    EXPECT_EQ(justBefore.KeptEntries(), 4500u);
+    CBatchSizeWindow skipped;
+    skipped.Note(2250, kStartMs);
+    skipped.Note(3, kStartMs + 2 * kWindowMs);
+    EXPECT_EQ(skipped.KeptEntries(), 6u) << "a whole window without a batch kept the one before";
+}
+
 } // namespace
 } // namespace talvex

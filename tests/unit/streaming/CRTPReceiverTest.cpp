@@ -4,25 +4,21 @@
 
 #include "platform/CSocket.h"
 #include "streaming/CUDPClient.h"
+#include "support/RtpPacketRecorder.h"
+#include "support/WaitUntil.h"
+#include "support/Loopback.h"
 
 #include <arpa/inet.h>
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 namespace talvex {
 namespace {
 
-sockaddr_in Loopback(uint16_t port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    return address;
-}
+using test::Loopback;
 
 std::vector<uint8_t> RtpDatagram(uint16_t sequence, size_t payloadBytes) {
     std::vector<uint8_t> datagram{0x80, 0x60, uint8_t(sequence >> 8), uint8_t(sequence), 0, 0, 0, 1, 0, 0, 0, 2};
@@ -30,39 +26,7 @@ std::vector<uint8_t> RtpDatagram(uint16_t sequence, size_t payloadBytes) {
     return datagram;
 }
 
-class RecordingUser : public IRTPReceiverUser {
-public:
-    void OnRTPPacket(const sockaddr_in&, const CRTPPacket& packet) override {
-        std::lock_guard lock(m_mutex);
-        m_sequences.push_back(packet.GetSequenceNumber());
-        m_changed.notify_all();
-    }
-    void OnReceiveTimeout() override {
-        std::lock_guard lock(m_mutex);
-        ++m_timeouts;
-        m_changed.notify_all();
-    }
-    void OnClosed() override {}
-
-    bool WaitForPackets(size_t count) {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::seconds(5), [&] { return m_sequences.size() >= count; });
-    }
-    bool WaitForTimeouts(int count) {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::seconds(5), [&] { return m_timeouts >= count; });
-    }
-    std::vector<uint16_t> Sequences() {
-        std::lock_guard lock(m_mutex);
-        return m_sequences;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::vector<uint16_t> m_sequences;
-    int m_timeouts = 0;
-};
+using RecordingUser = test::RtpPacketRecorder;
 
 TEST(CRTPReceiver, DeliversValidPacketsInArrivalOrderAndDropsInvalidOnes) {
     RecordingUser user;
@@ -120,6 +84,57 @@ TEST_F(ReceiverOnLoopback, OversizedDatagramIsLostOnceAndTheBufferGrows) {
     ASSERT_TRUE(sender.SendTo(RtpDatagram(2, 2000), target));
     ASSERT_TRUE(user.WaitForPackets(1));
     EXPECT_EQ(user.Sequences(), (std::vector<uint16_t>{2}));
+}
+
+TEST_F(ReceiverOnLoopback, TruncatedDatagramInsideABatchIsLostAlone) {
+    // Sent back to back, the datagrams after the first wait to be read as one batch.
+    for (uint16_t sequence = 0; sequence < 5; ++sequence)
+        ASSERT_TRUE(sender.SendTo(RtpDatagram(sequence, sequence == 2 ? 2000 : 100), target));
+    ASSERT_TRUE(user.WaitForPackets(4));
+    EXPECT_EQ(user.Sequences(), (std::vector<uint16_t>{0, 1, 3, 4}));
+}
+
+// Blocks the delivery thread in its first packet until released.
+class BlockedUser : public test::RtpPacketRecorder {
+public:
+    void OnPacket(size_t count) override {
+        if (count != 1)
+            return;
+        blocked = true;
+        while (!released)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::atomic<bool> blocked{false};
+    std::atomic<bool> released{false};
+};
+
+TEST(CRTPReceiver, QueueKeepsTheOldestPacketsUpToItsCap) {
+    BlockedUser user;
+    CRTPReceiver receiver;
+    receiver.SetUser(&user);
+    ASSERT_TRUE(receiver.Open(0));
+    struct Release {
+        BlockedUser& user;
+        ~Release() { user.released = true; }
+    } release{user};
+    CSocket sender;
+    ASSERT_TRUE(sender.CreateUdp());
+    const sockaddr_in target = Loopback(receiver.GetLocalPort());
+    ASSERT_TRUE(sender.SendTo(RtpDatagram(0, 16), target));
+    ASSERT_TRUE(test::WaitUntil([&] { return user.blocked.load(); }));
+    constexpr uint16_t kSent = CRTPReceiver::MAX_QUEUED_PACKETS + 800;
+    for (uint16_t sequence = 1; sequence <= kSent; ++sequence) {
+        ASSERT_TRUE(sender.SendTo(RtpDatagram(sequence, 16), target));
+        if (sequence % 50 == 0) // paced: the socket buffer must not be what drops them
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    user.released = true;
+    ASSERT_TRUE(user.WaitForPackets(1 + CRTPReceiver::MAX_QUEUED_PACKETS));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto sequences = user.Sequences();
+    EXPECT_EQ(sequences.size(), 1 + CRTPReceiver::MAX_QUEUED_PACKETS);
+    EXPECT_EQ(sequences.back(), CRTPReceiver::MAX_QUEUED_PACKETS) << "not the oldest packets kept";
 }
 
 TEST(CRTPReceiver, ReportsReceiveTimeouts) {

@@ -70,6 +70,16 @@ TEST(CSDPResponseParser, ConfigIsHexOrBase64) {
     EXPECT_EQ(parser.GetConfiguration(), (std::vector<uint8_t>{0x00, 0x00, 0x01, 0xB0}));
 }
 
+TEST(CSDPResponseParser, ParameterNamesMatchOnlyWhole) {
+    CSDPResponseParser parser;
+    // "config" inside "x-config" and "sprop-parameter-sets" inside a longer name are other parameters.
+    ASSERT_TRUE(parser.Parse("m=video 0 RTP/AVP 96\r\na=fmtp:96 x-config=FFFF;config=000001B0\r\n"));
+    EXPECT_EQ(parser.GetConfiguration(), (std::vector<uint8_t>{0x00, 0x00, 0x01, 0xB0}));
+    ASSERT_TRUE(parser.Parse("m=video 0 RTP/AVP 96\r\na=fmtp:96 x-sprop-parameter-sets=AAAA,AAAA; "
+                             "sprop-parameter-sets=Z0IAHw==,aM48gA==\r\n"));
+    EXPECT_EQ(parser.GetFirstParameterSet(), (std::vector<uint8_t>{0x67, 0x42, 0x00, 0x1F}));
+}
+
 TEST(CSDPResponseParser, AttributesBeforeTheFirstMediaLine) {
     CSDPResponseParser parser;
     ASSERT_TRUE(parser.Parse("a=control:*\r\nm=video 0 RTP/AVP 26\r\n"));

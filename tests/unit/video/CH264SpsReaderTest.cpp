@@ -13,6 +13,8 @@ struct SpsCase {
     uint16_t height;
 };
 
+void PrintTo(const SpsCase& sps, std::ostream* out) { *out << sps.file; }
+
 class H264SpsReaderTest : public ::testing::TestWithParam<SpsCase> {};
 
 TEST_P(H264SpsReaderTest, ReadsTheCroppedPictureSize) {
@@ -27,7 +29,13 @@ TEST_P(H264SpsReaderTest, ReadsTheCroppedPictureSize) {
 INSTANTIATE_TEST_SUITE_P(EncodedByFfmpeg, H264SpsReaderTest,
                          ::testing::Values(SpsCase{"h264_sps_1920x1080.bin", 1920, 1080},
                                            SpsCase{"h264_sps_1280x720.bin", 1280, 720},
-                                           SpsCase{"h264_sps_720x576.bin", 720, 576}));
+                                           SpsCase{"h264_sps_720x576.bin", 720, 576},
+                                           // Cropping counted in field pairs: 1088 frame lines less 2 x 4.
+                                           SpsCase{"h264_sps_1920x1080_interlaced.bin", 1920, 1080}),
+                         [](const auto& info) {
+                             std::string name = info.param.file;
+                             return name.substr(9, name.size() - 13); // h264_sps_<this>.bin
+                         });
 
 TEST(H264SpsReader, TruncatedOrForeignUnitsFail) {
     auto sps = ReadVideoFile("h264_sps_1920x1080.bin");

@@ -35,5 +35,63 @@ TEST(MP4Parser, NonRectangularLayerFails) {
     EXPECT_FALSE(CMP4Parser::ReadPictureSize(header, width, height));
 }
 
+// A rectangular VOL header with a fixed VOP rate: the fixed increment takes
+// as many bits as the time resolution needs (at least one), so a count off by
+// one at a power of two moves the picture size.
+std::vector<uint8_t> VolHeader(uint32_t resolution, unsigned incrementBits) {
+    std::vector<uint8_t> bytes = {0x00, 0x00, 0x01, 0x20};
+    uint32_t pending = 0;
+    unsigned count = 0;
+    auto put = [&](uint32_t value, unsigned bits) {
+        for (unsigned bit = bits; bit-- > 0;) {
+            pending = (pending << 1) | ((value >> bit) & 1);
+            if (++count == 8) {
+                bytes.push_back(uint8_t(pending));
+                pending = count = 0;
+            }
+        }
+    };
+    put(0, 1);          // random_accessible_vol
+    put(1, 8);          // video_object_type_indication
+    put(0, 1);          // is_object_layer_identifier
+    put(1, 4);          // aspect_ratio_info
+    put(0, 1);          // vol_control_parameters
+    put(0, 2);          // rectangular
+    put(1, 1);          // marker
+    put(resolution, 16);
+    put(1, 1);          // marker
+    put(1, 1);          // fixed_vop_rate
+    put(1, incrementBits);
+    put(1, 1);          // marker
+    put(176, 13);       // width
+    put(1, 1);          // marker
+    put(144, 13);       // height
+    put(1, 1);          // marker
+    put(0, (8 - count) % 8);
+    return bytes;
+}
+
+struct ResolutionCase {
+    uint32_t resolution;
+    unsigned incrementBits;
+};
+
+void PrintTo(const ResolutionCase& value, std::ostream* out) { *out << "resolution " << value.resolution; }
+
+class MP4ParserTimeResolution : public ::testing::TestWithParam<ResolutionCase> {};
+
+TEST_P(MP4ParserTimeResolution, FixedIncrementTakesTheBitsTheResolutionNeeds) {
+    uint16_t width = 0, height = 0;
+    ASSERT_TRUE(CMP4Parser::ReadPictureSize(VolHeader(GetParam().resolution, GetParam().incrementBits), width, height));
+    EXPECT_EQ(width, 176);
+    EXPECT_EQ(height, 144);
+}
+
+INSTANTIATE_TEST_SUITE_P(Resolutions, MP4ParserTimeResolution,
+                         ::testing::Values(ResolutionCase{1, 1}, ResolutionCase{2, 1}, ResolutionCase{16, 4},
+                                           ResolutionCase{25, 5}, ResolutionCase{32768, 15},
+                                           ResolutionCase{65535, 16}),
+                         [](const auto& info) { return "Resolution" + std::to_string(info.param.resolution); });
+
 } // namespace
 } // namespace talvex::test

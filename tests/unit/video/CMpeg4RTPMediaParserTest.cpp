@@ -126,13 +126,5 @@ TEST_F(Mpeg4ParserTest, IntraVopWithoutAReadableLayerHeaderIsDropped) {
     EXPECT_EQ(owner.allocator.allocated, 0);
 }
 
-TEST_F(Mpeg4ParserTest, LostPacketDropsThePartialFrame) {
-    parser.SetConfiguration({}, {}, configuration);
-    Send(false, Vop(0, {0x01}));
-    ++sequence;
-    Send(true, {0x02});
-    EXPECT_TRUE(client.frames.empty());
-}
-
 } // namespace
 } // namespace talvex::test

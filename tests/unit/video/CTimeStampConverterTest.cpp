@@ -63,6 +63,23 @@ TEST_F(TimeStampConverterTest, StepOfASecondOrMoreStartsOverFromTheSystemClock) 
     EXPECT_EQ(Convert(10 * 90000 + kTicksPer40Ms), now + 40 * kMs);
 }
 
+TEST_F(TimeStampConverterTest, ResyncStepStartsAtExactlyOneSecond) {
+    Convert(0);
+    EXPECT_EQ(Convert(89999), kStart + uint64_t(89999) * 1000 / 9) << "a step under one second not trusted";
+    converter.Reset();
+    Convert(0);
+    now += 40 * kMs;
+    EXPECT_EQ(Convert(90000), now) << "a one-second step trusted";
+}
+
+TEST_F(TimeStampConverterTest, ReplayTimestampOlderThanTheReferenceStepsOnAndBecomesTheReference) {
+    const uint64_t base = kStart - 3600 * 1000 * kMs;
+    converter.StartReplay(CTime(base));
+    EXPECT_EQ(Convert(90000), base);
+    EXPECT_EQ(Convert(45000), base + 10 * kMs); // older: the replay increment, never back
+    EXPECT_EQ(Convert(45000 + kTicksPer40Ms), base + 50 * kMs);
+}
+
 TEST_F(TimeStampConverterTest, ReplayFollowsTheRtpClockFromTheBaseTime) {
     const uint64_t base = kStart - 3600 * 1000 * kMs;
     converter.StartReplay(CTime(base));
@@ -93,13 +110,14 @@ struct RunResult {
 
 class TimeStampDriftTest : public TimeStampConverterTest {
 protected:
-    RunResult Run(int frames, uint32_t rtpStep, uint64_t wallStep, int burstFrames = 0) {
+    // jitter: odd frames arrive that much early, even ones that much late.
+    RunResult Run(int frames, uint32_t rtpStep, uint64_t wallStep, int burstFrames = 0, uint64_t jitter = 0) {
         uint32_t rtp = 0x7FFF0000u;
         uint64_t last = Convert(rtp);
         RunResult result{0, UINT64_MAX, 0};
         for (int k = 1; k <= frames; ++k) {
             if (k > burstFrames)
-                now += wallStep;
+                now += k % 2 ? wallStep - jitter : wallStep + jitter;
             uint64_t time = Convert(rtp += rtpStep);
             EXPECT_GT(time, last) << "frame " << k;
             EXPECT_GE(time, now) << "frame " << k;
@@ -138,6 +156,37 @@ TEST_F(TimeStampDriftTest, LeadFromABurstIsWorkedOffGradually) {
     EXPECT_EQ(result.finalLead, 0u);
     // No step collapses: each keeps at least 4 ms.
     EXPECT_GE(result.smallestStep, CTimeStampConverter::kMinimumCorrectedStep);
+}
+
+TEST_F(TimeStampDriftTest, ArrivalJitterDoesNotReachTheFrameTimes) {
+    RunResult result = Run(3000, kTicksPer40Ms, 40 * kMs, 0, 20 * kMs);
+    EXPECT_GE(result.smallestStep, 35 * kMs);
+    EXPECT_LT(result.largestStep, 45 * kMs);
+}
+
+TEST_F(TimeStampDriftTest, RateIsClampedToHalfTheRtpRate) {
+    // Frames every 10 ms that claim 40 ms: the measured rate of 1/4 is held at 1/2.
+    RunResult result = Run(1500, kTicksPer40Ms, 10 * kMs);
+    EXPECT_GE(result.smallestStep, 17 * kMs) << "rate followed below the clamp";
+    EXPECT_LT(result.largestStep, 41 * kMs);
+}
+
+TEST_F(TimeStampDriftTest, BurstAfterCalibrationIsWorkedOffToo) {
+    uint32_t rtp = 0;
+    Convert(rtp);
+    for (int k = 1; k <= 200; ++k) {
+        now += 40 * kMs;
+        Convert(rtp += kTicksPer40Ms);
+    }
+    for (int k = 0; k < 20; ++k) // 800 ms of frames at once
+        Convert(rtp += kTicksPer40Ms);
+    EXPECT_GE(converter.GetRecordedLead(), 250 * kMs);
+    uint64_t last = 0;
+    for (int k = 0; k < 1000; ++k) {
+        now += 40 * kMs;
+        last = Convert(rtp += kTicksPer40Ms);
+    }
+    EXPECT_EQ(last, now) << "the lead of a burst after the first 100 steps is kept";
 }
 
 } // namespace

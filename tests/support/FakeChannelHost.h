@@ -26,6 +26,8 @@ public:
         std::lock_guard lock(m_mutex);
         m_types.push_back(frame->GetTypeCode());
         m_sizes.push_back(frame->GetDataSize());
+        if (keepBytes)
+            m_frames.emplace_back(frame->GetBuffer(), frame->GetBuffer() + frame->GetDataSize());
         return accept;
     }
     void OnStateChanged(uint32_t) override {}
@@ -46,6 +48,11 @@ public:
         std::lock_guard lock(m_mutex);
         return m_sizes;
     }
+    // With keepBytes: the bytes of every frame taken, in order.
+    std::vector<std::vector<uint8_t>> Frames() const {
+        std::lock_guard lock(m_mutex);
+        return m_frames;
+    }
     std::vector<SteadyTime> SignalLostTimes() const {
         std::lock_guard lock(m_mutex);
         return m_signalLost;
@@ -53,12 +60,14 @@ public:
 
     std::atomic<bool> accept{true};
     std::atomic<bool> throwOnFrame{false};
+    std::atomic<bool> keepBytes{false};
 
 private:
     mutable std::mutex m_mutex;
     std::vector<uint32_t> m_types;
     std::vector<uint32_t> m_sizes;
     std::vector<SteadyTime> m_signalLost;
+    std::vector<std::vector<uint8_t>> m_frames;
 };
 
 // A frame allocator that several threads may use (the fake of the parser tests is single-threaded).
@@ -94,14 +103,5 @@ private:
     std::mutex m_mutex;
     FakeFrameAllocator m_inner;
 };
-
-// Lines of a fake driver's log that contain text.
-inline size_t CountLines(const FakeDriver& driver, const std::string& text) {
-    size_t count = 0;
-    for (const LogLine& line : driver.Lines())
-        if (line.text.find(text) != std::string::npos)
-            ++count;
-    return count;
-}
 
 } // namespace talvex::test

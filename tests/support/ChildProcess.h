@@ -1,5 +1,7 @@
-// A program started by a test: its stdout readable line by line, stopped with
-// SIGTERM (then SIGKILL after a grace time) when the test ends.
+// Programs a test runs: RunTool runs a command line through the shell to its
+// end (fennwick-host, ffmpeg, ffprobe as a person runs them); ChildProcess
+// starts one whose stdout is read line by line, stopped with SIGTERM (then
+// SIGKILL after a grace time) when the test ends.
 #pragma once
 
 #include <fcntl.h>
@@ -9,12 +11,31 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace talvex::test {
+
+struct ToolResult {
+    int exitCode; // -1 when the command did not exit normally
+    std::string output; // stdout and stderr
+};
+
+inline ToolResult RunTool(const std::string& command) {
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return {-1, "popen failed"};
+    std::string output;
+    char buffer[4096];
+    size_t count;
+    while ((count = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+        output.append(buffer, count);
+    int status = pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
 
 class ChildProcess {
 public:
