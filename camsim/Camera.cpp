@@ -9,7 +9,7 @@ Camera::Camera(CameraOptions options) : m_options(std::move(options)) {
         m_state = std::make_shared<CameraState>(*model, m_options.user, m_options.password, m_options.auth);
         m_http = std::make_unique<HttpServer>(m_state, m_options.http);
         m_http->SetFaults(m_options.faults);
-        AddCapabilityVideoRoute(*m_http, m_state);
+        AddCapabilityVideoRoute(*m_http, m_state, m_options.capabilityValues);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "CameraState.h"
 #include "HttpServer.h"
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +27,9 @@ struct CameraOptions {
     AuthMode auth = AuthMode::Digest;
     HttpServerOptions http;
     HttpFaults faults;
+    // Fault: capability targets ("FrameRate1") answered with this value text
+    // instead of the camera's ("" leaves the Capable... value empty).
+    std::map<std::string, std::string> capabilityValues;
 };
 
 class Camera {

@@ -17,6 +17,8 @@ const char* const RTSP_USAGE =
     "  --rtsp-fault-reorder  swap each pair of RTP packets of a frame\n"
     "  --rtsp-fault-drop-after MS   close every RTSP connection MS after start\n"
     "  --rtsp-fault-bye-after MS    send RTCP BYE on every session MS after start\n"
+    "  --rtsp-fault-status M:CODE   answer every DESCRIBE, SETUP or PLAY (M) with status CODE\n"
+    "  --rtsp-fault-other-codec     stream another codec than the camera's setting\n"
     "  --rtsp-quirk-content-base    Content-Base without the rtsp:// scheme\n"
     "  --rtsp-quirk-bare-sdp        description without o= line and session-level a=control\n"
     "  --rtsp-quirk-seq-restart N   RTP sequence numbers start again at 0 every N video frames\n"
@@ -35,6 +37,24 @@ std::optional<uint32_t> ReadNumber(const char* text, uint32_t limit) {
     if (*end != '\0' || value > limit)
         return std::nullopt;
     return uint32_t(value);
+}
+
+// "--rtsp-fault-status METHOD:CODE"; false for a value of another form.
+bool ParseStatusFault(const char* value, RtspCommandLine& commandLine) {
+    const std::string_view text = value ? value : "";
+    const size_t colon = text.find(':');
+    const std::optional<uint32_t> code =
+        colon == std::string_view::npos ? std::nullopt : ReadNumber(value + colon + 1, 999);
+    if (!code || *code < 100)
+        return false;
+    const std::string_view method = text.substr(0, colon);
+    uint32_t* target = method == "DESCRIBE" ? &commandLine.describeStatus
+                       : method == "SETUP"  ? &commandLine.setupStatus
+                       : method == "PLAY"   ? &commandLine.playStatus
+                                            : nullptr;
+    if (target)
+        *target = *code;
+    return target != nullptr;
 }
 
 // The "--rtsp-quirk-..." flags; 0 for any other flag.
@@ -87,6 +107,17 @@ int ParseRtspArgument(int argc, char** argv, int index, RtspCommandLine& command
                                       : commandLine.reorder) = true;
         return 1;
     }
+    if (flag == "--rtsp-fault-other-codec") {
+        commandLine.otherCodec = true;
+        return 1;
+    }
+    if (flag == "--rtsp-fault-status") {
+        if (ParseStatusFault(value, commandLine))
+            return 2;
+        error = "--rtsp-fault-status takes DESCRIBE, SETUP or PLAY, ':' and a status from 100 to 999, not \"" +
+                std::string(value ? value : "") + "\"";
+        return -1;
+    }
     if (const int taken = ParseQuirkArgument(flag, value, commandLine.options.quirks, error))
         return taken;
     if (flag.starts_with("--rtsp-codec") && flag.size() == 13 && flag[12] >= '1' && flag[12] <= '3') {
@@ -127,6 +158,10 @@ void ApplyRtspFaults(RtspServer& server, const RtspCommandLine& commandLine) {
     faults.answer454 = commandLine.answer454;
     faults.reorder = commandLine.reorder;
     faults.loseEveryNth = commandLine.loseEveryNth;
+    faults.describeStatus = commandLine.describeStatus;
+    faults.setupStatus = commandLine.setupStatus;
+    faults.playStatus = commandLine.playStatus;
+    faults.otherCodec = commandLine.otherCodec;
     if (commandLine.dropAfterMs)
         server.DropConnections(commandLine.dropAfterMs);
     if (commandLine.byeAfterMs)
