@@ -51,7 +51,7 @@ bool CCommonRTPChannel::StartSession() {
 }
 
 void CCommonRTPChannel::ProcessPacket(const CRTPPacket& packet) {
-    m_rtcpHandler.OnSequence(packet.GetSequenceNumber());
+    m_rtcpHandler.OnPacket(packet.GetSequenceNumber(), packet.GetTimestamp(), packet.GetArrivalNs());
     std::lock_guard lock(m_bufferLock);
     const uint16_t sequence = packet.GetSequenceNumber();
     if (!m_firstPacket && sequence != uint16_t(m_lastSequence + 1)) {

@@ -128,7 +128,7 @@ void CCommonRTSPChannel::SetParserConfiguration(std::vector<uint8_t> first, std:
 }
 
 void CCommonRTSPChannel::ProcessPacket(const CRTPPacket& packet) {
-    m_rtcpHandler.OnSequence(packet.GetSequenceNumber());
+    m_rtcpHandler.OnPacket(packet.GetSequenceNumber(), packet.GetTimestamp(), packet.GetArrivalNs());
     std::optional<ParserConfiguration> configuration;
     {
         std::lock_guard lock(m_configurationLock);
