@@ -4,7 +4,8 @@
 //                        [--codec jpeg|mpeg4|h264] [--size WxH] [--fps F] [--quality Q]
 //                        [--stream rec|live|remote[:CODEC]] ...
 //                        [--seconds N] [--camera HOST[:PORT]]... [--events FILE]
-//                        [common options]
+//                        [--quiet | --progress] [common options]
+//   fennwick-host --help (or -h anywhere): the usage on standard output
 // common options: [--library PATH] [--log FILE] [--host-version A.B.C.D]
 //                 [--address HOST] [--port N] [--user NAME] [--password TEXT] [--model NAME]
 //                 [--video-channels N] [--inputs N] [--outputs N]
@@ -17,7 +18,9 @@
 // without --stream the recording stream is recorded. Each --camera is one more
 // device of the same profile at that address (the port defaults to the
 // profile's); with --camera the profile's own address is not recorded.
-// --events appends a line per stream event (signal loss, frames resuming).
+// --events appends a line per stream event (signal loss, frames resuming, a
+// start failure). record shows a status line per stream on a terminal;
+// --quiet leaves it out, --progress shows it on a pipe too.
 #pragma once
 
 #include "ChannelSettings.h"
@@ -42,6 +45,9 @@ struct CameraAddress {
 // The most cameras one host process records.
 constexpr size_t kMaxCameras = 1024;
 
+// Whether record shows its status lines: on a terminal only, never, always.
+enum class ProgressDisplay { OnTerminal, Off, On };
+
 struct HostOptions {
     std::string command; // "open" or "record"
     std::string profilePath;
@@ -59,11 +65,15 @@ struct HostOptions {
     bool discard = false;
     std::vector<CameraAddress> cameras; // empty: the one device of the profile
     std::string eventsPath;             // empty: no event lines
+    ProgressDisplay progress = ProgressDisplay::OnTerminal;
 };
 
 // The parsed options, or the error text.
 std::optional<HostOptions> ParseHostOptions(int argc, const char* const argv[], std::string& error);
 
 std::string HostUsage();
+
+// --help or -h anywhere on the command line.
+bool AsksForHelp(int argc, const char* const argv[]);
 
 } // namespace fennwick_host
