@@ -6,6 +6,7 @@
 #pragma once
 
 #include "ElementaryStream.h"
+#include "HostDebugSink.h"
 #include "MatroskaWriter.h"
 #include "StreamEventLog.h"
 #include "StreamStatistics.h"
@@ -29,9 +30,10 @@ struct StreamReport {
     uint64_t framesSkipped = 0;       // before the first usable key frame
     uint64_t framesRefused = 0;       // unknown type code or another codec than the first frame's
     std::string error;                // the first write error; nothing is written after it
+    std::string lastStartFailure;     // the driver's last line on why the stream could not start
 };
 
-class StreamRecorder : public talvex::ipcapture::IVideoChannelCallback {
+class StreamRecorder : public talvex::ipcapture::IVideoChannelCallback, public IStartFailureListener {
 public:
     // A frame arriving this long after the one before it ends a gap (an event line).
     static constexpr std::chrono::milliseconds kEventGap{1000};
@@ -39,7 +41,8 @@ public:
     // outputPath empty: count frames, write nothing.
     StreamRecorder(std::string name, std::string outputPath);
     // Also reports signal losses and frames resuming after a gap to events,
-    // as "<source> signal-lost" and "<source> resumed <gap_ms>".
+    // as "<source> signal-lost" and "<source> resumed <gap_ms>", and each new
+    // cause the stream cannot start for as "<source> start-failed <cause>".
     void ReportEventsTo(StreamEventLog& events, std::string source);
 
     // True when the host took the frame: every video frame of a known type
@@ -50,6 +53,7 @@ public:
     bool OnFrame(talvex::ipcapture::IVideoFrame* frame) override;
     void OnStateChanged(uint32_t state) override;
     void OnSignalLost() override;
+    void OnStartFailure(const std::string& line, const std::string& cause) override;
 
     // Finishes the file (trailer written); frames that come later are refused.
     // The error text when the file could not be finished.
@@ -69,6 +73,7 @@ private:
     bool m_finished = false;
     StreamEventLog* m_events = nullptr;
     std::string m_eventSource;
+    std::string m_lastStartCause;
     std::optional<std::chrono::steady_clock::time_point> m_lastArrival;
 };
 
@@ -77,7 +82,8 @@ private:
 //     frames 250 (key frames 9), 25.00 frames/s, 1534.2 kbit/s, signal losses 0
 //     first frame 2026-12-06 08:00:00.000 UTC, last frame 2026-12-06 08:00:09.960 UTC
 //     written 250, skipped before the first key frame 0, refused 0
-// and a line "  error: ..." when writing failed.
+// a line "  error: ..." when writing failed, and for a stream without frames
+// "  no frames: <the driver's last start failure line>" when it gave one.
 std::string FormatStreamSummary(const StreamReport& report);
 
 } // namespace fennwick_host
