@@ -25,6 +25,7 @@ const char* const RTSP_USAGE =
     "  --rtsp-quirk-sei-marker      H.264: a marked SEI packet before each picture's slices\n"
     "  --rtsp-quirk-digest-and-basic  401 with a Digest and a Basic WWW-Authenticate header\n"
     "  --rtsp-quirk-digest-qop      Digest challenge with qop=\"auth\"; answers must use it\n"
+    "  --rtsp-quirk-credentials-in-base  Content-Base names the user and password\n"
     "  --rtsp-quirk-key-frame-bytes N  H.264 key frames grown to at least N bytes\n";
 
 namespace {
@@ -67,6 +68,7 @@ int ParseQuirkArgument(std::string_view flag, const char* value, RtspQuirks& qui
         {"--rtsp-quirk-sei-marker", &quirks.seiWithMarker},
         {"--rtsp-quirk-digest-and-basic", &quirks.digestAndBasic},
         {"--rtsp-quirk-digest-qop", &quirks.digestQop},
+        {"--rtsp-quirk-credentials-in-base", &quirks.credentialsInContentBase},
     };
     for (const auto& [name, target] : switches)
         if (flag == name) {

@@ -668,6 +668,10 @@ RtspServer::Impl::Response RtspServer::Impl::Describe(const Request& request, ui
         base.pop_back();
     if (m_options.quirks.contentBaseWithoutScheme && base.starts_with("rtsp://"))
         base.erase(0, 7);
+    // A client may DESCRIBE the base it was given: the credentials are named once.
+    if (m_options.quirks.credentialsInContentBase && base.starts_with("rtsp://") &&
+        base.find('@') == std::string::npos)
+        base.insert(7, User() + ":" + Password() + "@");
     return {200, "Content-Base: " + base + "/\r\nContent-Type: application/sdp\r\n", body, nullptr};
 }
 

@@ -61,6 +61,7 @@ struct FailureCase {
     std::function<void(camsim::CameraOptions&)> cameraFault;
     std::function<void(camsim::RtspFaults&)> rtspFault;
     std::vector<std::string> words; // essential words of the cause
+    bool credentialsInContentBase = false;
 };
 
 class StartFailureBase : public ::testing::Test {
@@ -81,6 +82,7 @@ protected:
         if (failure.channel == Channel::RtspGeneration6) {
             camsim::RtspServerOptions rtspOptions;
             rtspOptions.audio = false;
+            rtspOptions.quirks.credentialsInContentBase = failure.credentialsInContentBase;
             auto rtsp = std::make_unique<camsim::RtspServer>(rtspOptions, m_camera.get());
             m_rtsp = rtsp.get();
             m_camera->AddServer(std::move(rtsp));
@@ -170,6 +172,9 @@ const FailureCase kCauses[] = {
      {"SETUP rtsp://", "answered RTSP 461"}},
     {"Play500", Channel::RtspGeneration6, {}, [](auto& f) { f.playStatus = 500; },
      {"PLAY rtsp://", "answered RTSP 500"}},
+    // The URL of the line comes from a Content-Base that names the credentials: they are left out.
+    {"CredentialsInContentBase", Channel::RtspGeneration6, {}, [](auto& f) { f.setupStatus = 461; },
+     {"SETUP rtsp://127.0.0.1:", "answered RTSP 461"}, true},
     {"RefusedPort", Channel::RtspDeadPort, {}, {}, {"RTSP connection to 127.0.0.1:", "Connection refused"}},
     {"OtherCodec", Channel::RtspGeneration6, {}, [](auto& f) { f.otherCodec = true; },
      {"description offers MP4V-ES, the channel asked for H264"}},
