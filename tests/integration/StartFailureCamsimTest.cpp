@@ -176,6 +176,8 @@ const FailureCase kCauses[] = {
     {"CredentialsInContentBase", Channel::RtspGeneration6, {}, [](auto& f) { f.setupStatus = 461; },
      {"SETUP rtsp://127.0.0.1:", "answered RTSP 461"}, true},
     {"RefusedPort", Channel::RtspDeadPort, {}, {}, {"RTSP connection to 127.0.0.1:", "Connection refused"}},
+    {"NoFrames", Channel::RtspGeneration6, {}, [](auto& f) { f.stopSending = true; },
+     {"no frame within 1000 ms after the stream started"}},
     {"OtherCodec", Channel::RtspGeneration6, {}, [](auto& f) { f.otherCodec = true; },
      {"description offers MP4V-ES, the channel asked for H264"}},
     {"InquiryStatus", Channel::RtspGeneration6, [](auto& o) { o.faults.status = 503; }, {},
