@@ -5,7 +5,6 @@
 #include "streaming/RTPPortPair.h"
 
 #include <algorithm>
-#include <iterator>
 
 namespace talvex {
 
@@ -50,13 +49,6 @@ const char* CBaseRTPChannel::StreamSuffix(uint32_t kind) {
     default:
         return "";
     }
-}
-
-std::string CBaseRTPChannel::StreamTitle() const {
-    static constexpr const char* kStreamWords[] = {"Recording", "Live", "Remote"};
-    const uint32_t kind = GetStartParameters().kind;
-    const std::string word = kind < std::size(kStreamWords) ? kStreamWords[kind] : "Video";
-    return word + " stream of device " + m_driver->GetDeviceTag();
 }
 
 void CBaseRTPChannel::SetStartFailure(std::string cause) {

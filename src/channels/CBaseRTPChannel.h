@@ -71,8 +71,6 @@ protected:
     // The cause of the failing step of a start attempt, told by the step that
     // failed (the first cause of an attempt is kept: the deepest layer tells first).
     void SetStartFailure(std::string cause);
-    // "Recording stream of device 10.0.0.5:80".
-    std::string StreamTitle() const;
 
     // Suffix of the device name by stream kind ("::RecStream", ...).
     static const char* StreamSuffix(uint32_t kind);
