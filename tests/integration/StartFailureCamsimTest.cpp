@@ -8,6 +8,7 @@
 #include "channels/CH264ChannelRTP.h"
 #include "platform/CSocket.h"
 #include "settings/CSonyVideoSettingsManager.h"
+#include "support/FixedPortSettingsManager.h"
 #include "unit/channels/FakeChannelHost.h"
 #include "unit/common/WaitUntil.h"
 
@@ -36,22 +37,11 @@ constexpr auto kRepeatedAttempts = 3s;
 constexpr auto kLimit = 15s;
 constexpr const char* kFailureWords = "Recording stream of device 127.0.0.1:";
 
-// A settings manager naming an RTSP port nobody listens on.
-class DeadPortManager : public IVideoSettingsManager {
-public:
-    DeadPortManager() {
-        // A port just given up: nothing listens there (the socket closes with this constructor).
-        CSocket socket;
-        if (socket.CreateTcp() && socket.Bind(htonl(INADDR_LOOPBACK), 0))
-            m_port = socket.GetLocalPort();
-    }
-    bool SetStreamSettings(CEvent*, uint32_t, const VIDEO_STREAM_SETTINGS*) override { return true; }
-    void Reset(bool) override {}
-    uint16_t GetRTSPPort() override { return m_port; }
-
-private:
-    uint16_t m_port = 0;
-};
+// A port just given up: nothing listens there (the socket closes on return).
+uint16_t DeadPort() {
+    CSocket socket;
+    return socket.CreateTcp() && socket.Bind(htonl(INADDR_LOOPBACK), 0) ? socket.GetLocalPort() : 0;
+}
 
 enum class Channel { RtspGeneration6, RtspDeadPort, HttpStartedRtp };
 
@@ -107,7 +97,7 @@ protected:
             m_channel = std::make_unique<CH264ChannelRTP>(0, &driver, &sink);
         else if (channel == Channel::RtspDeadPort)
             m_channel = std::make_unique<CH264ChannelRTSP>(0, &driver, &sink,
-                                                           TSmartPtr<IVideoSettingsManager>(new DeadPortManager));
+                                                           TSmartPtr<IVideoSettingsManager>(new test::FixedPortSettingsManager(DeadPort())));
         else
             m_channel = std::make_unique<CH264ChannelRTSP>(
                 0, &driver, &sink, TSmartPtr<IVideoSettingsManager>(new CSonyVideoSettingsManager(&driver, 0)));

@@ -3,6 +3,7 @@
 #include "channels/CH264ChannelRTSP.h"
 
 #include "platform/CSocket.h"
+#include "support/FixedPortSettingsManager.h"
 #include "unit/channels/FakeChannelHost.h"
 #include "unit/common/WaitUntil.h"
 
@@ -18,19 +19,8 @@ namespace {
 using namespace std::chrono_literals;
 using test::CountLines;
 
-// Names a port that listens on loopback and never reads.
-class SilentPortManager : public IVideoSettingsManager {
-public:
-    explicit SilentPortManager(uint16_t port) : m_port(port) {}
-    bool SetStreamSettings(CEvent*, uint32_t, const VIDEO_STREAM_SETTINGS*) override { return true; }
-    void Reset(bool) override {}
-    uint16_t GetRTSPPort() override { return m_port; }
-
-private:
-    uint16_t m_port;
-};
-
 TEST(StartFailureSilentPort, DescribeWithoutAnswerIsToldOnce) {
+    // Listens and never reads: the connection is taken, DESCRIBE gets no answer.
     CSocket listener;
     ASSERT_TRUE(listener.CreateTcp() && listener.Bind(htonl(INADDR_LOOPBACK), 0) && listener.Listen(4));
     test::FakeDriver driver{"127.0.0.1", 80};
@@ -41,7 +31,7 @@ TEST(StartFailureSilentPort, DescribeWithoutAnswerIsToldOnce) {
         (std::filesystem::path(FENNWICK_BINARY_DIR) / "tests" / "integration" / "no-config/").string();
     test::FakeChannelSink sink;
     CH264ChannelRTSP channel(0, &driver, &sink,
-                             TSmartPtr<IVideoSettingsManager>(new SilentPortManager(listener.GetLocalPort())));
+                             TSmartPtr<IVideoSettingsManager>(new test::FixedPortSettingsManager(listener.GetLocalPort())));
     ChannelStartParameters parameters;
     parameters.kind = kLiveChannel;
     ASSERT_TRUE(channel.Start(parameters));
