@@ -462,8 +462,9 @@ bool CSonyVideoSettingsManager::NegotiateQuality(uint32_t k, const StreamWish& w
         return false;
     auto levels = CapableLevels(*tokens, target.find("Quality") != std::string::npos);
     if (!levels) {
-        SetPassFailure("the capability answer for " + target + " gives no usable range (" +
-                       std::to_string(tokens->size()) + " values, a lowest and a highest needed)");
+        const size_t count = tokens->size();
+        SetPassFailure("the capability answer for " + target + " gives no usable range (" + std::to_string(count) +
+                       (count == 1 ? " value" : " values") + "; a lowest and a highest are needed)");
         return false;
     }
     if (!levels->empty())

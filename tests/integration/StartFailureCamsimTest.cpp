@@ -175,7 +175,7 @@ const FailureCase kCauses[] = {
     {"CapabilityWithoutValue", Channel::RtspGeneration6, [](auto& o) { o.capabilityValues["FrameRate1"] = ""; }, {},
      {"stream settings were not applied", "no usable CapableFrameRate1 value"}},
     {"TooFewQualityValues", Channel::RtspGeneration6, [](auto& o) { o.capabilityValues["H264Quality1"] = "5"; },
-     {}, {"H264Quality1 gives no usable range (1 values"}},
+     {}, {"H264Quality1 gives no usable range (1 value;"}},
     {"HttpStartedRtp404", Channel::HttpStartedRtp, {}, {},
      {"unable to start the RTP stream: GET /h264?UdpMode=unicast&UdpPort=", "answered HTTP 404"}},
     {"ConfigurationStatus", Channel::HttpStartedRtp, [](auto& o) { o.faults.status = 500; }, {},
