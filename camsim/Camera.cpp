@@ -1,16 +1,43 @@
 #include "Camera.h"
 
+#include "AlarmKeys.h"
 #include "CapabilityVideo.h"
 
 namespace camsim {
 
+namespace {
+
+// Why a model cannot run with these counts; empty when it can.
+std::string CheckAlarmCounts(const ModelSpec& model, uint32_t inputs, uint32_t outputs) {
+    if (inputs > kMaxAlarmInputs || outputs > kMaxAlarmOutputs)
+        return "at most " + std::to_string(kMaxAlarmInputs) + " inputs and " + std::to_string(kMaxAlarmOutputs) +
+               " outputs";
+    if (model.alarmIo.style == AlarmOutStyle::Single && outputs > 1)
+        return model.name + " names its one alarm output without a number: at most 1 output";
+    return {};
+}
+
+} // namespace
+
 Camera::Camera(CameraOptions options) : m_options(std::move(options)) {
-    if (const ModelSpec* model = FindModel(m_options.model)) {
-        m_state = std::make_shared<CameraState>(*model, m_options.user, m_options.password, m_options.auth);
-        m_http = std::make_unique<HttpServer>(m_state, m_options.http);
-        m_http->SetFaults(m_options.faults);
-        AddCapabilityVideoRoute(*m_http, m_state, m_options.capabilityValues);
-    }
+    const ModelSpec* model = FindModel(m_options.model);
+    if (!model)
+        return;
+    const uint32_t inputs = m_options.inputs.value_or(model->alarmIo.inputs);
+    const uint32_t outputs = m_options.outputs.value_or(model->alarmIo.outputs);
+    m_optionError = CheckAlarmCounts(*model, inputs, outputs);
+    if (!m_optionError.empty())
+        return;
+    m_state = std::make_shared<CameraState>(*model, m_options.user, m_options.password, m_options.auth, inputs,
+                                            outputs);
+    m_http = std::make_unique<HttpServer>(m_state, m_options.http);
+    m_http->SetFaults(m_options.faults);
+    AddCapabilityVideoRoute(*m_http, m_state, m_options.capabilityValues);
+    m_hooks = std::make_unique<TestHooks>(*m_http);
+    m_alarmState = std::make_unique<AlarmState>(*m_state, inputs, outputs);
+    m_alarmIo = std::make_unique<AlarmIo>(*m_http, *m_state, *m_alarmState);
+    m_alarmIo->Faults().cutStream = m_options.cutAlarmStream;
+    m_hooks->Add(*m_alarmState);
 }
 
 Camera::~Camera() {
@@ -23,7 +50,7 @@ void Camera::AddServer(std::unique_ptr<Server> server) {
 
 bool Camera::Start(std::string& error) {
     if (!m_state) {
-        error = "unknown model " + m_options.model;
+        error = m_optionError.empty() ? "unknown model " + m_options.model : m_optionError;
         return false;
     }
     m_started = true;

@@ -2,11 +2,15 @@
 // (RTSP, ...) are added to it; all of them start and stop together.
 #pragma once
 
+#include "AlarmIo.h"
+#include "AlarmState.h"
 #include "CameraState.h"
 #include "HttpServer.h"
+#include "TestHooks.h"
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +31,10 @@ struct CameraOptions {
     AuthMode auth = AuthMode::Digest;
     HttpServerOptions http;
     HttpFaults faults;
+    // Alarm inputs and outputs; the model's own counts when not given.
+    std::optional<uint32_t> inputs;
+    std::optional<uint32_t> outputs;
+    bool cutAlarmStream = false; // AlarmFaults::cutStream from the start
     // Fault: capability targets ("FrameRate1") answered with this value text
     // instead of the camera's ("" leaves the Capable... value empty).
     std::map<std::string, std::string> capabilityValues;
@@ -49,11 +57,18 @@ public:
     CameraState& State() { return *m_state; }
     const std::shared_ptr<CameraState>& SharedState() const { return m_state; }
     HttpServer& Http() { return *m_http; }
+    AlarmState& Alarms() { return *m_alarmState; }
+    AlarmIo& AlarmCgi() { return *m_alarmIo; }
+    TestHooks& Hooks() { return *m_hooks; }
 
 private:
     CameraOptions m_options;
     std::shared_ptr<CameraState> m_state;
     std::unique_ptr<HttpServer> m_http;
+    std::unique_ptr<TestHooks> m_hooks;
+    std::unique_ptr<AlarmState> m_alarmState;
+    std::unique_ptr<AlarmIo> m_alarmIo;
+    std::string m_optionError; // why the options cannot make this model's camera
     std::vector<std::unique_ptr<Server>> m_servers;
     bool m_started = false;
 };

@@ -1,5 +1,7 @@
 #include "CameraState.h"
 
+#include "AlarmKeys.h"
+
 #include <algorithm>
 
 namespace camsim {
@@ -31,10 +33,23 @@ KeyValueList SplitItems(std::string_view text) {
     return items;
 }
 
-CameraState::CameraState(const ModelSpec& model, std::string user, std::string password, AuthMode auth)
+CameraState::CameraState(const ModelSpec& model, std::string user, std::string password, AuthMode auth,
+                         uint32_t inputs, uint32_t outputs)
     : m_model(model), m_user(std::move(user)), m_password(std::move(password)), m_auth(auth) {
     for (const InquiryGroupSpec& group : model.groups)
         m_groups.push_back({group.name, SplitItems(group.items)});
+    for (const InquiryGroupSpec& group : AlarmIoGroups(model, inputs, outputs))
+        m_groups.push_back({group.name, SplitItems(group.items)});
+}
+
+CameraState::Cgi CameraState::CgiOfGroup(std::string_view name) {
+    if (name == "system" || name == "sysinfo")
+        return Cgi::System;
+    if (name == "alarmout")
+        return Cgi::AlarmOut;
+    if (name == "motiondetection")
+        return Cgi::MotionDetection;
+    return Cgi::Camera;
 }
 
 std::string CameraState::User() const {
@@ -97,13 +112,15 @@ bool CameraState::IsAllowed(std::string_view key, std::string_view value) const 
 
 void CameraState::ApplyCommand(Cgi cgi, const KeyValueList& parameters) {
     std::lock_guard lock(m_mutex);
-    std::string logged = cgi == Cgi::System ? "system.cgi?" : "camera.cgi?";
+    static constexpr const char* kCgiNames[] = {"camera.cgi?", "system.cgi?", "alarmout.cgi?",
+                                                "motiondetection.cgi?"};
+    std::string logged = kCgiNames[size_t(cgi)];
     for (const auto& [key, value] : parameters) {
         logged += (logged.back() == '?' ? "" : "&") + key + '=' + value;
         if (!IsAllowed(key, value))
             continue;
         for (Group& group : m_groups) {
-            if (IsSystemGroup(group.name) != (cgi == Cgi::System))
+            if (CgiOfGroup(group.name) != cgi)
                 continue;
             for (auto& [name, current] : group.items)
                 if (name == key)
@@ -113,6 +130,19 @@ void CameraState::ApplyCommand(Cgi cgi, const KeyValueList& parameters) {
     if (m_commandLog.size() == kMaxLoggedCommands)
         m_commandLog.erase(m_commandLog.begin());
     m_commandLog.push_back(std::move(logged));
+}
+
+void CameraState::SetValue(std::string_view key, const std::string& value) {
+    std::lock_guard lock(m_mutex);
+    for (Group& group : m_groups)
+        for (auto& [name, current] : group.items)
+            if (name == key)
+                current = value;
+}
+
+bool CameraState::HasGroup(std::string_view name) const {
+    std::lock_guard lock(m_mutex);
+    return std::any_of(m_groups.begin(), m_groups.end(), [&](const Group& group) { return group.name == name; });
 }
 
 std::vector<std::string> CameraState::CommandLog() const {

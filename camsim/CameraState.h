@@ -26,10 +26,14 @@ KeyValueList SplitItems(std::string_view text);
 
 class CameraState {
 public:
-    CameraState(const ModelSpec& model, std::string user, std::string password, AuthMode auth);
+    // The alarm groups ("sensor", "alarmout", ...) are made for the given input
+    // and output counts (AlarmKeys.h).
+    CameraState(const ModelSpec& model, std::string user, std::string password, AuthMode auth, uint32_t inputs,
+                uint32_t outputs);
 
     const std::string& Model() const { return m_model.name; }
     uint32_t Generation() const { return m_model.generation; }
+    const AlarmIoSpec& AlarmIo() const { return m_model.alarmIo; }
 
     std::string User() const;
     std::string Password() const;
@@ -43,11 +47,16 @@ public:
     // Current value of key in any group; nullopt when no group has it.
     std::optional<std::string> Value(std::string_view key) const;
 
-    enum class Cgi { Camera, System };
+    enum class Cgi { Camera, System, AlarmOut, MotionDetection };
     // Sets every known key of its CGI (system.cgi: the system groups,
-    // camera.cgi: the others). Unknown keys and values outside a key's allowed
-    // list are ignored, as the camera does. Every command is logged.
+    // alarmout.cgi and motiondetection.cgi: their groups, camera.cgi: the
+    // others). Unknown keys and values outside a key's allowed list are
+    // ignored, as the camera does. Every command is logged.
     void ApplyCommand(Cgi cgi, const KeyValueList& parameters);
+    // What the camera itself changes (a sensor's state): the key in whichever
+    // group holds it; nothing is logged.
+    void SetValue(std::string_view key, const std::string& value);
+    bool HasGroup(std::string_view name) const;
     std::vector<std::string> CommandLog() const;
 
 private:
@@ -57,7 +66,7 @@ private:
     };
     static constexpr size_t kMaxLoggedCommands = 1000;
 
-    static bool IsSystemGroup(std::string_view name) { return name == "system" || name == "sysinfo"; }
+    static Cgi CgiOfGroup(std::string_view name);
     bool IsAllowed(std::string_view key, std::string_view value) const;
 
     const ModelSpec& m_model;

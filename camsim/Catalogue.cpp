@@ -8,9 +8,7 @@ namespace {
 ModelSpec SncZ20() {
     return {"SNC-Z20N", 1,
             {{"sysinfo", "ModelName=SNC-Z20N&SoftVersion=1.12&Serial=1000101&AlarmData=off"},
-             {"camera", "ImageSize=640&JpFrameRate=8&JpQuality=5&Color=color&ZoomFunc=1&PanTiltFunc=0"},
-             {"sensor", "Sensor=off"},
-             {"alarmout", "AlarmOutFunc=off&AoManualFunc=off&AoMode=manual"}},
+             {"camera", "ImageSize=640&JpFrameRate=8&JpQuality=5&Color=color&ZoomFunc=1&PanTiltFunc=0"}},
             {{"ImageSize", {"736", "640", "320", "160"}}}};
 }
 
@@ -21,8 +19,6 @@ ModelSpec SncRz25() {
              {"camera", "ImageSize=640,2&ImageCodec=jpeg&JpQuality=5&JpFrameRate=15&M4BitRate=1024&M4FrameRate=15"
                         "&M4AutoRateCtrl=off&M4IFrameInterval=1&Color=color&Multicast=off&RtpExpire=10000"
                         "&PanTiltFunc=1&ZoomFunc=1&PrivacyMaskingFunc=1"},
-             {"sensor", "Sensor1=off"},
-             {"alarmout", "AlarmOut1Func=off&Ao1ManualFunc=off&Ao1Mode=manual"},
              {"presetposition", "PresetName=1,Home,2,Door"},
              {"fcb", "PrivacyMaskPosition=1,10,10,40,30&PrivacyMonitor=1"}},
             {{"ImageSize", {"640,2", "480,2", "384,2", "320,2", "160,2"}}}};
@@ -35,8 +31,6 @@ ModelSpec SncDf50() {
              {"camera", "ImageCodec=jpeg&JpImageSize=640&JpFrameRate=25&JpQuality=5&M4ImageSize=640,2"
                         "&M4FrameRate=25&M4BitRate=1024&M4AutoRateCtrl=off&M4IFrameInterval=1&Color=color"
                         "&Multicast=off&RtpExpire=10000&PrivacyMaskingFunc=1"},
-             {"sensor", "Sensor=off"},
-             {"alarmout", "AlarmOutFunc=off&AoManualFunc=off&AoMode=manual"},
              {"fcb", "PrivacyMaskPosition=1,20,20,60,40&PrivacyMonitor="}},
             {{"JpImageSize", {"640", "384", "320", "160"}}}};
 }
@@ -52,8 +46,6 @@ ModelSpec SncRh124() {
                         "&H264IFrameInterval=1&VideoStd=ntsc&LFunnelAvailable=1&LightFunnelMode=off"
                         "&Color=color&Multicast=off&RtpExpire=10000&PanTiltFunc=1&ZoomFunc=1"
                         "&PrivacyMaskingFunc=1"},
-             {"sensor", "Sensor1=off"},
-             {"alarmout", "AlarmOut1Func=off&Ao1ManualFunc=off&Ao1Mode=manual"},
              {"presetposition", "PresetName=1,Gate"},
              {"fcb", "PrivacyMaskPosition=&PrivacyMonitor="}},
             {{"H264ImageSize", {"1280", "640", "320"}}}};
@@ -72,8 +64,6 @@ ModelSpec SncCh210() {
                         "&Bandwidth3=0.0&ImageMaxSize=2048,1536&VideoStd=ntsc&RTSPPort=554&RTSPTimeout=30"
                         "&LFunnelAvailable=0&Color=color&Multicast=off&RtpExpire=10000&AudioIn=on"
                         "&AudioOut=on&PrivacyMaskingFunc=1"},
-             {"sensor", "Sensor1=off"},
-             {"alarmout", "AlarmOut1Func=off&Ao1ManualFunc=off&Ao1Mode=manual"},
              {"fcb", "PrivacyMaskPosition=&PrivacyMonitor="}},
             {{"ImageSize1", {"2048,1536", "1920,1080", "1600,1200", "1280,720", "640,480", "320,240"}},
              {"ImageSize2", {"1280,720", "640,480", "320,240"}},
@@ -89,9 +79,7 @@ ModelSpec SntEx104() {
                         "&AutoRateCtrl1=off&IFrameInterval1=1&Quality1=5&ImageCodec2=jpeg&ImageSize2=640,480"
                         "&FrameRate2=15&BitRate2=1024&AutoRateCtrl2=off&IFrameInterval2=1&Quality2=5"
                         "&ImageMaxSize=720,480&VideoStd=ntsc&RTSPPort=554&RTSPTimeout=30&Color=color"
-                        "&Multicast=off&RtpExpire=10000&PrivacyMaskingFunc=0"},
-             {"sensor", "Sensor1=off&Sensor2=off&Sensor3=off&Sensor4=off"},
-             {"alarmout", "AlmAoNum=2&AlarmOut1Func=off&AlarmOut2Func=off"}},
+                        "&Multicast=off&RtpExpire=10000&PrivacyMaskingFunc=0"}},
             {{"ImageSize1", {"720,480", "640,480", "352,240"}}, {"ImageSize2", {"640,480", "352,240"}}}};
 }
 
@@ -106,8 +94,6 @@ ModelSpec SncVb630() {
                         "&VideoStd=ntsc&RTSPPort=554&RTSPTimeout=30&LightFunnelMode=off&Color=color"
                         "&Multicast=off&RtpExpire=10000&AudioInFunc=1&AudioOutFunc=1"
                         "&AudioOutSupportedCodec=g711_64/g726_40/g726_32/g726_24/g726_16&PrivacyMaskingFunc=1"},
-             {"sensor", "Sensor1=off"},
-             {"alarmout", "AlarmOutFuncAo1=off&AlmModeAo1=alarm&AlmPeriodAo1=always&AlmTriggerAo1=cond1"},
              {"masking", "PrivacyMaxNum=8&PrivacyMaskPosition=1,100,100,200,150,2,400,300,80,60"
                          "&PrivacyDisplay=1"}},
             {}};
@@ -123,8 +109,6 @@ ModelSpec SncWr630() {
                         "&ImageMaxSize=1920,1080&VideoStd=pal&RTSPPort=554&RTSPTimeout=30&Color=color"
                         "&Multicast=off&RtpExpire=10000&SolidPTZFunc=1&SolidPTZ=on&PanTiltFunc=1&ZoomFunc=1"
                         "&AudioInFunc=1&AudioOutFunc=0&PrivacyMaskingFunc=1"},
-             {"sensor", "Sensor1=off&Sensor2=off"},
-             {"alarmout", "AlarmOutFuncAo1=off&AlmModeAo1=alarm&AlmPeriodAo1=always&AlmTriggerAo1=cond1"},
              {"presetposition", "PresetName=1,Lobby,2,Exit"},
              {"masking", "PrivacyMaxNum=8&PrivacyMaskPosition=&PrivacyDisplay="}},
             {}};
@@ -141,18 +125,50 @@ ModelSpec SncVb770() {
                         "&ImageMaxSize=3840,2160&VideoStd=ntsc&OperationMode=normal&RTSPPort=554"
                         "&RTSPTimeout=30&Color=color&Multicast=off&RtpExpire=10000&AudioInFunc=1"
                         "&AudioOutFunc=1&AudioOutSupportedCodec=g711_64/aac16_64&PrivacyMaskingFunc=1"},
-             {"sensor", "Sensor1=off"},
-             {"alarmout", "AlarmOutFuncAo1=off&AlmModeAo1=alarm&AlmPeriodAo1=always&AlmTriggerAo1=cond1"},
              {"masking", "PrivacyMaxNum=8&PrivacyMaskVertex1=100,100,300,100,300,200,100,200"
                          "&PrivacyDisplay=1"}},
             {{"OperationMode", {"normal", "fullsize"}}}};
 }
 
+struct AlarmIoRow {
+    std::string_view model;
+    AlarmIoSpec io;
+};
+
+// Alarm inputs and outputs per model family. The key style follows the CGI
+// generation: the first cameras had one sensor and one relay with unnumbered
+// keys and an on/off manual switch; the generation 2 PTZ cameras numbered them
+// (a PTZ head may carry more I/O); from generation 3 a mode key ("alarm",
+// "manual", "timer") replaces the switch, the fixed domes keeping unnumbered
+// keys; the video server has an I/O block of four sensors and two relays;
+// generation 6 and 7 (CGI 6.x/7.x) name the outputs by suffix and switch them
+// through trigger.cgi, the PTZ and 4K models with two inputs.
+const AlarmIoRow kAlarmIoTable[] = {
+    {"SNC-Z20N", {AlarmOutStyle::Single, true, true, 1, 1}},
+    {"SNC-RZ25N", {AlarmOutStyle::Numbered, true, false, 1, 1}},
+    {"SNC-DF50P", {AlarmOutStyle::Single, false, true, 1, 1}},
+    {"SNC-RH124", {AlarmOutStyle::Numbered, false, false, 1, 1}},
+    {"SNC-CH210", {AlarmOutStyle::Numbered, false, false, 1, 1}},
+    {"SNT-EX104", {AlarmOutStyle::Numbered, false, false, 4, 2}},
+    {"SNC-VB630", {AlarmOutStyle::Suffixed, false, false, 1, 1}},
+    {"SNC-WR630", {AlarmOutStyle::Suffixed, false, false, 2, 1}},
+    {"SNC-VB770", {AlarmOutStyle::Suffixed, false, false, 2, 2}},
+};
+
+ModelSpec WithAlarmIo(ModelSpec model) {
+    for (const AlarmIoRow& row : kAlarmIoTable)
+        if (row.model == model.name)
+            model.alarmIo = row.io;
+    return model;
+}
+
 } // namespace
 
 const std::vector<ModelSpec>& Catalogue() {
-    static const std::vector<ModelSpec> models = {SncZ20(),   SncRz25(),  SncDf50(),  SncRh124(), SncCh210(),
-                                                  SntEx104(), SncVb630(), SncWr630(), SncVb770()};
+    static const std::vector<ModelSpec> models = {
+        WithAlarmIo(SncZ20()),   WithAlarmIo(SncRz25()),  WithAlarmIo(SncDf50()),
+        WithAlarmIo(SncRh124()), WithAlarmIo(SncCh210()), WithAlarmIo(SntEx104()),
+        WithAlarmIo(SncVb630()), WithAlarmIo(SncWr630()), WithAlarmIo(SncVb770())};
     return models;
 }
 

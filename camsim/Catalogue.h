@@ -21,11 +21,28 @@ struct AllowedValuesSpec {
     std::vector<std::string> values;
 };
 
+// How a model's alarm outputs are named in "inq=alarmout" and switched:
+//   Single   "AlarmOutFunc", "AoManualFunc"/"AoMode";  main.cgi?trigger=alarmouton|off (one output)
+//   Numbered "AlarmOut%uFunc", "Ao%uManualFunc"/"Ao%uMode"; main.cgi?trigger=alarmout%uon|off
+//   Suffixed "AlarmOutFuncAo%u", "AlmModeAo%u", "AlmPeriodAo%u", "AlmTriggerAo%u"; trigger.cgi?Alarmout%u=on|off
+enum class AlarmOutStyle { Single, Numbered, Suffixed };
+
+struct AlarmIoSpec {
+    AlarmOutStyle style = AlarmOutStyle::Numbered;
+    // Single and Numbered: a manual switch key ("AoManualFunc") instead of a mode key ("AoMode").
+    bool manualSwitch = false;
+    // One input answers "Sensor" instead of "Sensor1".
+    bool unnumberedSensor = false;
+    uint32_t inputs = 1;
+    uint32_t outputs = 1;
+};
+
 struct ModelSpec {
     std::string name;
     uint32_t generation;
     std::vector<InquiryGroupSpec> groups;
     std::vector<AllowedValuesSpec> allowed;
+    AlarmIoSpec alarmIo{};
 };
 
 const std::vector<ModelSpec>& Catalogue();

@@ -437,6 +437,10 @@ void HttpServer::Dispatch(HttpExchange& exchange) {
         return AnswerCommand(exchange, CameraState::Cgi::Camera);
     if (path == "/command/system.cgi")
         return AnswerCommand(exchange, CameraState::Cgi::System);
+    if (path == "/command/alarmout.cgi")
+        return AnswerCommand(exchange, CameraState::Cgi::AlarmOut);
+    if (path == "/command/motiondetection.cgi" && m_state->HasGroup("motiondetection"))
+        return AnswerCommand(exchange, CameraState::Cgi::MotionDetection);
     RouteHandler handler;
     {
         std::lock_guard lock(m_mutex);
@@ -451,6 +455,11 @@ void HttpServer::Dispatch(HttpExchange& exchange) {
 
 void HttpServer::AnswerInquiry(HttpExchange& exchange) {
     const std::vector<std::string> groups = InquiryGroups(exchange.Head().query);
+    const std::string& failing = exchange.m_faults.failInquiry;
+    if (!failing.empty() && std::find(groups.begin(), groups.end(), failing) != groups.end()) {
+        exchange.SendResponse(500, "<html><body>500 Internal Server Error</body></html>", {{"Content-Type", "text/html"}});
+        return;
+    }
     const std::optional<std::string> answer = groups.empty() ? std::nullopt : m_state->Inquiry(groups);
     if (!answer) {
         exchange.SendResponse(404, "<html><body>404 Not Found</body></html>", {{"Content-Type", "text/html"}});

@@ -32,6 +32,7 @@ struct HttpFaults {
     uint32_t status = 0;             // answer every request with this status (0: off)
     bool truncateBody = false;       // announce the whole body, send half of it, close
     bool refusePlainHttp = false;    // close plain connections on the HTTP port (TLS there still works)
+    std::string failInquiry;         // inquiries naming this group ("sensor") answer 500
 };
 
 struct HttpServerOptions {

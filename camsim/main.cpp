@@ -9,6 +9,7 @@
 //   --user U --password P credentials the camera accepts (default admin/admin)
 //   --auth none|basic|digest
 //   --https-port N        also serve HTTPS (self-signed certificate made at start); 0 picks a port
+//   --inputs N --outputs N alarm inputs and outputs (0 to 16; default: the model's, see Catalogue.cpp)
 //   --help, -h            print this usage and exit
 //   Faults:
 //   --fault-401           answer every request with 401 and a challenge
@@ -17,6 +18,8 @@
 //   --fault-close         close every connection without an answer
 //   --fault-truncate      announce the whole body, send half of it, close
 //   --fault-refuse-http   close plain HTTP connections on the web port (TLS there is served)
+//   --fault-inquiry-500 G inquiries naming group G (such as sensor) answer 500
+//   --fault-alarm-cut     every alarm-data stream ends in the middle of its second record
 //   --fault-capability TARGET=VALUE
 //                         answer the capability query for TARGET (FrameRate1, ...) with VALUE
 //   --media-fault-stop, --media-fault-lose N, --media-fault-drop-after MS
@@ -31,7 +34,10 @@
 // RTSP is on and " https=PORT" when HTTPS is on) and runs until SIGINT or SIGTERM.
 // Inquiries: GET /command/inquiry.cgi?inq=system&inq=camera answers the groups'
 // Key=Value items joined by '&'; GET /command/camera.cgi?Key=Value (or
-// system.cgi) changes what later inquiries report.
+// system.cgi) changes what later inquiries report. Alarm I/O and the
+// alarm-data stream: see AlarmIo.h; test hooks /camsim/state and
+// /camsim/control: see TestHooks.h and AlarmState.h.
+#include "AlarmKeys.h"
 #include "Camera.h"
 #include "HttpMedia.h"
 #include "RtspServer.h"
@@ -50,7 +56,8 @@ void PrintUsage(FILE* out) {
     std::fprintf(out, "usage: fennwick-camsim --model NAME [--http-port N] [--user U] [--password P] "
                       "[--auth none|basic|digest] [--bind ADDRESS] [--https-port N] [--fault-401] "
                       "[--fault-status N] [--fault-delay MS] [--fault-close] [--fault-truncate] "
-                      "[--fault-refuse-http] [--fault-capability TARGET=VALUE] [--list-models] [--help]\n%s%s",
+                      "[--fault-refuse-http] [--fault-inquiry-500 GROUP] [--fault-alarm-cut] "
+                      "[--fault-capability TARGET=VALUE] [--inputs N] [--outputs N] [--list-models] [--help]\n%s%s",
                  camsim::HTTP_MEDIA_USAGE, camsim::RTSP_USAGE);
 }
 
@@ -109,6 +116,8 @@ std::string ParseArguments(int argc, char** argv, camsim::CameraOptions& options
             options.faults.truncateBody = true;
         } else if (flag == "--fault-refuse-http") {
             options.faults.refusePlainHttp = true;
+        } else if (flag == "--fault-alarm-cut") {
+            options.cutAlarmStream = true;
         } else if (!needValue()) {
             return "missing or unknown option " + std::string(flag);
         } else if (flag == "--fault-capability") {
@@ -125,6 +134,13 @@ std::string ParseArguments(int argc, char** argv, camsim::CameraOptions& options
             options.password = value;
         } else if (flag == "--bind") {
             options.http.bindAddress = value;
+        } else if (flag == "--fault-inquiry-500") {
+            options.faults.failInquiry = value;
+        } else if (flag == "--inputs" || flag == "--outputs") {
+            const auto count = ParseNumber(value, flag == "--inputs" ? camsim::kMaxAlarmInputs : camsim::kMaxAlarmOutputs);
+            if (!count)
+                return std::string(flag) + " takes a number from 0 to 16";
+            (flag == "--inputs" ? options.inputs : options.outputs) = *count;
         } else if (flag == "--auth") {
             const auto auth = camsim::ParseAuthMode(value);
             if (!auth)

@@ -45,7 +45,7 @@ uint16_t PictureFrameInterval(uint32_t framesPerSecond) {
 
 VideoChannelSettings::VideoChannelSettings(const StreamRequest& request)
     : m_stream(request.width, request.height, request.codecType),
-      m_picture(request.framesPerSecond, request.quality),
+      m_picture(request.framesPerSecond, request.quality, request.motion),
       m_name(request.streamIndex < kStreamCount ? kStreamNames[request.streamIndex] : "") {}
 
 } // namespace fennwick_host

@@ -27,6 +27,7 @@ struct StreamRequest {
     uint16_t height = 0;
     uint32_t framesPerSecond = 0; // 0: the camera's frame rate
     uint32_t quality = 0;         // 1 to 100; 0: the camera's quality
+    bool motion = false;          // also detect motion (the recording stream, started with its channel)
 };
 
 // The lowest and highest --fps and --quality.
@@ -73,20 +74,21 @@ private:
 };
 
 // The first start word is the frame interval (PictureFrameInterval), the
-// second the quality; 0 in either keeps the camera's. The host never asks for
-// motion detection.
+// second the quality; 0 in either keeps the camera's. Motion detection 1
+// starts the channel's motion detection with it.
 class VideoPictureSettings : public talvex::ipcapture::IVideoPictureSettings {
 public:
-    VideoPictureSettings(uint32_t framesPerSecond, uint32_t quality)
-        : m_frameInterval(PictureFrameInterval(framesPerSecond)), m_quality(uint16_t(quality)) {}
+    VideoPictureSettings(uint32_t framesPerSecond, uint32_t quality, bool motion)
+        : m_frameInterval(PictureFrameInterval(framesPerSecond)), m_quality(uint16_t(quality)), m_motion(motion) {}
     uint16_t GetFirstValue() const override { return m_frameInterval; }
     uint16_t GetQuality() const override { return 0; }
     uint16_t GetSecondValue() const override { return m_quality; }
-    uint32_t GetMotionDetection() const override { return 0; }
+    uint32_t GetMotionDetection() const override { return m_motion ? 1 : 0; }
 
 private:
     uint16_t m_frameInterval;
     uint16_t m_quality;
+    bool m_motion;
 };
 
 class VideoChannelSettings : public talvex::ipcapture::IVideoChannelSettings {

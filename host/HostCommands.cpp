@@ -6,6 +6,7 @@
 #include "HostCoreVersion.h"
 #include "HostDebugSink.h"
 #include "HostFrames.h"
+#include "IoEventPrinter.h"
 #include "StreamEventLog.h"
 #include "StreamRecorder.h"
 
@@ -87,7 +88,7 @@ sigset_t BlockStopSignals() {
 
 // Waits for SIGINT or SIGTERM, or for the given seconds when not 0; everySlice
 // runs about once a second with the seconds left (0 without a limit).
-void WaitForStop(const sigset_t& signals, uint32_t seconds, const std::function<void(uint32_t)>& everySlice) {
+void WaitForStop(const sigset_t& signals, uint32_t seconds, const std::function<void(uint32_t)>& everySlice = {}) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     for (;;) {
         timespec slice{kSignalWaitSliceSeconds, 0};
@@ -99,7 +100,8 @@ void WaitForStop(const sigset_t& signals, uint32_t seconds, const std::function<
         if (seconds != 0 && now >= deadline)
             return;
         const auto left = std::chrono::ceil<std::chrono::seconds>(deadline - now).count();
-        everySlice(seconds == 0 ? 0 : uint32_t(left));
+        if (everySlice)
+            everySlice(seconds == 0 ? 0 : uint32_t(left));
     }
 }
 
@@ -157,23 +159,39 @@ std::vector<RecordedStream> PrepareStreams(const HostOptions& options, uint32_t 
         auto recorder = std::make_unique<StreamRecorder>(cameraPrefix.empty() ? name : cameraPrefix + "/" + name,
                                                          path);
         if (events)
-            recorder->ReportEventsTo(*events, address + " " + name);
+            recorder->ReportEventsTo(*events, address, name);
+        if (request.motion)
+            recorder->TrackMotion();
         streams.push_back({request, std::make_unique<VideoChannelSettings>(request), std::move(recorder)});
     }
     return streams;
 }
 
-// The number of streams the driver started; each one it refused is named on stderr.
+// A stream with motion detection starts with its channel (and its channel's
+// motion detection), every other one on its own.
+bool StartOneStream(talvex::ipcapture::IIPVideoCaptureEx2& capture, RecordedStream& stream) {
+    if (stream.request.motion)
+        return capture.StartChannel(kRecordedChannel, stream.recorder.get(), stream.settings.get());
+    return capture.StartStream(kRecordedChannel, stream.request.streamIndex, stream.recorder.get(),
+                               stream.settings.get());
+}
+
+// The number of streams the driver started; each one it refused is named on
+// stderr. Starting a channel stops all of its streams first, so the stream
+// with motion detection goes first.
 size_t StartStreams(talvex::ipcapture::IIPVideoCaptureEx2& capture, std::vector<RecordedStream>& streams) {
     size_t started = 0;
-    for (RecordedStream& stream : streams) {
-        stream.started = capture.StartStream(kRecordedChannel, stream.request.streamIndex, stream.recorder.get(),
-                                             stream.settings.get());
-        if (stream.started)
-            ++started;
-        else
-            std::fprintf(stderr, "fennwick-host: the driver did not start stream %s\n",
-                         stream.recorder->Report().name.c_str());
+    for (bool withMotion : {true, false}) {
+        for (RecordedStream& stream : streams) {
+            if (stream.request.motion != withMotion)
+                continue;
+            stream.started = StartOneStream(capture, stream);
+            if (stream.started)
+                ++started;
+            else
+                std::fprintf(stderr, "fennwick-host: the driver did not start stream %s\n",
+                             stream.recorder->Report().name.c_str());
+        }
     }
     return started;
 }
@@ -224,10 +242,14 @@ std::vector<std::string> StatusLines(const std::vector<RecordedCamera>& cameras,
 
 // Stops the started streams, then finishes every file and prints the summaries.
 int FinishRecording(RecordedCamera& camera) {
-    if (camera.capture)
-        for (RecordedStream& stream : camera.streams)
-            if (stream.started)
-                camera.capture->StopStream(kRecordedChannel, stream.request.streamIndex);
+    for (RecordedStream& stream : camera.streams) {
+        if (!camera.capture || !stream.started)
+            continue;
+        if (stream.request.motion)
+            camera.capture->StopChannel(kRecordedChannel);
+        else
+            camera.capture->StopStream(kRecordedChannel, stream.request.streamIndex);
+    }
     int status = kExitSuccess;
     for (RecordedStream& stream : camera.streams) {
         stream.recorder->Finish();
@@ -252,9 +274,45 @@ int FinishRecordings(std::vector<RecordedCamera>& cameras) {
     return status;
 }
 
-} // namespace
+// Hands the --set changes to the driver in order; the error text for the first one that cannot be.
+std::optional<std::string> ApplyOutputChanges(talvex::ipcapture::ICaptureIOApi& io,
+                                              const std::vector<OutputChange>& changes, IoEventPrinter& printer) {
+    const uint32_t outputs = io.GetOutputCount();
+    for (const OutputChange& change : changes) {
+        const std::string name = "output " + std::to_string(change.output);
+        if (change.output > outputs)
+            return name + ": the device has " + std::to_string(outputs) + " output(s) (profile key outputs= or --outputs)";
+        const uint32_t state = change.on ? kIoStateOn : kIoStateOff;
+        if (!io.SetOutput(change.output - 1, state))
+            return "the driver refused to switch " + name;
+        printer.PrintOutput(change.output - 1, state);
+    }
+    return std::nullopt;
+}
 
-int RunOpenCommand(const HostOptions& options) {
+// The I/O session of an open driver: callback, start, changes, watch, stop.
+int WatchDigitalIO(DriverObject& driver, const HostOptions& options,
+                   const sigset_t& stopSignals, const std::string& device) {
+    talvex::ipcapture::ICaptureIOApi* io = driver->GetDigitalIO();
+    if (!io)
+        return Fail("the driver offers no digital inputs and outputs for " + device);
+    StreamEventLog lines;
+    lines.Attach(stdout);
+    IoEventPrinter printer(lines);
+    if (!io->SetCallback(&printer))
+        return Fail("the driver refused the I/O callback");
+    io->StartIO();
+    std::optional<std::string> error = ApplyOutputChanges(*io, options.outputChanges, printer);
+    if (!error)
+        WaitForStop(stopSignals, options.watchSeconds);
+    io->StopIO();
+    if (!error && printer.Failures() > 0)
+        error = "the driver reported " + std::to_string(printer.Failures()) + " I/O failure(s) (see its log above)";
+    return error ? Fail(*error) : kExitSuccess;
+}
+
+// Opens the one device of the options, runs use on it and closes it again.
+int WithOpenDevice(const HostOptions& options, const std::function<int(DriverObject&, const DeviceSettings&)>& use) {
     HostSetup setup;
     if (auto error = PrepareHost(options, setup))
         return Fail(*error);
@@ -264,8 +322,22 @@ int RunOpenCommand(const HostOptions& options) {
         return Fail("the driver library could not make a driver object");
     if (!driver->Open(&setup.sink, nullptr, &settings))
         return Fail("the driver could not open " + std::string(settings.GetDeviceName()) + " (see its log above)");
+    const int status = use(driver, settings);
     driver->Close();
-    return kExitSuccess;
+    return status;
+}
+
+} // namespace
+
+int RunIoCommand(const HostOptions& options) {
+    sigset_t stopSignals = BlockStopSignals();
+    return WithOpenDevice(options, [&](DriverObject& driver, const DeviceSettings& settings) {
+        return WatchDigitalIO(driver, options, stopSignals, settings.GetDeviceName());
+    });
+}
+
+int RunOpenCommand(const HostOptions& options) {
+    return WithOpenDevice(options, [](DriverObject&, const DeviceSettings&) { return kExitSuccess; });
 }
 
 int RunRecordCommand(const HostOptions& options) {

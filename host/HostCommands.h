@@ -20,4 +20,11 @@ int RunOpenCommand(const HostOptions& options);
 // frame (or, when writing, no key frame to start its file).
 int RunRecordCommand(const HostOptions& options);
 
+// Watches the device's digital inputs and switches its outputs (--set, in
+// order) until SIGINT, SIGTERM or --watch, printing one line per input change
+// and per output change to stdout. Fails when the driver offers no I/O, when
+// a --set names an output the device lacks or is refused, or when the driver
+// reported an I/O failure.
+int RunIoCommand(const HostOptions& options);
+
 } // namespace fennwick_host

@@ -51,11 +51,14 @@ public:
     // Checks the options as a whole once every one was read.
     std::optional<std::string> Finish();
     bool TakesNoValue(std::string_view key) const {
-        return key == "discard" || key == "quiet" || key == "progress";
+        return key == "discard" || key == "motion" || key == "quiet" || key == "progress";
     }
 
 private:
     bool IsRecord() const { return m_options.command == "record"; }
+    bool IsIo() const { return m_options.command == "io"; }
+    std::optional<std::string> ReadIoOption(std::string_view key, const std::string& value);
+    std::optional<std::string> FinishRecord();
     std::optional<std::string> ReadStreamOption(std::string_view key, const std::string& value);
     std::optional<std::string> AddStream(const std::string& value);
     std::optional<std::string> AddCamera(const std::string& value);
@@ -85,6 +88,8 @@ std::optional<std::string> OptionReader::Read(std::string_view key, const std::s
         m_options.deviceOptions.emplace_back(key, value);
     else if (IsRecord())
         return ReadStreamOption(key, value);
+    else if (IsIo())
+        return ReadIoOption(key, value);
     else
         return "unknown option --" + std::string(key);
     return std::nullopt;
@@ -118,6 +123,8 @@ std::optional<std::string> OptionReader::ReadStreamOption(std::string_view key, 
         m_options.outDirectory = value;
     } else if (key == "discard") {
         m_options.discard = true;
+    } else if (key == "motion") {
+        m_options.motion = true;
     } else if (key == "quiet" || key == "progress") {
         m_options.progress = key == "quiet" ? ProgressDisplay::Off : ProgressDisplay::On;
     } else if (key == "camera") {
@@ -129,6 +136,27 @@ std::optional<std::string> OptionReader::ReadStreamOption(std::string_view key, 
     } else {
         return "unknown option --" + std::string(key);
     }
+    return std::nullopt;
+}
+
+// --set K=on|off, --watch SECONDS
+std::optional<std::string> OptionReader::ReadIoOption(std::string_view key, const std::string& value) {
+    if (key == "watch") {
+        auto seconds = ParseNumber(value, 1, kMaxRecordSeconds);
+        if (!seconds)
+            return "--watch wants a number from 1 to " + std::to_string(kMaxRecordSeconds) + ", not '" + value + "'";
+        m_options.watchSeconds = *seconds;
+        return std::nullopt;
+    }
+    if (key != "set")
+        return "unknown option --" + std::string(key);
+    std::string_view text = value;
+    size_t equals = text.find('=');
+    auto output = ParseNumber(text.substr(0, equals), 1, UINT16_MAX);
+    std::string_view state = equals == std::string_view::npos ? std::string_view() : text.substr(equals + 1);
+    if (!output || (state != "on" && state != "off"))
+        return "--set wants OUTPUT=on|off (outputs from 1), not '" + value + "'";
+    m_options.outputChanges.push_back({*output, state == "on"});
     return std::nullopt;
 }
 
@@ -188,8 +216,10 @@ std::optional<std::string> OptionReader::AddStream(const std::string& value) {
 std::optional<std::string> OptionReader::Finish() {
     if (m_options.profilePath.empty() && !m_options.generation)
         return m_options.command + " needs --profile FILE or --generation N";
-    if (!IsRecord())
-        return std::nullopt;
+    return IsRecord() ? FinishRecord() : std::nullopt;
+}
+
+std::optional<std::string> OptionReader::FinishRecord() {
     if (m_options.streams.empty())
         m_options.streams.push_back(m_next);
     else if (m_nextIsSet)
@@ -198,7 +228,14 @@ std::optional<std::string> OptionReader::Finish() {
         return std::string("--discard writes no files: leave out --out");
     if (!m_options.discard && m_options.outDirectory.empty())
         return std::string("record needs --out DIR (or --discard)");
-    return std::nullopt;
+    if (!m_options.motion)
+        return std::nullopt;
+    for (StreamRequest& stream : m_options.streams)
+        if (stream.streamIndex == kStreamRecording) {
+            stream.motion = true;
+            return std::nullopt;
+        }
+    return std::string("--motion is detected with the recording stream: add --stream rec");
 }
 
 } // namespace
@@ -208,8 +245,10 @@ std::string HostUsage() {
            "       fennwick-host record (--profile FILE | --generation N) (--out DIR | --discard)\n"
            "                            [--codec jpeg|mpeg4|h264] [--size WxH] [--fps F] [--quality Q]\n"
            "                            [--stream rec|live|remote[:CODEC]]...\n"
-           "                            [--seconds N] [--camera HOST[:PORT]]... [--events FILE]\n"
+           "                            [--seconds N] [--camera HOST[:PORT]]... [--events FILE] [--motion]\n"
            "                            [--quiet | --progress] [options]\n"
+           "       fennwick-host io (--profile FILE | --generation N) [--set OUTPUT=on|off]... [--watch SECONDS]\n"
+           "                        [options]\n"
            "       fennwick-host --help\n"
            "options: [--library PATH] [--log FILE] [--host-version A.B.C.D] [--address HOST] [--port N]\n"
            "         [--user NAME] [--password TEXT] [--model NAME] [--video-channels N] [--inputs N] [--outputs N]\n"
@@ -233,7 +272,7 @@ std::optional<HostOptions> ParseHostOptions(int argc, const char* const argv[], 
     }
     HostOptions options;
     options.command = argv[1];
-    if (options.command != "open" && options.command != "record") {
+    if (options.command != "open" && options.command != "record" && options.command != "io") {
         error = "unknown command '" + options.command + "'";
         return std::nullopt;
     }

@@ -3,8 +3,10 @@
 //   fennwick-host record (--profile FILE | --generation N) (--out DIR | --discard)
 //                        [--codec jpeg|mpeg4|h264] [--size WxH] [--fps F] [--quality Q]
 //                        [--stream rec|live|remote[:CODEC]] ...
-//                        [--seconds N] [--camera HOST[:PORT]]... [--events FILE]
+//                        [--seconds N] [--camera HOST[:PORT]]... [--events FILE] [--motion]
 //                        [--quiet | --progress] [common options]
+//   fennwick-host io     (--profile FILE | --generation N) [--set K=on|off]... [--watch SECONDS]
+//                        [common options]
 //   fennwick-host --help (or -h anywhere): the usage on standard output
 // common options: [--library PATH] [--log FILE] [--host-version A.B.C.D]
 //                 [--address HOST] [--port N] [--user NAME] [--password TEXT] [--model NAME]
@@ -18,9 +20,13 @@
 // without --stream the recording stream is recorded. Each --camera is one more
 // device of the same profile at that address (the port defaults to the
 // profile's); with --camera the profile's own address is not recorded.
-// --events appends a line per stream event (signal loss, frames resuming, a
-// start failure). record shows a status line per stream on a terminal;
-// --quiet leaves it out, --progress shows it on a pipe too.
+// --events appends a line per stream event (signal loss, frames resuming,
+// motion changes, a start failure). --motion also starts motion detection with
+// the recording stream (which must be recorded). record shows a status line
+// per stream on a terminal; --quiet leaves it out, --progress shows it on a
+// pipe too. For io, each --set switches output K (from 1) in command-line
+// order; --watch ends the command after SECONDS (without it SIGINT or SIGTERM
+// ends it); --inputs and --outputs give the device's counts.
 #pragma once
 
 #include "ChannelSettings.h"
@@ -45,11 +51,18 @@ struct CameraAddress {
 // The most cameras one host process records.
 constexpr size_t kMaxCameras = 1024;
 
+// One --set K=on|off.
+struct OutputChange {
+    uint32_t output = 0; // from 1
+    bool on = false;
+    bool operator==(const OutputChange&) const = default;
+};
+
 // Whether record shows its status lines: on a terminal only, never, always.
 enum class ProgressDisplay { OnTerminal, Off, On };
 
 struct HostOptions {
-    std::string command; // "open" or "record"
+    std::string command; // "open", "record" or "io"
     std::string profilePath;
     std::string libraryPath; // empty: DriverLibrary::DefaultPath()
     std::string logPath;
@@ -66,6 +79,11 @@ struct HostOptions {
     std::vector<CameraAddress> cameras; // empty: the one device of the profile
     std::string eventsPath;             // empty: no event lines
     ProgressDisplay progress = ProgressDisplay::OnTerminal;
+    bool motion = false;                // motion detection with the recording stream
+
+    // io only
+    std::vector<OutputChange> outputChanges;
+    uint32_t watchSeconds = 0; // 0: until SIGINT or SIGTERM
 };
 
 // The parsed options, or the error text.

@@ -7,7 +7,7 @@
 namespace fennwick_host {
 
 StreamEventLog::~StreamEventLog() {
-    if (m_file)
+    if (m_file && m_ownsFile)
         std::fclose(m_file);
 }
 
@@ -16,10 +16,19 @@ std::optional<std::string> StreamEventLog::Open(const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "a");
     if (!file)
         return "cannot open " + path + ": " + std::strerror(errno);
-    if (m_file)
+    if (m_file && m_ownsFile)
         std::fclose(m_file);
     m_file = file;
+    m_ownsFile = true;
     return std::nullopt;
+}
+
+void StreamEventLog::Attach(std::FILE* stream) {
+    std::lock_guard lock(m_mutex);
+    if (m_file && m_ownsFile)
+        std::fclose(m_file);
+    m_file = stream;
+    m_ownsFile = false;
 }
 
 void StreamEventLog::Record(const std::string& source, const std::string& event) {

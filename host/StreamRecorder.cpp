@@ -7,6 +7,8 @@
 namespace fennwick_host {
 namespace {
 
+constexpr uint32_t kMotionFrameType = talvex::ipcapture::MakeFourCC('M', 'E', 'M', 'D');
+
 std::span<const uint8_t> FrameBytes(talvex::ipcapture::IVideoFrame& frame) {
     const uint8_t* buffer = frame.GetBuffer();
     uint32_t size = std::min(frame.GetDataSize(), frame.GetCapacity());
@@ -42,10 +44,25 @@ StreamRecorder::StreamRecorder(std::string name, std::string outputPath) {
     m_report.path = std::move(outputPath);
 }
 
-void StreamRecorder::ReportEventsTo(StreamEventLog& events, std::string source) {
+void StreamRecorder::ReportEventsTo(StreamEventLog& events, const std::string& camera, const std::string& stream) {
     std::lock_guard lock(m_mutex);
     m_events = &events;
-    m_eventSource = std::move(source);
+    m_eventSource = camera + " " + stream;
+    m_motionSource = camera;
+}
+
+void StreamRecorder::TrackMotion() {
+    std::lock_guard lock(m_mutex);
+    m_motion.emplace();
+}
+
+bool StreamRecorder::TakeMotionFrame(talvex::ipcapture::IVideoFrame& frame) {
+    if (!m_motion || frame.GetTypeCode() != kMotionFrameType)
+        return false;
+    if (std::optional<bool> state = MotionTracker::StateOfFrame(FrameBytes(frame)))
+        if (std::optional<bool> change = m_motion->OnFrame(*state); change && m_events)
+            m_events->Record(m_motionSource, *change ? "motion on" : "motion off");
+    return true;
 }
 
 void StreamRecorder::OnStartFailure(const std::string& line, const std::string& cause) {
@@ -76,10 +93,12 @@ bool StreamRecorder::OnFrame(talvex::ipcapture::IVideoFrame* frame) {
         std::lock_guard lock(m_mutex);
         if (m_finished)
             return false;
+        if (TakeMotionFrame(*frame))
+            return true;
+        // Arrivals are kept also without an event log: they tell whose signal loss the driver reports.
         // The event log has its own lock and calls nobody back.
-        if (m_events)
-            if (auto gap = TakeArrivalGap())
-                m_events->Record(m_eventSource, "resumed " + std::to_string(gap->count()));
+        if (auto gap = TakeArrivalGap(); gap && m_events)
+            m_events->Record(m_eventSource, "resumed " + std::to_string(gap->count()));
         std::optional<FrameKind> kind = ClassifyFrameType(frame->GetTypeCode());
         if (!kind) {
             ++m_report.framesRefused;
@@ -128,6 +147,10 @@ void StreamRecorder::OnStateChanged(uint32_t) {}
 
 void StreamRecorder::OnSignalLost() {
     std::lock_guard lock(m_mutex);
+    if (m_motion && m_lastArrival && std::chrono::steady_clock::now() - *m_lastArrival < kVideoLossSilence) {
+        m_motion->OnChannelLoss();
+        return;
+    }
     m_report.statistics.AddSignalLoss();
     if (m_events)
         m_events->Record(m_eventSource, "signal-lost");
@@ -149,6 +172,12 @@ StreamReport StreamRecorder::Report() const {
     StreamReport report = m_report;
     if (m_writer)
         report.framesWritten = m_writer->FramesWritten();
+    if (m_motion) {
+        report.motion = true;
+        report.motionChanges = m_motion->Changes();
+        report.motionOnsets = m_motion->Onsets();
+        report.motionChannelLosses = m_motion->ChannelLosses();
+    }
     return report;
 }
 
@@ -173,6 +202,10 @@ std::string FormatStreamSummary(const StreamReport& report) {
                 std::to_string(report.framesSkipped) + ", refused " + std::to_string(report.framesRefused) + "\n";
     else if (report.framesRefused > 0)
         text += "  refused " + std::to_string(report.framesRefused) + "\n";
+    if (report.motion)
+        text += "  motion changes " + std::to_string(report.motionChanges) + " (to motion " +
+                std::to_string(report.motionOnsets) + "), motion channel losses " +
+                std::to_string(report.motionChannelLosses) + "\n";
     if (!report.error.empty())
         text += "  error: " + report.error + "\n";
     if (statistics.Frames() == 0 && !report.lastStartFailure.empty())

@@ -8,6 +8,7 @@
 #include "ElementaryStream.h"
 #include "HostDebugSink.h"
 #include "MatroskaWriter.h"
+#include "MotionTracker.h"
 #include "StreamEventLog.h"
 #include "StreamStatistics.h"
 
@@ -30,6 +31,10 @@ struct StreamReport {
     uint64_t framesSkipped = 0;       // before the first usable key frame
     uint64_t framesRefused = 0;       // unknown type code or another codec than the first frame's
     std::string error;                // the first write error; nothing is written after it
+    bool motion = false;              // the stream also carries its channel's motion frames
+    uint64_t motionChanges = 0;
+    uint64_t motionOnsets = 0;        // changes to motion
+    uint64_t motionChannelLosses = 0; // signal losses of the motion channel (not of the video)
     std::string lastStartFailure;     // the driver's last line on why the stream could not start
 };
 
@@ -37,13 +42,21 @@ class StreamRecorder : public talvex::ipcapture::IVideoChannelCallback, public I
 public:
     // A frame arriving this long after the one before it ends a gap (an event line).
     static constexpr std::chrono::milliseconds kEventGap{1000};
+    // The video channel tells of a lost signal only after the device's second
+    // time-out (10 s) without a frame; a loss told sooner after a video frame
+    // is the motion channel's, which shares this sink.
+    static constexpr std::chrono::milliseconds kVideoLossSilence{9000};
 
     // outputPath empty: count frames, write nothing.
     StreamRecorder(std::string name, std::string outputPath);
     // Also reports signal losses and frames resuming after a gap to events,
-    // as "<source> signal-lost" and "<source> resumed <gap_ms>", and each new
-    // cause the stream cannot start for as "<source> start-failed <cause>".
-    void ReportEventsTo(StreamEventLog& events, std::string source);
+    // as "<camera> <stream> signal-lost" and "<camera> <stream> resumed <gap_ms>",
+    // each new cause the stream cannot start for as "<camera> <stream> start-failed <cause>",
+    // and motion changes as "<camera> motion on|off".
+    void ReportEventsTo(StreamEventLog& events, const std::string& camera, const std::string& stream);
+    // The channel of this stream also detects motion: its "MEMD" frames are
+    // taken, tracked and counted, never written.
+    void TrackMotion();
 
     // True when the host took the frame: every video frame of a known type
     // until Finish, also one that cannot be written (before the first key
@@ -63,6 +76,8 @@ public:
 
 private:
     void Record(talvex::ipcapture::IVideoFrame& frame, const FrameKind& kind);
+    // Under the mutex; true when the frame was a motion frame of this channel.
+    bool TakeMotionFrame(talvex::ipcapture::IVideoFrame& frame);
     // The gap before this frame when it ends one (called under the mutex).
     std::optional<std::chrono::milliseconds> TakeArrivalGap();
     bool OpenFile(talvex::ipcapture::IVideoFrame& frame, VideoCodec codec);
@@ -73,8 +88,10 @@ private:
     bool m_finished = false;
     StreamEventLog* m_events = nullptr;
     std::string m_eventSource;
+    std::string m_motionSource;
     std::string m_lastStartCause;
     std::optional<std::chrono::steady_clock::time_point> m_lastArrival;
+    std::optional<MotionTracker> m_motion;
 };
 
 // The summary of one stream as the host prints it at the end of a recording:
@@ -82,7 +99,9 @@ private:
 //     frames 250 (key frames 9), 25.00 frames/s, 1534.2 kbit/s, signal losses 0
 //     first frame 2026-12-06 08:00:00.000 UTC, last frame 2026-12-06 08:00:09.960 UTC
 //     written 250, skipped before the first key frame 0, refused 0
-// a line "  error: ..." when writing failed, and for a stream without frames
+//     motion changes 3 (to motion 2), motion channel losses 1
+// (the motion line only when the stream tracks motion), a line
+// "  error: ..." when writing failed, and for a stream without frames
 // "  no frames: <the driver's last start failure line>" when it gave one.
 std::string FormatStreamSummary(const StreamReport& report);
 

@@ -1,6 +1,7 @@
 // fennwick-host: the reference recording host. It loads libfennwick.so, feeds
 // a driver object a device from a profile or the command line, shows the
-// driver's log and records the camera's streams.
+// driver's log, records the camera's streams and watches and switches its
+// digital inputs and outputs.
 #include "HostCommands.h"
 #include "HostOptions.h"
 
@@ -51,7 +52,9 @@ int main(int argc, char* argv[]) {
         }
         // libavformat's notices would mix with the driver's log; its errors reach us as results.
         av_log_set_level(AV_LOG_ERROR);
-        return options->command == "record" ? RunRecordCommand(*options) : RunOpenCommand(*options);
+        if (options->command == "record")
+            return RunRecordCommand(*options);
+        return options->command == "io" ? RunIoCommand(*options) : RunOpenCommand(*options);
     } catch (const std::exception& exception) {
         std::fprintf(stderr, "fennwick-host: %s\n", exception.what());
         return kExitFailure;

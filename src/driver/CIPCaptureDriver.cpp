@@ -57,7 +57,7 @@ bool CIPCaptureDriver::Open(ipcapture::IHostDebugSink* sink, ipcapture::IFrameAl
             m_hostContext = hostContext;
             if (!m_videoCapture)
                 m_videoCapture = std::make_unique<CIPVideoCapture>(this, m_videoChannelCount);
-            if (Initialize(settings))
+            if ((m_digitalIO || CreateDigitalIO()) && Initialize(settings))
                 return true;
         }
     } catch (...) {
@@ -103,6 +103,10 @@ void CIPCaptureDriver::Close() {
     ReleaseDeviceObjects();
     // Its channels are stopped here, while the driver they call into is whole.
     m_videoCapture.reset();
+    if (m_digitalIO) {
+        m_digitalIO->StopIO();
+        m_digitalIO.reset();
+    }
 }
 
 void CIPCaptureDriver::ReleaseDeviceObjects() {}
@@ -111,9 +115,9 @@ void CIPCaptureDriver::ReleaseDeviceObjects() {}
 ipcapture::IIPVideoCapture* CIPCaptureDriver::GetVideoCapture() { return m_videoCapture.get(); }
 ipcapture::IIPVideoCaptureEx* CIPCaptureDriver::GetVideoCaptureEx() { return m_videoCapture.get(); }
 ipcapture::IIPVideoCaptureEx2* CIPCaptureDriver::GetVideoCaptureEx2() { return m_videoCapture.get(); }
+ipcapture::ICaptureIOApi* CIPCaptureDriver::GetDigitalIO() { return m_digitalIO.get(); }
 
 // Device objects this driver does not make are absent: their getters answer null.
-ipcapture::ICaptureIOApi* CIPCaptureDriver::GetDigitalIO() { return nullptr; }
 void* CIPCaptureDriver::GetOptionalComponent() { return nullptr; }
 ipcapture::IIPPTZDriver* CIPCaptureDriver::GetPTZDriver() { return nullptr; }
 void* CIPCaptureDriver::GetOptionalComponentEx() { return nullptr; }

@@ -4,6 +4,7 @@
 
 #include "common/IDriver.h"
 #include "driver/CIPVideoCapture.h"
+#include "events/CIOBase.h"
 #include "driver/HostVersion.h"
 #include "driver/IVideoChannelCreator.h"
 
@@ -65,6 +66,9 @@ public:
 
     // Device-specific steps of Open, after the host's settings are copied.
     virtual bool Initialize(ipcapture::IDeviceSettings* settings) = 0;
+    // Makes the device class's digital I/O object into m_digitalIO; a device
+    // class without digital I/O makes none and its getter answers null.
+    virtual bool CreateDigitalIO() { return true; }
     // Releases what the device class made; Close calls it first.
     virtual void ReleaseDeviceObjects();
     // The level 100 "DRIVER IS OPENED" line.
@@ -97,6 +101,7 @@ protected:
     uint32_t m_defaultCodecType = 0;
     uint32_t m_videoStandard = 0;
     std::unique_ptr<CIPVideoCapture> m_videoCapture;
+    std::unique_ptr<CIOBase> m_digitalIO;
 
 private:
     bool CopySettings(ipcapture::IDeviceSettings* settings);

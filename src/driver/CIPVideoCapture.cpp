@@ -65,10 +65,29 @@ bool CIPVideoCapture::StartChannel(uint32_t channelIndex, ipcapture::IVideoChann
         if (channelIndex >= GetChannelCount() || !settings)
             return false;
         StopChannel(channelIndex);
-        return CreateAndStart(channelIndex, kRecordingChannel, channelCallback, *settings, true);
+        const bool started = CreateAndStart(channelIndex, kRecordingChannel, channelCallback, *settings, true);
+        const ipcapture::IVideoPictureSettings* picture = settings->GetPictureSettings();
+        if (!started || !picture || picture->GetMotionDetection() == 0)
+            return started;
+        return StartMotion(channelIndex, channelCallback);
     } catch (...) {
         return false;
     }
+}
+
+bool CIPVideoCapture::StartMotion(uint32_t channelIndex, ipcapture::IVideoChannelCallback* channelCallback) {
+    MotionPtr motion(m_creator->CreateMotionChannel(channelIndex, channelCallback));
+    if (!motion)
+        return true;
+    const bool motionStarted = motion->Start();
+    CAutoLock lock(m_lock);
+    m_channels[channelIndex].motion = std::move(motion);
+    return motionStarted;
+}
+
+CIPVideoCapture::MotionPtr CIPVideoCapture::TakeMotion(uint32_t channelIndex) {
+    CAutoLock lock(m_lock);
+    return channelIndex < m_channels.size() ? std::move(m_channels[channelIndex].motion) : nullptr;
 }
 
 CIPVideoCapture::ChannelPtr CIPVideoCapture::GetChannel(uint32_t channelIndex, uint32_t slot) {
@@ -93,13 +112,19 @@ void CIPVideoCapture::StopAndRelease(ChannelPtr& channel) {
 bool CIPVideoCapture::StopChannel(uint32_t channelIndex) {
     try {
         std::array<ChannelPtr, kStreamSlots> taken;
+        MotionPtr motion;
         {
             CAutoLock lock(m_lock);
             for (uint32_t slot = 0; slot < kStreamSlots; ++slot)
                 taken[slot] = TakeChannel(channelIndex, slot);
+            motion = TakeMotion(channelIndex);
         }
         // Stopped outside the lock: a worker that calls into the driver meanwhile cannot deadlock.
-        bool anything = false;
+        bool anything = motion != nullptr;
+        if (motion) {
+            motion->Stop();
+            motion.reset();
+        }
         for (ChannelPtr& channel : taken) {
             if (!channel)
                 continue;

@@ -53,8 +53,10 @@ public:
 
 private:
     using ChannelPtr = std::shared_ptr<ICameraChannel>;
+    using MotionPtr = std::unique_ptr<IMotionChannel>;
     struct ChannelEntry {
         std::array<ChannelPtr, kStreamSlots> streams;
+        MotionPtr motion;
     };
 
     // The start record of the host's settings; empty when a part is missing.
@@ -68,6 +70,10 @@ private:
     ChannelPtr GetChannel(uint32_t channelIndex, uint32_t slot);
     ChannelPtr TakeChannel(uint32_t channelIndex, uint32_t slot);
     static void StopAndRelease(ChannelPtr& channel);
+    // Makes, starts and stores the motion detection of a started channel
+    // (stored also when its start failed); true without one (refused by the creator).
+    bool StartMotion(uint32_t channelIndex, ipcapture::IVideoChannelCallback* channelCallback);
+    MotionPtr TakeMotion(uint32_t channelIndex);
 
     IVideoChannelCreator* const m_creator;
     CRecursiveLock m_lock;

@@ -2,6 +2,8 @@
 
 #include "common/Conversions.h"
 #include "common/StringFormat.h"
+#include "events/CSonyDigitalIO.h"
+#include "events/CSonyMotionChannel.h"
 #include "settings/CSonyVideoSettingsManager.h"
 #include "channels/CH264ChannelRTP.h"
 #include "channels/CH264ChannelRTSP.h"
@@ -31,6 +33,10 @@ constexpr uint32_t kHostDefaultCodecToo = 5;
 constexpr uint32_t kFirstRtspGeneration = 5;
 // Generation 7 in "fullsize" mode serves motion JPEG over HTTP only.
 constexpr uint32_t kFullsizeGeneration = 7;
+// Older hosts cannot take the motion frames correctly.
+constexpr uint16_t kMotionHostMajor = 5;
+constexpr uint16_t kMotionHostMinor = 8;
+constexpr uint32_t kWarningLevel = 2;
 
 } // namespace
 
@@ -122,6 +128,23 @@ ICameraChannel* CSonyIPCaptureDriver::CreateVideoChannel(uint32_t channelIndex,
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
+}
+
+IMotionChannel* CSonyIPCaptureDriver::CreateMotionChannel(uint32_t channelIndex,
+                                                         ipcapture::IVideoChannelCallback* motionCallback) {
+    if (m_hostVersion.IsBelow(kMotionHostMajor, kMotionHostMinor)) {
+        DebugMessage(kWarningLevel,
+                     "talvex::CSonyIPCaptureDriver::CreateMotionChannel(): Current Kaldor version (%u.%u.%u) doesn't "
+                     "allow to process camera motion detection correctly. Functionality is disabled",
+                     unsigned(m_hostVersion.major), unsigned(m_hostVersion.minor), unsigned(m_hostVersion.build));
+        return nullptr;
+    }
+    return new (std::nothrow) CSonyMotionChannel(channelIndex, this, motionCallback);
+}
+
+bool CSonyIPCaptureDriver::CreateDigitalIO() {
+    m_digitalIO.reset(new (std::nothrow) CSonyDigitalIO(this));
+    return m_digitalIO != nullptr;
 }
 
 std::string CSonyIPCaptureDriver::GenerationText(uint32_t generation) {

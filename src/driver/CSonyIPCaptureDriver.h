@@ -19,6 +19,9 @@ public:
     // By generation, codec and operation mode (property 18).
     ICameraChannel* CreateVideoChannel(uint32_t channelIndex, ipcapture::IVideoChannelCallback* channelCallback,
                                        uint32_t codecType) override;
+    // Refused (with a warning) for a host older than 5.8.
+    IMotionChannel* CreateMotionChannel(uint32_t channelIndex, ipcapture::IVideoChannelCallback* motionCallback) override;
+    bool CreateDigitalIO() override;
     void LogDriverOpened(const std::string& firmware) override;
     void ReleaseDeviceObjects() override;
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "channels/ICameraChannel.h"
+#include "events/IMotionChannel.h"
 
 #include <talvex/ipcapture/HostObjects.h>
 
@@ -15,6 +16,9 @@ public:
     // Null for a null callback or a codec the device cannot stream; the caller owns the channel.
     virtual ICameraChannel* CreateVideoChannel(uint32_t channelIndex, ipcapture::IVideoChannelCallback* channelCallback,
                                                uint32_t codecType) = 0;
+    // The channel's motion detection; null when the device or the host cannot
+    // have it. The caller owns the channel.
+    virtual IMotionChannel* CreateMotionChannel(uint32_t, ipcapture::IVideoChannelCallback*) { return nullptr; }
 };
 
 } // namespace talvex

@@ -200,6 +200,41 @@ TEST(HostOptions, BadCamerasAreRefused) {
               std::string::npos);
 }
 
+TEST(HostOptions, IoTakesOutputChangesInOrderAndAWatchTime) {
+    auto options = Parse({"io", "--generation", "6", "--outputs", "2", "--set", "2=on", "--set", "1=off", "--set",
+                          "2=off", "--watch", "5"});
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->command, "io");
+    EXPECT_EQ(options->outputChanges, (std::vector<OutputChange>{{2, true}, {1, false}, {2, false}}));
+    EXPECT_EQ(options->watchSeconds, 5u);
+    EXPECT_EQ(Parse({"io", "--generation", "6"})->watchSeconds, 0u);
+}
+
+TEST(HostOptions, RecordMotionGoesWithTheRecordingStream) {
+    auto options = Parse({"record", "--generation", "6", "--discard", "--stream", "live", "--stream", "rec", "--motion"});
+    ASSERT_TRUE(options);
+    EXPECT_FALSE(options->streams[0].motion);
+    EXPECT_TRUE(options->streams[1].motion);
+    EXPECT_EQ(VideoChannelSettings(options->streams[1]).GetPictureSettings()->GetMotionDetection(), 1u);
+    EXPECT_EQ(VideoChannelSettings(options->streams[0]).GetPictureSettings()->GetMotionDetection(), 0u);
+    EXPECT_TRUE(Parse({"record", "--generation", "6", "--discard", "--motion"})->streams[0].motion);
+}
+
+TEST(HostOptions, BadIoAndMotionOptionsAreRefused) {
+    const std::vector<std::pair<std::vector<const char*>, std::string>> cases = {
+        {{"io", "--generation", "6", "--set", "0=on"}, "--set wants OUTPUT=on|off (outputs from 1), not '0=on'"},
+        {{"io", "--generation", "6", "--set", "1=yes"}, "--set wants OUTPUT=on|off (outputs from 1), not '1=yes'"},
+        {{"io", "--generation", "6", "--set", "1"}, "--set wants OUTPUT=on|off (outputs from 1), not '1'"},
+        {{"io", "--generation", "6", "--watch", "0"}, "--watch wants a number from 1 to 604800, not '0'"},
+        {{"io", "--generation", "6", "--discard"}, "unknown option --discard"},
+        {{"open", "--generation", "6", "--motion"}, "unknown option --motion"},
+        {{"record", "--generation", "6", "--discard", "--stream", "live", "--motion"},
+         "--motion is detected with the recording stream: add --stream rec"},
+    };
+    for (const auto& [arguments, error] : cases)
+        EXPECT_EQ(ErrorOf(arguments), error) << arguments[3];
+}
+
 TEST(HostOptions, ProgressFollowsTheTerminalUnlessToldOtherwise) {
     EXPECT_EQ(Parse({"record", "--generation", "6", "--discard"})->progress, ProgressDisplay::OnTerminal);
     EXPECT_EQ(Parse({"record", "--generation", "6", "--discard", "--quiet"})->progress, ProgressDisplay::Off);

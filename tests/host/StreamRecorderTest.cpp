@@ -21,6 +21,7 @@ constexpr uint64_t kMillisecond = 10000;
 constexpr uint32_t kH264Key = MakeFourCC('H', '2', '6', '4');
 constexpr uint32_t kH264 = MakeFourCC('I', '2', '6', '4');
 constexpr uint32_t kJpeg = MakeFourCC('J', 'P', 'E', 'G');
+constexpr uint32_t kMotion = MakeFourCC('M', 'E', 'M', 'D');
 
 // Delivers one frame the way a channel does: allocate, fill, hand over, release.
 bool Deliver(FrameAllocator& allocator, StreamRecorder& recorder, uint32_t type, uint32_t size, uint64_t time) {
@@ -32,6 +33,25 @@ bool Deliver(FrameAllocator& allocator, StreamRecorder& recorder, uint32_t type,
     bool taken = recorder.OnFrame(frame);
     allocator.ReleaseVideo(frame);
     return taken;
+}
+
+bool DeliverMotion(FrameAllocator& allocator, StreamRecorder& recorder, bool motion) {
+    IVideoFrame* frame = allocator.AllocVideo(kMotion, 1024, "CBaseMotionChannel");
+    frame->GetBuffer()[0] = 0x01;
+    frame->GetBuffer()[1] = motion ? 0x01 : 0x00;
+    frame->SetDataSize(2);
+    frame->SetPictureFormat(320, 240, 2);
+    bool taken = recorder.OnFrame(frame);
+    allocator.ReleaseVideo(frame);
+    return taken;
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+    std::ifstream file(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);)
+        lines.push_back(line);
+    return lines;
 }
 
 TEST(StreamRecorder, DiscardSinkCountsEveryFrame) {
@@ -76,7 +96,7 @@ TEST(StreamRecorder, EventLinesNameTheSignalLossAndTheFrameEndingAGap) {
     ASSERT_FALSE(events.Open(path));
     FrameAllocator allocator;
     StreamRecorder recorder("rec", "");
-    recorder.ReportEventsTo(events, "127.0.1.1 rec");
+    recorder.ReportEventsTo(events, "127.0.1.1", "rec");
     // Frames close together end no gap; one after more than a second does.
     for (int index = 0; index < 3; ++index)
         Deliver(allocator, recorder, kH264Key, 100, kMorning + uint64_t(index) * 40 * kMillisecond);
@@ -84,10 +104,7 @@ TEST(StreamRecorder, EventLinesNameTheSignalLossAndTheFrameEndingAGap) {
     std::this_thread::sleep_for(StreamRecorder::kEventGap + std::chrono::milliseconds(100));
     Deliver(allocator, recorder, kH264Key, 100, kMorning + 2000 * kMillisecond);
 
-    std::ifstream file(path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(file, line);)
-        lines.push_back(line);
+    std::vector<std::string> lines = ReadLines(path);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_TRUE(lines[0].ends_with(" 127.0.1.1 rec signal-lost")) << lines[0];
     size_t gapAt = lines[1].find(" 127.0.1.1 rec resumed ");
@@ -95,6 +112,58 @@ TEST(StreamRecorder, EventLinesNameTheSignalLossAndTheFrameEndingAGap) {
     EXPECT_GE(std::stoul(lines[1].substr(gapAt + 23)), 1000u) << lines[1];
     EXPECT_GT(std::stoll(lines[0]), 1700000000000LL); // Unix milliseconds
     std::remove(path.c_str());
+}
+
+TEST(StreamRecorder, MotionFramesAreCountedAndLoggedButNeverWritten) {
+    const std::string directory = ::testing::TempDir();
+    const std::string events = directory + "stream-recorder-motion.txt";
+    const std::string recording = directory + "stream-recorder-motion.mkv";
+    std::remove(events.c_str());
+    StreamEventLog log;
+    ASSERT_FALSE(log.Open(events));
+    FrameAllocator allocator;
+    StreamRecorder recorder("rec", recording);
+    recorder.ReportEventsTo(log, "127.0.1.1", "rec");
+    EXPECT_FALSE(DeliverMotion(allocator, recorder, true)) << "refused while the stream does not track motion";
+    recorder.TrackMotion();
+    // The driver's start edge (on, off), then motion and its end between pictures.
+    const std::string script = "10J1JJ0J";
+    for (size_t index = 0; index < script.size(); ++index)
+        EXPECT_TRUE(script[index] == 'J' ? Deliver(allocator, recorder, kJpeg, 100, kMorning + index * kMillisecond)
+                                         : DeliverMotion(allocator, recorder, script[index] == '1'));
+    recorder.OnSignalLost(); // right after a picture: the motion channel's
+    EXPECT_FALSE(recorder.Finish());
+
+    StreamReport report = recorder.Report();
+    EXPECT_EQ(report.statistics.Frames(), 4u);
+    EXPECT_EQ(report.framesWritten, 4u);
+    EXPECT_EQ(report.framesRefused, 1u);
+    EXPECT_EQ(report.statistics.SignalLosses(), 0u);
+    EXPECT_TRUE(report.motion);
+    EXPECT_EQ(report.motionChanges, 3u);
+    EXPECT_EQ(report.motionOnsets, 1u);
+    EXPECT_EQ(report.motionChannelLosses, 1u);
+    EXPECT_NE(FormatStreamSummary(report).find("  motion changes 3 (to motion 1), motion channel losses 1\n"),
+              std::string::npos);
+    const std::vector<std::string> lines = ReadLines(events);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_TRUE(lines[0].ends_with(" 127.0.1.1 motion off")) << lines[0];
+    EXPECT_TRUE(lines[1].ends_with(" 127.0.1.1 motion on")) << lines[1];
+    EXPECT_TRUE(lines[2].ends_with(" 127.0.1.1 motion off")) << lines[2];
+    std::remove(events.c_str());
+    std::remove(recording.c_str());
+}
+
+TEST(StreamRecorder, WithoutEventsALossWhileFramesArriveIsStillTheMotionChannels) {
+    FrameAllocator allocator;
+    StreamRecorder recorder("rec", "");
+    recorder.TrackMotion();
+    recorder.OnSignalLost(); // no video frame yet: the video's
+    EXPECT_TRUE(Deliver(allocator, recorder, kJpeg, 10, kMorning));
+    recorder.OnSignalLost();
+    StreamReport report = recorder.Report();
+    EXPECT_EQ(report.statistics.SignalLosses(), 1u);
+    EXPECT_EQ(report.motionChannelLosses, 1u);
 }
 
 TEST(StreamRecorder, ChannelThreadsDeliverAtOnce) {

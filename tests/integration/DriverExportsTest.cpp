@@ -150,7 +150,7 @@ TEST_F(DriverExportsTest, OlderInterfaceVersionsReachTheSameSlots) {
     talvex::ipcapture::IIPVideoCapture* video = oldest->GetVideoCapture();
     ASSERT_NE(video, nullptr);
     EXPECT_EQ(video->GetChannelCount(), settings.videoChannels);
-    EXPECT_EQ(oldest->GetDigitalIO(), nullptr);
+    EXPECT_NE(oldest->GetDigitalIO(), nullptr); // slot 4: the digital I/O object
     talvex::ipcapture::IIPCaptureDriverEx2* ex2 = driver;
     EXPECT_EQ(ex2->GetOptionalComponent(), nullptr);   // slot 5
     EXPECT_EQ(ex2->GetOptionalComponentEx(), nullptr); // slot 7

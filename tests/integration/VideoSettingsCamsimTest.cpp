@@ -135,7 +135,7 @@ TEST_F(VideoSettingsCamsimTest, Generation7UhdH264StreamGetsItsBitRateAndNoBFram
 TEST(CamsimCapabilityVideoTest, AnswersDependOnTheOtherStreamsCodecs) {
     const camsim::ModelSpec* model = camsim::FindModel("SNC-VB770");
     ASSERT_NE(model, nullptr);
-    const camsim::CameraState state(*model, "admin", "admin", camsim::AuthMode::None);
+    const camsim::CameraState state(*model, "admin", "admin", camsim::AuthMode::None, 1, 1);
 
     EXPECT_EQ(camsim::CapabilityVideoAnswer(state, "Target=ImageSize1&ImageCodec2=jpeg"),
               "CapableImageSize1=3840,2160,2560,1440,1920,1080,1280,720,1024,576,640,480,640,360,320,240");
@@ -156,7 +156,7 @@ TEST(CamsimCapabilityVideoTest, AnswersDependOnTheOtherStreamsCodecs) {
     EXPECT_FALSE(camsim::CapabilityVideoAnswer(state, "Target="));
     EXPECT_FALSE(camsim::CapabilityVideoAnswer(state, "Target=H264Quality"));
 
-    const camsim::CameraState legacy(*camsim::FindModel("SNC-CH210"), "admin", "admin", camsim::AuthMode::None);
+    const camsim::CameraState legacy(*camsim::FindModel("SNC-CH210"), "admin", "admin", camsim::AuthMode::None, 1, 1);
     EXPECT_FALSE(camsim::CapabilityVideoAnswer(legacy, "Target=ImageSize1"));
 }
 

@@ -77,7 +77,7 @@ TEST_F(CamsimCurlTest, DigestWithCurl) {
 
 TEST_F(CamsimCurlTest, BasicWithCurl) {
     StartCamsim({"--auth", "basic"});
-    EXPECT_EQ(Curl("--basic -u admin:secret", "/command/inquiry.cgi?inq=sensor"), "Sensor1=off");
+    EXPECT_EQ(Curl("--basic -u admin:secret", "/command/inquiry.cgi?inq=sensor"), "Sensor1=0");
     EXPECT_EQ(Curl("--basic -u admin:nope -o /dev/null -w '%{http_code}'", "/command/inquiry.cgi?inq=sensor"), "401");
 }
 
@@ -101,7 +101,7 @@ TEST_F(CamsimCurlTest, HttpsWithASelfSignedCertificate) {
     ASSERT_FALSE(port.empty()) << m_ready;
     const std::string answer = RunShell("curl -s -k --max-time 10 --digest -u admin:secret "
                                    "'https://127.0.0.1:" + port + "/command/inquiry.cgi?inq=sensor'");
-    EXPECT_EQ(answer, "Sensor1=off");
+    EXPECT_EQ(answer, "Sensor1=0");
 }
 
 TEST_F(CamsimCurlTest, FaultsFromTheCommandLine) {

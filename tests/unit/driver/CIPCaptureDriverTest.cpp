@@ -182,7 +182,7 @@ TEST_F(DriverTest, AbsentDeviceObjectsAreNullAndCloseTwiceIsFine) {
     ASSERT_NE(driver->GetVideoCapture(), nullptr);
     EXPECT_EQ(driver->GetVideoCaptureEx(), driver->GetVideoCapture());
     EXPECT_EQ(driver->GetVideoCaptureEx2(), driver->GetVideoCapture());
-    EXPECT_EQ(driver->GetDigitalIO(), nullptr);
+    EXPECT_NE(driver->GetDigitalIO(), nullptr);
     EXPECT_EQ(driver->GetOptionalComponent(), nullptr);
     EXPECT_EQ(driver->GetPTZDriver(), nullptr);
     EXPECT_EQ(driver->GetOptionalComponentEx(), nullptr);
@@ -191,6 +191,7 @@ TEST_F(DriverTest, AbsentDeviceObjectsAreNullAndCloseTwiceIsFine) {
     EXPECT_EQ(driver->GetAudioSender(), nullptr);
     driver->Close();
     EXPECT_EQ(driver->GetVideoCapture(), nullptr);
+    EXPECT_EQ(driver->GetDigitalIO(), nullptr);
     driver->Close();
 }
 

@@ -1,5 +1,7 @@
 #include "driver/CIPVideoCapture.h"
 
+#include "unit/driver/FakeVideoChannelSettings.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -72,27 +74,7 @@ public:
     bool startResult = true;
 };
 
-class FakeSettings : public ipcapture::IVideoChannelSettings,
-                     public ipcapture::IVideoStreamSettings,
-                     public ipcapture::IVideoPictureSettings,
-                     public ipcapture::IVideoSize {
-public:
-    const IVideoStreamSettings* GetStreamSettings() const override { return this; }
-    const IVideoPictureSettings* GetPictureSettings() const override { return this; }
-    const char* GetChannelName() const override { return "cam"; }
-    uint32_t GetChannelFlags() const override { return 0; }
-    uint32_t GetChannelOption() const override { return 9; }
-    uint32_t GetBitRate() const override { return 0; }
-    uint32_t GetFrameRate() const override { return 0; }
-    const IVideoSize* GetSize() const override { return this; }
-    uint32_t GetCodecType() const override { return 3; }
-    uint16_t GetFirstValue() const override { return 40; }
-    uint16_t GetQuality() const override { return 0; }
-    uint16_t GetSecondValue() const override { return 80; }
-    uint32_t GetMotionDetection() const override { return 0; }
-    uint16_t GetWidth() const override { return 640; }
-    uint16_t GetHeight() const override { return 480; }
-};
+using FakeSettings = test::FakeVideoChannelSettings;
 
 class FakeCallback : public ipcapture::IVideoChannelCallback {
 public:

@@ -369,7 +369,7 @@ TEST_F(HttpSenderTest, RedirectsAreFollowedUnlessAskedNotTo) {
     ASSERT_TRUE(sender.Send(Get("/old")));
     EXPECT_EQ(sender.GetStatusCode(), 200u);
     sender.ReadAll(body);
-    EXPECT_EQ(Text(body), "Sensor1=off");
+    EXPECT_EQ(Text(body), "Sensor1=0");
 
     HttpRequest request = Get("/old");
     request.options = Web::kOptionNoRedirects;

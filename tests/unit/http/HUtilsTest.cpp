@@ -25,7 +25,7 @@ TEST_F(HUtilsTest, SuccessLeavesCode3AndTheBody) {
 
     std::string text = "prefix:";
     EXPECT_TRUE(HUtils::RequestText(sender, "/command/inquiry.cgi?inq=sensor", text));
-    EXPECT_EQ(text, "prefix:Sensor=off");
+    EXPECT_EQ(text, "prefix:Sensor=0");
     EXPECT_TRUE(HUtils::RequestOk(sender, "/command/camera.cgi?Color=monochrome"));
     EXPECT_EQ(m_camera->State().Value("Color"), "monochrome");
 }

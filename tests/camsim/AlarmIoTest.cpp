@@ -1,0 +1,227 @@
+// camsim's alarm side as a client meets it over loopback: the alarm-out keys
+// and trigger CGIs of each key style, the sensor inquiry, the alarm-data
+// stream, the /camsim/ test hooks and the alarm faults.
+#include "AlarmIo.h"
+
+#include "Camera.h"
+#include "interop/ChildProcess.h"
+#include "support/LoopbackHttp.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace camsim {
+namespace {
+
+using namespace std::chrono_literals;
+using fennwick::test::BodyOf;
+using fennwick::test::LoopbackGet;
+using fennwick::test::StatusOf;
+
+constexpr const char* kQuietRecord = "--alarmdata\r\nContent-Type: text/plain\r\nContent-Length: 113\r\n\r\n"
+                                     "OdWin1=0&OdWin2=0&OdWin3=0&OdWin4=0&MdWin1=0&MdWin2=0&MdWin3=0&MdWin4=0"
+                                     "&AdWin1=0&AdWin2=0&Sensor1=0&AlarmOut1=0\r\n";
+
+class AlarmIoTest : public ::testing::Test {
+protected:
+    void Start(const std::string& model, std::optional<uint32_t> inputs = std::nullopt) {
+        CameraOptions options;
+        options.model = model;
+        options.auth = AuthMode::None;
+        options.inputs = inputs;
+        m_camera = std::make_unique<Camera>(options);
+        std::string error;
+        ASSERT_TRUE(m_camera->Start(error)) << error;
+    }
+    std::string Raw(const std::string& target, std::chrono::milliseconds limit = 2s, std::string_view until = {}) {
+        return LoopbackGet(m_camera->Http().Port(), target, limit, until);
+    }
+    int Status(const std::string& target) { return StatusOf(Raw(target)); }
+    std::string Body(const std::string& target) { return BodyOf(Raw(target)); }
+    std::string State() { return Body("/camsim/state"); }
+
+    std::unique_ptr<Camera> m_camera;
+};
+
+// A model's keys before and after a driver puts an output under manual
+// control, and its trigger, which moves the output only afterwards.
+struct StyleCase {
+    std::string model;
+    std::string before;    // inq=alarmout after a factory reset
+    std::string configure; // alarmout.cgi parameters
+    std::string after;     // inq=alarmout then
+    std::string trigger;   // switches the output on
+    std::string foreign;   // another style's request: 404 for another CGI, 400 for unnumbered on a numbered model
+    int foreignStatus;
+    std::string outputs;   // the state's outputs in the end
+};
+
+TEST_F(AlarmIoTest, EachStyleSwitchesOutputsOnlyUnderManualControl) {
+    const std::vector<StyleCase> cases = {
+        {"SNC-Z20N", "AlarmOutFunc=off&AoManualFunc=off", "AlarmOutFunc=on&AoManualFunc=on",
+         "AlarmOutFunc=on&AoManualFunc=on", "/command/main.cgi?trigger=alarmouton",
+         "/command/trigger.cgi?Alarmout1=on", 404, R"({"1": "on"})"},
+        {"SNC-DF50P", "AlarmOutFunc=off&AoMode=alarm", "AlarmOutFunc=on&AoMode=manual", "AlarmOutFunc=on&AoMode=manual",
+         "/command/main.cgi?trigger=alarmouton", "/command/trigger.cgi?Alarmout1=on", 404, R"({"1": "on"})"},
+        {"SNC-RZ25N", "AlarmOut1Func=off&Ao1ManualFunc=off", "AlarmOut1Func=on&Ao1ManualFunc=on",
+         "AlarmOut1Func=on&Ao1ManualFunc=on", "/command/main.cgi?trigger=alarmout1on",
+         "/command/trigger.cgi?Alarmout1=on", 404, R"({"1": "on"})"},
+        {"SNT-EX104", "AlarmOut1Func=off&Ao1Mode=alarm&AlarmOut2Func=off&Ao2Mode=alarm", "AlarmOut2Func=on&Ao2Mode=manual",
+         "AlarmOut1Func=off&Ao1Mode=alarm&AlarmOut2Func=on&Ao2Mode=manual", "/command/main.cgi?trigger=alarmout2on",
+         "/command/main.cgi?trigger=alarmouton", 400, R"({"1": "off", "2": "on"})"},
+        {"SNC-VB630", "AlarmOutFuncAo1=off&AlmModeAo1=alarm&AlmPeriodAo1=schedule&AlmTriggerAo1=sensor1",
+         "AlarmOutFuncAo1=on&AlmPeriodAo1=always&AlmTriggerAo1=cond1",
+         "AlarmOutFuncAo1=on&AlmModeAo1=alarm&AlmPeriodAo1=always&AlmTriggerAo1=cond1",
+         "/command/trigger.cgi?Alarmout1=on", "/command/main.cgi?trigger=alarmout1on", 404, R"({"1": "on"})"},
+    };
+    for (const StyleCase& test : cases) {
+        SCOPED_TRACE(test.model);
+        Start(test.model);
+        EXPECT_EQ(Body("/command/inquiry.cgi?inq=alarmout"), test.before);
+        EXPECT_EQ(Status(test.trigger), 200);
+        EXPECT_EQ(State().find(R"("on")"), std::string::npos) << "switched without manual control";
+        EXPECT_EQ(Status(test.foreign), test.foreignStatus);
+        EXPECT_EQ(Status("/command/alarmout.cgi?" + test.configure), 200);
+        EXPECT_EQ(Body("/command/inquiry.cgi?inq=alarmout"), test.after);
+        EXPECT_EQ(Status(test.trigger), 200);
+        EXPECT_NE(State().find(R"("outputs": )" + test.outputs), std::string::npos) << State();
+        m_camera.reset();
+    }
+}
+
+TEST_F(AlarmIoTest, SensorInquiryFollowsTheInputsAndTheirCount) {
+    const std::vector<std::tuple<std::string, std::optional<uint32_t>, std::string, std::string>> cases = {
+        {"SNC-Z20N", std::nullopt, "sensor1=on", "Sensor=1"},
+        {"SNC-Z20N", 2, "sensor2=on", "Sensor1=0&Sensor2=1"},
+        {"SNC-CH210", std::nullopt, "sensor1=off", "Sensor1=0"},
+        {"SNT-EX104", std::nullopt, "sensor3=on&sensor1=on", "Sensor1=1&Sensor2=0&Sensor3=1&Sensor4=0"},
+    };
+    for (const auto& [model, inputs, control, answer] : cases) {
+        Start(model, inputs);
+        EXPECT_EQ(Status("/camsim/control?" + control), 200);
+        EXPECT_EQ(Body("/command/inquiry.cgi?inq=sensor"), answer) << model;
+        m_camera.reset();
+    }
+}
+
+TEST_F(AlarmIoTest, ControlRefusesBadKeysAndValuesAndChangesNothingThen) {
+    Start("SNC-WR630");
+    const std::string quiet = R"({"inputs": {"1": "off", "2": "off"}, "outputs": {"1": "off"}, "motion": "off"})";
+    EXPECT_EQ(State(), quiet + "\n");
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {"sensor3=on", "sensor3: this camera has inputs sensor1 to sensor2\n"},
+        {"sensor1=1", "sensor1 wants on or off, not '1'\n"},
+        {"sensor1=on&motion=MdWin5", "motion wants off or a window (OdWin1-4, MdWin1-4, AdWin1-2), not 'MdWin5'\n"},
+        {"zoom=1", "unknown control key 'zoom'\n"},
+        {"", "no control key given\n"},
+    };
+    for (const auto& [query, reason] : refused) {
+        const std::string answer = Raw("/camsim/control?" + query);
+        EXPECT_EQ(StatusOf(answer), 400) << query;
+        EXPECT_EQ(BodyOf(answer), reason) << query;
+    }
+    EXPECT_EQ(State(), quiet + "\n");
+    EXPECT_EQ(Status("/camsim/control?sensor2=on&motion=AdWin2"), 200);
+    EXPECT_EQ(State(), R"({"inputs": {"1": "off", "2": "on"}, "outputs": {"1": "off"}, "motion": "AdWin2"})" "\n");
+    EXPECT_EQ(Status("/camsim/control?motion=off"), 200);
+    EXPECT_NE(State().find(R"("motion": "off")"), std::string::npos);
+    EXPECT_EQ(Status("/camsim/other"), 404);
+}
+
+// Generation 5: the stream needs AlarmData=on, and its windows report motion
+// only after MdAlarmData=on. A change sends a record at once.
+TEST_F(AlarmIoTest, AlarmStreamSendsARecordAtOnceOnEachChange) {
+    Start("SNC-CH210");
+    EXPECT_EQ(Status("/command/alarmdata.cgi?interval=1"), 403);
+    EXPECT_EQ(Status("/command/system.cgi?AlarmData=on"), 200);
+    EXPECT_EQ(Status("/command/alarmdata.cgi?interval=0"), 400);
+    EXPECT_EQ(Status("/camsim/control?motion=MdWin3"), 200);
+    std::string answer = Raw("/command/alarmdata.cgi?interval=60", 2s, "AlarmOut1=0\r\n");
+    EXPECT_NE(answer.find("Content-Type: multipart/x-mixed-replace;boundary=alarmdata\r\n"), std::string::npos);
+    EXPECT_EQ(BodyOf(answer), kQuietRecord) << "windows report nothing before MdAlarmData=on";
+
+    EXPECT_EQ(Status("/command/motiondetection.cgi?MdAlarmData=on"), 200);
+    EXPECT_EQ(Body("/command/inquiry.cgi?inq=motiondetection"), "MdAlarmData=on");
+    auto stream = std::async(std::launch::async, [&] { return Raw("/command/alarmdata.cgi?interval=60", 3s, "Sensor1=1&AlarmOut1=0\r\n"); });
+    std::this_thread::sleep_for(300ms);
+    const auto changed = std::chrono::steady_clock::now();
+    EXPECT_EQ(Status("/camsim/control?sensor1=on"), 200);
+    answer = BodyOf(stream.get());
+    EXPECT_LT(std::chrono::steady_clock::now() - changed, 1s);
+    const std::string first = "--alarmdata\r\nContent-Type: text/plain\r\nContent-Length: 113\r\n\r\nOdWin1=0&OdWin2=0&OdWin3=0&OdWin4=0"
+                              "&MdWin1=0&MdWin2=0&MdWin3=1&MdWin4=0&AdWin1=0&AdWin2=0&Sensor1=0&AlarmOut1=0\r\n";
+    std::string second = first;
+    second.replace(second.find("Sensor1=0"), 9, "Sensor1=1");
+    EXPECT_EQ(answer, first + second);
+}
+
+TEST_F(AlarmIoTest, GenerationSixWindowsReportWithoutMotionDetectionCgi) {
+    Start("SNC-VB630");
+    EXPECT_EQ(Status("/command/motiondetection.cgi?MdAlarmData=on"), 404);
+    EXPECT_EQ(Status("/command/system.cgi?AlarmData=on"), 200);
+    EXPECT_EQ(Status("/camsim/control?motion=OdWin1"), 200);
+    const std::string answer = BodyOf(Raw("/command/alarmdata.cgi", 3s, "--alarmdata\r\nContent-Type"));
+    EXPECT_TRUE(answer.starts_with("--alarmdata\r\nContent-Type: text/plain\r\nContent-Length: 113\r\n\r\nOdWin1=1&OdWin2=0")) << answer;
+}
+
+TEST_F(AlarmIoTest, StreamEndsPromptlyWhenTheCameraStops) {
+    Start("SNC-VB630");
+    EXPECT_EQ(Status("/command/system.cgi?AlarmData=on"), 200);
+    auto stream = std::async(std::launch::async, [&] { return Raw("/command/alarmdata.cgi?interval=60", 10s); });
+    std::this_thread::sleep_for(300ms);
+    const auto stopping = std::chrono::steady_clock::now();
+    m_camera->Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - stopping, 1s);
+    EXPECT_EQ(stream.wait_for(1s), std::future_status::ready);
+}
+
+TEST_F(AlarmIoTest, FaultsCutTheStreamMidRecordAndFailTheSensorInquiry) {
+    Start("SNC-CH210");
+    EXPECT_EQ(Status("/command/system.cgi?AlarmData=on"), 200);
+    m_camera->AlarmCgi().Faults().cutStream = true;
+    const auto started = std::chrono::steady_clock::now();
+    const std::string record(kQuietRecord);
+    EXPECT_EQ(BodyOf(Raw("/command/alarmdata.cgi?interval=1", 5s)), record + record.substr(0, record.size() / 2));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 3s) << "closed after the cut";
+
+    HttpFaults faults;
+    faults.failInquiry = "sensor";
+    m_camera->Http().SetFaults(faults);
+    EXPECT_EQ(Status("/command/inquiry.cgi?inq=sensor"), 500);
+    EXPECT_EQ(Status("/command/inquiry.cgi?inq=system&inq=sensor"), 500);
+    EXPECT_EQ(Status("/command/inquiry.cgi?inq=system"), 200);
+}
+
+// The command line: counts, the two alarm faults, and counts a model cannot take.
+TEST(AlarmIoCommandLine, TakesCountsAndAlarmFaults) {
+    talvex::test::ChildProcess camsim({FENNWICK_CAMSIM_EXECUTABLE, "--model", "SNC-RH124", "--auth", "none",
+                                       "--inputs", "2", "--outputs", "2", "--fault-inquiry-500", "sensor",
+                                       "--fault-alarm-cut"});
+    const std::optional<std::string> ready = camsim.ReadLine(10s);
+    ASSERT_TRUE(ready && ready->starts_with("READY http=")) << ready.value_or("no READY line");
+    const uint16_t port = uint16_t(std::stoul(ready->substr(11)));
+    auto get = [port](const std::string& target) { return LoopbackGet(port, target, 3s); };
+    EXPECT_EQ(BodyOf(get("/command/inquiry.cgi?inq=alarmout")),
+              "AlarmOut1Func=off&Ao1Mode=alarm&AlarmOut2Func=off&Ao2Mode=alarm");
+    EXPECT_EQ(StatusOf(get("/command/inquiry.cgi?inq=sensor")), 500);
+    EXPECT_NE(BodyOf(get("/camsim/state")).find(R"("inputs": {"1": "off", "2": "off"})"), std::string::npos);
+    EXPECT_EQ(StatusOf(get("/command/system.cgi?AlarmData=on")), 200);
+    const std::string records = BodyOf(get("/command/alarmdata.cgi"));
+    const size_t whole = records.find("--alarmdata", 1);
+    ASSERT_NE(whole, std::string::npos) << records;
+    EXPECT_EQ(records, records.substr(0, whole) + records.substr(0, whole / 2)); // one and a half records
+    EXPECT_EQ(camsim.Stop(), 0);
+
+    for (const auto& [option, count, status] : {std::tuple{"--outputs", "2", 1}, std::tuple{"--inputs", "17", 2}}) {
+        talvex::test::ChildProcess refused({FENNWICK_CAMSIM_EXECUTABLE, "--model", "SNC-Z20N", option, count});
+        EXPECT_FALSE(refused.ReadLine(10s)) << option;
+        EXPECT_EQ(refused.Stop(), status) << option;
+    }
+}
+
+} // namespace
+} // namespace camsim
