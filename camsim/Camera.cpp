@@ -32,7 +32,7 @@ Camera::Camera(CameraOptions options) : m_options(std::move(options)) {
                                             outputs);
     m_http = std::make_unique<HttpServer>(m_state, m_options.http);
     m_http->SetFaults(m_options.faults);
-    AddCapabilityVideoRoute(*m_http, m_state);
+    AddCapabilityVideoRoute(*m_http, m_state, m_options.capabilityValues);
     m_hooks = std::make_unique<TestHooks>(*m_http);
     m_alarmState = std::make_unique<AlarmState>(*m_state, inputs, outputs);
     m_alarmIo = std::make_unique<AlarmIo>(*m_http, *m_state, *m_alarmState);

@@ -8,6 +8,7 @@
 #include "HttpServer.h"
 #include "TestHooks.h"
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,6 +35,9 @@ struct CameraOptions {
     std::optional<uint32_t> inputs;
     std::optional<uint32_t> outputs;
     bool cutAlarmStream = false; // AlarmFaults::cutStream from the start
+    // Fault: capability targets ("FrameRate1") answered with this value text
+    // instead of the camera's ("" leaves the Capable... value empty).
+    std::map<std::string, std::string> capabilityValues;
 };
 
 class Camera {

@@ -142,8 +142,14 @@ std::optional<std::string> CapabilityVideoAnswer(const CameraState& state, std::
     return "Capable" + target + "=" + values;
 }
 
-void AddCapabilityVideoRoute(HttpServer& http, std::shared_ptr<CameraState> state) {
-    http.AddRoute("/command/capability-video", [state](HttpExchange& exchange) {
+void AddCapabilityVideoRoute(HttpServer& http, std::shared_ptr<CameraState> state,
+                             std::map<std::string, std::string> faultyValues) {
+    http.AddRoute("/command/capability-video", [state, faultyValues](HttpExchange& exchange) {
+        const std::string target = Settings(*state, exchange.Head().query).Value("Target");
+        if (const auto fault = faultyValues.find(target); fault != faultyValues.end()) {
+            exchange.SendResponse(200, "Capable" + target + "=" + fault->second, {{"Content-Type", "text/plain"}});
+            return;
+        }
         if (const auto answer = CapabilityVideoAnswer(*state, exchange.Head().query))
             exchange.SendResponse(200, *answer, {{"Content-Type", "text/plain"}});
         else

@@ -8,6 +8,7 @@
 #include "CameraState.h"
 #include "HttpServer.h"
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,7 +20,9 @@ namespace camsim {
 // other target and for cameras below generation 6.
 std::optional<std::string> CapabilityVideoAnswer(const CameraState& state, std::string_view query);
 
-// Serves the capability queries of the camera's state on its web server.
-void AddCapabilityVideoRoute(HttpServer& http, std::shared_ptr<CameraState> state);
+// Serves the capability queries of the camera's state on its web server;
+// the targets of faultyValues are answered with the value given there.
+void AddCapabilityVideoRoute(HttpServer& http, std::shared_ptr<CameraState> state,
+                             std::map<std::string, std::string> faultyValues = {});
 
 } // namespace camsim

@@ -10,6 +10,7 @@
 //   --auth none|basic|digest
 //   --https-port N        also serve HTTPS (self-signed certificate made at start); 0 picks a port
 //   --inputs N --outputs N alarm inputs and outputs (0 to 16; default: the model's, see Catalogue.cpp)
+//   --help, -h            print this usage and exit
 //   Faults:
 //   --fault-401           answer every request with 401 and a challenge
 //   --fault-status N      answer every request with status N
@@ -19,11 +20,14 @@
 //   --fault-refuse-http   close plain HTTP connections on the web port (TLS there is served)
 //   --fault-inquiry-500 G inquiries naming group G (such as sensor) answer 500
 //   --fault-alarm-cut     every alarm-data stream ends in the middle of its second record
+//   --fault-capability TARGET=VALUE
+//                         answer the capability query for TARGET (FrameRate1, ...) with VALUE
 //   --media-fault-stop, --media-fault-lose N, --media-fault-drop-after MS
 //                         faults of the web server's video (see HttpMedia.h)
 //   --rtsp-port N         also serve RTSP on the bind address; 0 picks a free port
 //   --rtsp-codec1..3 C, --rtsp-fault-stop, --rtsp-fault-401, --rtsp-fault-454, --rtsp-fault-lose N,
-//   --rtsp-fault-reorder, --rtsp-fault-drop-after MS, --rtsp-fault-bye-after MS
+//   --rtsp-fault-reorder, --rtsp-fault-drop-after MS, --rtsp-fault-bye-after MS,
+//   --rtsp-fault-status METHOD:CODE, --rtsp-fault-other-codec
 //                         RTSP streams and their faults (see rtsp/RtspServer.h)
 //
 // Once listening it prints one line "READY http=PORT" (with " rtsp=PORT" when
@@ -48,14 +52,19 @@
 
 namespace {
 
+void PrintUsage(FILE* out) {
+    std::fprintf(out, "usage: fennwick-camsim --model NAME [--http-port N] [--user U] [--password P] "
+                      "[--auth none|basic|digest] [--bind ADDRESS] [--https-port N] [--fault-401] "
+                      "[--fault-status N] [--fault-delay MS] [--fault-close] [--fault-truncate] "
+                      "[--fault-refuse-http] [--fault-inquiry-500 GROUP] [--fault-alarm-cut] "
+                      "[--fault-capability TARGET=VALUE] [--inputs N] [--outputs N] [--list-models] [--help]\n%s%s",
+                 camsim::HTTP_MEDIA_USAGE, camsim::RTSP_USAGE);
+}
+
+// A usage error: what was wrong in one line, then the usage.
 int Usage(const char* message) {
     std::fprintf(stderr, "fennwick-camsim: %s\n", message);
-    std::fprintf(stderr, "usage: fennwick-camsim --model NAME [--http-port N] [--user U] [--password P] "
-                         "[--auth none|basic|digest] [--bind ADDRESS] [--https-port N] [--fault-401] "
-                         "[--fault-status N] [--fault-delay MS] [--fault-close] [--fault-truncate] "
-                         "[--fault-refuse-http] [--fault-inquiry-500 GROUP] [--fault-alarm-cut] "
-                         "[--inputs N] [--outputs N] [--list-models]\n%s%s", camsim::HTTP_MEDIA_USAGE,
-                 camsim::RTSP_USAGE);
+    PrintUsage(stderr);
     return 2;
 }
 
@@ -75,7 +84,8 @@ void ListModels() {
 
 // Parses argv into options; returns an error text, empty on success.
 std::string ParseArguments(int argc, char** argv, camsim::CameraOptions& options,
-                           camsim::HttpMediaCommandLine& media, camsim::RtspCommandLine& rtsp, bool& listModels) {
+                           camsim::HttpMediaCommandLine& media, camsim::RtspCommandLine& rtsp, bool& listModels,
+                           bool& help) {
     for (int i = 1; i < argc; ++i) {
         std::string mediaError;
         int taken = camsim::ParseHttpMediaArgument(argc, argv, i, media, mediaError);
@@ -94,7 +104,9 @@ std::string ParseArguments(int argc, char** argv, camsim::CameraOptions& options
                 ++i;
             return value;
         };
-        if (flag == "--list-models") {
+        if (flag == "--help" || flag == "-h") {
+            help = true;
+        } else if (flag == "--list-models") {
             listModels = true;
         } else if (flag == "--fault-401") {
             options.faults.always401 = true;
@@ -108,6 +120,12 @@ std::string ParseArguments(int argc, char** argv, camsim::CameraOptions& options
             options.cutAlarmStream = true;
         } else if (!needValue()) {
             return "missing or unknown option " + std::string(flag);
+        } else if (flag == "--fault-capability") {
+            const std::string_view fault = value;
+            const size_t equals = fault.find('=');
+            if (equals == std::string_view::npos || equals == 0)
+                return "--fault-capability takes TARGET=VALUE, not \"" + std::string(fault) + "\"";
+            options.capabilityValues[std::string(fault.substr(0, equals))] = std::string(fault.substr(equals + 1));
         } else if (flag == "--model") {
             options.model = value;
         } else if (flag == "--user") {
@@ -126,12 +144,12 @@ std::string ParseArguments(int argc, char** argv, camsim::CameraOptions& options
         } else if (flag == "--auth") {
             const auto auth = camsim::ParseAuthMode(value);
             if (!auth)
-                return "--auth takes none, basic or digest";
+                return "--auth takes none, basic or digest, not \"" + std::string(value) + "\"";
             options.auth = *auth;
         } else if (flag == "--http-port" || flag == "--https-port") {
             const auto port = ParseNumber(value, 65535);
             if (!port)
-                return std::string(flag) + " takes a port number";
+                return std::string(flag) + " takes a port number, not \"" + value + "\"";
             if (flag == "--http-port") {
                 options.http.port = uint16_t(*port);
             } else {
@@ -141,7 +159,7 @@ std::string ParseArguments(int argc, char** argv, camsim::CameraOptions& options
         } else if (flag == "--fault-status" || flag == "--fault-delay") {
             const auto number = ParseNumber(value, flag == "--fault-status" ? 999 : 3600000);
             if (!number)
-                return std::string(flag) + " takes a number";
+                return std::string(flag) + " takes a number, not \"" + value + "\"";
             (flag == "--fault-status" ? options.faults.status : options.faults.delayMs) = *number;
         } else {
             return "unknown option " + std::string(flag);
@@ -157,7 +175,12 @@ int main(int argc, char** argv) {
     camsim::HttpMediaCommandLine media;
     camsim::RtspCommandLine rtsp;
     bool listModels = false;
-    const std::string error = ParseArguments(argc, argv, options, media, rtsp, listModels);
+    bool help = false;
+    const std::string error = ParseArguments(argc, argv, options, media, rtsp, listModels, help);
+    if (help) {
+        PrintUsage(stdout);
+        return 0;
+    }
     if (!error.empty())
         return Usage(error.c_str());
     if (listModels) {

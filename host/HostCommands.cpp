@@ -11,6 +11,7 @@
 #include "StreamRecorder.h"
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -85,8 +86,9 @@ sigset_t BlockStopSignals() {
     return signals;
 }
 
-// Waits for SIGINT or SIGTERM, or for the given seconds when not 0.
-void WaitForStop(const sigset_t& signals, uint32_t seconds) {
+// Waits for SIGINT or SIGTERM, or for the given seconds when not 0; everySlice
+// runs about once a second with the seconds left (0 without a limit).
+void WaitForStop(const sigset_t& signals, uint32_t seconds, const std::function<void(uint32_t)>& everySlice = {}) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     for (;;) {
         timespec slice{kSignalWaitSliceSeconds, 0};
@@ -94,9 +96,21 @@ void WaitForStop(const sigset_t& signals, uint32_t seconds) {
             return;
         if (errno != EAGAIN && errno != EINTR)
             return;
-        if (seconds != 0 && std::chrono::steady_clock::now() >= deadline)
+        const auto now = std::chrono::steady_clock::now();
+        if (seconds != 0 && now >= deadline)
             return;
+        const auto left = std::chrono::ceil<std::chrono::seconds>(deadline - now).count();
+        if (everySlice)
+            everySlice(seconds == 0 ? 0 : uint32_t(left));
     }
+}
+
+// The driver's name of a stream in its log ("Recording stream of device
+// 10.0.0.5:80"): the host learns why a stream cannot start from these lines.
+std::string DriverStreamTitle(uint32_t streamIndex, const DeviceProfile& profile) {
+    static constexpr const char* kWords[] = {"Recording", "Live", "Remote"};
+    const std::string word = streamIndex < std::size(kWords) ? kWords[streamIndex] : "Video";
+    return word + " stream of device " + profile.address + ":" + std::to_string(profile.port);
 }
 
 struct RecordedStream {
@@ -198,6 +212,32 @@ std::optional<std::string> OpenCamera(HostSetup& setup, FrameAllocator& allocato
         return "the driver offers no video capture for " + std::string(camera.settings->GetDeviceName());
     started = StartStreams(*camera.capture, camera.streams);
     return std::nullopt;
+}
+
+// One status line per recorded stream:
+//   rec: streaming, frames 250, 25.00 frames/s, 1534.2 kbit/s, signal losses 0, 6 s left
+std::vector<std::string> StatusLines(const std::vector<RecordedCamera>& cameras, uint32_t secondsLeft) {
+    std::vector<std::string> lines;
+    for (const RecordedCamera& camera : cameras)
+        for (const RecordedStream& stream : camera.streams) {
+            if (!stream.started)
+                continue;
+            const StreamReport report = stream.recorder->Report();
+            const StreamStatistics& statistics = report.statistics;
+            const char* state = statistics.Frames() > 0         ? "streaming"
+                                : report.lastStartFailure.empty() ? "starting"
+                                                                  : "cannot start";
+            char figures[160];
+            std::snprintf(figures, sizeof figures, "%s, frames %llu, %.2f frames/s, %.1f kbit/s, signal losses %llu",
+                          state, static_cast<unsigned long long>(statistics.Frames()), statistics.FramesPerSecond(),
+                          statistics.BitsPerSecond() / 1000,
+                          static_cast<unsigned long long>(statistics.SignalLosses()));
+            std::string line = report.name + ": " + figures;
+            if (secondsLeft)
+                line += ", " + std::to_string(secondsLeft) + " s left";
+            lines.push_back(std::move(line));
+        }
+    return lines;
 }
 
 // Stops the started streams, then finishes every file and prints the summaries.
@@ -322,6 +362,8 @@ int RunRecordCommand(const HostOptions& options) {
         camera.label = options.cameras.empty() ? std::string() : profile.address;
         camera.streams = PrepareStreams(options, profile.codecType, camera.label,
                                         options.eventsPath.empty() ? nullptr : &events, profile.address);
+        for (RecordedStream& stream : camera.streams)
+            setup.sink.WatchStartFailures(DriverStreamTitle(stream.request.streamIndex, profile), *stream.recorder);
         camera.settings = std::make_unique<DeviceSettings>(std::move(profile));
     }
     size_t started = 0;
@@ -342,7 +384,15 @@ int RunRecordCommand(const HostOptions& options) {
                                            : std::to_string(cameras.size()) + " cameras";
     std::fprintf(stderr, "fennwick-host: recording %zu stream(s) of %s%s; Ctrl-C stops\n", started, what.c_str(),
                  options.seconds ? (" for " + std::to_string(options.seconds) + " s").c_str() : "");
-    WaitForStop(stopSignals, options.seconds);
+    const bool terminal = isatty(STDERR_FILENO) == 1;
+    const bool showProgress = options.progress == ProgressDisplay::On ||
+                              (options.progress == ProgressDisplay::OnTerminal && terminal);
+    WaitForStop(stopSignals, options.seconds, [&](uint32_t secondsLeft) {
+        if (showProgress)
+            setup.sink.ShowStatus(StatusLines(cameras, secondsLeft), terminal);
+    });
+    if (showProgress)
+        setup.sink.ShowStatus({}, terminal);
     int status = FinishRecordings(cameras);
     return everyCameraOpened ? status : kExitFailure;
 }

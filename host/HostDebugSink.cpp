@@ -40,13 +40,56 @@ void HostDebugSink::Message(const talvex::CDebugInfoIf* info) {
     auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
                    std::chrono::system_clock::now().time_since_epoch())
                    .count();
-    std::string line = FormatLine(now, info->GetLevel(), info->GetText()) + "\n";
-    std::lock_guard lock(m_mutex);
-    std::fputs(line.c_str(), stderr);
-    if (m_logFile) {
-        std::fputs(line.c_str(), m_logFile);
-        std::fflush(m_logFile);
+    const std::string text = info->GetText() ? info->GetText() : "";
+    std::string line = FormatLine(now, info->GetLevel(), text.c_str()) + "\n";
+    {
+        std::lock_guard lock(m_mutex);
+        const bool statusShown = m_statusShown;
+        EraseStatus();
+        std::fputs(line.c_str(), stderr);
+        if (statusShown) {
+            WriteStatus();
+            m_statusShown = true;
+        }
+        if (m_logFile) {
+            std::fputs(line.c_str(), m_logFile);
+            std::fflush(m_logFile);
+        }
     }
+    // Outside the lock: a listener takes its own.
+    DispatchStartFailure(text);
+}
+
+void HostDebugSink::WatchStartFailures(std::string streamTitle, IStartFailureListener& listener) {
+    m_startFailureListeners.emplace_back(std::move(streamTitle) + " cannot start: ", &listener);
+}
+
+void HostDebugSink::DispatchStartFailure(const std::string& text) {
+    for (const auto& [key, listener] : m_startFailureListeners)
+        if (const size_t at = text.find(key); at != std::string::npos)
+            listener->OnStartFailure(text, text.substr(at + key.size()));
+}
+
+void HostDebugSink::ShowStatus(std::vector<std::string> lines, bool rewrite) {
+    std::lock_guard lock(m_mutex);
+    EraseStatus();
+    m_status = std::move(lines);
+    WriteStatus();
+    m_statusShown = rewrite && !m_status.empty();
+    std::fflush(stderr);
+}
+
+void HostDebugSink::EraseStatus() {
+    if (!m_statusShown)
+        return;
+    // Cursor up over the block, then clear to the end of the screen.
+    std::fprintf(stderr, "\033[%zuA\033[J", m_status.size());
+    m_statusShown = false;
+}
+
+void HostDebugSink::WriteStatus() {
+    for (const std::string& line : m_status)
+        std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 } // namespace fennwick_host

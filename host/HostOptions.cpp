@@ -50,7 +50,9 @@ public:
     std::optional<std::string> Read(std::string_view key, const std::string& value);
     // Checks the options as a whole once every one was read.
     std::optional<std::string> Finish();
-    bool TakesNoValue(std::string_view key) const { return key == "discard" || key == "motion"; }
+    bool TakesNoValue(std::string_view key) const {
+        return key == "discard" || key == "motion" || key == "quiet" || key == "progress";
+    }
 
 private:
     bool IsRecord() const { return m_options.command == "record"; }
@@ -123,6 +125,8 @@ std::optional<std::string> OptionReader::ReadStreamOption(std::string_view key, 
         m_options.discard = true;
     } else if (key == "motion") {
         m_options.motion = true;
+    } else if (key == "quiet" || key == "progress") {
+        m_options.progress = key == "quiet" ? ProgressDisplay::Off : ProgressDisplay::On;
     } else if (key == "camera") {
         return AddCamera(value);
     } else if (key == "events") {
@@ -241,12 +245,24 @@ std::string HostUsage() {
            "       fennwick-host record (--profile FILE | --generation N) (--out DIR | --discard)\n"
            "                            [--codec jpeg|mpeg4|h264] [--size WxH] [--fps F] [--quality Q]\n"
            "                            [--stream rec|live|remote[:CODEC]]...\n"
-           "                            [--seconds N] [--camera HOST[:PORT]]... [--events FILE] [--motion] [options]\n"
+           "                            [--seconds N] [--camera HOST[:PORT]]... [--events FILE] [--motion]\n"
+           "                            [--quiet | --progress] [options]\n"
            "       fennwick-host io (--profile FILE | --generation N) [--set OUTPUT=on|off]... [--watch SECONDS]\n"
            "                        [options]\n"
+           "       fennwick-host --help\n"
            "options: [--library PATH] [--log FILE] [--host-version A.B.C.D] [--address HOST] [--port N]\n"
            "         [--user NAME] [--password TEXT] [--model NAME] [--video-channels N] [--inputs N] [--outputs N]\n"
-           "         open only: [--codec jpeg|mpeg4|h264] (the device's default codec)\n";
+           "         open only: [--codec jpeg|mpeg4|h264] (the device's default codec)\n"
+           "record shows a status line per stream once a second on a terminal; --quiet leaves it out,\n"
+           "--progress shows it on a pipe too. --events appends stream events (signal-lost, resumed,\n"
+           "start-failed) to FILE.\n";
+}
+
+bool AsksForHelp(int argc, const char* const argv[]) {
+    for (int index = 1; index < argc; ++index)
+        if (std::string_view(argv[index]) == "--help" || std::string_view(argv[index]) == "-h")
+            return true;
+    return false;
 }
 
 std::optional<HostOptions> ParseHostOptions(int argc, const char* const argv[], std::string& error) {

@@ -4,9 +4,10 @@
 //                        [--codec jpeg|mpeg4|h264] [--size WxH] [--fps F] [--quality Q]
 //                        [--stream rec|live|remote[:CODEC]] ...
 //                        [--seconds N] [--camera HOST[:PORT]]... [--events FILE] [--motion]
-//                        [common options]
+//                        [--quiet | --progress] [common options]
 //   fennwick-host io     (--profile FILE | --generation N) [--set K=on|off]... [--watch SECONDS]
 //                        [common options]
+//   fennwick-host --help (or -h anywhere): the usage on standard output
 // common options: [--library PATH] [--log FILE] [--host-version A.B.C.D]
 //                 [--address HOST] [--port N] [--user NAME] [--password TEXT] [--model NAME]
 //                 [--video-channels N] [--inputs N] [--outputs N]
@@ -20,11 +21,12 @@
 // device of the same profile at that address (the port defaults to the
 // profile's); with --camera the profile's own address is not recorded.
 // --events appends a line per stream event (signal loss, frames resuming,
-// motion changes). --motion also starts motion detection with the recording
-// stream (which must be recorded). For io, each --set switches output K
-// (from 1) in command-line order; --watch ends the command after SECONDS
-// (without it SIGINT or SIGTERM ends it); --inputs and --outputs give the
-// device's counts.
+// motion changes, a start failure). --motion also starts motion detection with
+// the recording stream (which must be recorded). record shows a status line
+// per stream on a terminal; --quiet leaves it out, --progress shows it on a
+// pipe too. For io, each --set switches output K (from 1) in command-line
+// order; --watch ends the command after SECONDS (without it SIGINT or SIGTERM
+// ends it); --inputs and --outputs give the device's counts.
 #pragma once
 
 #include "ChannelSettings.h"
@@ -56,6 +58,9 @@ struct OutputChange {
     bool operator==(const OutputChange&) const = default;
 };
 
+// Whether record shows its status lines: on a terminal only, never, always.
+enum class ProgressDisplay { OnTerminal, Off, On };
+
 struct HostOptions {
     std::string command; // "open", "record" or "io"
     std::string profilePath;
@@ -73,6 +78,7 @@ struct HostOptions {
     bool discard = false;
     std::vector<CameraAddress> cameras; // empty: the one device of the profile
     std::string eventsPath;             // empty: no event lines
+    ProgressDisplay progress = ProgressDisplay::OnTerminal;
     bool motion = false;                // motion detection with the recording stream
 
     // io only
@@ -84,5 +90,8 @@ struct HostOptions {
 std::optional<HostOptions> ParseHostOptions(int argc, const char* const argv[], std::string& error);
 
 std::string HostUsage();
+
+// --help or -h anywhere on the command line.
+bool AsksForHelp(int argc, const char* const argv[]);
 
 } // namespace fennwick_host

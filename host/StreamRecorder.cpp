@@ -65,6 +65,17 @@ bool StreamRecorder::TakeMotionFrame(talvex::ipcapture::IVideoFrame& frame) {
     return true;
 }
 
+void StreamRecorder::OnStartFailure(const std::string& line, const std::string& cause) {
+    std::lock_guard lock(m_mutex);
+    m_report.lastStartFailure = line;
+    // A restarted channel may tell the same cause again: the file gets each change only.
+    if (cause == m_lastStartCause)
+        return;
+    m_lastStartCause = cause;
+    if (m_events)
+        m_events->Record(m_eventSource, "start-failed " + cause);
+}
+
 std::optional<std::chrono::milliseconds> StreamRecorder::TakeArrivalGap() {
     const auto now = std::chrono::steady_clock::now();
     std::optional<std::chrono::milliseconds> gap;
@@ -197,6 +208,8 @@ std::string FormatStreamSummary(const StreamReport& report) {
                 std::to_string(report.motionChannelLosses) + "\n";
     if (!report.error.empty())
         text += "  error: " + report.error + "\n";
+    if (statistics.Frames() == 0 && !report.lastStartFailure.empty())
+        text += "  no frames: " + report.lastStartFailure + "\n";
     return text;
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "ElementaryStream.h"
+#include "HostDebugSink.h"
 #include "MatroskaWriter.h"
 #include "MotionTracker.h"
 #include "StreamEventLog.h"
@@ -34,9 +35,10 @@ struct StreamReport {
     uint64_t motionChanges = 0;
     uint64_t motionOnsets = 0;        // changes to motion
     uint64_t motionChannelLosses = 0; // signal losses of the motion channel (not of the video)
+    std::string lastStartFailure;     // the driver's last line on why the stream could not start
 };
 
-class StreamRecorder : public talvex::ipcapture::IVideoChannelCallback {
+class StreamRecorder : public talvex::ipcapture::IVideoChannelCallback, public IStartFailureListener {
 public:
     // A frame arriving this long after the one before it ends a gap (an event line).
     static constexpr std::chrono::milliseconds kEventGap{1000};
@@ -49,6 +51,7 @@ public:
     StreamRecorder(std::string name, std::string outputPath);
     // Also reports signal losses and frames resuming after a gap to events,
     // as "<camera> <stream> signal-lost" and "<camera> <stream> resumed <gap_ms>",
+    // each new cause the stream cannot start for as "<camera> <stream> start-failed <cause>",
     // and motion changes as "<camera> motion on|off".
     void ReportEventsTo(StreamEventLog& events, const std::string& camera, const std::string& stream);
     // The channel of this stream also detects motion: its "MEMD" frames are
@@ -63,6 +66,7 @@ public:
     bool OnFrame(talvex::ipcapture::IVideoFrame* frame) override;
     void OnStateChanged(uint32_t state) override;
     void OnSignalLost() override;
+    void OnStartFailure(const std::string& line, const std::string& cause) override;
 
     // Finishes the file (trailer written); frames that come later are refused.
     // The error text when the file could not be finished.
@@ -85,6 +89,7 @@ private:
     StreamEventLog* m_events = nullptr;
     std::string m_eventSource;
     std::string m_motionSource;
+    std::string m_lastStartCause;
     std::optional<std::chrono::steady_clock::time_point> m_lastArrival;
     std::optional<MotionTracker> m_motion;
 };
@@ -95,8 +100,9 @@ private:
 //     first frame 2026-12-06 08:00:00.000 UTC, last frame 2026-12-06 08:00:09.960 UTC
 //     written 250, skipped before the first key frame 0, refused 0
 //     motion changes 3 (to motion 2), motion channel losses 1
-// (the motion line only when the stream tracks motion) and a line
-// "  error: ..." when writing failed.
+// (the motion line only when the stream tracks motion), a line
+// "  error: ..." when writing failed, and for a stream without frames
+// "  no frames: <the driver's last start failure line>" when it gave one.
 std::string FormatStreamSummary(const StreamReport& report);
 
 } // namespace fennwick_host

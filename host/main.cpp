@@ -40,6 +40,10 @@ int main(int argc, char* argv[]) {
     using namespace fennwick_host;
     KeepHeapCompact();
     try {
+        if (AsksForHelp(argc, argv)) {
+            std::fputs(HostUsage().c_str(), stdout);
+            return kExitSuccess;
+        }
         std::string error;
         auto options = ParseHostOptions(argc, argv, error);
         if (!options) {

@@ -17,12 +17,15 @@ const char* const RTSP_USAGE =
     "  --rtsp-fault-reorder  swap each pair of RTP packets of a frame\n"
     "  --rtsp-fault-drop-after MS   close every RTSP connection MS after start\n"
     "  --rtsp-fault-bye-after MS    send RTCP BYE on every session MS after start\n"
+    "  --rtsp-fault-status M:CODE   answer every DESCRIBE, SETUP or PLAY (M) with status CODE\n"
+    "  --rtsp-fault-other-codec     stream another codec than the camera's setting\n"
     "  --rtsp-quirk-content-base    Content-Base without the rtsp:// scheme\n"
     "  --rtsp-quirk-bare-sdp        description without o= line and session-level a=control\n"
     "  --rtsp-quirk-seq-restart N   RTP sequence numbers start again at 0 every N video frames\n"
     "  --rtsp-quirk-sei-marker      H.264: a marked SEI packet before each picture's slices\n"
     "  --rtsp-quirk-digest-and-basic  401 with a Digest and a Basic WWW-Authenticate header\n"
     "  --rtsp-quirk-digest-qop      Digest challenge with qop=\"auth\"; answers must use it\n"
+    "  --rtsp-quirk-credentials-in-base  Content-Base names the user and password\n"
     "  --rtsp-quirk-key-frame-bytes N  H.264 key frames grown to at least N bytes\n";
 
 namespace {
@@ -37,6 +40,24 @@ std::optional<uint32_t> ReadNumber(const char* text, uint32_t limit) {
     return uint32_t(value);
 }
 
+// "--rtsp-fault-status METHOD:CODE"; false for a value of another form.
+bool ParseStatusFault(const char* value, RtspCommandLine& commandLine) {
+    const std::string_view text = value ? value : "";
+    const size_t colon = text.find(':');
+    const std::optional<uint32_t> code =
+        colon == std::string_view::npos ? std::nullopt : ReadNumber(value + colon + 1, 999);
+    if (!code || *code < 100)
+        return false;
+    const std::string_view method = text.substr(0, colon);
+    uint32_t* target = method == "DESCRIBE" ? &commandLine.describeStatus
+                       : method == "SETUP"  ? &commandLine.setupStatus
+                       : method == "PLAY"   ? &commandLine.playStatus
+                                            : nullptr;
+    if (target)
+        *target = *code;
+    return target != nullptr;
+}
+
 // The "--rtsp-quirk-..." flags; 0 for any other flag.
 int ParseQuirkArgument(std::string_view flag, const char* value, RtspQuirks& quirks, std::string& error) {
     if (!flag.starts_with("--rtsp-quirk-"))
@@ -47,6 +68,7 @@ int ParseQuirkArgument(std::string_view flag, const char* value, RtspQuirks& qui
         {"--rtsp-quirk-sei-marker", &quirks.seiWithMarker},
         {"--rtsp-quirk-digest-and-basic", &quirks.digestAndBasic},
         {"--rtsp-quirk-digest-qop", &quirks.digestQop},
+        {"--rtsp-quirk-credentials-in-base", &quirks.credentialsInContentBase},
     };
     for (const auto& [name, target] : switches)
         if (flag == name) {
@@ -86,6 +108,17 @@ int ParseRtspArgument(int argc, char** argv, int index, RtspCommandLine& command
          : flag == "--rtsp-fault-454" ? commandLine.answer454
                                       : commandLine.reorder) = true;
         return 1;
+    }
+    if (flag == "--rtsp-fault-other-codec") {
+        commandLine.otherCodec = true;
+        return 1;
+    }
+    if (flag == "--rtsp-fault-status") {
+        if (ParseStatusFault(value, commandLine))
+            return 2;
+        error = "--rtsp-fault-status takes DESCRIBE, SETUP or PLAY, ':' and a status from 100 to 999, not \"" +
+                std::string(value ? value : "") + "\"";
+        return -1;
     }
     if (const int taken = ParseQuirkArgument(flag, value, commandLine.options.quirks, error))
         return taken;
@@ -127,6 +160,10 @@ void ApplyRtspFaults(RtspServer& server, const RtspCommandLine& commandLine) {
     faults.answer454 = commandLine.answer454;
     faults.reorder = commandLine.reorder;
     faults.loseEveryNth = commandLine.loseEveryNth;
+    faults.describeStatus = commandLine.describeStatus;
+    faults.setupStatus = commandLine.setupStatus;
+    faults.playStatus = commandLine.playStatus;
+    faults.otherCodec = commandLine.otherCodec;
     if (commandLine.dropAfterMs)
         server.DropConnections(commandLine.dropAfterMs);
     if (commandLine.byeAfterMs)

@@ -112,6 +112,18 @@ bool ReadPortPair(const std::string& transport, const std::string& key, uint32_t
     return std::sscanf(transport.c_str() + position + key.size(), "%u-%u", &first, &second) == 2;
 }
 
+// The codec a camera that ignored a codec change keeps sending.
+VideoCodec OtherCodec(VideoCodec codec) {
+    switch (codec) {
+    case VideoCodec::H264:
+        return VideoCodec::Mpeg4;
+    case VideoCodec::Mpeg4:
+        return VideoCodec::Jpeg;
+    default:
+        return VideoCodec::H264;
+    }
+}
+
 const char* StatusText(int status) {
     switch (status) {
     case 200:
@@ -128,6 +140,8 @@ const char* StatusText(int status) {
         return "Method Not Valid in This State";
     case 461:
         return "Unsupported Transport";
+    case 503:
+        return "Service Unavailable";
     default:
         return "Internal Server Error";
     }
@@ -190,6 +204,8 @@ private:
     Response SetUp(Connection& connection, const Request& request, uint32_t streamIndex, uint32_t track);
     Response Play(const std::shared_ptr<RtspSession>& session, const Request& request);
     bool Authorised(const Connection& connection, const Request& request) const;
+    // The status a fault puts in place of the answer to method; 0 when none.
+    uint32_t FaultStatus(const std::string& method) const;
     std::string Challenge(const Connection& connection) const;
     bool ParseStreamUrl(const std::string& url, uint32_t& streamIndex, uint32_t& track) const;
     StreamChoice ChooseStream(uint32_t streamIndex);
@@ -489,6 +505,8 @@ RtspServer::Impl::StreamChoice RtspServer::Impl::ChooseStream(uint32_t streamInd
                 frameRate = uint32_t(wanted);
         }
     }
+    if (m_faults.otherCodec)
+        codec = OtherCodec(codec);
     auto clip = m_clips.Get(codec, width);
     return {clip, clip != nullptr, m_options.frameRate.value_or(Clip::FRAME_RATE), frameRate};
 }
@@ -520,6 +538,14 @@ bool RtspServer::Impl::Authorised(const Connection& connection, const Request& r
     else
         expected = talvex::Md5Hex(ha1 + ":" + connection.nonce + ":" + ha2);
     return parameters["response"] == expected;
+}
+
+uint32_t RtspServer::Impl::FaultStatus(const std::string& method) const {
+    if (method == "DESCRIBE")
+        return m_faults.describeStatus;
+    if (method == "SETUP")
+        return m_faults.setupStatus;
+    return method == "PLAY" ? m_faults.playStatus.load() : 0;
 }
 
 std::string RtspServer::Impl::Challenge(const Connection& connection) const {
@@ -566,6 +592,8 @@ RtspServer::Impl::Response RtspServer::Impl::Handle(Connection& connection, cons
         session ? "Session: " + session->Id() + ";timeout=" + std::to_string(SessionTimeoutSeconds()) + "\r\n"
                 : "";
 
+    if (const uint32_t status = FaultStatus(request.method))
+        return {int(status), sessionHeader, "", nullptr};
     uint32_t streamIndex = 0;
     uint32_t track = 0;
     if (request.method == "DESCRIBE")
@@ -640,6 +668,10 @@ RtspServer::Impl::Response RtspServer::Impl::Describe(const Request& request, ui
         base.pop_back();
     if (m_options.quirks.contentBaseWithoutScheme && base.starts_with("rtsp://"))
         base.erase(0, 7);
+    // A client may DESCRIBE the base it was given: the credentials are named once.
+    if (m_options.quirks.credentialsInContentBase && base.starts_with("rtsp://") &&
+        base.find('@') == std::string::npos)
+        base.insert(7, User() + ":" + Password() + "@");
     return {200, "Content-Base: " + base + "/\r\nContent-Type: application/sdp\r\n", body, nullptr};
 }
 

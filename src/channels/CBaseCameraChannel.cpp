@@ -132,6 +132,11 @@ std::string CBaseCameraChannel::GetChannelName() const {
     return "Camera " + address + " (" + kind + ")";
 }
 
+std::string CBaseCameraChannel::StreamTitle() const {
+    const std::string kind = KindWord(GetStartParameters().kind);
+    return (kind.empty() ? "Video" : kind) + " stream of device " + m_driver->GetDeviceTag();
+}
+
 void CBaseCameraChannel::SetCameraState(bool online) {
     static constexpr const char* kMethod = "talvex::CBaseCameraChannel::SetCameraState";
     // Read before the announcement lock, which is taken last and alone.

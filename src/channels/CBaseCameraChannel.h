@@ -66,6 +66,8 @@ public:
     // "Camera 10.1.1.9 (Live)" or, on a multi-channel video server,
     // "Video-server 10.1.1.9 (channel 1, Live)".
     std::string GetChannelName() const;
+    // "Recording stream of device 10.0.0.5:80": how start failures name the stream.
+    std::string StreamTitle() const;
 
 protected:
     virtual void Run() = 0;

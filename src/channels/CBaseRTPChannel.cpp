@@ -10,7 +10,7 @@ namespace talvex {
 
 CBaseRTPChannel::CBaseRTPChannel(uint32_t channelIndex, IDriver* driver,
                                  ipcapture::IVideoChannelCallback* frameSink, uint32_t transportMode)
-    : CBaseCameraChannel(channelIndex, driver, frameSink), m_transportMode(transportMode) {
+    : CBaseCameraChannel(channelIndex, driver, frameSink), m_transportMode(transportMode), m_startLog(*driver) {
     sockaddr_in address{};
     if (ResolveIPv4(driver->GetDeviceInfo()->address, 0, address))
         m_cameraAddress = address.sin_addr.s_addr;
@@ -22,6 +22,8 @@ CBaseRTPChannel::~CBaseRTPChannel() {
 
 bool CBaseRTPChannel::DeliverFrame(ipcapture::IVideoFrame* frame) {
     BeforeFrameDelivery();
+    if (!m_frameSinceConnect.exchange(true))
+        m_startLog.Started(StreamTitle());
     m_firstFrameEvent.Set();
     const bool delivered = HandOverFrame(frame);
     // Frames are completed by the packet being processed on this thread.
@@ -47,6 +49,16 @@ const char* CBaseRTPChannel::StreamSuffix(uint32_t kind) {
     default:
         return "";
     }
+}
+
+void CBaseRTPChannel::SetStartFailure(std::string cause) {
+    if (m_startFailure.empty())
+        m_startFailure = std::move(cause);
+}
+
+void CBaseRTPChannel::ReportStartFailure() {
+    if (!IsStopping())
+        m_startLog.Failed(StreamTitle(), m_startFailure);
 }
 
 void CBaseRTPChannel::GetDeviceName(std::string& text) {
@@ -77,6 +89,7 @@ bool CBaseRTPChannel::WaitForStop(uint32_t timeoutMs) {
 }
 
 void CBaseRTPChannel::Run() {
+    m_startLog.Restart();
     m_lastFrameTimer.Restart();
     m_keepAliveTimer.Restart();
     bool stopped = WaitForStop(kFastPassMs);
@@ -115,13 +128,19 @@ bool CBaseRTPChannel::RunPass() {
 }
 
 bool CBaseRTPChannel::ConnectAndWaitForFirstFrame() {
-    if (!Connect())
+    if (!Connect()) {
+        ReportStartFailure();
         return true;
+    }
     const uint32_t firstFrameWaitMs = std::max(FirstTimeoutMs(), SecondTimeoutMs() / 2);
     CEvent* events[] = {&m_stopEvent, &m_firstFrameEvent};
     const int fired = CEvent::WaitAny(events, 2, firstFrameWaitMs);
     if (fired == 1)
         SetState(kChannelStreaming);
+    if (fired == -1) {
+        SetStartFailure("no frame within " + std::to_string(firstFrameWaitMs) + " ms after the stream started");
+        ReportStartFailure();
+    }
     // A session without a frame in time is replaced at once; a stop is seen by the next wait.
     return fired != -1;
 }
@@ -131,7 +150,10 @@ bool CBaseRTPChannel::Connect() {
     // Notices of the session just closed must not end the next one.
     m_connectionLostEvent.Reset();
     m_firstFrameEvent.Reset();
+    m_frameSinceConnect = false;
+    m_startFailure.clear();
     if (!PrepareDevice()) {
+        SetStartFailure("the camera could not be prepared for the stream");
         Disconnect();
         return false;
     }
@@ -139,7 +161,13 @@ bool CBaseRTPChannel::Connect() {
         std::lock_guard lock(m_converterLock);
         m_timestampConverter.Reset();
     }
-    if (!SetUpRTP() || !StartSession()) {
+    if (!SetUpRTP()) {
+        SetStartFailure("no free RTP and RTCP port pair");
+        Disconnect();
+        return false;
+    }
+    if (!StartSession()) {
+        SetStartFailure("the stream session did not start");
         Disconnect();
         return false;
     }

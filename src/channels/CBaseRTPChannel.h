@@ -8,6 +8,7 @@
 #include "streaming/CRTPReceiver.h"
 #include "streaming/IRTPReceiverUser.h"
 #include "channels/CBaseCameraChannel.h"
+#include "channels/CStartFailureLog.h"
 #include "video/CTimeStampConverter.h"
 #include "video/IMediaParserClient.h"
 #include "video/IMediaParserOwner.h"
@@ -67,6 +68,10 @@ protected:
     // Whether the worker runs the keep-alive tick while streaming.
     virtual bool WorkerKeepsAlive() const { return m_transportMode != RTSP_TRANSPORT_INTERLEAVED; }
 
+    // The cause of the failing step of a start attempt, told by the step that
+    // failed (the first cause of an attempt is kept: the deepest layer tells first).
+    void SetStartFailure(std::string cause);
+
     // Suffix of the device name by stream kind ("::RecStream", ...).
     static const char* StreamSuffix(uint32_t kind);
 
@@ -90,12 +95,19 @@ protected:
 private:
     bool Connect();
     void Disconnect();
+    // Logs the cause of the attempt that just failed (a stop is no failure).
+    void ReportStartFailure();
     // Connects and waits for the first frame; returns the slow flag of the pass.
     bool ConnectAndWaitForFirstFrame();
     // The state step of one worker pass; returns the slow flag.
     bool RunPass();
     // True on stop; false on wake-up, connection lost or time-out.
     bool WaitForStop(uint32_t timeoutMs);
+
+    CStartFailureLog m_startLog;
+    std::string m_startFailure; // worker thread only
+    // The first frame since the last connect was told to the start log.
+    std::atomic<bool> m_frameSinceConnect{false};
 
     std::mutex m_converterLock;
     CTimeStampConverter m_timestampConverter;

@@ -55,14 +55,23 @@ bool CBaseRTSPChannel::StartSession() {
     std::lock_guard lock(m_requestLock);
     const RTSPSessionParams params = BuildSessionParams();
     if (IsStopping() || !ConnectClient(params))
-        return false;
+        return FailSession("RTSP connection failed");
     if (IsStopping() || !Request(RTSP_DESCRIBE))
+        return FailSession("DESCRIBE failed");
+    if (!AcceptsDescription())
         return false;
     OnDescription();
     if (!Request(RTSP_SETUP) || IsStopping())
-        return false;
+        return FailSession("SETUP failed");
     m_rtspPaused = false;
-    return RequestPlay();
+    // Interleaved: a PLAY that came back without a frame left no failure of the client.
+    return RequestPlay() || FailSession("the stream of PLAY ended without a frame");
+}
+
+bool CBaseRTSPChannel::FailSession(const char* fallback) {
+    const std::string& cause = m_rtspClient.GetFailure();
+    SetStartFailure(cause.empty() ? fallback : cause);
+    return false;
 }
 
 void CBaseRTSPChannel::CloseSession() {

@@ -30,6 +30,8 @@ protected:
     virtual void FillSessionParams(RTSPSessionParams& params) = 0;
     // Hands the decoder configuration of the description to the depacketiser.
     virtual void OnDescription() = 0;
+    // False (with the start failure told) when the description cannot feed this channel.
+    virtual bool AcceptsDescription() { return true; }
     virtual bool Play();
     virtual bool Pause();
 
@@ -41,6 +43,8 @@ protected:
     // as a lost connection for the worker.
     bool RequestPlay();
     void CloseSession();
+    // Tells the client's cause of a failed session step as the start failure; false.
+    bool FailSession(const char* fallback);
     // Pauses (wantPaused) or resumes the stream to follow the suspended flag.
     void SyncPause(bool wantPaused);
 

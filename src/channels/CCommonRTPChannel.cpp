@@ -46,14 +46,12 @@ bool CCommonRTPChannel::StartSession() {
     const std::string url = StreamPath() + FormatString("?UdpMode=unicast&UdpPort=%u", unsigned(m_receiver.GetLocalPort()));
     if (HUtils::RequestOk(m_sender, url))
         return true;
-    m_driver->DebugMessage(kErrorLevel, "%s(): Unable to start RTP stream from device %s using \"%s\" HTTP request",
-                           "talvex::CCommonRTPChannel::OpenAdditionalHandlers", m_driver->GetDeviceTag().c_str(),
-                           url.c_str());
+    TellStartFailure("unable to start the RTP stream: " + HttpFailure(url, m_sender.GetStatusCode()));
     return false;
 }
 
 void CCommonRTPChannel::ProcessPacket(const CRTPPacket& packet) {
-    m_rtcpHandler.OnSequence(packet.GetSequenceNumber());
+    m_rtcpHandler.OnPacket(packet.GetSequenceNumber(), packet.GetTimestamp(), packet.GetArrivalNs());
     std::lock_guard lock(m_bufferLock);
     const uint16_t sequence = packet.GetSequenceNumber();
     if (!m_firstPacket && sequence != uint16_t(m_lastSequence + 1)) {

@@ -35,6 +35,7 @@ public:
 
 protected:
     bool PrepareDevice() override;
+    void TellStartFailure(std::string cause) override { SetStartFailure(std::move(cause)); }
     bool StartSession() override;
     // The camera ends the stream itself when the RtpExpire time passes.
     void StopSession() override {}

@@ -6,6 +6,10 @@
 #include "video/CJpegRTPMediaParser.h"
 #include "video/CMpeg4RTPMediaParser.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
 namespace talvex {
 namespace {
 
@@ -21,6 +25,24 @@ std::unique_ptr<CRTPMediaParser> CreateRTPMediaParser(uint32_t codecType, IMedia
     default:
         return std::make_unique<CH264RTPMediaParser>(owner);
     }
+}
+
+// The RTP encoding name (RFC 3551, RFC 6184, RFC 3016) of a codec type.
+const char* EncodingName(uint32_t codecType) {
+    switch (codecType) {
+    case kCodecJpeg:
+        return "JPEG";
+    case kCodecMpeg4:
+        return "MP4V-ES";
+    default:
+        return "H264";
+    }
+}
+
+bool SameEncoding(const std::string& offered, const char* expected) {
+    const std::string name = offered.substr(0, offered.find('/'));
+    return std::equal(name.begin(), name.end(), expected, expected + std::strlen(expected),
+                      [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) == b; });
 }
 
 } // namespace
@@ -68,7 +90,25 @@ bool CCommonRTSPChannel::PrepareDevice() {
     if (!m_settingsManager)
         return true;
     const VIDEO_STREAM_SETTINGS wish = ToStreamWish(GetStartParameters());
-    return m_settingsManager->SetStreamSettings(&m_stopEvent, m_codecType, &wish);
+    if (m_settingsManager->SetStreamSettings(&m_stopEvent, m_codecType, &wish))
+        return true;
+    const std::string cause = m_settingsManager->GetLastFailure();
+    SetStartFailure("the camera's stream settings were not applied" + (cause.empty() ? "" : ": " + cause));
+    return false;
+}
+
+bool CCommonRTSPChannel::AcceptsDescription() {
+    const std::string& offered = m_rtspClient.GetMediaRecord(SDP_MEDIA_VIDEO).encoding;
+    const char* expected = EncodingName(m_codecType);
+    // A static payload type without an rtpmap line names no encoding: nothing to compare.
+    if (offered.empty() || SameEncoding(offered, expected))
+        return true;
+    SetStartFailure("the camera's stream description offers " + offered.substr(0, offered.find('/')) +
+                    ", the channel asked for " + expected);
+    // The camera did not take the codec: the next attempt negotiates the settings anew.
+    if (m_settingsManager)
+        m_settingsManager->Renegotiate();
+    return false;
 }
 
 VIDEO_STREAM_SETTINGS CCommonRTSPChannel::ToStreamWish(const ChannelStartParameters& parameters) {
@@ -88,7 +128,7 @@ void CCommonRTSPChannel::SetParserConfiguration(std::vector<uint8_t> first, std:
 }
 
 void CCommonRTSPChannel::ProcessPacket(const CRTPPacket& packet) {
-    m_rtcpHandler.OnSequence(packet.GetSequenceNumber());
+    m_rtcpHandler.OnPacket(packet.GetSequenceNumber(), packet.GetTimestamp(), packet.GetArrivalNs());
     std::optional<ParserConfiguration> configuration;
     {
         std::lock_guard lock(m_configurationLock);

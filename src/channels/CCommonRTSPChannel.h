@@ -38,6 +38,9 @@ public:
 protected:
     void FillSessionParams(RTSPSessionParams& params) override;
     bool PrepareDevice() override;
+    // The description's video encoding must be the channel's codec: a camera
+    // that ignored the codec change would feed one codec to another's depacketiser.
+    bool AcceptsDescription() override;
     void ProcessPacket(const CRTPPacket& packet) override;
     bool Play() override;
     bool Pause() override;

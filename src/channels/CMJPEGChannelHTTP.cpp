@@ -5,7 +5,6 @@
 namespace talvex {
 namespace {
 
-constexpr uint32_t kErrorLevel = 1;
 constexpr uint32_t kHttpOk = 200;
 constexpr uint32_t kUdpTransport = 0;
 // Answers the SNC-CS20 in dual-codec mode, which is the mode its JPEG stream needs.
@@ -68,10 +67,7 @@ bool CMJPEGChannelHTTP::StartHttpStream() {
     const bool answered = m_streamSender.Send(request);
     const uint32_t status = m_streamSender.GetStatusCode();
     if (!answered || status != kHttpOk) {
-        std::string statusText = status != 0 ? ", HTTP status code: " + std::to_string(status) : std::string();
-        m_driver->DebugMessage(kErrorLevel, "%s(): Unable to start HTTP stream from device %s%s",
-                               "talvex::CMJPEGChannelHTTP::StartHttpStream", m_driver->GetDeviceTag().c_str(),
-                               statusText.c_str());
+        TellStartFailure("unable to start the HTTP stream: " + HttpFailure(request.path, answered ? status : 0));
         return false;
     }
     m_streamThread = std::thread(&CMJPEGChannelHTTP::ReadStream, this);

@@ -30,6 +30,7 @@ public:
 
 protected:
     bool PrepareDevice() override;
+    void TellStartFailure(std::string cause) override { SetStartFailure(std::move(cause)); }
     // No RTP: the pictures come in the HTTP answer.
     bool SetUpRTP() override { return true; }
     bool StartSession() override { return StartHttpStream(); }

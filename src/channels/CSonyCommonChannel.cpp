@@ -9,7 +9,6 @@
 namespace talvex {
 namespace {
 
-constexpr uint32_t kErrorLevel = 1;
 // Widest picture the H.264 and MPEG-4 encoders of the SNC-CH210 and SNC-DH210 take.
 constexpr uint16_t kMaxEncoderWidth = 1920;
 constexpr const char* kReducedEncoderSize = "1600,1200";
@@ -52,9 +51,8 @@ bool CSonyCommonChannel::ReceiveDeviceConfiguration(std::string& text) {
         text.assign(body.begin(), body.end());
         return true;
     }
-    m_sonyDriver->DebugMessage(kErrorLevel, "%s(): Unable to receive current video configuration from device %s",
-                               "talvex::CSonyCommonChannel::ReceiveDeviceConfiguration",
-                               m_sonyDriver->GetDeviceTag().c_str());
+    TellStartFailure("unable to receive the current video configuration: " +
+                     HttpFailure("/command/inquiry.cgi?inq=camera", m_sender.GetStatusCode()));
     return false;
 }
 
@@ -63,10 +61,10 @@ bool CSonyCommonChannel::ApplyDeviceOptions(std::string options) {
         options.erase(0, 1);
     if (options.empty())
         return true;
-    if (HUtils::RequestOk(m_sender, "/command/camera.cgi?" + options))
+    const std::string path = "/command/camera.cgi?" + options;
+    if (HUtils::RequestOk(m_sender, path))
         return true;
-    m_sonyDriver->DebugMessage(kErrorLevel, "%s(): Cannot set stream parameters to device %s",
-                               "talvex::CSonyCommonChannel::ApplyDeviceOptions", m_sonyDriver->GetDeviceTag().c_str());
+    TellStartFailure("cannot set the stream parameters: " + HttpFailure(path, m_sender.GetStatusCode()));
     return false;
 }
 
@@ -74,17 +72,21 @@ bool CSonyCommonChannel::SetVideoOutMode() {
     if (m_generation != 4 && m_model.find("SNC-RH1") == std::string::npos)
         return true;
     std::string system;
-    bool done = HUtils::RequestText(m_sender, "/command/inquiry.cgi?inq=system", system);
+    std::string path = "/command/inquiry.cgi?inq=system";
+    bool done = HUtils::RequestText(m_sender, path, system);
     if (done) {
         const std::string mode = GetInquiryValue(system, "VideoOutMode");
+        path = "/command/system.cgi?VideoOutMode=ip";
         if (!mode.empty() && mode != "ip")
-            done = HUtils::RequestOk(m_sender, "/command/system.cgi?VideoOutMode=ip");
+            done = HUtils::RequestOk(m_sender, path);
     }
     if (!done)
-        m_sonyDriver->DebugMessage(kErrorLevel, "%s(): Unable to update VideoOutMode parameter on device %s",
-                                   "talvex::CSonyCommonChannel::SetVideoOutMode",
-                                   m_sonyDriver->GetDeviceTag().c_str());
+        TellStartFailure("unable to update the VideoOutMode parameter: " + HttpFailure(path, m_sender.GetStatusCode()));
     return done;
+}
+
+std::string CSonyCommonChannel::HttpFailure(const std::string& path, uint32_t status) {
+    return "GET " + path + (status == 0 ? " got no answer" : " answered HTTP " + std::to_string(status));
 }
 
 bool CSonyCommonChannel::PrepareStreamOptions(const ChannelStartParameters& parameters) {

@@ -47,6 +47,11 @@ protected:
     std::string FrameRateKey() const;
     // Frames per second of the start record's frame interval; 0 when none is configured.
     static uint32_t ConfiguredFrameRate(const ChannelStartParameters& parameters);
+    // The cause of a failed preparation or stream request, for the channel's start failure line.
+    virtual void TellStartFailure(std::string cause) = 0;
+    // "GET <path> answered HTTP 503", or "GET <path> got no answer" for status 0.
+    static std::string HttpFailure(const std::string& path, uint32_t status);
+
     // Breaks a blocked request from another thread.
     void CancelRequests() { m_sender.Cancel(); }
 

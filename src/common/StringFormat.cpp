@@ -1,5 +1,6 @@
 #include "common/StringFormat.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace talvex {
@@ -27,6 +28,16 @@ std::string FormatStringV(const char* format, va_list args) {
     std::vsnprintf(text.data(), text.size() + 1, format, write);
     va_end(write);
     return text;
+}
+
+std::string UrlWithoutCredentials(const std::string& url) {
+    const size_t scheme = url.find("://");
+    const size_t authority = scheme == std::string::npos ? 0 : scheme + 3;
+    const size_t authorityEnd = std::min(url.find('/', authority), url.size());
+    const size_t at = url.rfind('@', authorityEnd);
+    if (at == std::string::npos || at < authority)
+        return url;
+    return url.substr(0, authority) + url.substr(at + 1);
 }
 
 } // namespace talvex

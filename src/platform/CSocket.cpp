@@ -158,13 +158,20 @@ bool CSocket::ConnectStepped(const sockaddr_in& address, uint32_t steps, uint32_
             if (ready == 1) {
                 int error = 0;
                 socklen_t length = sizeof error;
-                if (getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0)
+                if (getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
                     return false;
+                // The caller reads why the connect failed ("Connection refused") from errno.
+                if (error != 0) {
+                    errno = error;
+                    return false;
+                }
                 connected = true;
             }
         }
-        if (!connected)
+        if (!connected) {
+            errno = ETIMEDOUT;
             return false;
+        }
     }
     return SetNonBlocking(false);
 }

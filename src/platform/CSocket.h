@@ -72,6 +72,7 @@ public:
 
     // Non-blocking connect; when it does not complete at once, writability is
     // awaited in `steps` waits of `stepMs` each. The socket is left blocking.
+    // On failure errno tells why (ETIMEDOUT when the steps ran out).
     bool ConnectStepped(const sockaddr_in& address, uint32_t steps, uint32_t stepMs, int stopFd);
 
     SocketResult Receive(std::span<uint8_t> buffer, size_t& received, int stopFd, int timeoutMs);

@@ -3,6 +3,7 @@
 #include "common/IDriver.h"
 #include "common/StringFormat.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdint>
 #include <new>
@@ -105,6 +106,22 @@ void CBaseVideoSettingsManager::LogOnce(uint32_t level, const char* format, ...)
     m_driver->DebugMessage(level, "%s", m_lastMessage.c_str());
 }
 
+void CBaseVideoSettingsManager::SetPassFailure(std::string cause) {
+    CAutoLock lock(m_messageLock);
+    if (m_passFailure.empty())
+        m_passFailure = std::move(cause);
+}
+
+std::string CBaseVideoSettingsManager::GetLastFailure() {
+    CAutoLock lock(m_messageLock);
+    return m_lastFailure;
+}
+
+void CBaseVideoSettingsManager::Renegotiate() {
+    CAutoLock lock(m_settingsLock);
+    m_pendingChanges = std::max<uint8_t>(m_pendingChanges, 1);
+}
+
 void CBaseVideoSettingsManager::ClearLastMessage() {
     CAutoLock lock(m_messageLock);
     m_lastMessage.clear();
@@ -138,11 +155,20 @@ bool CBaseVideoSettingsManager::RunPass() {
         pending = m_pendingChanges;
     }
     bool succeeded = false;
+    {
+        CAutoLock lock(m_messageLock);
+        m_passFailure.clear();
+    }
     try {
         succeeded = Synchronize(pending != 0);
     } catch (const std::exception& error) {
         LogOnce(1, "talvex::CBaseVideoSettingsManager::Run: Settings pass for device %s, channel %u failed: %s",
                 m_driver->GetDeviceTag().c_str(), m_channelIndex, error.what());
+        SetPassFailure(error.what());
+    }
+    {
+        CAutoLock lock(m_messageLock);
+        m_lastFailure = succeeded ? std::string() : m_passFailure;
     }
     if (!succeeded)
         return false;

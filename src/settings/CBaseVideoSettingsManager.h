@@ -43,6 +43,8 @@ public:
     bool SetStreamSettings(CEvent* callerStop, uint32_t codecType, const VIDEO_STREAM_SETTINGS* wish) override;
     void Reset(bool keepWishes) override;
     uint16_t GetRTSPPort() override;
+    std::string GetLastFailure() override;
+    void Renegotiate() override;
 
     uint32_t GetChannelIndex() const { return m_channelIndex; }
 
@@ -62,6 +64,9 @@ protected:
     // Logs a text unless it equals the last one logged through here.
     void LogOnce(uint32_t level, const char* format, ...) __attribute__((format(printf, 3, 4)));
     void ClearLastMessage();
+    // The cause of the pass under way failing, for the channels that wait for it;
+    // the first cause told in a pass is kept.
+    void SetPassFailure(std::string cause);
     void SetRTSPPort(uint16_t port);
 
     IDriver* m_driver;
@@ -94,6 +99,8 @@ private:
 
     CRecursiveLock m_messageLock;
     std::string m_lastMessage;
+    std::string m_passFailure;
+    std::string m_lastFailure;
 };
 
 } // namespace talvex

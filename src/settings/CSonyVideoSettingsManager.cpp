@@ -103,10 +103,15 @@ bool CSonyVideoSettingsManager::RequestGet(const std::string& url, std::string& 
         return false;
     Web::HttpRequest request;
     request.path = url;
-    if (!m_http.Send(request))
+    if (!m_http.Send(request)) {
+        SetPassFailure("GET " + url + " got no answer");
         return false;
+    }
     const std::string device = m_driver->GetDeviceTag();
-    switch (const uint32_t status = m_http.GetStatusCode()) {
+    const uint32_t status = m_http.GetStatusCode();
+    if (status != 200 && status != 204)
+        SetPassFailure("GET " + url + " answered HTTP " + std::to_string(status));
+    switch (status) {
     case 200: {
         std::vector<uint8_t> body;
         m_http.ReadAll(body);
@@ -432,6 +437,8 @@ bool CSonyVideoSettingsManager::NegotiateImageSize(uint32_t k, const StreamWish&
         LogOnce(1, "talvex::CSonyVideoSettingsManager::NegotiateImageSize: Device %s answered an odd number of "
                    "values for \"%s\"",
                 m_driver->GetDeviceTag().c_str(), target.c_str());
+        SetPassFailure("the capability answer for " + target + " has an odd number of values (" +
+                       std::to_string(tokens->size()) + ")");
         return false;
     }
     size = Nearest(*sizes, wish.Size());
@@ -454,8 +461,12 @@ bool CSonyVideoSettingsManager::NegotiateQuality(uint32_t k, const StreamWish& w
     if (!tokens)
         return false;
     auto levels = CapableLevels(*tokens, target.find("Quality") != std::string::npos);
-    if (!levels)
+    if (!levels) {
+        const size_t count = tokens->size();
+        SetPassFailure("the capability answer for " + target + " gives no usable range (" + std::to_string(count) +
+                       (count == 1 ? " value" : " values") + "; a lowest and a highest are needed)");
         return false;
+    }
     if (!levels->empty())
         level = Nearest(*levels, ScaleLevel(wish.settings.quality, *levels->begin(), *levels->rbegin()));
     return true;
@@ -466,7 +477,10 @@ std::optional<std::vector<std::string>> CSonyVideoSettingsManager::Capable(const
     std::string answer;
     if (!RequestGet(kCapabilityQuery + target + extra, answer))
         return std::nullopt;
-    return CapableTokens(answer, target);
+    auto tokens = CapableTokens(answer, target);
+    if (!tokens)
+        SetPassFailure("the capability answer for " + target + " has no usable Capable" + target + " value");
+    return tokens;
 }
 
 } // namespace talvex

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace talvex {
 
@@ -42,6 +43,12 @@ public:
     virtual void Reset(bool keepWishes) = 0;
     // The camera's RTSP port as last read; 0 until read (the channel uses 554).
     virtual uint16_t GetRTSPPort() = 0;
+    // Why the last pass failed (the request and status, or the missing answer
+    // value); empty when it did not fail or gave no cause.
+    virtual std::string GetLastFailure() { return {}; }
+    // The next pass negotiates every stream anew, as after a changed wish
+    // (the camera did not take what the last pass set).
+    virtual void Renegotiate() {}
 };
 
 } // namespace talvex

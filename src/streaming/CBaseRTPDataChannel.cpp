@@ -21,7 +21,7 @@ void CBaseRTPDataChannel::OnRTPPacket(const sockaddr_in& fromAddress, const CRTP
         return;
     m_lastDataMs = CRTCPHandler::NowMs();
     m_dataEvent.Set();
-    m_rtcpHandler.OnSequence(packet.GetSequenceNumber());
+    m_rtcpHandler.OnPacket(packet.GetSequenceNumber(), packet.GetTimestamp(), packet.GetArrivalNs());
     PacketHook(packet);
 }
 

@@ -3,13 +3,16 @@
 #include "common/Base64.h"
 #include "common/Md5.h"
 #include "common/LatencyProbe.h"
+#include "common/StringFormat.h"
 #include "streaming/CRTSPStreamParser.h"
 
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <random>
 
 namespace talvex {
@@ -42,6 +45,10 @@ const char* MethodName(uint32_t kind) {
     }
 }
 
+std::string ErrnoText(int error) {
+    return error == ETIMEDOUT ? "timed out" : std::strerror(error);
+}
+
 int PollTimeout(uint32_t milliseconds) {
     return milliseconds == 0 ? CSocket::kInfinite : int(std::min<uint32_t>(milliseconds, 0x7FFFFFFF));
 }
@@ -63,18 +70,29 @@ bool CBaseRTSPClient::Connect(const RTSPSessionParams& params, IRTPReceiverUser*
     m_parser.ClearDescription();
     m_disconnectEvent.Reset();
 
+    const std::string server = "RTSP connection to " + params.host + ":" + std::to_string(params.port);
     std::lock_guard lock(m_socketMutex);
-    if (!m_socket.CreateTcp())
+    if (!m_socket.CreateTcp()) {
+        m_failure = server + ": no socket: " + ErrnoText(errno);
         return false;
+    }
     if (!m_socket.SetOption(SOL_SOCKET, SO_RCVBUF, int(params.receiveBufferSize)) ||
         !m_socket.SetTimeoutOption(SO_RCVTIMEO, params.receiveTimeoutMs)) {
+        m_failure = server + ": socket options refused: " + ErrnoText(errno);
         m_socket.Close();
         return false;
     }
     sockaddr_in address{};
-    if (!ResolveIPv4(params.host, params.port, address) ||
-        !m_socket.ConnectStepped(address, params.connectTimeoutMs / CONNECT_STEP_MS, CONNECT_STEP_MS,
+    if (!ResolveIPv4(params.host, params.port, address)) {
+        m_failure = server + ": the address does not resolve";
+        m_socket.Close();
+        return false;
+    }
+    if (!m_socket.ConnectStepped(address, params.connectTimeoutMs / CONNECT_STEP_MS, CONNECT_STEP_MS,
                                  m_disconnectEvent.GetNativeHandle())) {
+        m_failure = server + ": " + ErrnoText(errno);
+        if (errno == ETIMEDOUT)
+            m_failure += " after " + std::to_string(params.connectTimeoutMs) + " ms";
         m_socket.Close();
         return false;
     }
@@ -233,17 +251,44 @@ bool CBaseRTSPClient::SendRequest(uint32_t kind) {
 }
 
 bool CBaseRTSPClient::Exchange(uint32_t kind) {
-    if (!m_connected)
+    if (!m_connected) {
+        m_failure = std::string(MethodName(kind) ? MethodName(kind) : "request") + ": not connected";
         return false;
+    }
     const std::string request = BuildRequest(kind);
-    if (request.empty() || !SendText(request))
+    if (request.empty() || !SendText(request)) {
+        DescribeRequestFailure(kind, {}, false);
         return false;
+    }
     if (m_streamParser)
         return ReadResponseFromStream(kind, m_parser.GetCSeq());
     if (kind == RTSP_PLAY && m_transportMode == RTSP_TRANSPORT_INTERLEAVED)
         return ReceiveInterleavedStream();
     const std::string response = ReadResponse();
-    return !response.empty() && m_parser.Parse(response, kind);
+    const bool parsed = !response.empty() && m_parser.Parse(response, kind);
+    DescribeRequestFailure(kind, response, parsed);
+    return parsed;
+}
+
+void CBaseRTSPClient::DescribeRequestFailure(uint32_t kind, const std::string& response, bool parsed) {
+    // The URL is built from host, port and path (or the camera's Content-Base),
+    // never from the credentials; UrlWithoutCredentials covers a camera that
+    // names them in its Content-Base.
+    const std::string request = std::string(MethodName(kind) ? MethodName(kind) : "request") + " " +
+                                UrlWithoutCredentials(kind == RTSP_SETUP ? GetControlUrl() : GetBaseUrl());
+    // The parser refuses answers other than 200 and 401; their status is read here.
+    unsigned status = 0;
+    if (response.empty())
+        m_failure = request + ": no answer (connection closed, or nothing within " +
+                    std::to_string(m_params.receiveTimeoutMs) + " ms)";
+    else if (std::sscanf(response.c_str(), "RTSP/%*s %u", &status) != 1)
+        m_failure = request + ": the answer is no RTSP message";
+    else if (status != 200)
+        m_failure = request + " answered RTSP " + std::to_string(status);
+    else if (!parsed)
+        m_failure = request + ": the answer could not be read";
+    else
+        m_failure.clear();
 }
 
 bool CBaseRTSPClient::SendText(const std::string& request) {

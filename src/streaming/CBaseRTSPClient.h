@@ -72,6 +72,9 @@ public:
                           std::vector<uint8_t>& configuration) const;
     bool IsConnected() const { return m_connected; }
     bool GetLastResult() const { return m_lastResult; }
+    // Why the last Connect or request failed ("DESCRIBE rtsp://10.0.0.5:554/video1
+    // answered RTSP 503", "connection to 10.0.0.5:554 refused"); never a credential.
+    const std::string& GetFailure() const { return m_failure; }
     uint32_t GetStatusCode() const { return m_parser.GetStatusCode(); }
     const std::string& GetSessionId() const { return m_parser.GetSessionId(); }
     const std::string& GetContentBase() const { return m_parser.GetContentBase(); }
@@ -90,6 +93,8 @@ protected:
 
 private:
     bool Exchange(uint32_t kind);
+    // The failure of request kind: its answer's status, or why none came.
+    void DescribeRequestFailure(uint32_t kind, const std::string& response, bool parsed);
     bool SendText(const std::string& request);
     std::string ReadResponse();
     // While the interleaved reader runs (a keep-alive, PAUSE or PLAY sent from
@@ -113,6 +118,7 @@ private:
     uint32_t m_nonceCount = 0;
     std::string m_clientNonce;
     bool m_lastResult = false;
+    std::string m_failure;
     std::atomic<bool> m_connected{false};
     // Guards the socket handle against a Disconnect from another thread while a
     // read or write is under way; held only across one socket call.

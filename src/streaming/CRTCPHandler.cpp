@@ -1,5 +1,6 @@
 #include "streaming/CRTCPHandler.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <random>
@@ -53,6 +54,8 @@ void RTPSequenceStatistics::InitSequence(uint16_t sequence) {
     badSeq = RTP_SEQ_MOD + 1; // so that seq == badSeq is false
     cycles = 0;
     received = 0;
+    receivedPrior = 0;
+    expectedPrior = 0;
 }
 
 bool RTPSequenceStatistics::UpdateSequence(uint16_t sequence) {
@@ -100,6 +103,44 @@ void RTPSequenceStatistics::OnSequence(uint16_t sequence) {
         probation = MIN_SEQUENTIAL;
     }
     UpdateSequence(sequence);
+}
+
+void RTPSequenceStatistics::OnPacket(uint16_t sequence, uint32_t rtpTimestamp, uint64_t arrivalNs) {
+    OnSequence(sequence);
+    if (!transitSeen)
+        firstArrivalNs = arrivalNs;
+    // Arrival in the media clock, counted from the first packet so that the
+    // product stays within 64 bits for years; only differences matter.
+    const uint64_t sinceFirstUs = (arrivalNs - firstArrivalNs) / 1000;
+    const uint32_t arrival = uint32_t(sinceFirstUs * clockRate / 1000000);
+    const uint32_t packetTransit = arrival - rtpTimestamp;
+    if (transitSeen) {
+        const int32_t difference = int32_t(packetTransit - transit);
+        const uint32_t d = uint32_t(difference < 0 ? -int64_t(difference) : difference);
+        // J += (|D| - J) / 16, kept times 16 in integers as A.8 does.
+        scaledJitter += d - ((scaledJitter + 8) >> 4);
+    }
+    transit = packetTransit;
+    transitSeen = true;
+}
+
+RTPReceptionFigures RTPSequenceStatistics::TakeReportFigures() {
+    RTPReceptionFigures figures;
+    figures.extendedHighestSequence = GetExtendedHighestSequence();
+    figures.jitter = scaledJitter >> 4;
+    if (!firstPacketSeen || probation)
+        return figures;
+    const uint32_t expected = figures.extendedHighestSequence - baseSeq + 1;
+    const int64_t lost = int64_t(expected) - int64_t(received);
+    figures.cumulativeLost = int32_t(std::clamp<int64_t>(lost, MIN_CUMULATIVE_LOST, MAX_CUMULATIVE_LOST));
+    const uint32_t expectedInterval = expected - expectedPrior;
+    const uint32_t receivedInterval = received - receivedPrior;
+    expectedPrior = expected;
+    receivedPrior = received;
+    const int64_t lostInterval = int64_t(expectedInterval) - int64_t(receivedInterval);
+    if (expectedInterval != 0 && lostInterval > 0)
+        figures.fractionLost = uint8_t((lostInterval << 8) / expectedInterval);
+    return figures;
 }
 
 CRTCPHandler::CRTCPHandler() : CBaseThread(nullptr) {}
@@ -178,9 +219,9 @@ uint16_t CRTCPHandler::GetLocalPort() const {
     return m_client ? m_client->GetLocalPort() : 0;
 }
 
-void CRTCPHandler::OnSequence(uint16_t sequenceNumber) {
+void CRTCPHandler::OnPacket(uint16_t sequenceNumber, uint32_t rtpTimestamp, uint64_t arrivalNs) {
     std::lock_guard lock(m_lock);
-    m_statistics.OnSequence(sequenceNumber);
+    m_statistics.OnPacket(sequenceNumber, rtpTimestamp, arrivalNs);
 }
 
 void CRTCPHandler::OnData(IRTPClient*, const sockaddr_in& fromAddress, std::span<const uint8_t> data) {
@@ -234,8 +275,12 @@ CRTCPHandler::BuildReceiverReport(const RTCPReportState& state, uint64_t nowMs) 
     report[3] = RECEIVER_REPORT_BYTES / 4 - 1;
     std::memcpy(&report[4], state.ownSsrc.data(), 4);
     std::memcpy(&report[8], state.senderSsrc.data(), 4);
-    // Fraction lost, cumulative lost (12..15) and jitter (20..23) stay 0.
-    WriteBigEndian32(&report[16], state.extendedHighestSequence);
+    // Fraction lost (8 bits) and cumulative lost (24 bits, two's complement) share one word.
+    const RTPReceptionFigures& reception = state.reception;
+    WriteBigEndian32(&report[12], (uint32_t(reception.fractionLost) << 24) |
+                                      (uint32_t(reception.cumulativeLost) & 0xFFFFFF));
+    WriteBigEndian32(&report[16], reception.extendedHighestSequence);
+    WriteBigEndian32(&report[20], reception.jitter);
     WriteBigEndian32(&report[24], state.lastSenderReport);
     const uint64_t delayMs = nowMs > state.senderReportArrivalMs ? nowMs - state.senderReportArrivalMs : 0;
     WriteBigEndian32(&report[28], uint32_t(delayMs * 65536 / 1000));
@@ -256,7 +301,7 @@ void CRTCPHandler::SendReceiverReport() {
         if (!m_srSeen)
             return;
         state = m_report;
-        state.extendedHighestSequence = m_statistics.GetExtendedHighestSequence();
+        state.reception = m_statistics.TakeReportFigures();
         sender = m_senderAddress;
     }
     if (!m_client->SendTo(sender, BuildReceiverReport(state, NowMs()))) {

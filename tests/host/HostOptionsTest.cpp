@@ -235,5 +235,12 @@ TEST(HostOptions, BadIoAndMotionOptionsAreRefused) {
         EXPECT_EQ(ErrorOf(arguments), error) << arguments[3];
 }
 
+TEST(HostOptions, ProgressFollowsTheTerminalUnlessToldOtherwise) {
+    EXPECT_EQ(Parse({"record", "--generation", "6", "--discard"})->progress, ProgressDisplay::OnTerminal);
+    EXPECT_EQ(Parse({"record", "--generation", "6", "--discard", "--quiet"})->progress, ProgressDisplay::Off);
+    EXPECT_EQ(Parse({"record", "--generation", "6", "--discard", "--progress"})->progress, ProgressDisplay::On);
+    EXPECT_EQ(ErrorOf({"open", "--generation", "6", "--quiet"}), "unknown option --quiet");
+}
+
 } // namespace
 } // namespace fennwick_host

@@ -39,6 +39,7 @@ public:
 
 protected:
     std::string ExtraOptions(const std::string&) override { return ""; }
+    void TellStartFailure(std::string) override {}
 
 private:
     CManualEvent m_stop;

@@ -85,7 +85,7 @@ TEST(CRTCPHandler, DelayOfTwoHundredFiftyMsIsDlsr16384) {
     state.senderSsrc = {5, 6, 7, 8};
     state.lastSenderReport = 0xBBBBCCCC;
     state.senderReportArrivalMs = 1000;
-    state.extendedHighestSequence = 0x00010002;
+    state.reception.extendedHighestSequence = 0x00010002;
     const auto report = CRTCPHandler::BuildReceiverReport(state, 1250);
     const std::vector<uint8_t> bytes(report.begin(), report.end());
     EXPECT_EQ(Word(bytes, 0), 0x81C90007u);
@@ -124,7 +124,7 @@ TEST(CRTCPHandler, CompoundSenderReportIsAnsweredAtOnce) {
     CRTCPHandler handler;
     ASSERT_TRUE(handler.Open(Loopback(), 0));
     for (uint16_t sequence : {65534, 65535, 0, 1})
-        handler.OnSequence(sequence);
+        handler.OnPacket(sequence, 0, 0);
     camera.Send(SenderReport() + SourceDescription(), handler.GetLocalPort());
     const std::vector<uint8_t> report = camera.Receive(2000);
     ASSERT_EQ(report.size(), 32u);
