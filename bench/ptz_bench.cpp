@@ -76,6 +76,14 @@ public:
         return std::nullopt;
     }
 
+    // Answered with another status, or (0) not yet answered when read.
+    uint32_t RefusedRequests() {
+        uint32_t refused = 0;
+        for (const camsim::RequestRecord& record : m_camera.Http().Requests())
+            refused += record.status != 200;
+        return refused;
+    }
+
     size_t CountRequests(const std::string& text) {
         size_t count = 0;
         for (const camsim::RequestRecord& record : m_camera.Http().Requests())
@@ -85,7 +93,9 @@ public:
 
     void MoveLatency(uint32_t moves) {
         std::vector<double> toCamera, call;
+        uint32_t refused = 0;
         for (uint32_t i = 0; i < moves; ++i) {
+            refused += RefusedRequests();
             m_camera.Http().ClearRequests();
             // Alternate directions: a repeated move at the same speed is not sent again.
             const Clock::time_point start = Clock::now();
@@ -97,6 +107,7 @@ public:
         Settle();
         Print("PTZ_Move call returns", call);
         Print("PTZ_Move -> camera request", toCamera);
+        std::printf("%-40s %u\n", "requests the camera did not answer 200", refused + RefusedRequests());
     }
 
     void StopBehindBurst(uint32_t bursts) {

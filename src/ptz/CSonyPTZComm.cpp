@@ -14,6 +14,7 @@ namespace talvex {
 namespace {
 
 constexpr uint32_t kWarningLevel = 2;
+constexpr const char* kPresetSetMethod = "talvex::CSonyPTZComm::PresetSet";
 constexpr uint32_t kViscaGeneration = 1;
 constexpr uint32_t kFastPanTiltGeneration = 5;
 constexpr uint32_t kStatusOk = 200;
@@ -307,14 +308,20 @@ bool CSonyPTZComm::PresetSet(const std::string& name, uint32_t index) {
     request.headers.push_back(kPostContentType);
     const std::string body = CSonyPTZRequests::PresetSetBody(name, index, m_generation);
     request.body.assign(body.begin(), body.end());
+    std::lock_guard lock(m_presetMutex);
     const bool answered = m_presetSender.Send(request);
     const uint32_t status = m_presetSender.GetStatusCode();
     if (answered && IsSuccessStatus(status)) {
         m_presetLogger.ResetLastMessage();
         return true;
     }
-    m_presetLogger.Log(kWarningLevel, "talvex::CSonyPTZComm::PresetSet: device %s refused to save preset %u (HTTP status %u)",
-                       GetDriver()->GetDeviceTag().c_str(), index + 1, status);
+    const std::string device = GetDriver()->GetDeviceTag();
+    if (answered && status != 0)
+        m_presetLogger.Log(kWarningLevel, "%s: device %s refused to save preset %u (HTTP status %u)", kPresetSetMethod,
+                           device.c_str(), index + 1, status);
+    else
+        m_presetLogger.Log(kWarningLevel, "%s: device %s did not answer the request to save preset %u",
+                           kPresetSetMethod, device.c_str(), index + 1);
     return false;
 }
 
@@ -323,12 +330,14 @@ bool CSonyPTZComm::PresetCall(const std::string& name, uint32_t index, uint32_t 
         return false;
     SetFocusMode(false);
     const std::string path = CSonyPTZRequests::PresetCallPath(index, Scaled(speed, kPresetCall.low, kPresetCall.high));
+    std::lock_guard lock(m_presetMutex);
     return Checked(HUtils::SendCommand(m_presetSender, path), m_presetLogger);
 }
 
 bool CSonyPTZComm::PresetClear(const std::string& name, uint32_t index) {
     if (name.empty() || StopRequested())
         return false;
+    std::lock_guard lock(m_presetMutex);
     return Checked(HUtils::SendCommand(m_presetSender, CSonyPTZRequests::PresetClearPath(index)), m_presetLogger);
 }
 
@@ -338,6 +347,7 @@ bool CSonyPTZComm::ReadPresetList(std::map<uint32_t, std::string>& presets) {
         return false;
     CResultDef result;
     std::vector<uint8_t> body;
+    std::lock_guard lock(m_presetMutex);
     HUtils::RequestGetRD(result, m_presetSender, CSonyPTZRequests::kPresetListPath, body, true);
     if (!Checked(result, m_presetLogger) || m_presetSender.GetStatusCode() != kStatusOk)
         return false;

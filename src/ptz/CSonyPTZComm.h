@@ -76,6 +76,8 @@ private:
     std::atomic<int32_t> m_irisIndex{-1};
     // The worker, the iris thread and preset calls all switch modes: one at a time.
     std::mutex m_modeMutex;
+    // Host threads may ask for presets at the same time; the sender serves one.
+    std::mutex m_presetMutex;
     Web::CHttpSender m_modeSender;
     Web::CHttpSender m_presetSender;
     Web::CHttpSender m_moveSender;

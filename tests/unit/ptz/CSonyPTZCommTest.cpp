@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -190,6 +191,29 @@ TEST(CSonyPTZCommTest, StoppingIsPromptWhileTheCameraDoesNotAnswer) {
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_LT(took, std::chrono::milliseconds(1000));
     EXPECT_EQ(rig.server.Requests().size(), 1u); // the queued zoom was dropped
+}
+
+TEST(CSonyPTZCommTest, RepeatedFailuresAreLoggedOnceWithTheirCause) {
+    std::atomic<uint32_t> status{500};
+    SonyPtzRig rig(kPanTiltZoom, 6, "SNC-EP580",
+                   [&status](const RecordedRequest&) { return RecordedAnswer{status.load(), "Bad"}; });
+    rig.driver.m_device.password = "s3cret-word";
+    const std::string cause = "HTTP status code is 500";
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        rig.Ptz().PTZ_Move(CPTZMessage::kLeft, 8);
+        rig.Await(size_t(attempt));
+    }
+    EXPECT_TRUE(test::WaitUntil([&] { return test::CountLines(rig.driver, cause) == 1; }));
+    status = 200; // a success clears the memory: the same failure is logged again
+    rig.Ptz().PTZ_Move(CPTZMessage::kLeft, 8);
+    rig.Await(4);
+    rig.Ptz().PTZ_Stop();
+    rig.Await(5);
+    status = 500;
+    rig.Ptz().PTZ_Move(CPTZMessage::kLeft, 8);
+    rig.Await(6);
+    EXPECT_TRUE(test::WaitUntil([&] { return test::CountLines(rig.driver, cause) == 2; }));
+    EXPECT_EQ(test::CountLines(rig.driver, "s3cret-word"), 0u);
 }
 
 } // namespace
