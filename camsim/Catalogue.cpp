@@ -168,13 +168,14 @@ struct PtzRow {
 };
 
 // The PTZ models: those whose inquiry answers above report "PanTiltFunc=1" or
-// "ZoomFunc=1" (the SNC-Z20 is a zoom camera without a head, driven by VISCA
-// on generation 1). Preset counts: the SNC-RZ25 and SNC-RH124 keep 16
-// positions, the SNC-WR630 256; each starts with the names of its
-// "presetposition" group. The travel (pan all round except a stop for the
-// cable, tilt from straight down to a little above level) and the top speed
-// (300 degrees a second) are those of a dome of this class, an assumption
-// camsim makes without a data sheet at hand: change a row when one says more.
+// "ZoomFunc=1" (the SNC-Z20 is a zoom camera without a head: generation 1,
+// driven by VISCA). Each starts with the presets of its "presetposition"
+// group. The rest is camsim's assumption, made without a data sheet at hand
+// (change a row when one says more): 16 presets on the older domes, the count
+// hosts are usually told (Preset=16), and 256 on the generation 6 one, so a
+// host's own limit is met before the camera's; pan all round but for a stop
+// for the cable, tilt from straight down to a little above level, and 300
+// degrees a second at the top speed, as domes of this class go.
 const PtzRow kPtzTable[] = {
     {"SNC-Z20N", {false, true, 0, {}, {}, 0}},
     {"SNC-RZ25N", {true, true, 16, {-17000, 17000}, {-9000, 2500}, 30000}},
