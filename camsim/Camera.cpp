@@ -38,6 +38,11 @@ Camera::Camera(CameraOptions options) : m_options(std::move(options)) {
     m_alarmIo = std::make_unique<AlarmIo>(*m_http, *m_state, *m_alarmState);
     m_alarmIo->Faults().cutStream = m_options.cutAlarmStream;
     m_hooks->Add(*m_alarmState);
+    m_ptzState = std::make_unique<PtzState>(*m_state, model->ptz);
+    m_ptzCgi = std::make_unique<PtzCgi>(*m_http, *m_state, *m_ptzState, model->ptz);
+    m_ptzCgi->SetFaults(m_options.ptzFaults);
+    if (model->ptz.HasPtz())
+        m_hooks->Add(*m_ptzState);
 }
 
 Camera::~Camera() {

@@ -6,6 +6,8 @@
 #include "AlarmState.h"
 #include "CameraState.h"
 #include "HttpServer.h"
+#include "PtzCgi.h"
+#include "PtzState.h"
 #include "TestHooks.h"
 
 #include <map>
@@ -38,6 +40,7 @@ struct CameraOptions {
     // Fault: capability targets ("FrameRate1") answered with this value text
     // instead of the camera's ("" leaves the Capable... value empty).
     std::map<std::string, std::string> capabilityValues;
+    PtzFaults ptzFaults;
 };
 
 class Camera {
@@ -60,6 +63,8 @@ public:
     AlarmState& Alarms() { return *m_alarmState; }
     AlarmIo& AlarmCgi() { return *m_alarmIo; }
     TestHooks& Hooks() { return *m_hooks; }
+    PtzState& Ptz() { return *m_ptzState; }
+    PtzCgi& PtzCommands() { return *m_ptzCgi; }
 
 private:
     CameraOptions m_options;
@@ -68,6 +73,8 @@ private:
     std::unique_ptr<TestHooks> m_hooks;
     std::unique_ptr<AlarmState> m_alarmState;
     std::unique_ptr<AlarmIo> m_alarmIo;
+    std::unique_ptr<PtzState> m_ptzState;
+    std::unique_ptr<PtzCgi> m_ptzCgi;
     std::string m_optionError; // why the options cannot make this model's camera
     std::vector<std::unique_ptr<Server>> m_servers;
     bool m_started = false;

@@ -162,13 +162,60 @@ ModelSpec WithAlarmIo(ModelSpec model) {
     return model;
 }
 
+struct PtzRow {
+    std::string_view model;
+    PtzSpec ptz;
+};
+
+// The PTZ models: those whose inquiry answers above report "PanTiltFunc=1" or
+// "ZoomFunc=1" (the SNC-Z20 is a zoom camera without a head: generation 1,
+// driven by VISCA). Each starts with the presets of its "presetposition"
+// group. The rest is camsim's assumption, made without a data sheet at hand
+// (change a row when one says more): 16 presets on the older domes, the count
+// hosts are usually told (Preset=16), and 256 on the generation 6 one, so a
+// host's own limit is met before the camera's; pan all round but for a stop
+// for the cable, tilt from straight down to a little above level, and 300
+// degrees a second at the top speed, as domes of this class go.
+const PtzRow kPtzTable[] = {
+    {"SNC-Z20N", {false, true, 0, {}, {}, 0}},
+    {"SNC-RZ25N", {true, true, 16, {-17000, 17000}, {-9000, 2500}, 30000}},
+    {"SNC-RH124", {true, true, 16, {-17000, 17000}, {-9000, 2500}, 30000}},
+    {"SNC-WR630", {true, true, 256, {-17000, 17000}, {-9000, 2000}, 30000}},
+};
+
+// Lens and exposure keys of camera.cgi that a PTZ model reports in inq=camera
+// ("Iris" is the index 0 to 16 a manual exposure uses).
+constexpr const char* kLensKeys = "&FocusMode=auto&ExpMode=full&Iris=8";
+
+ModelSpec WithPtz(ModelSpec model) {
+    for (const PtzRow& row : kPtzTable) {
+        if (row.model != model.name)
+            continue;
+        model.ptz = row.ptz;
+        for (InquiryGroupSpec& group : model.groups)
+            if (group.name == "camera")
+                group.items += kLensKeys;
+        std::vector<std::string> irisIndexes;
+        for (int index = 0; index <= 16; ++index)
+            irisIndexes.push_back(std::to_string(index));
+        model.allowed.push_back({"FocusMode", {"auto", "manual"}});
+        model.allowed.push_back({"ExpMode", {"full", "manual"}});
+        model.allowed.push_back({"Iris", irisIndexes});
+    }
+    return model;
+}
+
+ModelSpec Complete(ModelSpec model) {
+    return WithPtz(WithAlarmIo(std::move(model)));
+}
+
 } // namespace
 
 const std::vector<ModelSpec>& Catalogue() {
     static const std::vector<ModelSpec> models = {
-        WithAlarmIo(SncZ20()),   WithAlarmIo(SncRz25()),  WithAlarmIo(SncDf50()),
-        WithAlarmIo(SncRh124()), WithAlarmIo(SncCh210()), WithAlarmIo(SntEx104()),
-        WithAlarmIo(SncVb630()), WithAlarmIo(SncWr630()), WithAlarmIo(SncVb770())};
+        Complete(SncZ20()),   Complete(SncRz25()),  Complete(SncDf50()),
+        Complete(SncRh124()), Complete(SncCh210()), Complete(SntEx104()),
+        Complete(SncVb630()), Complete(SncWr630()), Complete(SncVb770())};
     return models;
 }
 

@@ -37,12 +37,35 @@ struct AlarmIoSpec {
     uint32_t outputs = 1;
 };
 
+// The span of one motor axis in the camera's own position units.
+struct AxisRange {
+    int32_t min = 0;
+    int32_t max = 0;
+};
+
+// What a model's head and lens can do. Pan and tilt positions count hundredths
+// of a degree (0 is straight ahead and level); zoom and focus use VISCA's lens
+// positions (zoom 0 full wide to 0x4000 full optical tele; focus 0x1000
+// infinity to 0xC000 nearest); the iris is the "Iris" index of inq=camera.
+struct PtzSpec {
+    bool panTilt = false;
+    bool zoom = false;
+    uint32_t presets = 0; // preset numbers 1 to presets; 0: no presetposition.cgi
+    AxisRange pan;
+    AxisRange tilt;
+    // Hundredths of a degree per second at the top pan/tilt speed.
+    uint32_t topPanTiltRate = 0;
+
+    bool HasPtz() const { return panTilt || zoom; }
+};
+
 struct ModelSpec {
     std::string name;
     uint32_t generation;
     std::vector<InquiryGroupSpec> groups;
     std::vector<AllowedValuesSpec> allowed;
     AlarmIoSpec alarmIo{};
+    PtzSpec ptz{};
 };
 
 const std::vector<ModelSpec>& Catalogue();

@@ -20,6 +20,8 @@
 //   --fault-refuse-http   close plain HTTP connections on the web port (TLS there is served)
 //   --fault-inquiry-500 G inquiries naming group G (such as sensor) answer 500
 //   --fault-alarm-cut     every alarm-data stream ends in the middle of its second record
+//   --fault-ptz-hang MS   ptzf.cgi and presetposition.cgi requests wait MS milliseconds before the answer
+//   --fault-preset-names  inq=presetposition answers a malformed preset list (an empty name, a dangling number)
 //   --fault-capability TARGET=VALUE
 //                         answer the capability query for TARGET (FrameRate1, ...) with VALUE
 //   --media-fault-stop, --media-fault-lose N, --media-fault-drop-after MS
@@ -35,8 +37,8 @@
 // Inquiries: GET /command/inquiry.cgi?inq=system&inq=camera answers the groups'
 // Key=Value items joined by '&'; GET /command/camera.cgi?Key=Value (or
 // system.cgi) changes what later inquiries report. Alarm I/O and the
-// alarm-data stream: see AlarmIo.h; test hooks /camsim/state and
-// /camsim/control: see TestHooks.h and AlarmState.h.
+// alarm-data stream: see AlarmIo.h; PTZ and presets: see PtzCgi.h; test hooks /camsim/state and
+// /camsim/control: see TestHooks.h, AlarmState.h and PtzState.h.
 #include "AlarmKeys.h"
 #include "Camera.h"
 #include "HttpMedia.h"
@@ -57,6 +59,7 @@ void PrintUsage(FILE* out) {
                       "[--auth none|basic|digest] [--bind ADDRESS] [--https-port N] [--fault-401] "
                       "[--fault-status N] [--fault-delay MS] [--fault-close] [--fault-truncate] "
                       "[--fault-refuse-http] [--fault-inquiry-500 GROUP] [--fault-alarm-cut] "
+                      "[--fault-ptz-hang MS] [--fault-preset-names] "
                       "[--fault-capability TARGET=VALUE] [--inputs N] [--outputs N] [--list-models] [--help]\n%s%s",
                  camsim::HTTP_MEDIA_USAGE, camsim::RTSP_USAGE);
 }
@@ -118,6 +121,8 @@ std::string ParseArguments(int argc, char** argv, camsim::CameraOptions& options
             options.faults.refusePlainHttp = true;
         } else if (flag == "--fault-alarm-cut") {
             options.cutAlarmStream = true;
+        } else if (flag == "--fault-preset-names") {
+            options.ptzFaults.malformedPresetNames = true;
         } else if (!needValue()) {
             return "missing or unknown option " + std::string(flag);
         } else if (flag == "--fault-capability") {
@@ -156,11 +161,14 @@ std::string ParseArguments(int argc, char** argv, camsim::CameraOptions& options
                 options.http.https = true;
                 options.http.httpsPort = uint16_t(*port);
             }
-        } else if (flag == "--fault-status" || flag == "--fault-delay") {
+        } else if (flag == "--fault-status" || flag == "--fault-delay" || flag == "--fault-ptz-hang") {
             const auto number = ParseNumber(value, flag == "--fault-status" ? 999 : 3600000);
             if (!number)
                 return std::string(flag) + " takes a number, not \"" + value + "\"";
-            (flag == "--fault-status" ? options.faults.status : options.faults.delayMs) = *number;
+            uint32_t& target = flag == "--fault-status"  ? options.faults.status
+                               : flag == "--fault-delay" ? options.faults.delayMs
+                                                         : options.ptzFaults.hangMs;
+            target = *number;
         } else {
             return "unknown option " + std::string(flag);
         }

@@ -52,6 +52,12 @@ void SetGeneration(DeviceProfile& profile, uint32_t generation) {
     profile.properties.emplace(kPropertyVideoStandard, "0");
 }
 
+void SetPtzCapabilities(DeviceProfile& profile, const std::string& capabilities) {
+    profile.properties[kPropertyPtzCapabilities] = capabilities;
+    for (uint32_t id = 1; id < kPropertyPtzCapabilities; ++id)
+        profile.properties.emplace(id, "(none)");
+}
+
 std::optional<std::string> SetDeviceOption(DeviceProfile& profile, std::string_view key, std::string_view value) {
     if (key == "address") {
         if (value.empty())

@@ -32,6 +32,7 @@ struct DeviceProfile {
 // Device property numbers the host itself fills in.
 constexpr uint32_t kPropertyVideoStandard = 1;
 constexpr uint32_t kPropertyGeneration = 2;
+constexpr uint32_t kPropertyPtzCapabilities = 4;
 constexpr uint32_t kLowestGeneration = 1;
 constexpr uint32_t kHighestGeneration = 7;
 
@@ -41,6 +42,11 @@ std::optional<uint32_t> ParseCodecName(std::string_view text);
 // Describes a camera of the given generation for which no capability query
 // was stored: the generation property, and PAL when no video standard is set.
 void SetGeneration(DeviceProfile& profile, uint32_t generation);
+
+// Stores the PTZ capability text as property 4; properties below it that the
+// profile lacks become "(none)", since the driver stops reading the numbered
+// properties at the first gap.
+void SetPtzCapabilities(DeviceProfile& profile, const std::string& capabilities);
 
 // Sets one named key; the error text when the key or value is not accepted.
 std::optional<std::string> SetDeviceOption(DeviceProfile& profile, std::string_view key, std::string_view value);

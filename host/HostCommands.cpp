@@ -7,6 +7,7 @@
 #include "HostDebugSink.h"
 #include "HostFrames.h"
 #include "IoEventPrinter.h"
+#include "PtzSession.h"
 #include "StreamEventLog.h"
 #include "StreamRecorder.h"
 
@@ -43,6 +44,8 @@ std::optional<std::string> ReadDevice(const HostOptions& options, DeviceProfile&
     for (const auto& [key, value] : options.deviceOptions)
         if (auto error = SetDeviceOption(profile, key, value))
             return "--" + *error;
+    if (options.ptzCapabilities)
+        SetPtzCapabilities(profile, *options.ptzCapabilities);
     if (profile.address.empty() && options.cameras.empty())
         return std::string("no device address (profile key address= or --address, or --camera)");
     // The driver chooses commands and streams by model.
@@ -311,6 +314,19 @@ int WatchDigitalIO(DriverObject& driver, const HostOptions& options,
     return error ? Fail(*error) : kExitSuccess;
 }
 
+// The actions on the PTZ object of the one video channel the host steers.
+int SteerPtz(DriverObject& driver, const HostOptions& options, const std::string& device) {
+    talvex::ipcapture::IIPPTZDriverEx* handler = driver->GetPTZDriverEx();
+    talvex::ipcapture::IIPPTZApi* ptz = handler ? handler->GetPTZApi(kRecordedChannel) : nullptr;
+    if (!ptz)
+        return Fail("the driver offers no PTZ control for " + device);
+    const size_t failed = PtzSession(*ptz, stdout).Run(options.ptzActions);
+    if (failed > 0)
+        return Fail(std::to_string(failed) + " of " + std::to_string(options.ptzActions.size()) +
+                    " ptz action(s) failed (see their result codes above)");
+    return kExitSuccess;
+}
+
 // Opens the one device of the options, runs use on it and closes it again.
 int WithOpenDevice(const HostOptions& options, const std::function<int(DriverObject&, const DeviceSettings&)>& use) {
     HostSetup setup;
@@ -333,6 +349,12 @@ int RunIoCommand(const HostOptions& options) {
     sigset_t stopSignals = BlockStopSignals();
     return WithOpenDevice(options, [&](DriverObject& driver, const DeviceSettings& settings) {
         return WatchDigitalIO(driver, options, stopSignals, settings.GetDeviceName());
+    });
+}
+
+int RunPtzCommand(const HostOptions& options) {
+    return WithOpenDevice(options, [&](DriverObject& driver, const DeviceSettings& settings) {
+        return SteerPtz(driver, options, settings.GetDeviceName());
     });
 }
 

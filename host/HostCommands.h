@@ -27,4 +27,9 @@ int RunRecordCommand(const HostOptions& options);
 // reported an I/O failure.
 int RunIoCommand(const HostOptions& options);
 
+// Runs the ptz actions in order on the PTZ object of video channel 0, one
+// result line each on stdout (PtzSession.h). Fails when the driver offers no
+// PTZ object, or when it did not carry out every action.
+int RunPtzCommand(const HostOptions& options);
+
 } // namespace fennwick_host

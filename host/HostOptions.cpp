@@ -57,6 +57,7 @@ public:
 private:
     bool IsRecord() const { return m_options.command == "record"; }
     bool IsIo() const { return m_options.command == "io"; }
+    bool IsPtz() const { return m_options.command == "ptz"; }
     std::optional<std::string> ReadIoOption(std::string_view key, const std::string& value);
     std::optional<std::string> FinishRecord();
     std::optional<std::string> ReadStreamOption(std::string_view key, const std::string& value);
@@ -90,6 +91,8 @@ std::optional<std::string> OptionReader::Read(std::string_view key, const std::s
         return ReadStreamOption(key, value);
     else if (IsIo())
         return ReadIoOption(key, value);
+    else if (IsPtz() && key == "ptz")
+        m_options.ptzCapabilities = value;
     else
         return "unknown option --" + std::string(key);
     return std::nullopt;
@@ -216,6 +219,8 @@ std::optional<std::string> OptionReader::AddStream(const std::string& value) {
 std::optional<std::string> OptionReader::Finish() {
     if (m_options.profilePath.empty() && !m_options.generation)
         return m_options.command + " needs --profile FILE or --generation N";
+    if (IsPtz() && m_options.ptzActions.empty())
+        return std::string("ptz needs at least one ACTION after its options");
     return IsRecord() ? FinishRecord() : std::nullopt;
 }
 
@@ -249,13 +254,19 @@ std::string HostUsage() {
            "                            [--quiet | --progress] [options]\n"
            "       fennwick-host io (--profile FILE | --generation N) [--set OUTPUT=on|off]... [--watch SECONDS]\n"
            "                        [options]\n"
+           "       fennwick-host ptz (--profile FILE | --generation N) [--ptz CAPABILITIES] [options] ACTION...\n"
            "       fennwick-host --help\n"
            "options: [--library PATH] [--log FILE] [--host-version A.B.C.D] [--address HOST] [--port N]\n"
            "         [--user NAME] [--password TEXT] [--model NAME] [--video-channels N] [--inputs N] [--outputs N]\n"
            "         open only: [--codec jpeg|mpeg4|h264] (the device's default codec)\n"
            "record shows a status line per stream once a second on a terminal; --quiet leaves it out,\n"
            "--progress shows it on a pipe too. --events appends stream events (signal-lost, resumed,\n"
-           "start-failed) to FILE.\n";
+           "start-failed) to FILE.\n"
+           "ptz actions, run in order (speeds 1 to 16): move left|right|up|down|up-left|up-right|down-left|\n"
+           "down-right SPEED, zoom in|out SPEED, focus near|far SPEED, iris open|close SPEED, stop, center X Y,\n"
+           "area-zoom X Y PERCENT, unzoom, preset-save NAME, preset-call NAME [SPEED], preset-delete NAME,\n"
+           "presets, wait MS. --ptz takes the PTZ capabilities (device property 4), such as\n"
+           "\"Pan=1;Tilt=1;Zoom=1;Focus=1;Iris=1;AreaZoom=1;Center=1;Unzoom=1;Preset=16\".\n";
 }
 
 bool AsksForHelp(int argc, const char* const argv[]) {
@@ -272,13 +283,22 @@ std::optional<HostOptions> ParseHostOptions(int argc, const char* const argv[], 
     }
     HostOptions options;
     options.command = argv[1];
-    if (options.command != "open" && options.command != "record" && options.command != "io") {
+    if (options.command != "open" && options.command != "record" && options.command != "io" &&
+        options.command != "ptz") {
         error = "unknown command '" + options.command + "'";
         return std::nullopt;
     }
     OptionReader reader(options);
     for (int index = 2; index < argc; ++index) {
         std::string_view argument = argv[index];
+        if (options.command == "ptz" && !argument.starts_with("--")) {
+            const std::vector<std::string_view> words(argv + index, argv + argc);
+            auto actions = ParsePtzActions(words, error);
+            if (!actions)
+                return std::nullopt;
+            options.ptzActions = std::move(*actions);
+            break;
+        }
         std::string_view key = argument.substr(argument.starts_with("--") ? 2 : 0);
         bool takesValue = !reader.TakesNoValue(key);
         if (!argument.starts_with("--") || (takesValue && index + 1 >= argc)) {

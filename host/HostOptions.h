@@ -7,6 +7,8 @@
 //                        [--quiet | --progress] [common options]
 //   fennwick-host io     (--profile FILE | --generation N) [--set K=on|off]... [--watch SECONDS]
 //                        [common options]
+//   fennwick-host ptz    (--profile FILE | --generation N) [--ptz CAPABILITIES] [common options]
+//                        ACTION... (PtzAction.h)
 //   fennwick-host --help (or -h anywhere): the usage on standard output
 // common options: [--library PATH] [--log FILE] [--host-version A.B.C.D]
 //                 [--address HOST] [--port N] [--user NAME] [--password TEXT] [--model NAME]
@@ -26,10 +28,14 @@
 // per stream on a terminal; --quiet leaves it out, --progress shows it on a
 // pipe too. For io, each --set switches output K (from 1) in command-line
 // order; --watch ends the command after SECONDS (without it SIGINT or SIGTERM
-// ends it); --inputs and --outputs give the device's counts.
+// ends it); --inputs and --outputs give the device's counts. For ptz, --ptz
+// gives the PTZ capability text (device property 4, as
+// "Pan=1;Tilt=1;Zoom=1;Preset=16") when the profile has none or another; the
+// actions follow the options and run in order.
 #pragma once
 
 #include "ChannelSettings.h"
+#include "PtzAction.h"
 
 #include <cstdint>
 #include <optional>
@@ -62,7 +68,7 @@ struct OutputChange {
 enum class ProgressDisplay { OnTerminal, Off, On };
 
 struct HostOptions {
-    std::string command; // "open", "record" or "io"
+    std::string command; // "open", "record", "io" or "ptz"
     std::string profilePath;
     std::string libraryPath; // empty: DriverLibrary::DefaultPath()
     std::string logPath;
@@ -84,6 +90,10 @@ struct HostOptions {
     // io only
     std::vector<OutputChange> outputChanges;
     uint32_t watchSeconds = 0; // 0: until SIGINT or SIGTERM
+
+    // ptz only
+    std::optional<std::string> ptzCapabilities; // device property 4; none: the profile's
+    std::vector<PtzAction> ptzActions;
 };
 
 // The parsed options, or the error text.

@@ -1,7 +1,7 @@
 // fennwick-host: the reference recording host. It loads libfennwick.so, feeds
 // a driver object a device from a profile or the command line, shows the
 // driver's log, records the camera's streams and watches and switches its
-// digital inputs and outputs.
+// digital inputs and outputs, and steers its PTZ head.
 #include "HostCommands.h"
 #include "HostOptions.h"
 
@@ -54,6 +54,8 @@ int main(int argc, char* argv[]) {
         av_log_set_level(AV_LOG_ERROR);
         if (options->command == "record")
             return RunRecordCommand(*options);
+        if (options->command == "ptz")
+            return RunPtzCommand(*options);
         return options->command == "io" ? RunIoCommand(*options) : RunOpenCommand(*options);
     } catch (const std::exception& exception) {
         std::fprintf(stderr, "fennwick-host: %s\n", exception.what());

@@ -11,6 +11,8 @@
 
 namespace talvex {
 
+class CPtzCapabilities;
+
 class IDebugMessage {
 public:
     virtual ~IDebugMessage() = default;
@@ -36,6 +38,9 @@ public:
     virtual std::string GetParameterText(uint32_t id) const = 0;
     // Stored text read as a signed decimal; kParameterMissing when absent or not a number.
     virtual int32_t GetParameterNumber(uint32_t id) const = 0;
+    // What the device's PTZ can do (property 4, read at open); null for a
+    // driver without PTZ, which then offers none.
+    virtual const CPtzCapabilities* GetPtzCapabilities() const { return nullptr; }
     virtual std::pair<uint16_t, uint16_t> GetChannelPictureSize(uint32_t channelIndex) const = 0;
     virtual void* GetSpareObject() const = 0;
 

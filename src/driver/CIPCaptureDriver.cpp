@@ -57,7 +57,7 @@ bool CIPCaptureDriver::Open(ipcapture::IHostDebugSink* sink, ipcapture::IFrameAl
             m_hostContext = hostContext;
             if (!m_videoCapture)
                 m_videoCapture = std::make_unique<CIPVideoCapture>(this, m_videoChannelCount);
-            if ((m_digitalIO || CreateDigitalIO()) && Initialize(settings))
+            if ((m_digitalIO || CreateDigitalIO()) && (m_ptzHandler || CreatePTZHandler()) && Initialize(settings))
                 return true;
         }
     } catch (...) {
@@ -107,6 +107,7 @@ void CIPCaptureDriver::Close() {
         m_digitalIO->StopIO();
         m_digitalIO.reset();
     }
+    m_ptzHandler.reset();
 }
 
 void CIPCaptureDriver::ReleaseDeviceObjects() {}
@@ -116,12 +117,13 @@ ipcapture::IIPVideoCapture* CIPCaptureDriver::GetVideoCapture() { return m_video
 ipcapture::IIPVideoCaptureEx* CIPCaptureDriver::GetVideoCaptureEx() { return m_videoCapture.get(); }
 ipcapture::IIPVideoCaptureEx2* CIPCaptureDriver::GetVideoCaptureEx2() { return m_videoCapture.get(); }
 ipcapture::ICaptureIOApi* CIPCaptureDriver::GetDigitalIO() { return m_digitalIO.get(); }
+// Slots 6 and 9 hand out the same handler.
+ipcapture::IIPPTZDriver* CIPCaptureDriver::GetPTZDriver() { return m_ptzHandler.get(); }
+ipcapture::IIPPTZDriverEx* CIPCaptureDriver::GetPTZDriverEx() { return m_ptzHandler.get(); }
 
 // Device objects this driver does not make are absent: their getters answer null.
 void* CIPCaptureDriver::GetOptionalComponent() { return nullptr; }
-ipcapture::IIPPTZDriver* CIPCaptureDriver::GetPTZDriver() { return nullptr; }
 void* CIPCaptureDriver::GetOptionalComponentEx() { return nullptr; }
-ipcapture::IIPPTZDriverEx* CIPCaptureDriver::GetPTZDriverEx() { return nullptr; }
 ipcapture::IIPAudioCapture2* CIPCaptureDriver::GetAudioCapture() { return nullptr; }
 ipcapture::IIPAudioSender* CIPCaptureDriver::GetAudioSender() { return nullptr; }
 

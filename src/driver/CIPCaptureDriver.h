@@ -7,6 +7,7 @@
 #include "events/CIOBase.h"
 #include "driver/HostVersion.h"
 #include "driver/IVideoChannelCreator.h"
+#include "ptz/CIPPTZDriverIf.h"
 
 #include <talvex/ipcapture/CaptureDriver.h>
 #include <talvex/ipcapture/DeviceInfo.h>
@@ -69,6 +70,9 @@ public:
     // Makes the device class's digital I/O object into m_digitalIO; a device
     // class without digital I/O makes none and its getter answers null.
     virtual bool CreateDigitalIO() { return true; }
+    // Makes the device class's PTZ handler into m_ptzHandler; a device class
+    // without PTZ makes none and both PTZ getters answer null.
+    virtual bool CreatePTZHandler() { return true; }
     // Releases what the device class made; Close calls it first.
     virtual void ReleaseDeviceObjects();
     // The level 100 "DRIVER IS OPENED" line.
@@ -102,6 +106,7 @@ protected:
     uint32_t m_videoStandard = 0;
     std::unique_ptr<CIPVideoCapture> m_videoCapture;
     std::unique_ptr<CIOBase> m_digitalIO;
+    std::unique_ptr<CIPPTZDriverIf> m_ptzHandler;
 
 private:
     bool CopySettings(ipcapture::IDeviceSettings* settings);

@@ -4,6 +4,7 @@
 #include "common/StringFormat.h"
 #include "events/CSonyDigitalIO.h"
 #include "events/CSonyMotionChannel.h"
+#include "ptz/CSonyPTZHandler.h"
 #include "settings/CSonyVideoSettingsManager.h"
 #include "channels/CH264ChannelRTP.h"
 #include "channels/CH264ChannelRTSP.h"
@@ -24,6 +25,7 @@ constexpr uint32_t kSecondTimeoutMs = 10000;
 constexpr uint32_t kVideoStandardParameter = 1;
 constexpr uint32_t kGenerationParameter = 2;
 constexpr uint32_t kFirmwareParameter = 3;
+constexpr uint32_t kPtzCapabilitiesParameter = 4;
 constexpr uint32_t kEdgeStorageParameter = 11;
 constexpr uint32_t kOperationModeParameter = 18;
 // The host's codec numbers that stand for the device's default codec.
@@ -54,6 +56,7 @@ bool CSonyIPCaptureDriver::Initialize(ipcapture::IDeviceSettings* /*settings*/) 
         return false;
     m_videoStandard = StringToUnsigned(videoStandard);
     m_deviceInfo.generation = StringToUnsigned(generation);
+    m_ptzCapabilities = CPtzCapabilities::FromText(GetParameterText(kPtzCapabilitiesParameter));
     if (!CreateVideoSettingsManagers(m_videoChannelCount))
         return false;
     LogDriverOpened(GetParameterText(kFirmwareParameter));
@@ -140,6 +143,11 @@ IMotionChannel* CSonyIPCaptureDriver::CreateMotionChannel(uint32_t channelIndex,
         return nullptr;
     }
     return new (std::nothrow) CSonyMotionChannel(channelIndex, this, motionCallback);
+}
+
+bool CSonyIPCaptureDriver::CreatePTZHandler() {
+    m_ptzHandler.reset(new (std::nothrow) CSonyPTZHandler(this));
+    return m_ptzHandler != nullptr;
 }
 
 bool CSonyIPCaptureDriver::CreateDigitalIO() {

@@ -4,6 +4,7 @@
 #include "common/CRecursiveLock.h"
 #include "common/TSmartPtr.h"
 #include "driver/CIPCaptureDriver.h"
+#include "ptz/CPtzCapabilities.h"
 #include "settings/IVideoSettingsManager.h"
 
 #include <map>
@@ -22,6 +23,9 @@ public:
     // Refused (with a warning) for a host older than 5.8.
     IMotionChannel* CreateMotionChannel(uint32_t channelIndex, ipcapture::IVideoChannelCallback* motionCallback) override;
     bool CreateDigitalIO() override;
+    bool CreatePTZHandler() override;
+    // Read from property 4 at every open.
+    const CPtzCapabilities* GetPtzCapabilities() const override { return &m_ptzCapabilities; }
     void LogDriverOpened(const std::string& firmware) override;
     void ReleaseDeviceObjects() override;
 
@@ -38,6 +42,7 @@ private:
     // outlives a Close for as long as its channels run.
     CRecursiveLock m_settingsManagerLock;
     std::map<uint32_t, TSmartPtr<IVideoSettingsManager>> m_settingsManagers;
+    CPtzCapabilities m_ptzCapabilities;
 };
 
 } // namespace talvex

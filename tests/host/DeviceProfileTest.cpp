@@ -164,5 +164,17 @@ TEST_F(DeviceProfileFile, TheSampleProfileDescribesAGeneration6Camera) {
     EXPECT_EQ(profile.codecType, 3u);
 }
 
+TEST(DeviceProfile, PtzCapabilitiesFillTheGapsBelowProperty4) {
+    DeviceProfile profile;
+    SetGeneration(profile, 6);
+    SetPtzCapabilities(profile, "Pan=1;Tilt=1;Preset=16");
+    const std::map<uint32_t, std::string> filled = {{1, "0"}, {2, "6"}, {3, "(none)"}, {4, "Pan=1;Tilt=1;Preset=16"}};
+    EXPECT_EQ(profile.properties, filled);
+    profile.properties[3] = "1.10";
+    SetPtzCapabilities(profile, "Zoom=1");
+    EXPECT_EQ(profile.properties[3], "1.10") << "a stored firmware is kept";
+    EXPECT_EQ(profile.properties[4], "Zoom=1");
+}
+
 } // namespace
 } // namespace fennwick_host

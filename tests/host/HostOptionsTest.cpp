@@ -242,5 +242,84 @@ TEST(HostOptions, ProgressFollowsTheTerminalUnlessToldOtherwise) {
     EXPECT_EQ(ErrorOf({"open", "--generation", "6", "--quiet"}), "unknown option --quiet");
 }
 
+TEST(HostOptions, PtzTakesCapabilitiesAndActionsInOrder) {
+    auto options = Parse({"ptz", "--generation", "6", "--ptz", "Pan=1;Tilt=1;Preset=16", "--address", "a", "move",
+                          "up-left", "8", "wait", "300", "stop", "preset-call", "Door", "preset-call", "Gate", "3",
+                          "presets"});
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->command, "ptz");
+    EXPECT_EQ(options->ptzCapabilities, "Pan=1;Tilt=1;Preset=16");
+    using Kind = PtzActionKind;
+    const std::vector<PtzAction> expected = {
+        {.kind = Kind::Move, .direction = 4, .speed = 8, .text = "move up-left 8"},
+        {.kind = Kind::Wait, .milliseconds = 300, .text = "wait 300"},
+        {.kind = Kind::Stop, .text = "stop"},
+        {.kind = Kind::PresetCall, .speed = kDefaultPresetSpeed, .name = "Door", .text = "preset-call Door"},
+        {.kind = Kind::PresetCall, .speed = 3, .name = "Gate", .text = "preset-call Gate 3"},
+        {.kind = Kind::Presets, .text = "presets"},
+    };
+    EXPECT_EQ(options->ptzActions, expected);
+    EXPECT_FALSE(Parse({"ptz", "--generation", "6", "stop"})->ptzCapabilities);
+}
+
+TEST(HostOptions, PtzActionsAsTheDriverSlotsTakeThem) {
+    using Kind = PtzActionKind;
+    const std::vector<std::pair<std::vector<const char*>, PtzAction>> cases = {
+        {{"move", "down-right", "16"}, {.kind = Kind::Move, .direction = 7, .speed = 16}},
+        {{"move", "left", "1"}, {.kind = Kind::Move, .direction = 0, .speed = 1}},
+        {{"zoom", "in", "4"}, {.kind = Kind::Zoom, .direction = 8, .speed = 4}},
+        {{"zoom", "out", "4"}, {.kind = Kind::Zoom, .direction = 9, .speed = 4}},
+        {{"focus", "near", "2"}, {.kind = Kind::Focus, .flag = true, .speed = 2}},
+        {{"focus", "far", "2"}, {.kind = Kind::Focus, .flag = false, .speed = 2}},
+        {{"iris", "open", "5"}, {.kind = Kind::Iris, .flag = true, .speed = 5}},
+        {{"iris", "close", "5"}, {.kind = Kind::Iris, .flag = false, .speed = 5}},
+        {{"center", "320", "-240"}, {.kind = Kind::Center, .x = 320, .y = -240}},
+        {{"area-zoom", "100", "50", "200"}, {.kind = Kind::AreaZoom, .x = 100, .y = 50, .percent = 200}},
+        {{"unzoom"}, {.kind = Kind::Unzoom}},
+        {{"preset-save", "Front door"}, {.kind = Kind::PresetSave, .name = "Front door"}},
+        {{"preset-delete", "Gate"}, {.kind = Kind::PresetDelete, .name = "Gate"}},
+        {{"wait", "0"}, {.kind = Kind::Wait, .milliseconds = 0}},
+    };
+    for (const auto& [words, action] : cases) {
+        std::vector<const char*> arguments = {"ptz", "--generation", "6"};
+        arguments.insert(arguments.end(), words.begin(), words.end());
+        auto options = Parse(arguments);
+        ASSERT_TRUE(options) << words[0];
+        ASSERT_EQ(options->ptzActions.size(), 1u) << words[0];
+        PtzAction parsed = options->ptzActions[0];
+        parsed.text.clear();
+        EXPECT_EQ(parsed, action) << words[0];
+    }
+}
+
+TEST(HostOptions, BadPtzActionsAreRefused) {
+    const std::vector<std::pair<std::vector<const char*>, std::string>> cases = {
+        {{"ptz", "--generation", "6"}, "ptz needs at least one ACTION after its options"},
+        {{"ptz", "--generation", "6", "turn", "left"},
+         "'turn' is not a ptz action (move, zoom, focus, iris, stop, center, area-zoom, unzoom, preset-save, "
+         "preset-call, preset-delete, presets, wait)"},
+        {{"ptz", "--generation", "6", "move", "sideways", "4"},
+         "ptz action 'move' wants left, right, up, down, up-left, up-right, down-left or down-right, not 'sideways'"},
+        {{"ptz", "--generation", "6", "move", "left"}, "ptz action 'move' wants a speed from 1 to 16"},
+        {{"ptz", "--generation", "6", "move", "left", "0"}, "ptz action 'move' wants a speed from 1 to 16, not '0'"},
+        {{"ptz", "--generation", "6", "zoom", "in", "17"}, "ptz action 'zoom' wants a speed from 1 to 16, not '17'"},
+        {{"ptz", "--generation", "6", "focus", "in", "3"}, "ptz action 'focus' wants near or far, not 'in'"},
+        {{"ptz", "--generation", "6", "center", "10"}, "ptz action 'center' wants X Y (picture pixels)"},
+        {{"ptz", "--generation", "6", "area-zoom", "1", "2", "big"},
+         "ptz action 'area-zoom' wants a zoom PERCENT, not 'big'"},
+        {{"ptz", "--generation", "6", "preset-call", "Door", "25"},
+         "ptz action 'preset-call' wants a speed from 1 to 16, not '25'"},
+        {{"ptz", "--generation", "6", "preset-save"}, "ptz action 'preset-save' wants a preset NAME"},
+        {{"ptz", "--generation", "6", "wait", "-1"}, "ptz action 'wait' wants MS from 0 to 3600000, not '-1'"},
+        {{"ptz", "--generation", "6", "stop", "--ptz", "Pan=1"},
+         "'--ptz' is not a ptz action (move, zoom, focus, iris, stop, center, area-zoom, unzoom, preset-save, "
+         "preset-call, preset-delete, presets, wait)"},
+        {{"open", "--generation", "6", "--ptz", "Pan=1"}, "unknown option --ptz"},
+        {{"ptz", "stop"}, "ptz needs --profile FILE or --generation N"},
+    };
+    for (const auto& [arguments, error] : cases)
+        EXPECT_EQ(ErrorOf(arguments), error) << arguments.back();
+}
+
 } // namespace
 } // namespace fennwick_host

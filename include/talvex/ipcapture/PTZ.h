@@ -7,8 +7,20 @@
 
 namespace talvex::ipcapture {
 
-// The host's PTZ capability record; declared with the PTZ command model.
-struct PTZ_CAPABILITIES;
+// The host's PTZ capability record, filled by PTZ_GetCapabilities. Flags are
+// 0 or 1; the counters are 0 unless the camera offers presets.
+struct PTZ_CAPABILITIES {
+    int32_t pan;
+    int32_t tilt;
+    int32_t zoom;
+    int32_t focus;
+    int32_t iris;
+    int32_t areaZoom;
+    int32_t center;
+    int32_t unzoom;
+    uint32_t maxPresetCount;     // preset positions the camera offers
+    uint32_t currentPresetCount; // preset positions saved on the camera now
+};
 
 class IIPPTZApi {
 public:

@@ -184,14 +184,15 @@ TEST_F(DriverTest, AbsentDeviceObjectsAreNullAndCloseTwiceIsFine) {
     EXPECT_EQ(driver->GetVideoCaptureEx2(), driver->GetVideoCapture());
     EXPECT_NE(driver->GetDigitalIO(), nullptr);
     EXPECT_EQ(driver->GetOptionalComponent(), nullptr);
-    EXPECT_EQ(driver->GetPTZDriver(), nullptr);
+    EXPECT_NE(driver->GetPTZDriver(), nullptr);
     EXPECT_EQ(driver->GetOptionalComponentEx(), nullptr);
-    EXPECT_EQ(driver->GetPTZDriverEx(), nullptr);
+    EXPECT_NE(driver->GetPTZDriverEx(), nullptr);
     EXPECT_EQ(driver->GetAudioCapture(), nullptr);
     EXPECT_EQ(driver->GetAudioSender(), nullptr);
     driver->Close();
     EXPECT_EQ(driver->GetVideoCapture(), nullptr);
     EXPECT_EQ(driver->GetDigitalIO(), nullptr);
+    EXPECT_EQ(driver->GetPTZDriverEx(), nullptr);
     driver->Close();
 }
 

@@ -1,0 +1,220 @@
+#include "ptz/CSonyPTZComm.h"
+
+#include "ptz/PtzResult.h"
+#include "unit/ptz/SonyPtzRig.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
+
+namespace talvex {
+namespace {
+
+using test::RecordedAnswer;
+using test::RecordedRequest;
+using test::SonyPtzRig;
+using Call = std::function<int32_t(ipcapture::IIPPTZApiEx&)>;
+
+// Pan, tilt and zoom only: no mode switches follow a move.
+constexpr const char* kPanTiltZoom = "Pan=1;Tilt=1;Zoom=1;AreaZoom=1;Center=1;Unzoom=1";
+
+struct RequestCase {
+    uint32_t generation;
+    const char* model;
+    Call call;
+    const char* request;
+};
+
+Call Move(int32_t direction, uint32_t speed) {
+    return [=](ipcapture::IIPPTZApiEx& ptz) { return ptz.PTZ_Move(direction, speed); };
+}
+Call Focus(bool near, uint32_t speed) {
+    return [=](ipcapture::IIPPTZApiEx& ptz) { return near ? ptz.PTZ_FocusNear(speed) : ptz.PTZ_FocusFar(speed); };
+}
+
+const RequestCase kRequestCases[] = {
+    {6, "SNC-EP580", Move(0, 16), "GET /command/ptzf.cgi?Move=left,20"},
+    {6, "SNC-EP580", Move(1, 1), "GET /command/ptzf.cgi?Move=right,4"},
+    {6, "SNC-EP580", Move(2, 8), "GET /command/ptzf.cgi?Move=up,11"},
+    {6, "SNC-EP580", Move(3, 16), "GET /command/ptzf.cgi?Move=down,20"},
+    {6, "SNC-EP580", Move(4, 16), "GET /command/ptzf.cgi?Move=up-left,20"},
+    {6, "SNC-EP580", Move(5, 16), "GET /command/ptzf.cgi?Move=up-right,20"},
+    {6, "SNC-EP580", Move(6, 16), "GET /command/ptzf.cgi?Move=down-left,20"},
+    {6, "SNC-EP580", Move(7, 16), "GET /command/ptzf.cgi?Move=down-right,20"},
+    {6, "SNC-EP580", Move(8, 16), "GET /command/ptzf.cgi?Move=tele,8"},
+    {6, "SNC-EP580", Move(9, 1), "GET /command/ptzf.cgi?Move=wide,2"},
+    {6, "SNC-EP580", Focus(true, 16), "GET /command/ptzf.cgi?Move=near,8"},
+    {6, "SNC-EP580", Focus(false, 1), "GET /command/ptzf.cgi?Move=far,1"},
+    {5, "SNC-RZ50", Move(0, 16), "GET /command/ptzf.cgi?Move=left,24"},
+    {5, "SNC-RZ50", Move(1, 1), "GET /command/ptzf.cgi?Move=right,1"},
+    {5, "SNT-EX104", Move(2, 16), "GET /command/ptzf.cgi?Move=up,100"},
+    {4, "SNC-RZ30", Move(3, 16), "GET /command/ptzf.cgi?Move=down,20"},
+    {7, "SNC-VM772R", Move(8, 8), "GET /command/ptzf.cgi?Move=tele,5"},
+    // First generation: pan and tilt as CGI moves, zoom and focus as VISCA.
+    {1, "SNC-RZ30", Move(0, 16), "GET /command/ptzf.cgi?Move=left,20"},
+    {1, "SNC-RZ30", Move(8, 16), "GET /command/ptzf.cgi?visca=8101040727FF"},
+    {1, "SNC-RZ30", Move(9, 1), "GET /command/ptzf.cgi?visca=8101040730FF"},
+    {1, "SNC-RZ30", Move(8, 6), "GET /command/ptzf.cgi?visca=8101040722FF"},
+    {1, "SNC-RZ30", Focus(false, 16), "GET /command/ptzf.cgi?visca=8101040827FF"},
+    {1, "SNC-RZ30", Focus(true, 3), "GET /command/ptzf.cgi?visca=8101040831FF"},
+    {1, "SNC-RZ30", [](ipcapture::IIPPTZApiEx& ptz) { return ptz.PTZ_Unzoom(0); },
+     "GET /command/ptzf.cgi?visca=8101044700000000FF"},
+    {6, "SNC-EP580", [](ipcapture::IIPPTZApiEx& ptz) { return ptz.PTZ_Unzoom(0); },
+     "GET /command/ptzf.cgi?AbsoluteZoom=0"},
+    // Area zoom and centring on a 640 x 480 picture.
+    {6, "SNC-EP580", [](ipcapture::IIPPTZApiEx& ptz) { return ptz.PTZ_AreaZoom(320, 240, 200, 0); },
+     "GET /command/ptzf.cgi?AreaZoom=0,0,320,240,Image1"},
+    {6, "SNC-EP580", [](ipcapture::IIPPTZApiEx& ptz) { return ptz.PTZ_AreaZoom(0, 480, 400, 0); },
+     "GET /command/ptzf.cgi?AreaZoom=-320,240,160,120,Image1"},
+    {4, "SNC-DF40", [](ipcapture::IIPPTZApiEx& ptz) { return ptz.PTZ_AreaZoom(330, 230, 100, 0); },
+     "GET /command/ptzf.cgi?AreaZoom=10,-10,640,480,h264"},
+    {6, "SNC-RZ50", [](ipcapture::IIPPTZApiEx& ptz) { return ptz.PTZ_Center(420, 240, 0); },
+     "GET /command/ptzf.cgi?AreaZoom=100,0,0,0"},
+};
+
+bool Saw(SonyPtzRig& rig, const std::string& line) {
+    return test::WaitUntil(
+        [&] {
+            for (const std::string& seen : rig.server.Lines())
+                if (seen == line)
+                    return true;
+            return false;
+        },
+        std::chrono::milliseconds(3000));
+}
+
+TEST(CSonyPTZCommTest, SendsEachCommandInItsGenerationsWording) {
+    for (const RequestCase& c : kRequestCases) {
+        SCOPED_TRACE(c.request);
+        SonyPtzRig rig(std::string(kPanTiltZoom) + ";Focus=1", c.generation, c.model);
+        rig.driver.m_defaultCodec = 3;
+        EXPECT_EQ(c.call(rig.Ptz()), kPtzSuccess);
+        EXPECT_TRUE(Saw(rig, c.request));
+    }
+}
+
+struct StopCase {
+    uint32_t generation;
+    Call move;
+    const char* stop;
+};
+
+const StopCase kStopCases[] = {
+    {6, Move(0, 8), "GET /command/ptzf.cgi?Move=stop,motor"},
+    {6, Move(8, 8), "GET /command/ptzf.cgi?Move=stop,zoom"},
+    {6, Focus(true, 8), "GET /command/ptzf.cgi?Move=stop,focus"},
+    {1, Move(0, 8), "GET /command/ptzf.cgi?Move=stop,motor"},
+    {1, Move(8, 8), "GET /command/ptzf.cgi?visca=8101040700FF"},
+    {1, Focus(true, 8), "GET /command/ptzf.cgi?visca=8101040800FF"},
+};
+
+TEST(CSonyPTZCommTest, StopsEachMovingAxisInItsGenerationsWording) {
+    for (const StopCase& c : kStopCases) {
+        SCOPED_TRACE(c.stop);
+        SonyPtzRig rig(std::string(kPanTiltZoom) + ";Focus=1", c.generation);
+        ASSERT_EQ(c.move(rig.Ptz()), kPtzSuccess);
+        ASSERT_EQ(rig.Ptz().PTZ_Stop(), kPtzSuccess);
+        EXPECT_TRUE(Saw(rig, c.stop));
+    }
+}
+
+TEST(CSonyPTZCommTest, ARepeatedMoveIsDroppedUntilAStop) {
+    SonyPtzRig rig(kPanTiltZoom);
+    rig.Ptz().PTZ_Move(CPTZMessage::kLeft, 8);
+    rig.Await(1);
+    rig.Ptz().PTZ_Move(CPTZMessage::kLeft, 9);
+    rig.Ptz().PTZ_Move(CPTZMessage::kLeft, 0);
+    rig.Ptz().PTZ_Move(CPTZMessage::kLeft, 8);
+    const std::vector<std::string> expected = {"GET /command/ptzf.cgi?Move=left,11",
+                                               "GET /command/ptzf.cgi?Move=stop,motor",
+                                               "GET /command/ptzf.cgi?Move=left,11"};
+    EXPECT_EQ(rig.Await(3), expected);
+}
+
+TEST(CSonyPTZCommTest, AMoveReturnsTheCameraToAutomaticFocusAndFullExposureOnce) {
+    SonyPtzRig rig("Pan=1;Focus=1;Iris=1");
+    rig.Ptz().PTZ_Move(CPTZMessage::kUp, 16);
+    rig.Await(3);
+    rig.Ptz().PTZ_Move(CPTZMessage::kDown, 16);
+    const std::vector<std::string> expected = {
+        "GET /command/ptzf.cgi?Move=up,20", "GET /command/camera.cgi?FocusMode=auto",
+        "GET /command/camera.cgi?ExpMode=full", "GET /command/ptzf.cgi?Move=down,20"};
+    EXPECT_EQ(rig.Await(4), expected);
+}
+
+TEST(CSonyPTZCommTest, TheEmulatedIrisStepsFromTheCamerasIndexUntilStopped) {
+    SonyPtzRig rig("Iris=1", 6, "SNC-EP580", [](const RecordedRequest& request) {
+        return request.target == "/command/inquiry.cgi?inq=camera" ? RecordedAnswer{200, "ExpMode=full&Iris=15"}
+                                                                   : RecordedAnswer{200, "OK"};
+    });
+    ASSERT_EQ(rig.Ptz().PTZ_IrisOpen(1), kPtzSuccess);
+    rig.Await(2);
+    ASSERT_EQ(rig.Ptz().PTZ_Stop(), kPtzSuccess);
+    // The exposure is taken as manual until a move sets it to full.
+    const std::vector<std::string> expected = {"GET /command/inquiry.cgi?inq=camera",
+                                               "GET /command/camera.cgi?ExpMode=manual&Iris=16"};
+    std::this_thread::sleep_for(std::chrono::milliseconds(3 * CSonyPTZComm::kIrisPeriodMs));
+    EXPECT_EQ(rig.server.Lines(), expected); // 16 is the most open: no further step
+}
+
+TEST(CSonyPTZCommTest, UnsupportedCallsAreRefusedWithoutARequest) {
+    SonyPtzRig rig("Preset=0");
+    ipcapture::IIPPTZApiEx& ptz = rig.Ptz();
+    EXPECT_FALSE(ptz.PTZ_IsSupported());
+    for (int32_t direction = 0; direction < 10; ++direction)
+        EXPECT_EQ(ptz.PTZ_Move(direction, 8), kPtzNotCapable);
+    EXPECT_EQ(ptz.PTZ_ZoomIn(8), kPtzNotCapable);
+    EXPECT_EQ(ptz.PTZ_FocusNear(8), kPtzNotCapable);
+    EXPECT_EQ(ptz.PTZ_IrisOpen(8), kPtzNotCapable);
+    EXPECT_EQ(ptz.PTZ_Center(1, 1, 0), kPtzNotCapable);
+    EXPECT_EQ(ptz.PTZ_AreaZoom(1, 1, 200, 0), kPtzNotCapable);
+    EXPECT_EQ(ptz.PTZ_Unzoom(0), kPtzNotCapable);
+    EXPECT_EQ(ptz.PTZ_Stop(), kPtzSuccess);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(rig.server.Requests().empty());
+}
+
+TEST(CSonyPTZCommTest, StoppingIsPromptWhileTheCameraDoesNotAnswer) {
+    SonyPtzRig rig(kPanTiltZoom, 6, "SNC-EP580", [&rig](const RecordedRequest&) {
+        rig.server.Hold();
+        return RecordedAnswer{200, "OK"};
+    });
+    rig.driver.m_device.firstTimeoutMs = 5000;
+    rig.Ptz().PTZ_Move(CPTZMessage::kLeft, 8);
+    rig.Ptz().PTZ_ZoomIn(8);
+    ASSERT_EQ(rig.Await(1).size(), 1u);
+    const auto start = std::chrono::steady_clock::now();
+    rig.handler.reset();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took, std::chrono::milliseconds(1000));
+    EXPECT_EQ(rig.server.Requests().size(), 1u); // the queued zoom was dropped
+}
+
+TEST(CSonyPTZCommTest, RepeatedFailuresAreLoggedOnceWithTheirCause) {
+    std::atomic<uint32_t> status{500};
+    SonyPtzRig rig(kPanTiltZoom, 6, "SNC-EP580",
+                   [&status](const RecordedRequest&) { return RecordedAnswer{status.load(), "Bad"}; });
+    rig.driver.m_device.password = "s3cret-word";
+    const std::string cause = "HTTP status code is 500";
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        rig.Ptz().PTZ_Move(CPTZMessage::kLeft, 8);
+        rig.Await(size_t(attempt));
+    }
+    EXPECT_TRUE(test::WaitUntil([&] { return test::CountLines(rig.driver, cause) == 1; }));
+    status = 200; // a success clears the memory: the same failure is logged again
+    rig.Ptz().PTZ_Move(CPTZMessage::kLeft, 8);
+    rig.Await(4);
+    rig.Ptz().PTZ_Stop();
+    rig.Await(5);
+    status = 500;
+    rig.Ptz().PTZ_Move(CPTZMessage::kLeft, 8);
+    rig.Await(6);
+    EXPECT_TRUE(test::WaitUntil([&] { return test::CountLines(rig.driver, cause) == 2; }));
+    EXPECT_EQ(test::CountLines(rig.driver, "s3cret-word"), 0u);
+}
+
+} // namespace
+} // namespace talvex
