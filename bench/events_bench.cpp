@@ -6,7 +6,7 @@
 //   - CPU of N idle motion channels (the worker threads' own time, read from
 //     /proc/self/task, so the simulated camera's threads do not count).
 // Usage: events_bench [--channels 64] [--seconds 30] [--toggles 20]
-#include "Camera.h"
+#include "BenchFigures.h"
 #include "events/CSonyDigitalIO.h"
 #include "events/CSonyMotionChannel.h"
 #include "http/CHttpSender.h"
@@ -33,7 +33,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::PrintLatencies;
 using talvex::test::FakeDriver;
 using talvex::test::FakeFrameAllocator;
 
@@ -80,27 +81,6 @@ public:
     StateClock states;
 };
 
-struct Options {
-    uint32_t channels = 64;
-    uint32_t seconds = 30;
-    uint32_t toggles = 20;
-};
-
-bool ParseOptions(int argc, char** argv, Options& options) {
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const uint32_t value = uint32_t(std::strtoul(argv[i + 1], nullptr, 10));
-        if (!std::strcmp(argv[i], "--channels"))
-            options.channels = value;
-        else if (!std::strcmp(argv[i], "--seconds"))
-            options.seconds = value;
-        else if (!std::strcmp(argv[i], "--toggles"))
-            options.toggles = value;
-        else
-            return false;
-    }
-    return argc % 2 == 1 && options.channels > 0 && options.seconds > 0 && options.toggles > 0;
-}
-
 // CPU seconds of this process's threads whose name begins with the prefix.
 double ThreadCpuSeconds(const std::string& namePrefix) {
     const double ticks = double(sysconf(_SC_CLK_TCK));
@@ -126,17 +106,6 @@ double ThreadCpuSeconds(const std::string& namePrefix) {
         total += double(utime + stime) / ticks;
     }
     return total;
-}
-
-void PrintLatencies(const char* what, std::vector<double> ms) {
-    if (ms.empty()) {
-        std::printf("%-36s no change arrived\n", what);
-        return;
-    }
-    std::sort(ms.begin(), ms.end());
-    auto at = [&](double q) { return ms[std::min(ms.size() - 1, size_t(q * double(ms.size())))]; };
-    std::printf("%-36s n=%zu  p50 %.1f ms  p90 %.1f ms  max %.1f ms\n", what, ms.size(), at(0.5), at(0.9),
-                ms.back());
 }
 
 constexpr uint32_t kPhaseSpreadMs = 2000;
@@ -167,7 +136,7 @@ public:
             if (talvex::HUtils::SendCommand(m_control, on ? onQuery : offQuery).GetDetail() != 0)
                 break;
             if (auto seen = states.WaitFor(on ? onState : offState, start + limit))
-                ms.push_back(std::chrono::duration<double, std::milli>(*seen - start).count());
+                ms.push_back(bench::Ms(*seen - start));
         }
         return ms;
     }
@@ -222,24 +191,18 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
-    Options options;
-    if (!ParseOptions(argc, argv, options)) {
+    uint32_t channels = 64, seconds = 30, toggles = 20;
+    if (!bench::ParseCounts(argc, argv, {{"--channels", &channels}, {"--seconds", &seconds}, {"--toggles", &toggles}})) {
         std::fprintf(stderr, "usage: events_bench [--channels N] [--seconds N] [--toggles N]\n");
         return 2;
     }
-    camsim::CameraOptions cameraOptions;
-    cameraOptions.model = kModel;
-    cameraOptions.auth = camsim::AuthMode::None;
-    camsim::Camera camera(cameraOptions);
-    std::string error;
-    if (!camera.Start(error)) {
-        std::fprintf(stderr, "events_bench: camsim did not start: %s\n", error.c_str());
+    std::unique_ptr<camsim::Camera> camera = bench::StartCamera("events_bench", kModel);
+    if (!camera)
         return 1;
-    }
-    Bench bench(camera.Http().Port());
-    bench.MotionLatency(options.toggles);
-    bench.InputLatency(std::max(1u, options.toggles / 4));
-    bench.IdleCpu(options.channels, options.seconds);
-    camera.Stop();
+    Bench figures(camera->Http().Port());
+    figures.MotionLatency(toggles);
+    figures.InputLatency(std::max(1u, toggles / 4));
+    figures.IdleCpu(channels, seconds);
+    camera->Stop();
     return 0;
 }

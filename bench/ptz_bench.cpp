@@ -5,7 +5,7 @@
 //     PTZ_Stop to the camera's record of "Move=stop,motor", and how many of
 //     the 100 moves reached the camera at all.
 // Usage: ptz_bench [--moves 200] [--bursts 30]
-#include "Camera.h"
+#include "BenchFigures.h"
 #include "ptz/CSonyPTZHandler.h"
 #include "support/FakePtzDriver.h"
 
@@ -20,7 +20,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::Ms;
 
 constexpr const char* kModel = "SNC-WR630";
 constexpr uint32_t kGeneration = 6;
@@ -28,36 +29,6 @@ constexpr const char* kCapabilities = "Pan=1;Tilt=1;Zoom=1;Preset=256";
 constexpr uint32_t kBurstMoves = 100;
 constexpr auto kRequestLimit = std::chrono::seconds(5);
 
-struct Options {
-    uint32_t moves = 200;
-    uint32_t bursts = 30;
-};
-
-bool ParseOptions(int argc, char** argv, Options& options) {
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const uint32_t value = uint32_t(std::strtoul(argv[i + 1], nullptr, 10));
-        if (!std::strcmp(argv[i], "--moves"))
-            options.moves = value;
-        else if (!std::strcmp(argv[i], "--bursts"))
-            options.bursts = value;
-        else
-            return false;
-    }
-    return argc % 2 == 1 && options.moves > 0 && options.bursts > 0;
-}
-
-double Ms(Clock::duration duration) { return std::chrono::duration<double, std::milli>(duration).count(); }
-
-void Print(const char* what, std::vector<double> ms) {
-    if (ms.empty()) {
-        std::printf("%-40s nothing arrived\n", what);
-        return;
-    }
-    std::sort(ms.begin(), ms.end());
-    auto at = [&](double q) { return ms[std::min(ms.size() - 1, size_t(q * double(ms.size())))]; };
-    std::printf("%-40s n=%zu  p50 %.3f ms  p99 %.3f ms  max %.3f ms\n", what, ms.size(), at(0.5), at(0.99),
-                ms.back());
-}
 
 class Bench {
 public:
@@ -105,8 +76,8 @@ public:
                 toCamera.push_back(Ms(*seen - start));
         }
         Settle();
-        Print("PTZ_Move call returns", call);
-        Print("PTZ_Move -> camera request", toCamera);
+        bench::PrintLatencies("PTZ_Move call returns", call);
+        bench::PrintLatencies("PTZ_Move -> camera request", toCamera);
         std::printf("%-40s %u\n", "requests the camera did not answer 200", refused + RefusedRequests());
     }
 
@@ -122,7 +93,7 @@ public:
                 toCamera.push_back(Ms(*seen - start));
             movesSent.push_back(double(CountRequests("ptzf.cgi?Move=") - CountRequests("Move=stop")));
         }
-        Print("PTZ_Stop behind 100 moves -> camera", toCamera);
+        bench::PrintLatencies("PTZ_Stop behind 100 moves -> camera", toCamera);
         std::sort(movesSent.begin(), movesSent.end());
         std::printf("%-40s median %.0f  max %.0f of %u\n", "moves that reached the camera per burst",
                     movesSent[movesSent.size() / 2], movesSent.back(), kBurstMoves);
@@ -144,31 +115,25 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
-    Options options;
-    if (!ParseOptions(argc, argv, options)) {
+    uint32_t moves = 200, bursts = 30;
+    if (!bench::ParseCounts(argc, argv, {{"--moves", &moves}, {"--bursts", &bursts}})) {
         std::fprintf(stderr, "usage: ptz_bench [--moves N] [--bursts N]\n");
         return 2;
     }
-    camsim::CameraOptions cameraOptions;
-    cameraOptions.model = kModel;
-    cameraOptions.auth = camsim::AuthMode::None;
-    camsim::Camera camera(cameraOptions);
-    std::string error;
-    if (!camera.Start(error)) {
-        std::fprintf(stderr, "ptz_bench: camsim did not start: %s\n", error.c_str());
+    std::unique_ptr<camsim::Camera> camera = bench::StartCamera("ptz_bench", kModel);
+    if (!camera)
         return 1;
-    }
     int status = 0;
     {
-        Bench bench(camera);
-        if (bench.Ready()) {
-            bench.MoveLatency(options.moves);
-            bench.StopBehindBurst(options.bursts);
+        Bench figures(*camera);
+        if (figures.Ready()) {
+            figures.MoveLatency(moves);
+            figures.StopBehindBurst(bursts);
         } else {
             std::fprintf(stderr, "ptz_bench: the PTZ object did not open\n");
             status = 1;
         }
     }
-    camera.Stop();
+    camera->Stop();
     return status;
 }
