@@ -6,6 +6,7 @@
 
 #include "Camera.h"
 #include "support/ChildProcess.h"
+#include "support/HostDirectory.h"
 #include "support/LoopbackHttp.h"
 
 #include <gtest/gtest.h>
@@ -69,8 +70,9 @@ TEST_F(HostEventsAndIoTest, IoPrintsASensorChangeAndSwitchesAnOutput) {
 
 TEST_F(HostEventsAndIoTest, RecordMotionLogsTheCamerasMotion) {
     Start("SNC-RH124");
-    const std::string events = ::testing::TempDir() + "host-motion-events.txt";
-    std::filesystem::remove(events);
+    // A folder of its own: another run of the suite may record beside this one.
+    const talvex::test::HostDirectory folder;
+    const std::string events = folder.Path() + "events.txt";
     auto host = RunHost("record --codec jpeg --discard --motion --seconds 9 --events " + events, 4);
     std::this_thread::sleep_for(3s);
     EXPECT_EQ(Hook("/camsim/control?motion=MdWin2"), "");
@@ -86,7 +88,6 @@ TEST_F(HostEventsAndIoTest, RecordMotionLogsTheCamerasMotion) {
             motion.push_back(line.substr(line.find(' ') + 1));
     EXPECT_EQ(motion, (std::vector<std::string>{"127.0.0.1 motion off", "127.0.0.1 motion on",
                                                 "127.0.0.1 motion off"}));
-    std::filesystem::remove(events);
 }
 
 } // namespace
