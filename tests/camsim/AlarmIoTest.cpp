@@ -1,6 +1,7 @@
-// camsim's alarm side as a client meets it over loopback: the alarm-out keys
-// and trigger CGIs of each key style, the sensor inquiry, the alarm-data
-// stream, the /camsim/ test hooks and the alarm faults.
+// What only camsim's alarm side does on its own: the alarm-out keys and trigger
+// CGIs of each key style (the driver meets one of them end to end), the
+// /camsim/ test hooks and the alarm options of its command line. Sensors and
+// the alarm-data stream are met through the driver (HostEventsAndIoTest).
 #include "AlarmIo.h"
 
 #include "Camera.h"
@@ -9,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,10 +21,6 @@ using namespace std::chrono_literals;
 using talvex::test::BodyOf;
 using talvex::test::LoopbackGet;
 using talvex::test::StatusOf;
-
-constexpr const char* kQuietRecord = "--alarmdata\r\nContent-Type: text/plain\r\nContent-Length: 113\r\n\r\n"
-                                     "OdWin1=0&OdWin2=0&OdWin3=0&OdWin4=0&MdWin1=0&MdWin2=0&MdWin3=0&MdWin4=0"
-                                     "&AdWin1=0&AdWin2=0&Sensor1=0&AlarmOut1=0\r\n";
 
 class AlarmIoTest : public ::testing::Test {
 protected:
@@ -93,21 +89,6 @@ TEST_F(AlarmIoTest, EachStyleSwitchesOutputsOnlyUnderManualControl) {
     }
 }
 
-TEST_F(AlarmIoTest, SensorInquiryFollowsTheInputsAndTheirCount) {
-    const std::vector<std::tuple<std::string, std::optional<uint32_t>, std::string, std::string>> cases = {
-        {"SNC-Z20N", std::nullopt, "sensor1=on", "Sensor=1"},
-        {"SNC-Z20N", 2, "sensor2=on", "Sensor1=0&Sensor2=1"},
-        {"SNC-CH210", std::nullopt, "sensor1=off", "Sensor1=0"},
-        {"SNT-EX104", std::nullopt, "sensor3=on&sensor1=on", "Sensor1=1&Sensor2=0&Sensor3=1&Sensor4=0"},
-    };
-    for (const auto& [model, inputs, control, answer] : cases) {
-        Start(model, inputs);
-        EXPECT_EQ(Status("/camsim/control?" + control), 200);
-        EXPECT_EQ(Body("/command/inquiry.cgi?inq=sensor"), answer) << model;
-        m_camera.reset();
-    }
-}
-
 TEST_F(AlarmIoTest, ControlRefusesBadKeysAndValuesAndChangesNothingThen) {
     Start("SNC-WR630");
     // The head of this PTZ model stands still at its factory position.
@@ -135,70 +116,6 @@ TEST_F(AlarmIoTest, ControlRefusesBadKeysAndValuesAndChangesNothingThen) {
     EXPECT_EQ(Status("/camsim/control?motion=off"), 200);
     EXPECT_NE(State().find(R"("motion": "off")"), std::string::npos);
     EXPECT_EQ(Status("/camsim/other"), 404);
-}
-
-// Generation 5: the stream needs AlarmData=on, and its windows report motion
-// only after MdAlarmData=on. A change sends a record at once.
-TEST_F(AlarmIoTest, AlarmStreamSendsARecordAtOnceOnEachChange) {
-    Start("SNC-CH210");
-    EXPECT_EQ(Status("/command/alarmdata.cgi?interval=1"), 403);
-    EXPECT_EQ(Status("/command/system.cgi?AlarmData=on"), 200);
-    EXPECT_EQ(Status("/command/alarmdata.cgi?interval=0"), 400);
-    EXPECT_EQ(Status("/camsim/control?motion=MdWin3"), 200);
-    std::string answer = Raw("/command/alarmdata.cgi?interval=60", 2s, "AlarmOut1=0\r\n");
-    EXPECT_NE(answer.find("Content-Type: multipart/x-mixed-replace;boundary=alarmdata\r\n"), std::string::npos);
-    EXPECT_EQ(BodyOf(answer), kQuietRecord) << "windows report nothing before MdAlarmData=on";
-
-    EXPECT_EQ(Status("/command/motiondetection.cgi?MdAlarmData=on"), 200);
-    EXPECT_EQ(Body("/command/inquiry.cgi?inq=motiondetection"), "MdAlarmData=on");
-    auto stream = std::async(std::launch::async, [&] { return Raw("/command/alarmdata.cgi?interval=60", 3s, "Sensor1=1&AlarmOut1=0\r\n"); });
-    std::this_thread::sleep_for(300ms);
-    const auto changed = std::chrono::steady_clock::now();
-    EXPECT_EQ(Status("/camsim/control?sensor1=on"), 200);
-    answer = BodyOf(stream.get());
-    EXPECT_LT(std::chrono::steady_clock::now() - changed, 1s);
-    const std::string first = "--alarmdata\r\nContent-Type: text/plain\r\nContent-Length: 113\r\n\r\nOdWin1=0&OdWin2=0&OdWin3=0&OdWin4=0"
-                              "&MdWin1=0&MdWin2=0&MdWin3=1&MdWin4=0&AdWin1=0&AdWin2=0&Sensor1=0&AlarmOut1=0\r\n";
-    std::string second = first;
-    second.replace(second.find("Sensor1=0"), 9, "Sensor1=1");
-    EXPECT_EQ(answer, first + second);
-}
-
-TEST_F(AlarmIoTest, GenerationSixWindowsReportWithoutMotionDetectionCgi) {
-    Start("SNC-VB630");
-    EXPECT_EQ(Status("/command/motiondetection.cgi?MdAlarmData=on"), 404);
-    EXPECT_EQ(Status("/command/system.cgi?AlarmData=on"), 200);
-    EXPECT_EQ(Status("/camsim/control?motion=OdWin1"), 200);
-    const std::string answer = BodyOf(Raw("/command/alarmdata.cgi", 3s, "--alarmdata\r\nContent-Type"));
-    EXPECT_TRUE(answer.starts_with("--alarmdata\r\nContent-Type: text/plain\r\nContent-Length: 113\r\n\r\nOdWin1=1&OdWin2=0")) << answer;
-}
-
-TEST_F(AlarmIoTest, StreamEndsPromptlyWhenTheCameraStops) {
-    Start("SNC-VB630");
-    EXPECT_EQ(Status("/command/system.cgi?AlarmData=on"), 200);
-    auto stream = std::async(std::launch::async, [&] { return Raw("/command/alarmdata.cgi?interval=60", 10s); });
-    std::this_thread::sleep_for(300ms);
-    const auto stopping = std::chrono::steady_clock::now();
-    m_camera->Stop();
-    EXPECT_LT(std::chrono::steady_clock::now() - stopping, 1s);
-    EXPECT_EQ(stream.wait_for(1s), std::future_status::ready);
-}
-
-TEST_F(AlarmIoTest, FaultsCutTheStreamMidRecordAndFailTheSensorInquiry) {
-    Start("SNC-CH210");
-    EXPECT_EQ(Status("/command/system.cgi?AlarmData=on"), 200);
-    m_camera->AlarmCgi().Faults().cutStream = true;
-    const auto started = std::chrono::steady_clock::now();
-    const std::string record(kQuietRecord);
-    EXPECT_EQ(BodyOf(Raw("/command/alarmdata.cgi?interval=1", 5s)), record + record.substr(0, record.size() / 2));
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 3s) << "closed after the cut";
-
-    HttpFaults faults;
-    faults.failInquiry = "sensor";
-    m_camera->Http().SetFaults(faults);
-    EXPECT_EQ(Status("/command/inquiry.cgi?inq=sensor"), 500);
-    EXPECT_EQ(Status("/command/inquiry.cgi?inq=system&inq=sensor"), 500);
-    EXPECT_EQ(Status("/command/inquiry.cgi?inq=system"), 200);
 }
 
 // The command line: counts, the two alarm faults, and counts a model cannot take.

@@ -67,31 +67,6 @@ TEST(FrameAllocator, ReleasingNullIsHarmless) {
     EXPECT_EQ(allocator.OutstandingFrames(), 0);
 }
 
-TEST(FrameAllocator, AudioFrameKeepsEverySlot) {
-    FrameAllocator allocator;
-    IAudioFrame* frame = allocator.AllocAudio(MakeFourCC('7', '1', '1', 'M'), 4, "audio 0");
-    ASSERT_NE(frame, nullptr);
-    EXPECT_EQ(frame->GetCodec(), MakeFourCC('7', '1', '1', 'M'));
-    frame->SetCodec(MakeFourCC('A', 'A', 'C', '1'));
-    const uint8_t data[] = {1, 2, 3, 4};
-    EXPECT_TRUE(frame->SetData(data, 4));
-    frame->SetFormat(16000, 16, true);
-    frame->SetBitRate(64000);
-    frame->SetChannelNumber(2);
-    frame->Finish();
-    EXPECT_EQ(frame->GetCodec(), MakeFourCC('A', 'A', 'C', '1'));
-    ASSERT_EQ(frame->GetDataSize(), 4u);
-    EXPECT_EQ(frame->GetData()[3], 4);
-    EXPECT_EQ(frame->GetSamplesPerSecond(), 16000u);
-    EXPECT_EQ(static_cast<AudioFrame*>(frame)->GetBitsPerSample(), 16u);
-    EXPECT_TRUE(frame->IsStereo());
-    EXPECT_EQ(frame->GetBitRate(), 64000u);
-    EXPECT_EQ(frame->GetChannelNumber(), 2);
-    EXPECT_TRUE(static_cast<AudioFrame*>(frame)->IsFinished());
-    allocator.ReleaseAudio(frame);
-    EXPECT_EQ(allocator.OutstandingFrames(), 0);
-}
-
 TEST(FrameAllocator, AudioDataBeyondTheCapacityIsRefused) {
     FrameAllocator allocator;
     IAudioFrame* frame = allocator.AllocAudio(MakeFourCC('7', '1', '1', 'A'), 2, "");

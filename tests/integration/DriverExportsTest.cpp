@@ -154,9 +154,10 @@ TEST_F(DriverExportsTest, OlderInterfaceVersionsReachTheSameSlots) {
     talvex::ipcapture::IIPCaptureDriverEx2* ex2 = driver;
     EXPECT_EQ(ex2->GetOptionalComponent(), nullptr);   // slot 5
     EXPECT_EQ(ex2->GetOptionalComponentEx(), nullptr); // slot 7
-    EXPECT_EQ(ex2->GetPTZDriver(), nullptr);
+    // Slots 6 and 9 hand out one PTZ handler.
+    EXPECT_NE(ex2->GetPTZDriver(), nullptr);
+    EXPECT_EQ(static_cast<void*>(ex2->GetPTZDriver()), static_cast<void*>(driver->GetPTZDriverEx()));
     EXPECT_EQ(ex2->GetVideoCaptureEx(), video);
-    EXPECT_EQ(driver->GetPTZDriverEx(), nullptr);
     EXPECT_EQ(driver->GetAudioCapture(), nullptr);
     EXPECT_EQ(driver->GetAudioSender(), nullptr);
     EXPECT_EQ(driver->GetVideoCaptureEx2(), video);

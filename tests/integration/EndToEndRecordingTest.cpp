@@ -54,6 +54,8 @@ struct RecordingCase {
     bool fullsize = false;    // generation 7 in operation mode "fullsize"
 };
 
+void PrintTo(const RecordingCase& recording, std::ostream* out) { *out << recording.name; }
+
 std::string ReadText(const fs::path& path) {
     std::ifstream file(path);
     std::stringstream text;

@@ -68,10 +68,11 @@ public:
         std::lock_guard lock(m_mutex);
         return m_lines;
     }
+    // A line at level that holds text (the part of the message that matters).
     bool HasLine(uint32_t level, const std::string& text) const {
         std::lock_guard lock(m_mutex);
         for (const auto& line : m_lines)
-            if (line.level == level && line.text == text)
+            if (line.level == level && line.text.find(text) != std::string::npos)
                 return true;
         return false;
     }

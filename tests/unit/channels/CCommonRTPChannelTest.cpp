@@ -146,8 +146,7 @@ TEST_F(HttpStartedRtpTest, FrameOfAHundredBytesOrLessIsDropped) {
 TEST_F(HttpStartedRtpTest, HostWithoutFramesIsLogged) {
     allocator.Refuse(true);
     SendFrame(KeyFrame());
-    EXPECT_TRUE(driver.HasLine(1, "talvex::CH264ChannelRTP::ProcessRtpFrame(): AllocVideo failed for intra-frame "
-                                  "from device 127.0.0.1:80"));
+    EXPECT_TRUE(driver.HasLine(1, "AllocVideo failed for intra-frame from device 127.0.0.1:80"));
 }
 
 TEST_F(HttpStartedRtpTest, OverflowingFrameIsDroppedWithTheBufferLine) {

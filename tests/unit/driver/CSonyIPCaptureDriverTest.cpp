@@ -36,50 +36,48 @@ TEST(SonyDriverOpenedLine, CarriesModelGenerationFirmwareAndAddressAtLevel100) {
                                "FW:1.2.0, address: 127.0.0.1:80)"}}));
 }
 
-TEST(SonyDriverOpenedLine, LeavesOutAnEmptyFirmware) {
-    FakeDeviceSettings settings;
-    settings.parameters[3] = "(none)";
-    EXPECT_EQ(OpenedLine(settings),
-              "DRIVER IS OPENED (name: Fennwick, device model: SNC-VB630 (6th generation), address: 127.0.0.1:80)");
-}
-
-TEST(SonyDriverOpenedLine, NamesTheGenerationWithItsOrdinal) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"1", " (1st generation)"}, {"2", " (2nd generation)"},   {"3", " (3rd generation)"},
-        {"4", " (4th generation)"}, {"11", " (11th generation)"}, {"22", " (22th generation)"},
-        {"3a", " (0th generation)"}, {"+3", " (0th generation)"},
+// The pieces that depend on the properties; the whole line is the case above.
+TEST(SonyDriverOpenedLine, PiecesFollowTheProperties) {
+    const struct {
+        uint32_t property;
+        const char* value;
+        const char* piece; // nullptr: no line holds absent
+        const char* absent;
+    } cases[] = {
+        {3, "(none)", nullptr, "FW:"},
+        {2, "1", " (1st generation)", nullptr},
+        {2, "2", " (2nd generation)", nullptr},
+        {2, "3", " (3rd generation)", nullptr},
+        {2, "4", " (4th generation)", nullptr},
+        {2, "11", " (11th generation)", nullptr},
+        {2, "22", " (22th generation)", nullptr},
+        {2, "3a", " (0th generation)", nullptr},
+        {2, "+3", " (0th generation)", nullptr},
+        {11, "1", ", Edge Storage Function is On)", nullptr},
+        {11, "+1", ", Edge Storage Function is On)", nullptr},
+        {11, "0", nullptr, "Edge Storage"},
+        {11, "2", nullptr, "Edge Storage"},
+        {11, "yes", nullptr, "Edge Storage"},
     };
-    for (const auto& [parameter, piece] : cases) {
+    for (const auto& test : cases) {
         FakeDeviceSettings settings;
-        settings.parameters[2] = parameter;
-        EXPECT_EQ(OpenedLine(settings), std::string("DRIVER IS OPENED (name: Fennwick, device model: SNC-VB630") +
-                                            piece + ", address: 127.0.0.1:80)")
-            << "generation " << parameter;
+        for (uint32_t id = 3; id < 11 && test.property == 11; ++id)
+            settings.parameters[id] = "";
+        settings.parameters[test.property] = test.value;
+        const std::string line = OpenedLine(settings);
+        const std::string row = "property " + std::to_string(test.property) + " = " + test.value + ": " + line;
+        if (test.piece)
+            EXPECT_NE(line.find(test.piece), std::string::npos) << row;
+        if (test.absent)
+            EXPECT_EQ(line.find(test.absent), std::string::npos) << row;
+        EXPECT_TRUE(line.starts_with("DRIVER IS OPENED (name: Fennwick, device model: SNC-VB630")) << row;
     }
-}
-
-TEST(SonyDriverOpenedLine, UnreadableGenerationBecomesZero) {
-    FakeDeviceSettings settings;
-    settings.parameters[2] = "3a";
+    FakeDeviceSettings unreadable;
+    unreadable.parameters[2] = "3a";
     RecordingDebugSink sink;
     CSonyIPCaptureDriver driver(kCurrentHost);
-    ASSERT_TRUE(driver.Open(&sink, nullptr, &settings));
-    EXPECT_EQ(driver.GetDeviceInfo()->generation, 0u);
-}
-
-TEST(SonyDriverOpenedLine, AnnouncesEdgeStorageOnlyForPropertyOne) {
-    for (const char* value : {"1", "+1", "0", "2", "yes"}) {
-        FakeDeviceSettings settings;
-        for (uint32_t id = 3; id < 11; ++id)
-            settings.parameters[id] = "";
-        settings.parameters[11] = value;
-        bool on = std::string(value) == "1" || std::string(value) == "+1";
-        EXPECT_EQ(OpenedLine(settings),
-                  std::string("DRIVER IS OPENED (name: Fennwick, device model: SNC-VB630 (6th generation), "
-                              "address: 127.0.0.1:80") +
-                      (on ? ", Edge Storage Function is On)" : ")"))
-            << "property 11 = " << value;
-    }
+    ASSERT_TRUE(driver.Open(&sink, nullptr, &unreadable));
+    EXPECT_EQ(driver.GetDeviceInfo()->generation, 0u) << "an unreadable generation becomes 0";
 }
 
 TEST(SonyDriverOpenedLine, NotWrittenWithoutModelName) {

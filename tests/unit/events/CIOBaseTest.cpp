@@ -11,9 +11,8 @@
 namespace talvex {
 namespace {
 
-constexpr const char* kInputFailure = "talvex::CIOBase::GetInputStatesWrapper: GetInputStates() method failed! Device 10.0.0.9:8080";
-constexpr const char* kOutputFailure =
-    "talvex::CIOBase::SetOutputStateWrapper: Unable to change output state for device 10.0.0.9:8080 (output index 1)";
+constexpr const char* kInputFailure = "method failed! Device 10.0.0.9:8080";
+constexpr const char* kOutputFailure = "output state for device 10.0.0.9:8080 (output index 1)";
 
 // A device whose camera answers are scripted: each poll or switch takes the next result.
 class ScriptedIO : public CIOBase {
@@ -71,7 +70,7 @@ protected:
     size_t Count(const char* text) {
         size_t count = 0;
         for (const test::LogLine& line : driver.Lines())
-            count += line.level == 1 && line.text == text;
+            count += line.level == 1 && line.text.find(text) != std::string::npos;
         return count;
     }
 

@@ -4,7 +4,7 @@
 // bounded wait, so the server always stops).
 #pragma once
 
-#include "unit/settings/LoopbackHttpServer.h"
+#include "support/LoopbackHttpServer.h"
 
 #include <atomic>
 #include <chrono>

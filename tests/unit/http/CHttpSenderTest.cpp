@@ -3,13 +3,16 @@
 #include "common/CEvent.h"
 #include "unit/http/CamsimFixture.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 
 #include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace talvex::test {
 namespace {
@@ -56,6 +59,75 @@ void AddStalledBody(camsim::HttpServer& http, const std::string& path, size_t an
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     });
 }
+
+
+// A TCP peer that takes connections and never answers; the first `closeAfterRequest`
+// connections are closed once a request head has come (a device that drops plain
+// HTTP). A TLS client meets silence in its handshake: libcurl's own connect time-out.
+class SilentPeer {
+public:
+    SilentPeer(const char* address, uint16_t port, int closeAfterRequest) {
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int one = 1;
+        ::setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in bound{};
+        bound.sin_family = AF_INET;
+        bound.sin_port = htons(port);
+        ::inet_pton(AF_INET, address, &bound.sin_addr);
+        socklen_t length = sizeof bound;
+        if (::bind(m_listener, reinterpret_cast<sockaddr*>(&bound), sizeof bound) != 0 || ::listen(m_listener, 8) != 0 ||
+            ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&bound), &length) != 0)
+            return;
+        m_port = ntohs(bound.sin_port);
+        m_thread = std::thread([this, closeAfterRequest] { Serve(closeAfterRequest); });
+    }
+    ~SilentPeer() {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        for (int fd : m_held)
+            ::close(fd);
+        ::close(m_listener);
+    }
+    uint16_t Port() const { return m_port; }
+    int Accepted() const { return m_accepted; }
+
+private:
+    void Serve(int closeAfterRequest) {
+        while (!m_stop) {
+            pollfd listener{m_listener, POLLIN, 0};
+            if (::poll(&listener, 1, 20) <= 0)
+                continue;
+            const int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0)
+                continue;
+            if (++m_accepted > closeAfterRequest) {
+                m_held.push_back(fd);
+                continue;
+            }
+            std::string head;
+            char buffer[1024];
+            for (const auto end = Clock::now() + std::chrono::seconds(2);
+                 !m_stop && Clock::now() < end && head.find("\r\n\r\n") == std::string::npos;) {
+                pollfd readable{fd, POLLIN, 0};
+                if (::poll(&readable, 1, 20) <= 0)
+                    continue;
+                const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+                if (got <= 0)
+                    break;
+                head.append(buffer, size_t(got));
+            }
+            ::close(fd);
+        }
+    }
+
+    int m_listener = -1;
+    uint16_t m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_accepted{0};
+    std::vector<int> m_held; // the serving thread's alone until it is joined
+    std::thread m_thread;
+};
 
 class HttpSenderTest : public CamsimFixture {};
 
@@ -203,6 +275,38 @@ TEST_F(HttpSenderTest, TimeOutIsNotRetriedWithTheOtherProtocol) {
     const auto requests = WaitForRequests(1);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_FALSE(requests[0].secure);
+}
+
+// A time-out that libcurl reports itself (a TLS handshake met with silence) ends
+// the request as the sender's own does: on the first protocol the other one is
+// not tried, and on the retried protocol the flip is not remembered.
+TEST_F(HttpSenderTest, TransferTimeOutReportedByLibcurlOnTheFirstProtocolIsNotRetried) {
+    // Port 443 starts with HTTPS; an address of its own keeps it apart from other suites.
+    SilentPeer peer("127.0.0.43", 443, 0);
+    if (peer.Port() == 0)
+        GTEST_SKIP() << "127.0.0.43:443 cannot be bound here";
+    DEVICE_INFO device("127.0.0.43", 443, "admin", "secret");
+    device.firstTimeoutMs = kTimeoutMs;
+    CHttpSender sender(device);
+    const auto start = Clock::now();
+    EXPECT_FALSE(sender.Send(Get("/command/inquiry.cgi?inq=system")));
+    EXPECT_EQ(sender.GetLastError(), uint32_t(CURLE_OPERATION_TIMEDOUT));
+    EXPECT_LT(ElapsedMs(start), long(kTimeoutMs * 2)) << "waited twice: the other protocol was tried";
+    EXPECT_EQ(peer.Accepted(), 1) << "the other protocol was tried after a time-out";
+    EXPECT_TRUE(sender.IsSecure());
+}
+
+TEST_F(HttpSenderTest, TransferTimeOutReportedByLibcurlOnTheRetriedProtocolIsKeptAndNotRemembered) {
+    // Plain HTTP is dropped unanswered (retried over HTTPS), the TLS handshake meets silence.
+    SilentPeer peer("127.0.0.1", 0, 1);
+    ASSERT_NE(peer.Port(), 0);
+    DEVICE_INFO device("127.0.0.1", peer.Port(), "admin", "secret");
+    device.firstTimeoutMs = kTimeoutMs;
+    CHttpSender sender(device);
+    EXPECT_FALSE(sender.Send(Get("/command/inquiry.cgi?inq=system")));
+    EXPECT_EQ(sender.GetLastError(), uint32_t(CURLE_OPERATION_TIMEDOUT));
+    EXPECT_EQ(peer.Accepted(), 2);
+    EXPECT_FALSE(sender.IsSecure()) << "a protocol that timed out was remembered";
 }
 
 TEST_F(HttpSenderTest, NoServerFailsAfterTryingBothProtocols) {

@@ -201,29 +201,19 @@ TEST_F(SonyVideoSettingsManagerTest, LegacyLimitedModelsEncodeAtMost1600Wide) {
     EXPECT_EQ(m_camera->Get("ImageSize1"), "1600,1200");
 }
 
-TEST_F(SonyVideoSettingsManagerTest, RefusedRequestsAreLoggedOnceUntilAPassSucceeds) {
+TEST_F(SonyVideoSettingsManagerTest, RefusedRequestsAreLoggedOncePerCauseUntilAPassSucceeds) {
     StartCamera(WithCommon({{"ImageCodec1", "off"}}));
     StartManager(5);
-    m_camera->AnswerInquiryWith(404);
-    EXPECT_FALSE(RunPassWithoutWish());
-    EXPECT_FALSE(RunPassWithoutWish());
-    m_camera->AnswerInquiryWith(200);
-    EXPECT_TRUE(RunPassWithoutWish());
-    m_camera->AnswerInquiryWith(503);
-    EXPECT_FALSE(RunPassWithoutWish());
-    m_camera->AnswerInquiryWith(404);
-    EXPECT_FALSE(RunPassWithoutWish());
-
+    for (uint32_t status : {404u, 404u, 200u, 503u, 404u, 401u, 401u}) {
+        m_camera->AnswerInquiryWith(status);
+        EXPECT_EQ(RunPassWithoutWish(), status == 200) << status;
+    }
     const std::string tag = m_driver->GetDeviceTag();
-    const std::string notFound = "talvex::CSonyVideoSettingsManager::RequestGet: The \"/command/inquiry.cgi?inq=camera\" "
-                                 "URL was not found on device " + tag;
-    const std::string otherStatus = "talvex::CSonyVideoSettingsManager::RequestGet: " + tag +
-                                    " is unable to process \"/command/inquiry.cgi?inq=camera\" request. HTTP status "
-                                    "code is 503";
-    std::vector<std::string> texts;
-    for (const auto& line : m_driver->Lines())
-        texts.push_back(line.text);
-    EXPECT_EQ(texts, (std::vector<std::string>{notFound, otherStatus, notFound}));
+    EXPECT_EQ(test::CountLines(*m_driver, "was not found on device " + tag), 2u);
+    EXPECT_EQ(test::CountLines(*m_driver, tag + " is unable to process"), 2u);
+    EXPECT_EQ(test::CountLines(*m_driver, "HTTP status code is 503"), 1u);
+    EXPECT_EQ(test::CountLines(*m_driver, "credentials are invalid"), 1u);
+    EXPECT_EQ(m_driver->Lines().size(), 4u);
 }
 
 // --- Generations 6 and 7 ----------------------------------------------------

@@ -3,7 +3,7 @@
 // capability-video answers from a test-supplied function.
 #pragma once
 
-#include "LoopbackHttpServer.h"
+#include "support/LoopbackHttpServer.h"
 
 #include <functional>
 #include <map>

@@ -1,6 +1,6 @@
-// A tiny HTTP/1.1 server on 127.0.0.1 for the settings tests: one answer per
-// connection ("Connection: close"), answers from a handler, every request
-// target recorded. Stops and joins in its destructor.
+// A tiny HTTP/1.1 server on 127.0.0.1 for scripted cameras (settings, events):
+// one answer per connection ("Connection: close"), answers from a handler,
+// every request target recorded. Stops and joins in its destructor.
 #pragma once
 
 #include <arpa/inet.h>
