@@ -15,6 +15,7 @@
 //  3. otherwise 5.12.0.0.
 #pragma once
 
+#include <talvex/ipcapture/CapabilityQuery.h>
 #include <talvex/ipcapture/CaptureDriver.h>
 
 #define TALVEX_IPCAPTURE_EXPORT __attribute__((visibility("default")))
@@ -37,8 +38,38 @@ TALVEX_IPCAPTURE_EXPORT void DeleteIPCaptureEx3(talvex::ipcapture::IIPCaptureDri
 TALVEX_IPCAPTURE_EXPORT void DeleteIPCaptureEx4(talvex::ipcapture::IIPCaptureDriver* driver);
 TALVEX_IPCAPTURE_EXPORT void DeleteIPCaptureEx5(talvex::ipcapture::IIPCaptureDriver* driver);
 
+// Capability query, either as separate module objects the caller owns ...
+// A new query module calling back through callback (kept, never owned), or null.
+// markHighRates: frame rates above 30 travel as marked values in the results.
+TALVEX_IPCAPTURE_EXPORT talvex::ipcapture::IIPCapabilityQuery* CreateCapabilityQueryModule(
+    talvex::ipcapture::ICapabilityQueryCallback* callback, bool markHighRates);
+// Destroys a module made by CreateCapabilityQueryModule (waiting for its query); null is ignored.
+TALVEX_IPCAPTURE_EXPORT void DeleteCapabilityQueryModule(talvex::ipcapture::IIPCapabilityQuery* module);
+
+// ... or as the one module the library holds.
+// 1 when it made the library's module, 0 when one exists already (the first stays).
+TALVEX_IPCAPTURE_EXPORT int InitCapabilityQuery(talvex::ipcapture::ICapabilityQueryCallback* callback,
+                                                bool markHighRates);
+// The module's StartQuery result as 1 or 0; 0 when address, user or password is
+// null or InitCapabilityQuery has not made the module.
+TALVEX_IPCAPTURE_EXPORT int StartCapabilityQuery(const char* address, uint16_t port, const char* user,
+                                                 const char* password,
+                                                 talvex::ipcapture::ICapabilityQueryResult* result);
+// Asks the library's module to cancel its query; 1.
+TALVEX_IPCAPTURE_EXPORT int TerminateCapabilityQuery(void);
+// Destroys the library's module, if any (waiting for its query); 1.
+TALVEX_IPCAPTURE_EXPORT int UninitCapabilityQuery(void);
+
 } // extern "C"
 
 // Function types for dlsym.
 using CreateIPCaptureFn = talvex::ipcapture::IIPCaptureDriverEx5* (*)();
 using DeleteIPCaptureFn = void (*)(talvex::ipcapture::IIPCaptureDriver*);
+using CreateCapabilityQueryModuleFn =
+    talvex::ipcapture::IIPCapabilityQuery* (*)(talvex::ipcapture::ICapabilityQueryCallback*, bool);
+using DeleteCapabilityQueryModuleFn = void (*)(talvex::ipcapture::IIPCapabilityQuery*);
+using InitCapabilityQueryFn = int (*)(talvex::ipcapture::ICapabilityQueryCallback*, bool);
+using StartCapabilityQueryFn = int (*)(const char*, uint16_t, const char*, const char*,
+                                       talvex::ipcapture::ICapabilityQueryResult*);
+using TerminateCapabilityQueryFn = int (*)();
+using UninitCapabilityQueryFn = int (*)();
