@@ -2,6 +2,8 @@
 // these slots, in this order, and never keeps a string the host returns.
 #pragma once
 
+#include <talvex/ipcapture/PrivacyZone.h>
+
 #include <cstdint>
 
 namespace talvex::ipcapture {
@@ -76,6 +78,21 @@ public:
     virtual const char* GetChannelName() const = 0;                       // slot 3 (not used)
     virtual uint32_t GetChannelFlags() const = 0;                         // slot 4 (not used)
     virtual uint32_t GetChannelOption() const = 0;                        // slot 5: handed to the channel
+};
+
+// ADDITION of this driver (not in the hosts' original slot table): the host
+// hands a channel its privacy zones through a later version of the channel
+// settings that appends slot 6. The driver calls slot 6 only when slot 4 of
+// the same object has kChannelFlagPrivacyZones set, so older hosts, whose
+// objects end at slot 5, are never called past their end.
+constexpr uint32_t kChannelFlagPrivacyZones = 0x80000000u;
+
+class IVideoChannelSettingsEx : public IVideoChannelSettings {
+public:
+    // slot 6: null leaves the camera's masks as they are; a list (even an
+    // empty one) switches masking on for the channel: the camera's masks are
+    // set to these zones, in order, and its other masks are switched off.
+    virtual IPrivacyZoneList* GetPrivacyZones() const = 0;
 };
 
 class IVideoSizeSource {
