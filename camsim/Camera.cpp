@@ -43,6 +43,11 @@ Camera::Camera(CameraOptions options) : m_options(std::move(options)) {
     m_ptzCgi->SetFaults(m_options.ptzFaults);
     if (model->ptz.HasPtz())
         m_hooks->Add(*m_ptzState);
+    if (model->privacy.Has()) {
+        m_privacyMasks = std::make_unique<PrivacyMasks>(model->privacy, model->generation);
+        m_state->AddGroupSource(*m_privacyMasks);
+        m_hooks->Add(*m_privacyMasks);
+    }
 }
 
 Camera::~Camera() {

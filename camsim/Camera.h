@@ -6,6 +6,7 @@
 #include "AlarmState.h"
 #include "CameraState.h"
 #include "HttpServer.h"
+#include "PrivacyMasks.h"
 #include "PtzCgi.h"
 #include "PtzState.h"
 #include "TestHooks.h"
@@ -65,6 +66,8 @@ public:
     TestHooks& Hooks() { return *m_hooks; }
     PtzState& Ptz() { return *m_ptzState; }
     PtzCgi& PtzCommands() { return *m_ptzCgi; }
+    // Null for a model without privacy masking.
+    PrivacyMasks* Masks() { return m_privacyMasks.get(); }
 
 private:
     CameraOptions m_options;
@@ -75,6 +78,7 @@ private:
     std::unique_ptr<AlarmIo> m_alarmIo;
     std::unique_ptr<PtzState> m_ptzState;
     std::unique_ptr<PtzCgi> m_ptzCgi;
+    std::unique_ptr<PrivacyMasks> m_privacyMasks;
     std::string m_optionError; // why the options cannot make this model's camera
     std::vector<std::unique_ptr<Server>> m_servers;
     bool m_started = false;

@@ -82,6 +82,12 @@ std::optional<std::string> CameraState::Inquiry(const std::vector<std::string>& 
     std::lock_guard lock(m_mutex);
     std::string answer;
     for (const std::string& name : groups) {
+        auto source = std::find_if(m_sources.begin(), m_sources.end(),
+                                   [&](const InquiryGroupSource* s) { return s->GroupName() == name; });
+        if (source != m_sources.end()) {
+            answer += (answer.empty() ? "" : "&") + (*source)->Items();
+            continue;
+        }
         auto group = std::find_if(m_groups.begin(), m_groups.end(), [&](const Group& g) { return g.name == name; });
         if (group == m_groups.end())
             return std::nullopt;
@@ -113,11 +119,14 @@ bool CameraState::IsAllowed(std::string_view key, std::string_view value) const 
 void CameraState::ApplyCommand(Cgi cgi, const KeyValueList& parameters) {
     std::lock_guard lock(m_mutex);
     static constexpr const char* kCgiNames[] = {"camera.cgi?", "system.cgi?", "alarmout.cgi?",
-                                                "motiondetection.cgi?"};
+                                                "motiondetection.cgi?", "masking.cgi?"};
     std::string logged = kCgiNames[size_t(cgi)];
     for (const auto& [key, value] : parameters) {
         logged += (logged.back() == '?' ? "" : "&") + key + '=' + value;
-        if (!IsAllowed(key, value))
+        const bool taken = std::any_of(m_sources.begin(), m_sources.end(), [&](InquiryGroupSource* source) {
+            return source->TakeCommand(cgi, key, value);
+        });
+        if (taken || !IsAllowed(key, value))
             continue;
         for (Group& group : m_groups) {
             if (CgiOfGroup(group.name) != cgi)
@@ -142,7 +151,14 @@ void CameraState::SetValue(std::string_view key, const std::string& value) {
 
 bool CameraState::HasGroup(std::string_view name) const {
     std::lock_guard lock(m_mutex);
-    return std::any_of(m_groups.begin(), m_groups.end(), [&](const Group& group) { return group.name == name; });
+    return std::any_of(m_groups.begin(), m_groups.end(), [&](const Group& group) { return group.name == name; }) ||
+           std::any_of(m_sources.begin(), m_sources.end(),
+                       [&](const InquiryGroupSource* source) { return source->GroupName() == name; });
+}
+
+void CameraState::AddGroupSource(InquiryGroupSource& source) {
+    std::lock_guard lock(m_mutex);
+    m_sources.push_back(&source);
 }
 
 std::vector<std::string> CameraState::CommandLog() const {

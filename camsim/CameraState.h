@@ -21,6 +21,8 @@ std::optional<AuthMode> ParseAuthMode(std::string_view text);
 
 using KeyValueList = std::vector<std::pair<std::string, std::string>>;
 
+class InquiryGroupSource;
+
 // "a=1&b=2" split at '&' and the first '='; items without '=' get an empty value.
 KeyValueList SplitItems(std::string_view text);
 
@@ -47,16 +49,19 @@ public:
     // Current value of key in any group; nullopt when no group has it.
     std::optional<std::string> Value(std::string_view key) const;
 
-    enum class Cgi { Camera, System, AlarmOut, MotionDetection };
+    enum class Cgi { Camera, System, AlarmOut, MotionDetection, Masking };
     // Sets every known key of its CGI (system.cgi: the system groups,
     // alarmout.cgi and motiondetection.cgi: their groups, camera.cgi: the
-    // others). Unknown keys and values outside a key's allowed list are
-    // ignored, as the camera does. Every command is logged.
+    // others), after offering each key to the group sources. Unknown keys and
+    // values outside a key's allowed list are ignored, as the camera does.
+    // Every command is logged.
     void ApplyCommand(Cgi cgi, const KeyValueList& parameters);
     // What the camera itself changes (a sensor's state): the key in whichever
     // group holds it; nothing is logged.
     void SetValue(std::string_view key, const std::string& value);
     bool HasGroup(std::string_view name) const;
+    // A group that the source keeps; the source must outlive the state's use.
+    void AddGroupSource(InquiryGroupSource& source);
     std::vector<std::string> CommandLog() const;
 
 private:
@@ -75,7 +80,20 @@ private:
     std::string m_password;
     AuthMode m_auth;
     std::vector<Group> m_groups;
+    std::vector<InquiryGroupSource*> m_sources;
     std::vector<std::string> m_commandLog;
+};
+
+// An inquiry group whose items another part of camsim keeps, because its
+// commands change more than one plain key (one mask in a list of masks). The
+// state calls it under its own lock, so a source never calls the state.
+class InquiryGroupSource {
+public:
+    virtual ~InquiryGroupSource() = default;
+    virtual std::string GroupName() const = 0;
+    virtual std::string Items() const = 0;
+    // True when the key of this CGI is the source's; the state then leaves it alone.
+    virtual bool TakeCommand(CameraState::Cgi cgi, const std::string& key, const std::string& value) = 0;
 };
 
 } // namespace camsim

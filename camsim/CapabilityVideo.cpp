@@ -31,6 +31,8 @@ constexpr const char* kRealFrameRates = "1,2,3,4,5,6,7.5,8,10,12.5,15,20,25,29.9
 constexpr const char* kWholeFrameRatesBesideVideo = "1,2,3,4,5,6,8,10,15";
 constexpr const char* kRealFrameRatesBesideVideo = "1,2,3,4,5,6,7.5,8,10,12.5,15";
 constexpr const char* kQualityRange = "1,10";
+// Generations 6 and 7 encode H.264 and JPEG on every stream (MPEG-4 ended with generation 5).
+constexpr const char* kCodecs = "h264,jpeg";
 constexpr const char* kBitRateRangeG6 = "64,16000";
 constexpr const char* kBitRateRangeG7 = "64,32000";
 
@@ -128,7 +130,9 @@ std::optional<std::string> CapabilityVideoAnswer(const CameraState& state, std::
         return std::nullopt;
 
     std::string values;
-    if (name == "ImageSize")
+    if (name == "ImageCodec")
+        values = kCodecs;
+    else if (name == "ImageSize")
         values = ImageSizes(settings, stream, streamCount);
     else if (name == "FrameRate")
         values = FrameRates(settings, generation, stream, streamCount);

@@ -19,8 +19,7 @@ ModelSpec SncRz25() {
              {"camera", "ImageSize=640,2&ImageCodec=jpeg&JpQuality=5&JpFrameRate=15&M4BitRate=1024&M4FrameRate=15"
                         "&M4AutoRateCtrl=off&M4IFrameInterval=1&Color=color&Multicast=off&RtpExpire=10000"
                         "&PanTiltFunc=1&ZoomFunc=1&PrivacyMaskingFunc=1"},
-             {"presetposition", "PresetName=1,Home,2,Door"},
-             {"fcb", "PrivacyMaskPosition=1,10,10,40,30&PrivacyMonitor=1"}},
+             {"presetposition", "PresetName=1,Home,2,Door"}},
             {{"ImageSize", {"640,2", "480,2", "384,2", "320,2", "160,2"}}}};
 }
 
@@ -30,8 +29,7 @@ ModelSpec SncDf50() {
             {{"system", "ModelName=SNC-DF50P&SoftVersion=1.40&CGIVersion=1.21&Serial=3000301&AlarmData=off"},
              {"camera", "ImageCodec=jpeg&JpImageSize=640&JpFrameRate=25&JpQuality=5&M4ImageSize=640,2"
                         "&M4FrameRate=25&M4BitRate=1024&M4AutoRateCtrl=off&M4IFrameInterval=1&Color=color"
-                        "&Multicast=off&RtpExpire=10000&PrivacyMaskingFunc=1"},
-             {"fcb", "PrivacyMaskPosition=1,20,20,60,40&PrivacyMonitor="}},
+                        "&Multicast=off&RtpExpire=10000&PrivacyMaskingFunc=1"}},
             {{"JpImageSize", {"640", "384", "320", "160"}}}};
 }
 
@@ -46,8 +44,7 @@ ModelSpec SncRh124() {
                         "&H264IFrameInterval=1&VideoStd=ntsc&LFunnelAvailable=1&LightFunnelMode=off"
                         "&Color=color&Multicast=off&RtpExpire=10000&PanTiltFunc=1&ZoomFunc=1"
                         "&PrivacyMaskingFunc=1"},
-             {"presetposition", "PresetName=1,Gate"},
-             {"fcb", "PrivacyMaskPosition=&PrivacyMonitor="}},
+             {"presetposition", "PresetName=1,Gate"}},
             {{"H264ImageSize", {"1280", "640", "320"}}}};
 }
 
@@ -63,8 +60,7 @@ ModelSpec SncCh210() {
                         "&FrameRate3=8&BitRate3=512&AutoRateCtrl3=off&IFrameInterval3=1&Quality3=5"
                         "&Bandwidth3=0.0&ImageMaxSize=2048,1536&VideoStd=ntsc&RTSPPort=554&RTSPTimeout=30"
                         "&LFunnelAvailable=0&Color=color&Multicast=off&RtpExpire=10000&AudioIn=on"
-                        "&AudioOut=on&PrivacyMaskingFunc=1"},
-             {"fcb", "PrivacyMaskPosition=&PrivacyMonitor="}},
+                        "&AudioOut=on&PrivacyMaskingFunc=1"}},
             {{"ImageSize1", {"2048,1536", "1920,1080", "1600,1200", "1280,720", "640,480", "320,240"}},
              {"ImageSize2", {"1280,720", "640,480", "320,240"}},
              {"ImageSize3", {"640,480", "320,240"}}}};
@@ -93,9 +89,7 @@ ModelSpec SncVb630() {
                         "&FrameRate2=15&Quality2=5&JpBandWidth2=0&ImageCodec3=off&ImageMaxSize=1920,1080"
                         "&VideoStd=ntsc&RTSPPort=554&RTSPTimeout=30&LightFunnelMode=off&Color=color"
                         "&Multicast=off&RtpExpire=10000&AudioInFunc=1&AudioOutFunc=1"
-                        "&AudioOutSupportedCodec=g711_64/g726_40/g726_32/g726_24/g726_16&PrivacyMaskingFunc=1"},
-             {"masking", "PrivacyMaxNum=8&PrivacyMaskPosition=1,100,100,200,150,2,400,300,80,60"
-                         "&PrivacyDisplay=1"}},
+                        "&AudioOutSupportedCodec=g711_64/g726_40/g726_32/g726_24/g726_16&PrivacyMaskingFunc=1"}},
             {}};
 }
 
@@ -109,8 +103,7 @@ ModelSpec SncWr630() {
                         "&ImageMaxSize=1920,1080&VideoStd=pal&RTSPPort=554&RTSPTimeout=30&Color=color"
                         "&Multicast=off&RtpExpire=10000&SolidPTZFunc=1&SolidPTZ=on&PanTiltFunc=1&ZoomFunc=1"
                         "&AudioInFunc=1&AudioOutFunc=0&PrivacyMaskingFunc=1"},
-             {"presetposition", "PresetName=1,Lobby,2,Exit"},
-             {"masking", "PrivacyMaxNum=8&PrivacyMaskPosition=&PrivacyDisplay="}},
+             {"presetposition", "PresetName=1,Lobby,2,Exit"}},
             {}};
 }
 
@@ -124,9 +117,7 @@ ModelSpec SncVb770() {
                         "&ImageSize2=1280,720&FrameRate2=15&JpegQuality2=5&ImageCodec3=off"
                         "&ImageMaxSize=3840,2160&VideoStd=ntsc&OperationMode=normal&RTSPPort=554"
                         "&RTSPTimeout=30&Color=color&Multicast=off&RtpExpire=10000&AudioInFunc=1"
-                        "&AudioOutFunc=1&AudioOutSupportedCodec=g711_64/aac16_64&PrivacyMaskingFunc=1"},
-             {"masking", "PrivacyMaxNum=8&PrivacyMaskVertex1=100,100,300,100,300,200,100,200"
-                         "&PrivacyDisplay=1"}},
+                        "&AudioOutFunc=1&AudioOutSupportedCodec=g711_64/aac16_64&PrivacyMaskingFunc=1"}},
             {{"OperationMode", {"normal", "fullsize"}}}};
 }
 
@@ -205,8 +196,36 @@ ModelSpec WithPtz(ModelSpec model) {
     return model;
 }
 
+struct PrivacyRow {
+    std::string_view model;
+    PrivacySpec privacy;
+};
+
+// The models whose camera group reports "PrivacyMaskingFunc=1". Below
+// generation 6 the masks are rectangles switched one by one and listed in
+// "PrivacyMonitor"; generation 6 lists the displayed ones in "PrivacyDisplay";
+// generation 7 draws polygons. Eight masks each, and the factory masks below,
+// are camsim's assumption; every mask is reported, drawn or not (an undrawn
+// one as zeros), so a driver can address any of them.
+const PrivacyRow kPrivacyTable[] = {
+    {"SNC-RZ25N", {8, false, false, {{1, "10,10,40,30"}}, {1}}},
+    {"SNC-DF50P", {8, false, false, {{1, "20,20,60,40"}}, {}}},
+    {"SNC-RH124", {8, false, false, {}, {}}},
+    {"SNC-CH210", {8, false, false, {}, {}}},
+    {"SNC-VB630", {8, false, true, {{1, "100,100,200,150"}, {2, "400,300,80,60"}}, {1}}},
+    {"SNC-WR630", {8, false, true, {}, {}}},
+    {"SNC-VB770", {8, true, true, {{1, "100,100,300,100,300,200,100,200"}}, {1}}},
+};
+
+ModelSpec WithPrivacy(ModelSpec model) {
+    for (const PrivacyRow& row : kPrivacyTable)
+        if (row.model == model.name)
+            model.privacy = row.privacy;
+    return model;
+}
+
 ModelSpec Complete(ModelSpec model) {
-    return WithPtz(WithAlarmIo(std::move(model)));
+    return WithPrivacy(WithPtz(WithAlarmIo(std::move(model))));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace camsim {
@@ -59,6 +60,18 @@ struct PtzSpec {
     bool HasPtz() const { return panTilt || zoom; }
 };
 
+// How a model keeps its privacy masks: answered by "inq=masking" and set
+// through masking.cgi from generation 6, "inq=fcb" and camera.cgi below.
+struct PrivacySpec {
+    uint32_t masks = 0;       // mask numbers 1 to masks; 0: no privacy masking
+    bool vertices = false;    // polygons "PrivacyMaskVertex<n>" instead of rectangles in "PrivacyMaskPosition"
+    bool displayList = false; // one "PrivacyDisplay" list instead of "PrivacyMonitor" and a switch per mask
+    std::vector<std::pair<uint32_t, std::string>> areas; // masks drawn at the factory
+    std::vector<uint32_t> displayed;
+
+    bool Has() const { return masks != 0; }
+};
+
 struct ModelSpec {
     std::string name;
     uint32_t generation;
@@ -66,6 +79,7 @@ struct ModelSpec {
     std::vector<AllowedValuesSpec> allowed;
     AlarmIoSpec alarmIo{};
     PtzSpec ptz{};
+    PrivacySpec privacy{};
 };
 
 const std::vector<ModelSpec>& Catalogue();

@@ -441,6 +441,8 @@ void HttpServer::Dispatch(HttpExchange& exchange) {
         return AnswerCommand(exchange, CameraState::Cgi::AlarmOut);
     if (path == "/command/motiondetection.cgi" && m_state->HasGroup("motiondetection"))
         return AnswerCommand(exchange, CameraState::Cgi::MotionDetection);
+    if (path == "/command/masking.cgi" && m_state->HasGroup("masking"))
+        return AnswerCommand(exchange, CameraState::Cgi::Masking);
     RouteHandler handler;
     {
         std::lock_guard lock(m_mutex);

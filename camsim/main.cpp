@@ -37,7 +37,8 @@
 // Inquiries: GET /command/inquiry.cgi?inq=system&inq=camera answers the groups'
 // Key=Value items joined by '&'; GET /command/camera.cgi?Key=Value (or
 // system.cgi) changes what later inquiries report. Alarm I/O and the
-// alarm-data stream: see AlarmIo.h; PTZ and presets: see PtzCgi.h; test hooks /camsim/state and
+// alarm-data stream: see AlarmIo.h; PTZ and presets: see PtzCgi.h; privacy masks: see
+// PrivacyMasks.h; stream capabilities: see CapabilityVideo.h; test hooks /camsim/state and
 // /camsim/control: see TestHooks.h, AlarmState.h and PtzState.h.
 #include "AlarmKeys.h"
 #include "Camera.h"
