@@ -24,6 +24,7 @@ public:
 
     // Sony channels take no channel option from the host.
     void SetChannelOption(uint32_t) override {}
+    void SetPrivacyZones(ipcapture::IPrivacyZoneList* zones) override { m_privacy.SetZones(zones); }
 
     // What one assembled frame holds.
     struct FrameInfo {

@@ -57,7 +57,8 @@ CCommonRTSPChannel::CCommonRTSPChannel(uint32_t channelIndex, IDriver* driver,
     : CBaseRTSPChannel(channelIndex, driver, frameSink, ReadVideoTransportMode(driver)),
       m_settingsManager(std::move(settingsManager)),
       m_codecType(codecType),
-      m_parser(CreateRTPMediaParser(codecType, *this)) {
+      m_parser(CreateRTPMediaParser(codecType, *this)),
+      m_privacy(driver, m_stopEvent) {
     m_parser->SetClient(this);
 }
 
@@ -87,9 +88,16 @@ void CCommonRTSPChannel::FillSessionParams(RTSPSessionParams& params) {
 bool CCommonRTSPChannel::PrepareDevice() {
     if (IsStopping())
         return false;
+    const ChannelStartParameters parameters = GetStartParameters();
+    if (parameters.kind == kRecordingChannel && !m_privacy.Apply(parameters.width, parameters.height)) {
+        SetStartFailure("the privacy masks were not set: the camera was not reached");
+        return false;
+    }
     if (!m_settingsManager)
         return true;
-    const VIDEO_STREAM_SETTINGS wish = ToStreamWish(GetStartParameters());
+    if (IsStopping())
+        return false;
+    const VIDEO_STREAM_SETTINGS wish = ToStreamWish(parameters);
     if (m_settingsManager->SetStreamSettings(&m_stopEvent, m_codecType, &wish))
         return true;
     const std::string cause = m_settingsManager->GetLastFailure();
@@ -143,6 +151,11 @@ bool CCommonRTSPChannel::Pause() {
     // Cameras answer PAUSE inconsistently; ending the session is what works everywhere.
     CloseSession();
     return true;
+}
+
+void CCommonRTSPChannel::Interrupt() {
+    m_privacy.Interrupt();
+    CBaseRTSPChannel::Interrupt();
 }
 
 bool CCommonRTSPChannel::Play() {

@@ -6,6 +6,7 @@
 #include "common/TSmartPtr.h"
 #include "settings/IVideoSettingsManager.h"
 #include "channels/CBaseRTSPChannel.h"
+#include "channels/CChannelPrivacyStep.h"
 #include "video/CRTPMediaParser.h"
 
 #include <memory>
@@ -29,6 +30,8 @@ public:
     bool Restart(const ChannelStartParameters& parameters) override;
     // Sony channels take no channel option from the host.
     void SetChannelOption(uint32_t) override {}
+    // Masks are set for the recording stream only: the camera's masks cover all its streams.
+    void SetPrivacyZones(ipcapture::IPrivacyZoneList* zones) override { m_privacy.SetZones(zones); }
 
     uint32_t GetCodecType() const { return m_codecType; }
 
@@ -44,6 +47,7 @@ protected:
     void ProcessPacket(const CRTPPacket& packet) override;
     bool Play() override;
     bool Pause() override;
+    void Interrupt() override;
 
     // Hands the decoder configuration of a description to the depacketiser,
     // which takes it on the packet path before its next packet.
@@ -59,6 +63,7 @@ protected:
     std::unique_ptr<CRTPMediaParser> m_parser;
 
 private:
+    CChannelPrivacyStep m_privacy;
     struct ParserConfiguration {
         std::vector<uint8_t> first, second, configuration;
     };

@@ -21,6 +21,7 @@ public:
 
     // Sony channels take no channel option from the host.
     void SetChannelOption(uint32_t) override {}
+    void SetPrivacyZones(ipcapture::IPrivacyZoneList* zones) override { m_privacy.SetZones(zones); }
     // Pictures carry no media clock: a frame's time is its arrival.
     void ConvertTimestamp(uint32_t rtpTimestamp, CTime& time) override;
 

@@ -3,7 +3,10 @@
 #include "http/HUtils.h"
 #include "http/InquiryValue.h"
 #include "settings/MarkedFrameRate.h"
+#include "settings/SonyStreamRules.h"
 
+#include <array>
+#include <span>
 #include <vector>
 
 namespace talvex {
@@ -14,6 +17,29 @@ constexpr uint16_t kMaxEncoderWidth = 1920;
 constexpr const char* kReducedEncoderSize = "1600,1200";
 // Widest MPEG-4 picture of generation 4.
 constexpr uint16_t kMaxGeneration4Mpeg4Width = 640;
+
+// The bit rates (kbit/s) each key style takes.
+constexpr std::array<uint32_t, 15> kNumberedBitRates = {64,   128,  256,  384,  512,  768,  1024, 1536,
+                                                        2048, 3072, 4096, 5120, 6144, 7168, 8192};
+constexpr std::array<uint32_t, 9> kH264BitRates = {32, 64, 128, 256, 384, 512, 768, 1024, 1536};
+constexpr std::array<uint32_t, 9> kMpeg4BitRates = {64, 128, 256, 384, 512, 768, 1024, 1536, 2048};
+// Frame interval of one frame per second: the key frame comes every second frame, not every frame.
+constexpr uint32_t kOneFramePerSecondInterval = 1000;
+// JPEG quality steps of the cameras.
+constexpr uint32_t kJpegQualityLow = 1;
+constexpr uint32_t kJpegQualityHigh = 10;
+// The JPEG stream's size is set by its quality: no bandwidth cap.
+constexpr const char* kUncappedBandwidth = "0.0";
+// Generations 4 and later name the JPEG stream's keys with "Jp".
+constexpr uint32_t kJpKeysGeneration = 4;
+
+uint32_t Nearest(std::span<const uint32_t> allowed, uint32_t wanted) {
+    uint32_t best = allowed.front();
+    for (uint32_t value : allowed)
+        if ((value > wanted ? value - wanted : wanted - value) < (best > wanted ? best - wanted : wanted - best))
+            best = value;
+    return best;
+}
 
 bool IsLargeSensorModel(const std::string& model) {
     return model == "SNC-CH210" || model == "SNC-DH210";
@@ -26,7 +52,8 @@ CSonyCommonChannel::CSonyCommonChannel(IDriver* driver, uint32_t codecType, cons
       m_codecType(codecType),
       m_generation(driver->GetDeviceInfo()->generation),
       m_model(driver->GetDeviceInfo()->model),
-      m_sender(*driver->GetDeviceInfo()) {
+      m_sender(*driver->GetDeviceInfo()),
+      m_privacy(driver, stop) {
     m_sender.WatchStopEvent(&stop);
 }
 
@@ -90,6 +117,10 @@ std::string CSonyCommonChannel::HttpFailure(const std::string& path, uint32_t st
 }
 
 bool CSonyCommonChannel::PrepareStreamOptions(const ChannelStartParameters& parameters) {
+    if (!m_privacy.Apply(parameters.width, parameters.height)) {
+        TellStartFailure("the privacy masks were not set: the camera was not reached");
+        return false;
+    }
     std::string current;
     if (!ReceiveDeviceConfiguration(current) || !SetVideoOutMode())
         return false;
@@ -104,7 +135,7 @@ std::string CSonyCommonChannel::BuildOptions(const std::string& current, const C
                           ImageSizeOptions(current, parameters.width, parameters.height);
     if (lightFunnel)
         options += OptionPair(current, "LightFunnelMode", "auto");
-    return options + FrameRateOptions(current, parameters);
+    return options + FrameRateOptions(current, parameters) + BitRateOptions(current, parameters);
 }
 
 const char* CSonyCommonChannel::CodecValue() const {
@@ -180,6 +211,49 @@ std::string CSonyCommonChannel::FrameRateOptions(const std::string& current,
     if (frameRate == 0 || parameters.width == 0 || parameters.height == 0)
         return std::string();
     return OptionPair(current, FrameRateKey(), std::to_string(frameRate));
+}
+
+
+uint32_t CSonyCommonChannel::AllowedBitRate(uint32_t codecType, bool numberedKeys, uint32_t wanted) {
+    if (numberedKeys)
+        return Nearest(kNumberedBitRates, wanted);
+    return codecType == kCodecMpeg4 ? Nearest(kMpeg4BitRates, wanted) : Nearest(kH264BitRates, wanted);
+}
+
+std::string CSonyCommonChannel::BitRateOptions(const std::string& current, const ChannelStartParameters& parameters) {
+    if (m_codecType == kCodecJpeg)
+        return JpegRateOptions(current, parameters.secondValue);
+    return VideoRateOptions(current, parameters);
+}
+
+std::string CSonyCommonChannel::JpegRateOptions(const std::string& current, uint32_t quality) const {
+    if (quality == 0)
+        return std::string();
+    const char* qualityKey = m_numberedKeys ? "Quality1" : m_generation >= kJpKeysGeneration ? "JpQuality" : "Quality";
+    return OptionPair(current, m_numberedKeys ? "Bandwidth1" : "JpBandwidth", kUncappedBandwidth) +
+           OptionPair(current, qualityKey,
+                      std::to_string(SonyStreamRules::ScaleLevel(quality, kJpegQualityLow, kJpegQualityHigh)));
+}
+
+std::string CSonyCommonChannel::VideoRateOptions(const std::string& current,
+                                                 const ChannelStartParameters& parameters) const {
+    const bool h264 = m_codecType == kCodecH264;
+    std::string options;
+    if (parameters.secondValue != 0) {
+        const uint32_t bitRate =
+            AllowedBitRate(m_codecType, m_numberedKeys, SonyStreamRules::BitRateForQuality(parameters.secondValue));
+        options = OptionPair(current, m_numberedKeys ? "AutoRateCtrl1" : h264 ? "H264AutoRateCtrl" : "M4AutoRateCtrl",
+                             "off") +
+                  OptionPair(current, m_numberedKeys ? "BitRate1" : h264 ? "H264BitRate" : "M4BitRate",
+                             std::to_string(bitRate));
+    }
+    if (ConfiguredFrameRate(parameters) != 0 && parameters.width != 0 && parameters.height != 0) {
+        const uint32_t keyFrameInterval = parameters.firstValue == kOneFramePerSecondInterval ? 2 : 1;
+        options += OptionPair(current,
+                              m_numberedKeys ? "IFrameInterval1" : h264 ? "H264IFrameInterval" : "M4IFrameInterval",
+                              std::to_string(keyFrameInterval));
+    }
+    return options;
 }
 
 } // namespace talvex

@@ -7,6 +7,7 @@
 #include "common/IDriver.h"
 #include "http/CHttpSender.h"
 #include "settings/IVideoSettingsManager.h"
+#include "channels/CChannelPrivacyStep.h"
 #include "channels/ICameraChannel.h"
 
 #include <cstdint>
@@ -25,15 +26,21 @@ public:
     // "&key=value" when the camera's current value differs (or the current
     // configuration is empty), otherwise empty.
     static std::string OptionPair(const std::string& current, const std::string& key, const std::string& value);
+    // The allowed bit rate (kbit/s) nearest to wanted, by key style.
+    static uint32_t AllowedBitRate(uint32_t codecType, bool numberedKeys, uint32_t wanted);
 
 protected:
     bool ReceiveDeviceConfiguration(std::string& text);
     bool ApplyDeviceOptions(std::string options);
     bool SetVideoOutMode();
-    // Reads the configuration and sends the stream parameters that differ.
+    // Sets the privacy masks when masking is on, then reads the
+    // configuration and sends the stream parameters that differ.
     bool PrepareStreamOptions(const ChannelStartParameters& parameters);
 
     virtual std::string CodecOption(const std::string& current);
+    // Rate control, bit rate, quality and key-frame interval from the
+    // quality of the start record (1..100; 0 keeps the camera's).
+    virtual std::string BitRateOptions(const std::string& current, const ChannelStartParameters& parameters);
     virtual std::string ImageSizeOptions(const std::string& current, uint16_t width, uint16_t height);
     // Only with a configured frame rate and a known picture size.
     virtual std::string FrameRateOptions(const std::string& current, const ChannelStartParameters& parameters);
@@ -45,6 +52,8 @@ protected:
     std::string ImageSizeValue(uint16_t width, uint16_t height) const;
     std::string ImageSizeKey() const;
     std::string FrameRateKey() const;
+    std::string JpegRateOptions(const std::string& current, uint32_t quality) const;
+    std::string VideoRateOptions(const std::string& current, const ChannelStartParameters& parameters) const;
     // Frames per second of the start record's frame interval; 0 when none is configured.
     static uint32_t ConfiguredFrameRate(const ChannelStartParameters& parameters);
     // The cause of a failed preparation or stream request, for the channel's start failure line.
@@ -53,7 +62,10 @@ protected:
     static std::string HttpFailure(const std::string& path, uint32_t status);
 
     // Breaks a blocked request from another thread.
-    void CancelRequests() { m_sender.Cancel(); }
+    void CancelRequests() {
+        m_sender.Cancel();
+        m_privacy.Interrupt();
+    }
 
     IDriver* const m_sonyDriver;
     const uint32_t m_codecType;
@@ -62,6 +74,7 @@ protected:
     // Stream-numbered keys (ImageCodec1, ...) instead of codec-prefixed ones.
     bool m_numberedKeys = false;
     Web::CHttpSender m_sender;
+    CChannelPrivacyStep m_privacy;
 };
 
 } // namespace talvex

@@ -56,6 +56,9 @@ public:
     virtual void SetPictureSize(uint16_t width, uint16_t height) = 0;
     // The channel option of the host's channel settings.
     virtual void SetChannelOption(uint32_t option) = 0;
+    // The host's privacy zones for the channel (null: masking off). Copied at
+    // once; channels without a privacy step take none.
+    virtual void SetPrivacyZones(ipcapture::IPrivacyZoneList*) {}
     virtual bool Start(const ChannelStartParameters& parameters) = 0;
     virtual void Stop() = 0;
     virtual bool Restart(const ChannelStartParameters& parameters) = 0;

@@ -52,6 +52,9 @@ bool CIPVideoCapture::CreateAndStart(uint32_t channelIndex, uint32_t slot,
         return false;
     if (withOption)
         channel->SetChannelOption(settings.GetChannelOption());
+    // Only a host that announces the later settings version has slot 6.
+    if (settings.GetChannelFlags() & ipcapture::kChannelFlagPrivacyZones)
+        channel->SetPrivacyZones(static_cast<const ipcapture::IVideoChannelSettingsEx&>(settings).GetPrivacyZones());
     const bool started = channel->Start(*record);
     // Kept also when the start failed: the next stop releases it.
     CAutoLock lock(m_lock);
