@@ -43,9 +43,11 @@ uint16_t PictureFrameInterval(uint32_t framesPerSecond) {
     return uint16_t((1000 + framesPerSecond / 2) / framesPerSecond);
 }
 
-VideoChannelSettings::VideoChannelSettings(const StreamRequest& request)
+VideoChannelSettings::VideoChannelSettings(const StreamRequest& request,
+                                           talvex::ipcapture::IPrivacyZoneList* privacyZones)
     : m_stream(request.width, request.height, request.codecType),
       m_picture(request.framesPerSecond, request.quality, request.motion),
-      m_name(request.streamIndex < kStreamCount ? kStreamNames[request.streamIndex] : "") {}
+      m_name(request.streamIndex < kStreamCount ? kStreamNames[request.streamIndex] : ""),
+      m_privacyZones(privacyZones) {}
 
 } // namespace fennwick_host

@@ -91,20 +91,27 @@ private:
     bool m_motion;
 };
 
-class VideoChannelSettings : public talvex::ipcapture::IVideoChannelSettings {
+// The later version of the channel settings, which carries privacy zones
+// (announced by its flag): privacyZones switches masking on for the channel
+// with those zones; null leaves the camera's masks alone. The list must
+// outlive the settings.
+class VideoChannelSettings : public talvex::ipcapture::IVideoChannelSettingsEx {
 public:
-    explicit VideoChannelSettings(const StreamRequest& request);
+    explicit VideoChannelSettings(const StreamRequest& request,
+                                  talvex::ipcapture::IPrivacyZoneList* privacyZones = nullptr);
 
     const talvex::ipcapture::IVideoStreamSettings* GetStreamSettings() const override { return &m_stream; }
     const talvex::ipcapture::IVideoPictureSettings* GetPictureSettings() const override { return &m_picture; }
     const char* GetChannelName() const override { return m_name; }
-    uint32_t GetChannelFlags() const override { return 0; }
+    uint32_t GetChannelFlags() const override { return talvex::ipcapture::kChannelFlagPrivacyZones; }
     uint32_t GetChannelOption() const override { return 0; }
+    talvex::ipcapture::IPrivacyZoneList* GetPrivacyZones() const override { return m_privacyZones; }
 
 private:
     VideoStreamSettings m_stream;
     VideoPictureSettings m_picture;
     const char* m_name;
+    talvex::ipcapture::IPrivacyZoneList* m_privacyZones;
 };
 
 } // namespace fennwick_host

@@ -33,6 +33,8 @@ struct DeviceProfile {
 constexpr uint32_t kPropertyVideoStandard = 1;
 constexpr uint32_t kPropertyGeneration = 2;
 constexpr uint32_t kPropertyPtzCapabilities = 4;
+constexpr uint32_t kPropertyPrivacyZones = 5;
+constexpr uint32_t kPropertyMaximalResolution = 6;
 constexpr uint32_t kLowestGeneration = 1;
 constexpr uint32_t kHighestGeneration = 7;
 

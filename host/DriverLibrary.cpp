@@ -19,6 +19,21 @@ std::string ExecutableDirectory() {
     return path.substr(0, path.rfind('/') + 1);
 }
 
+template <typename Function>
+Function Resolve(void* handle, const char* name) {
+    return reinterpret_cast<Function>(dlsym(handle, name));
+}
+
+std::optional<CapabilityQueryExports> ResolveCapabilityQuery(void* handle) {
+    CapabilityQueryExports query{Resolve<InitCapabilityQueryFn>(handle, "InitCapabilityQuery"),
+                                 Resolve<StartCapabilityQueryFn>(handle, "StartCapabilityQuery"),
+                                 Resolve<TerminateCapabilityQueryFn>(handle, "TerminateCapabilityQuery"),
+                                 Resolve<UninitCapabilityQueryFn>(handle, "UninitCapabilityQuery")};
+    if (!query.init || !query.start || !query.terminate || !query.uninit)
+        return std::nullopt;
+    return query;
+}
+
 } // namespace
 
 DriverLibrary::~DriverLibrary() {
@@ -32,14 +47,14 @@ std::unique_ptr<DriverLibrary> DriverLibrary::Load(const std::string& path, std:
         error = "cannot load the driver library: " + (reason ? std::string(reason) : path);
         return nullptr;
     }
-    auto create = reinterpret_cast<CreateIPCaptureFn>(dlsym(handle, "CreateIPCaptureEx5"));
-    auto destroy = reinterpret_cast<DeleteIPCaptureFn>(dlsym(handle, "DeleteIPCaptureEx5"));
+    auto create = Resolve<CreateIPCaptureFn>(handle, "CreateIPCaptureEx5");
+    auto destroy = Resolve<DeleteIPCaptureFn>(handle, "DeleteIPCaptureEx5");
     if (!create || !destroy) {
         dlclose(handle);
         error = "driver library " + path + " lacks CreateIPCaptureEx5/DeleteIPCaptureEx5";
         return nullptr;
     }
-    return std::unique_ptr<DriverLibrary>(new DriverLibrary(handle, create, destroy));
+    return std::unique_ptr<DriverLibrary>(new DriverLibrary(handle, create, destroy, ResolveCapabilityQuery(handle)));
 }
 
 std::string DriverLibrary::DefaultPath() {

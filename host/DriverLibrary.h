@@ -10,6 +10,14 @@
 
 namespace fennwick_host {
 
+// The library-held capability query module, as the host's configuration tools use it.
+struct CapabilityQueryExports {
+    InitCapabilityQueryFn init = nullptr;
+    StartCapabilityQueryFn start = nullptr;
+    TerminateCapabilityQueryFn terminate = nullptr;
+    UninitCapabilityQueryFn uninit = nullptr;
+};
+
 class DriverLibrary {
 public:
     ~DriverLibrary();
@@ -25,14 +33,18 @@ public:
     // A new driver object; null when the library cannot make one.
     talvex::ipcapture::IIPCaptureDriverEx5* Create() const { return m_create(); }
     void Delete(talvex::ipcapture::IIPCaptureDriver* driver) const { m_delete(driver); }
+    // Null when the library lacks any of the four capability query exports.
+    const CapabilityQueryExports* CapabilityQuery() const { return m_query ? &*m_query : nullptr; }
 
 private:
-    DriverLibrary(void* handle, CreateIPCaptureFn create, DeleteIPCaptureFn destroy)
-        : m_handle(handle), m_create(create), m_delete(destroy) {}
+    DriverLibrary(void* handle, CreateIPCaptureFn create, DeleteIPCaptureFn destroy,
+                  std::optional<CapabilityQueryExports> query)
+        : m_handle(handle), m_create(create), m_delete(destroy), m_query(query) {}
 
     void* m_handle;
     CreateIPCaptureFn m_create;
     DeleteIPCaptureFn m_delete;
+    std::optional<CapabilityQueryExports> m_query;
 };
 
 // Closes and deletes a driver object when it goes out of scope.

@@ -7,7 +7,10 @@
 #include "HostDebugSink.h"
 #include "HostFrames.h"
 #include "IoEventPrinter.h"
+#include "PrivacyZoneList.h"
 #include "PtzSession.h"
+#include "QueryFindings.h"
+#include "QueryOutcome.h"
 #include "StreamEventLog.h"
 #include "StreamRecorder.h"
 
@@ -15,6 +18,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -35,15 +39,22 @@ int Fail(const std::string& reason) {
     return kExitFailure;
 }
 
-std::optional<std::string> ReadDevice(const HostOptions& options, DeviceProfile& profile) {
+// The profile's keys, then the device keys given as options.
+std::optional<std::string> ReadConnection(const HostOptions& options, DeviceProfile& profile) {
     if (!options.profilePath.empty())
         if (auto error = LoadDeviceProfile(options.profilePath, profile))
             return error;
-    if (options.generation)
-        SetGeneration(profile, *options.generation);
     for (const auto& [key, value] : options.deviceOptions)
         if (auto error = SetDeviceOption(profile, key, value))
             return "--" + *error;
+    return std::nullopt;
+}
+
+std::optional<std::string> ReadDevice(const HostOptions& options, DeviceProfile& profile) {
+    if (auto error = ReadConnection(options, profile))
+        return error;
+    if (options.generation)
+        SetGeneration(profile, *options.generation);
     if (options.ptzCapabilities)
         SetPtzCapabilities(profile, *options.ptzCapabilities);
     if (profile.address.empty() && options.cameras.empty())
@@ -61,9 +72,8 @@ struct HostSetup {
     std::unique_ptr<DriverLibrary> library;
 };
 
-std::optional<std::string> PrepareHost(const HostOptions& options, HostSetup& setup) {
-    if (auto error = ReadDevice(options, setup.profile))
-        return error;
+// The host version, the log file and the driver library of the options.
+std::optional<std::string> PrepareLibrary(const HostOptions& options, HostSetup& setup) {
     if (!options.hostVersion.empty() && !SetHostCoreVersion(options.hostVersion))
         return "--host-version wants A.B.C.D (each 0 to 65535), not '" + options.hostVersion + "'";
     if (!options.logPath.empty())
@@ -74,6 +84,28 @@ std::optional<std::string> PrepareHost(const HostOptions& options, HostSetup& se
     setup.library = DriverLibrary::Load(libraryPath, error);
     if (!setup.library)
         return error;
+    return std::nullopt;
+}
+
+std::optional<std::string> PrepareHost(const HostOptions& options, HostSetup& setup) {
+    if (auto error = ReadDevice(options, setup.profile))
+        return error;
+    return PrepareLibrary(options, setup);
+}
+
+// The driver converts zones into camera pixels with what the capability query
+// stored: whether the camera masks at all (5) and the picture size its mask
+// coordinates refer to (6). Recording without them would silently leave the
+// picture unmasked.
+std::optional<std::string> CheckPrivacyProperties(const DeviceProfile& profile) {
+    const auto supported = profile.properties.find(kPropertyPrivacyZones);
+    const auto maximal = profile.properties.find(kPropertyMaximalResolution);
+    if (supported == profile.properties.end() || maximal == profile.properties.end() || maximal->second.empty())
+        return std::string("--privacy needs device properties 5 (privacy zones supported) and 6 (maximal "
+                           "resolution), which the profile lacks: write a profile with fennwick-host query "
+                           "--out PROFILE and record with --profile PROFILE");
+    if (std::atoi(supported->second.c_str()) <= 0)
+        return "--privacy: the camera has no privacy masking (device property 5 is '" + supported->second + "')";
     return std::nullopt;
 }
 
@@ -149,7 +181,7 @@ std::vector<DeviceProfile> CameraProfiles(const HostOptions& options, const Devi
 
 std::vector<RecordedStream> PrepareStreams(const HostOptions& options, uint32_t defaultCodec,
                                            const std::string& cameraPrefix, StreamEventLog* events,
-                                           const std::string& address) {
+                                           const std::string& address, PrivacyZoneList* privacyZones) {
     std::vector<RecordedStream> streams;
     for (StreamRequest request : options.streams) {
         if (request.codecType == kDeviceDefaultCodec)
@@ -165,7 +197,8 @@ std::vector<RecordedStream> PrepareStreams(const HostOptions& options, uint32_t 
             recorder->ReportEventsTo(*events, address, name);
         if (request.motion)
             recorder->TrackMotion();
-        streams.push_back({request, std::make_unique<VideoChannelSettings>(request), std::move(recorder)});
+        streams.push_back(
+            {request, std::make_unique<VideoChannelSettings>(request, privacyZones), std::move(recorder)});
     }
     return streams;
 }
@@ -343,7 +376,55 @@ int WithOpenDevice(const HostOptions& options, const std::function<int(DriverObj
     return status;
 }
 
+// Runs one query on the library's module, as a configuration tool does; the
+// error text when the driver would not start it.
+std::optional<std::string> RunCapabilityQuery(const CapabilityQueryExports& query, const DeviceProfile& device,
+                                              QueryFindings& findings, QueryOutcome& outcome,
+                                              const sigset_t& stopSignals) {
+    if (!query.init(&outcome, false))
+        return std::string("the driver library already holds a capability query module");
+    std::optional<std::string> error;
+    if (query.start(device.address.c_str(), device.port, device.user.c_str(), device.password.c_str(), &findings))
+        outcome.Wait(stopSignals, [&query] { query.terminate(); });
+    else
+        error = "the driver did not start the capability query";
+    // Waits for the fetch thread, which may still be returning from its callback.
+    query.uninit();
+    return error;
+}
+
 } // namespace
+
+int RunQueryCommand(const HostOptions& options) {
+    sigset_t stopSignals = BlockStopSignals();
+    HostSetup setup;
+    if (auto error = ReadConnection(options, setup.profile))
+        return Fail(*error);
+    if (setup.profile.address.empty())
+        return Fail("query needs the camera's address (--address HOST, or a profile with address=)");
+    if (auto error = PrepareLibrary(options, setup))
+        return Fail(*error);
+    const CapabilityQueryExports* query = setup.library->CapabilityQuery();
+    if (!query)
+        return Fail("the driver library offers no capability query");
+    QueryFindings findings;
+    QueryOutcome outcome;
+    if (auto error = RunCapabilityQuery(*query, setup.profile, findings, outcome, stopSignals))
+        return Fail(*error);
+    const QueryEnd end = outcome.Current();
+    if (end.threadKilled)
+        std::fprintf(stderr, "fennwick-host: the driver's query thread did not end in time\n");
+    if (!end.succeeded)
+        return Fail("the capability query failed with code " + std::to_string(end.code) + ": " + end.text);
+    findings.Print(stdout);
+    std::fflush(stdout);
+    if (options.queryProfilePath.empty())
+        return kExitSuccess;
+    if (auto error = SaveProfileFile(options.queryProfilePath, findings.ProfileText(setup.profile)))
+        return Fail(*error);
+    std::fprintf(stderr, "fennwick-host: profile written to %s\n", options.queryProfilePath.c_str());
+    return kExitSuccess;
+}
 
 int RunIoCommand(const HostOptions& options) {
     sigset_t stopSignals = BlockStopSignals();
@@ -367,6 +448,9 @@ int RunRecordCommand(const HostOptions& options) {
     HostSetup setup;
     if (auto error = PrepareHost(options, setup))
         return Fail(*error);
+    if (!options.privacyZones.empty())
+        if (auto error = CheckPrivacyProperties(setup.profile))
+            return Fail(*error);
     std::error_code directoryError;
     if (!options.discard && !std::filesystem::create_directories(options.outDirectory, directoryError) &&
         directoryError)
@@ -376,14 +460,16 @@ int RunRecordCommand(const HostOptions& options) {
         if (auto error = events.Open(options.eventsPath))
             return Fail(*error);
 
-    // Frames, sinks and the event log outlive the driver objects: their threads use them until deleted.
+    // Frames, sinks, zones and the event log outlive the driver objects: their threads use them until deleted.
     FrameAllocator allocator;
+    PrivacyZoneList privacyZones(options.privacyZones);
     std::vector<RecordedCamera> cameras;
     for (DeviceProfile& profile : CameraProfiles(options, setup.profile)) {
         RecordedCamera& camera = cameras.emplace_back();
         camera.label = options.cameras.empty() ? std::string() : profile.address;
         camera.streams = PrepareStreams(options, profile.codecType, camera.label,
-                                        options.eventsPath.empty() ? nullptr : &events, profile.address);
+                                        options.eventsPath.empty() ? nullptr : &events, profile.address,
+                                        options.privacyZones.empty() ? nullptr : &privacyZones);
         for (RecordedStream& stream : camera.streams)
             setup.sink.WatchStartFailures(DriverStreamTitle(stream.request.streamIndex, profile), *stream.recorder);
         camera.settings = std::make_unique<DeviceSettings>(std::move(profile));

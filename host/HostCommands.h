@@ -17,7 +17,9 @@ int RunOpenCommand(const HostOptions& options);
 // (or counts their frames with --discard) until SIGINT, SIGTERM or --seconds,
 // then prints a summary per stream to stdout. Fails when the driver cannot
 // start any stream, when a file cannot be written, or when a stream brought no
-// frame (or, when writing, no key frame to start its file).
+// frame (or, when writing, no key frame to start its file). With --privacy the
+// channel asks the camera to mask the zones; without device properties 5 and
+// 6 in the profile (which query writes) it records nothing and says so.
 int RunRecordCommand(const HostOptions& options);
 
 // Watches the device's digital inputs and switches its outputs (--set, in
@@ -31,5 +33,11 @@ int RunIoCommand(const HostOptions& options);
 // result line each on stdout (PtzSession.h). Fails when the driver offers no
 // PTZ object, or when it did not carry out every action.
 int RunPtzCommand(const HostOptions& options);
+
+// Runs the driver's capability query against the device's address and
+// credentials, prints what it found (QueryFindings.h) and, with --out, writes
+// it as a device profile. Fails with the driver's failure code and text when
+// the query fails (1: login failed, 2: the device cannot be reached).
+int RunQueryCommand(const HostOptions& options);
 
 } // namespace fennwick_host

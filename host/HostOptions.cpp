@@ -2,6 +2,7 @@
 
 #include "DeviceProfile.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <string_view>
@@ -42,6 +43,29 @@ bool ParseSize(std::string_view text, StreamRequest& request) {
     return true;
 }
 
+// "LEFT,TOP,WIDTH,HEIGHT", percentages of the picture: each from 0 to 100,
+// the width and height above 0. A zone reaching past the picture's edge is
+// the driver's to fit (the camera's masks end at the edge).
+std::optional<ZoneRect> ParseZone(std::string_view text) {
+    float values[4] = {};
+    for (size_t index = 0; index < std::size(values); ++index) {
+        const size_t comma = index + 1 < std::size(values) ? text.find(',') : text.size();
+        if (comma == std::string_view::npos)
+            return std::nullopt;
+        const std::string_view number = text.substr(0, comma);
+        auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), values[index],
+                                            std::chars_format::fixed);
+        if (number.empty() || error != std::errc() || end != number.data() + number.size() || !(values[index] >= 0) ||
+            values[index] > 100)
+            return std::nullopt;
+        text.remove_prefix(std::min(comma + 1, text.size()));
+    }
+    const ZoneRect zone{values[0], values[1], values[2], values[3]};
+    if (zone.width <= 0 || zone.height <= 0)
+        return std::nullopt;
+    return zone;
+}
+
 // Collects what the options of one command line say; the error text on the first bad one.
 class OptionReader {
 public:
@@ -58,6 +82,8 @@ private:
     bool IsRecord() const { return m_options.command == "record"; }
     bool IsIo() const { return m_options.command == "io"; }
     bool IsPtz() const { return m_options.command == "ptz"; }
+    bool IsQuery() const { return m_options.command == "query"; }
+    std::optional<std::string> AddPrivacyZone(const std::string& value);
     std::optional<std::string> ReadIoOption(std::string_view key, const std::string& value);
     std::optional<std::string> FinishRecord();
     std::optional<std::string> ReadStreamOption(std::string_view key, const std::string& value);
@@ -93,7 +119,11 @@ std::optional<std::string> OptionReader::Read(std::string_view key, const std::s
         return ReadIoOption(key, value);
     else if (IsPtz() && key == "ptz")
         m_options.ptzCapabilities = value;
-    else
+    else if (IsQuery() && key == "out") {
+        if (value.empty())
+            return std::string("--out wants a profile file");
+        m_options.queryProfilePath = value;
+    } else
         return "unknown option --" + std::string(key);
     return std::nullopt;
 }
@@ -132,6 +162,8 @@ std::optional<std::string> OptionReader::ReadStreamOption(std::string_view key, 
         m_options.progress = key == "quiet" ? ProgressDisplay::Off : ProgressDisplay::On;
     } else if (key == "camera") {
         return AddCamera(value);
+    } else if (key == "privacy") {
+        return AddPrivacyZone(value);
     } else if (key == "events") {
         if (value.empty())
             return std::string("--events wants a file");
@@ -193,6 +225,17 @@ std::optional<std::string> OptionReader::AddCamera(const std::string& value) {
     return std::nullopt;
 }
 
+std::optional<std::string> OptionReader::AddPrivacyZone(const std::string& value) {
+    auto zone = ParseZone(value);
+    if (!zone)
+        return "--privacy wants LEFT,TOP,WIDTH,HEIGHT in percent of the picture (each 0 to 100, width and "
+               "height above 0), not '" + value + "'";
+    if (m_options.privacyZones.size() >= kMaxPrivacyZones)
+        return "at most " + std::to_string(kMaxPrivacyZones) + " --privacy zones";
+    m_options.privacyZones.push_back(*zone);
+    return std::nullopt;
+}
+
 // NAME[:CODEC]
 std::optional<std::string> OptionReader::AddStream(const std::string& value) {
     std::string_view text = value;
@@ -217,6 +260,8 @@ std::optional<std::string> OptionReader::AddStream(const std::string& value) {
 }
 
 std::optional<std::string> OptionReader::Finish() {
+    if (IsQuery())
+        return std::nullopt;
     if (m_options.profilePath.empty() && !m_options.generation)
         return m_options.command + " needs --profile FILE or --generation N";
     if (IsPtz() && m_options.ptzActions.empty())
@@ -251,17 +296,22 @@ std::string HostUsage() {
            "                            [--codec jpeg|mpeg4|h264] [--size WxH] [--fps F] [--quality Q]\n"
            "                            [--stream rec|live|remote[:CODEC]]...\n"
            "                            [--seconds N] [--camera HOST[:PORT]]... [--events FILE] [--motion]\n"
-           "                            [--quiet | --progress] [options]\n"
+           "                            [--quiet | --progress] [--privacy LEFT,TOP,WIDTH,HEIGHT]... [options]\n"
            "       fennwick-host io (--profile FILE | --generation N) [--set OUTPUT=on|off]... [--watch SECONDS]\n"
            "                        [options]\n"
            "       fennwick-host ptz (--profile FILE | --generation N) [--ptz CAPABILITIES] [options] ACTION...\n"
+           "       fennwick-host query [--profile FILE] [--out PROFILE] [options]\n"
            "       fennwick-host --help\n"
            "options: [--library PATH] [--log FILE] [--host-version A.B.C.D] [--address HOST] [--port N]\n"
            "         [--user NAME] [--password TEXT] [--model NAME] [--video-channels N] [--inputs N] [--outputs N]\n"
            "         open only: [--codec jpeg|mpeg4|h264] (the device's default codec)\n"
            "record shows a status line per stream once a second on a terminal; --quiet leaves it out,\n"
            "--progress shows it on a pipe too. --events appends stream events (signal-lost, resumed,\n"
-           "start-failed) to FILE.\n"
+           "start-failed) to FILE. --privacy masks a zone given in percent of the picture (repeat it for\n"
+           "more zones, in order); it needs device properties 5 and 6 in the profile, which query writes.\n"
+           "query runs the driver's capability query against --address (--port, --user, --password),\n"
+           "prints every device property and capability entry, and with --out writes a profile for open\n"
+           "and record; it fails (exit 1) with the driver's failure code: 1 login failed, 2 unreachable.\n"
            "ptz actions, run in order (speeds 1 to 16): move left|right|up|down|up-left|up-right|down-left|\n"
            "down-right SPEED, zoom in|out SPEED, focus near|far SPEED, iris open|close SPEED, stop, center X Y,\n"
            "area-zoom X Y PERCENT, unzoom, preset-save NAME, preset-call NAME [SPEED], preset-delete NAME,\n"
@@ -284,7 +334,7 @@ std::optional<HostOptions> ParseHostOptions(int argc, const char* const argv[], 
     HostOptions options;
     options.command = argv[1];
     if (options.command != "open" && options.command != "record" && options.command != "io" &&
-        options.command != "ptz") {
+        options.command != "ptz" && options.command != "query") {
         error = "unknown command '" + options.command + "'";
         return std::nullopt;
     }

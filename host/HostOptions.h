@@ -9,6 +9,7 @@
 //                        [common options]
 //   fennwick-host ptz    (--profile FILE | --generation N) [--ptz CAPABILITIES] [common options]
 //                        ACTION... (PtzAction.h)
+//   fennwick-host query  [--profile FILE] [--out PROFILE] [common options]
 //   fennwick-host --help (or -h anywhere): the usage on standard output
 // common options: [--library PATH] [--log FILE] [--host-version A.B.C.D]
 //                 [--address HOST] [--port N] [--user NAME] [--password TEXT] [--model NAME]
@@ -31,10 +32,16 @@
 // ends it); --inputs and --outputs give the device's counts. For ptz, --ptz
 // gives the PTZ capability text (device property 4, as
 // "Pan=1;Tilt=1;Zoom=1;Preset=16") when the profile has none or another; the
-// actions follow the options and run in order.
+// actions follow the options and run in order. record --privacy
+// LEFT,TOP,WIDTH,HEIGHT (percent of the picture, repeatable) switches masking
+// on for the recorded channel with those zones, in order. query asks the
+// camera at --address (or the profile's) what it is and offers through the
+// driver's capability query, prints it, and with --out writes a profile that
+// open and record read.
 #pragma once
 
 #include "ChannelSettings.h"
+#include "PrivacyZoneList.h"
 #include "PtzAction.h"
 
 #include <cstdint>
@@ -56,6 +63,8 @@ struct CameraAddress {
 
 // The most cameras one host process records.
 constexpr size_t kMaxCameras = 1024;
+// The most --privacy zones (cameras have up to eight masks; the driver skips the rest).
+constexpr size_t kMaxPrivacyZones = 32;
 
 // One --set K=on|off.
 struct OutputChange {
@@ -68,7 +77,7 @@ struct OutputChange {
 enum class ProgressDisplay { OnTerminal, Off, On };
 
 struct HostOptions {
-    std::string command; // "open", "record", "io" or "ptz"
+    std::string command; // "open", "record", "io", "ptz" or "query"
     std::string profilePath;
     std::string libraryPath; // empty: DriverLibrary::DefaultPath()
     std::string logPath;
@@ -86,6 +95,7 @@ struct HostOptions {
     std::string eventsPath;             // empty: no event lines
     ProgressDisplay progress = ProgressDisplay::OnTerminal;
     bool motion = false;                // motion detection with the recording stream
+    std::vector<ZoneRect> privacyZones; // masking on with these zones when not empty
 
     // io only
     std::vector<OutputChange> outputChanges;
@@ -94,6 +104,9 @@ struct HostOptions {
     // ptz only
     std::optional<std::string> ptzCapabilities; // device property 4; none: the profile's
     std::vector<PtzAction> ptzActions;
+
+    // query only
+    std::string queryProfilePath; // empty: print only
 };
 
 // The parsed options, or the error text.

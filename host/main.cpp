@@ -1,7 +1,8 @@
 // fennwick-host: the reference recording host. It loads libfennwick.so, feeds
 // a driver object a device from a profile or the command line, shows the
 // driver's log, records the camera's streams and watches and switches its
-// digital inputs and outputs, and steers its PTZ head.
+// digital inputs and outputs, steers its PTZ head, and asks the driver's
+// capability query what a camera offers.
 #include "HostCommands.h"
 #include "HostOptions.h"
 
@@ -56,6 +57,8 @@ int main(int argc, char* argv[]) {
             return RunRecordCommand(*options);
         if (options->command == "ptz")
             return RunPtzCommand(*options);
+        if (options->command == "query")
+            return RunQueryCommand(*options);
         return options->command == "io" ? RunIoCommand(*options) : RunOpenCommand(*options);
     } catch (const std::exception& exception) {
         std::fprintf(stderr, "fennwick-host: %s\n", exception.what());
