@@ -2,12 +2,26 @@
 // under several names (ELF aliases), so every name is the same entry.
 #include <talvex/ipcapture/Exports.h>
 
+#include "capability/CCapabilityQueryHolder.h"
 #include "driver/CSonyIPCaptureDriver.h"
 
 #include <new>
 
+using talvex::ipcapture::ICapabilityQueryCallback;
+using talvex::ipcapture::ICapabilityQueryResult;
+using talvex::ipcapture::IIPCapabilityQuery;
 using talvex::ipcapture::IIPCaptureDriver;
 using talvex::ipcapture::IIPCaptureDriverEx5;
+
+namespace {
+
+// The capability query module of InitCapabilityQuery, one per library instance.
+talvex::CCapabilityQueryHolder& LibraryQuery() {
+    static talvex::CCapabilityQueryHolder holder;
+    return holder;
+}
+
+} // namespace
 
 extern "C" {
 
@@ -37,5 +51,53 @@ void DeleteIPCaptureEx2(IIPCaptureDriver* driver) FENNWICK_ALIAS(DeleteIPCapture
 void DeleteIPCaptureEx3(IIPCaptureDriver* driver) FENNWICK_ALIAS(DeleteIPCapture);
 void DeleteIPCaptureEx4(IIPCaptureDriver* driver) FENNWICK_ALIAS(DeleteIPCapture);
 void DeleteIPCaptureEx5(IIPCaptureDriver* driver) FENNWICK_ALIAS(DeleteIPCapture);
+
+IIPCapabilityQuery* CreateCapabilityQueryModule(ICapabilityQueryCallback* callback, bool markHighRates) {
+    try {
+        return talvex::CCapabilityQueryHolder::CreateModule(callback, markHighRates);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+// The same rule as DeleteIPCapture: any object whose first slot is a virtual destructor.
+void DeleteCapabilityQueryModule(IIPCapabilityQuery* module) {
+    delete module;
+}
+
+int InitCapabilityQuery(ICapabilityQueryCallback* callback, bool markHighRates) {
+    try {
+        return LibraryQuery().Init(callback, markHighRates) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int StartCapabilityQuery(const char* address, uint16_t port, const char* user, const char* password,
+                         ICapabilityQueryResult* result) {
+    try {
+        return LibraryQuery().Start(address, port, user, password, result) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int TerminateCapabilityQuery(void) {
+    try {
+        LibraryQuery().Terminate();
+    } catch (...) {
+        // A lock that cannot be taken leaves the query running; it still ends on its own.
+    }
+    return 1;
+}
+
+int UninitCapabilityQuery(void) {
+    try {
+        LibraryQuery().Uninit();
+    } catch (...) {
+        // As above: the module stays until the library unloads.
+    }
+    return 1;
+}
 
 } // extern "C"
