@@ -1,0 +1,163 @@
+// fennwick-host query against a camsim camera through libfennwick.so, as a
+// person configures a camera: the profile query writes is what record reads,
+// and the zones of record --privacy become the camera's masks, read back
+// through /camsim/state. The query's failures as the command line reports them.
+#include "HttpMedia.h"
+
+#include "Camera.h"
+#include "RtspServer.h"
+#include "support/ChildProcess.h"
+#include "support/HostDirectory.h"
+#include "support/LoopbackHttp.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+
+namespace camsim {
+namespace {
+
+using namespace std::chrono_literals;
+using talvex::test::BodyOf;
+using talvex::test::HostDirectory;
+using talvex::test::LoopbackGet;
+using talvex::test::RunTool;
+using talvex::test::ToolResult;
+
+constexpr const char* kUser = "admin";
+constexpr const char* kPassword = "secret";
+
+struct Mask {
+    std::string area;
+    bool displayed = false;
+};
+
+// Mask n of camsim's state, "masks": {"n": {"area": "...", "displayed": ...}}.
+Mask MaskOf(const std::string& state, int number) {
+    const std::regex pattern("\"" + std::to_string(number) + R"re(": \{"area": "([0-9,]*)", "displayed": (true|false)\})re");
+    std::smatch match;
+    if (!std::regex_search(state, match, pattern))
+        return {};
+    return {match[1], match[2] == "true"};
+}
+
+unsigned LeftOf(const Mask& mask) {
+    return unsigned(std::stoul(mask.area.substr(0, mask.area.find(','))));
+}
+
+class HostQueryCommandTest : public ::testing::Test {
+protected:
+    void Start(const std::string& model) {
+        CameraOptions options;
+        options.model = model;
+        options.user = kUser;
+        options.password = kPassword;
+        m_camera = std::make_unique<Camera>(options);
+        m_camera->AddServer(std::make_unique<HttpMedia>(*m_camera));
+        RtspServerOptions rtsp;
+        rtsp.generation = FindModel(model)->generation;
+        m_camera->AddServer(std::make_unique<RtspServer>(rtsp, m_camera.get()));
+        std::string error;
+        ASSERT_TRUE(m_camera->Start(error)) << error;
+    }
+    void TearDown() override {
+        if (m_camera)
+            m_camera->Stop();
+    }
+    ToolResult Host(const std::string& arguments) {
+        return RunTool(std::string(FENNWICK_HOST_EXECUTABLE) + " " + arguments + " --library " +
+                       FENNWICK_DRIVER_LIBRARY + " --host-version 6.3.0.0");
+    }
+    std::string Connection(uint16_t port, const std::string& password = kPassword) const {
+        return " --address 127.0.0.1 --port " + std::to_string(port) + " --user " + kUser + " --password " + password;
+    }
+    // Read without credentials once the host is done with the camera.
+    std::string State() {
+        m_camera->State().SetAuthMode(AuthMode::None);
+        return BodyOf(LoopbackGet(m_camera->Http().Port(), "/camsim/state", 2s));
+    }
+
+    std::unique_ptr<Camera> m_camera;
+};
+
+TEST_F(HostQueryCommandTest, QueriedProfileRecordsAndPrivacyZonesBecomeTheCamerasMasks) {
+    Start("SNC-VB630");
+    const HostDirectory folder;
+    const std::string profile = folder.Path() + "camera.profile";
+    const ToolResult query = Host("query" + Connection(m_camera->Http().Port()) + " --out " + profile);
+    ASSERT_EQ(query.exitCode, 0) << query.output;
+
+    // The camera shows mask 1 and hides mask 2 until the host asks for two zones.
+    const ToolResult record = Host("record --profile " + profile + " --out " + folder.Path() + "out --seconds 3" +
+                                   " --size 1280x720 --privacy 10,10,30,30 --privacy 50,50,40,40 --quiet");
+    EXPECT_EQ(record.exitCode, 0) << record.output;
+    EXPECT_TRUE(std::filesystem::exists(folder.Path() + "out/rec.mkv")) << record.output;
+
+    const std::string state = State();
+    const Mask first = MaskOf(state, 1);
+    const Mask second = MaskOf(state, 2);
+    ASSERT_TRUE(first.displayed && second.displayed) << state;
+    EXPECT_NE(first.area, "100,100,200,150") << state;
+    EXPECT_NE(second.area, "400,300,80,60") << state;
+    EXPECT_LT(LeftOf(first), LeftOf(second)) << "zones become masks in the host's order: " << state;
+    for (int unused = 3; unused <= 8; ++unused)
+        EXPECT_FALSE(MaskOf(state, unused).displayed) << unused << ": " << state;
+}
+
+struct QueryFailureCase {
+    std::string name;
+    bool cameraRuns;
+    std::string password;
+    std::string code;
+};
+
+class HostQueryFailureTest : public HostQueryCommandTest, public ::testing::WithParamInterface<QueryFailureCase> {};
+
+TEST_P(HostQueryFailureTest, FailsWithTheDriversCodeAndWritesNoProfile) {
+    Start("SNC-CH210");
+    const uint16_t port = m_camera->Http().Port();
+    if (!GetParam().cameraRuns)
+        m_camera->Stop(); // nothing listens on the port any more
+    const HostDirectory folder;
+    const ToolResult query = Host("query" + Connection(port, GetParam().password) + " --out " + folder.Path() + "p");
+    EXPECT_EQ(query.exitCode, 1) << query.output;
+    EXPECT_NE(query.output.find("code " + GetParam().code + ": "), std::string::npos) << query.output;
+    EXPECT_EQ(query.output.find(GetParam().password), std::string::npos) << query.output;
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() + "p"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Causes, HostQueryFailureTest,
+                         ::testing::Values(QueryFailureCase{"WrongPassword", true, "wrong-password", "1"},
+                                           QueryFailureCase{"NoCamera", false, kPassword, "2"}),
+                         [](const auto& info) { return info.param.name; });
+
+struct MissingPropertiesCase {
+    std::string name;
+    std::string profile;
+};
+
+class HostPrivacyProfileTest : public HostQueryCommandTest,
+                               public ::testing::WithParamInterface<MissingPropertiesCase> {};
+
+// Without what the driver converts zones with, record refuses rather than
+// recording an unmasked picture, and names query as the way to get it.
+TEST_P(HostPrivacyProfileTest, RecordRefusesAndPointsToQuery) {
+    const HostDirectory folder;
+    const std::string profile = folder.Path() + "camera.profile";
+    std::ofstream(profile) << "address=127.0.0.1\nmodel=SNC-VB630\n" << GetParam().profile;
+    const ToolResult record = Host("record --profile " + profile + " --discard --privacy 10,10,30,30");
+    EXPECT_EQ(record.exitCode, 1) << record.output;
+    EXPECT_NE(record.output.find("query"), std::string::npos) << record.output;
+    EXPECT_EQ(record.output.find("DRIVER IS OPENED"), std::string::npos) << record.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(Profiles, HostPrivacyProfileTest,
+                         ::testing::Values(MissingPropertiesCase{"GenerationOnly", "1=0\n2=6\n"},
+                                           MissingPropertiesCase{"NoMaximalResolution", "1=0\n2=6\n3=1\n4=\n5=1\n"}),
+                         [](const auto& info) { return info.param.name; });
+
+} // namespace
+} // namespace camsim
