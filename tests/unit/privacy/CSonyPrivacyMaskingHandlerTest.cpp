@@ -82,26 +82,38 @@ TEST_F(MaskingCamera, SwitchesOffShownMasksBeyondAGapInTheNumbers) {
                                          }));
 }
 
-TEST_F(MaskingCamera, DisplayListSentWholeWhenItChanges) {
+// A generation 7 camera with three polygon masks; the first covers the whole picture.
+const std::string kGeneration7Masks =
+    "PrivacyMaxNum=3&PrivacyMaskVertex1=0,0,1919,0,1919,1079,0,1079&PrivacyMaskVertex2=1,1,5,1,5,5,1,5"
+    "&PrivacyMaskVertex3=1,1,5,1,5,5,1,5&PrivacyDisplay=";
+
+struct DisplayListCase {
+    const char* name;
+    const char* shown;
+    std::vector<std::array<float, 4>> zones;
+    std::vector<std::string> writes;
+};
+
+class DisplayListTest : public MaskingCamera, public ::testing::WithParamInterface<DisplayListCase> {};
+
+TEST_P(DisplayListTest, SentWholeOnlyWhenItChanges) {
     driver.m_device.generation = 7;
     driver.m_parameters[6] = "1920x1080";
-    inquiry = "PrivacyMaxNum=3&PrivacyMaskVertex1=0,0,1919,0,1919,1079,0,1079&PrivacyMaskVertex2=1,1,5,1,5,5,1,5"
-              "&PrivacyMaskVertex3=1,1,5,1,5,5,1,5&PrivacyDisplay=1,3";
-    EXPECT_EQ(Apply({{0, 0, 100, 100}, {50, 50, 50, 50}}),
-              (std::vector<std::string>{
-                  "GET /command/inquiry.cgi?inq=masking",
-                  "GET /command/masking.cgi?PrivacyMaskVertex2=960,540,1919,540,1919,1079,960,1079",
-                  "GET /command/masking.cgi?PrivacyDisplay=1,2",
-              }));
+    inquiry = kGeneration7Masks + GetParam().shown;
+    std::vector<std::string> expected{"GET /command/inquiry.cgi?inq=masking"};
+    for (const std::string& write : GetParam().writes)
+        expected.push_back("GET /command/masking.cgi?" + write);
+    EXPECT_EQ(Apply(GetParam().zones), expected);
 }
 
-TEST_F(MaskingCamera, UnchangedDisplayListIsNotWritten) {
-    driver.m_device.generation = 7;
-    driver.m_parameters[6] = "1920x1080";
-    inquiry = "PrivacyMaxNum=2&PrivacyMaskVertex1=0,0,1919,0,1919,1079,0,1079&PrivacyMaskVertex2=1,1,5,1,5,5,1,5"
-              "&PrivacyDisplay=1";
-    EXPECT_EQ(Apply({{0, 0, 100, 100}}), (std::vector<std::string>{"GET /command/inquiry.cgi?inq=masking"}));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Masks, DisplayListTest,
+    ::testing::Values(
+        DisplayListCase{"NewMaskShownOtherHidden", "1,3", {{0, 0, 100, 100}, {50, 50, 50, 50}},
+                        {"PrivacyMaskVertex2=960,540,1919,540,1919,1079,960,1079", "PrivacyDisplay=1,2"}},
+        DisplayListCase{"Unchanged", "1", {{0, 0, 100, 100}}, {}},
+        DisplayListCase{"NoZonesHideAll", "2", {}, {"PrivacyDisplay="}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MaskingCamera, WithoutPrivacySupportNothingIsAsked) {
     driver.m_parameters[5] = "0";

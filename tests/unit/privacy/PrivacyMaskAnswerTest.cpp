@@ -31,25 +31,34 @@ std::set<uint32_t> Shown(const CameraMasks& camera) {
     return shown;
 }
 
-TEST(PrivacyMaskAnswerTest, PolygonMasksWithOneDisplayList) {
-    const std::optional<CameraMasks> camera = Read(ReadAnswer("generation7-inq-masking.txt"));
+struct CapturedAnswer {
+    const char* name;
+    const char* file;
+    bool usesVertices;
+    bool usesDisplayList;
+    uint32_t sample;
+    const char* sampleText;
+};
+
+class CapturedAnswerTest : public ::testing::TestWithParam<CapturedAnswer> {};
+
+TEST_P(CapturedAnswerTest, ReadsEveryMaskAndWhichAreShown) {
+    const std::optional<CameraMasks> camera = Read(ReadAnswer(GetParam().file));
     ASSERT_TRUE(camera);
-    EXPECT_TRUE(camera->usesVertices);
-    EXPECT_TRUE(camera->usesDisplayList);
+    EXPECT_EQ(camera->usesVertices, GetParam().usesVertices);
+    EXPECT_EQ(camera->usesDisplayList, GetParam().usesDisplayList);
     EXPECT_EQ(camera->masks.size(), 8u);
-    EXPECT_EQ(camera->masks.at(5).GetText(), "960,540,1919,540,1919,1079,960,1079");
+    EXPECT_EQ(camera->masks.at(GetParam().sample).GetText(), GetParam().sampleText);
     EXPECT_EQ(Shown(*camera), (std::set<uint32_t>{3, 5}));
 }
 
-TEST(PrivacyMaskAnswerTest, RectangleMasksSwitchedOneByOne) {
-    const std::optional<CameraMasks> camera = Read(ReadAnswer("generation4-inq-fcb.txt"));
-    ASSERT_TRUE(camera);
-    EXPECT_FALSE(camera->usesVertices);
-    EXPECT_FALSE(camera->usesDisplayList);
-    EXPECT_EQ(camera->masks.size(), 8u);
-    EXPECT_EQ(camera->masks.at(3).GetText(), "65,49,320,240");
-    EXPECT_EQ(Shown(*camera), (std::set<uint32_t>{3, 5}));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Forms, CapturedAnswerTest,
+    ::testing::Values(CapturedAnswer{"PolygonsWithDisplayList", "generation7-inq-masking.txt", true, true, 5,
+                                     "960,540,1919,540,1919,1079,960,1079"},
+                      CapturedAnswer{"RectanglesSwitchedEach", "generation4-inq-fcb.txt", false, false, 3,
+                                     "65,49,320,240"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct OddAnswer {
     const char* name;
