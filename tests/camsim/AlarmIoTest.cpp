@@ -93,9 +93,14 @@ TEST_F(AlarmIoTest, ControlRefusesBadKeysAndValuesAndChangesNothingThen) {
     Start("SNC-WR630");
     // The head of this PTZ model stands still at its factory position.
     const std::string ptz = R"("ptz": {"pan": 0, "tilt": 0, "zoom": 0, "focus": 4096, "iris": 8, )"
-                            R"("presets": {"1": "Lobby", "2": "Exit"}})";
+                            R"("presets": {"1": "Lobby", "2": "Exit"}}, )";
+    // Its eight privacy masks are undrawn and hidden.
+    std::string masks = R"("masks": {)";
+    for (int mask = 1; mask <= 8; ++mask)
+        masks += (mask > 1 ? ", \"" : "\"") + std::to_string(mask) + R"(": {"area": "0,0,0,0", "displayed": false})";
+    const std::string others = ptz + masks + "}";
     const std::string quiet =
-        R"({"inputs": {"1": "off", "2": "off"}, "outputs": {"1": "off"}, "motion": "off", )" + ptz + "}";
+        R"({"inputs": {"1": "off", "2": "off"}, "outputs": {"1": "off"}, "motion": "off", )" + others + "}";
     EXPECT_EQ(State(), quiet + "\n");
     const std::vector<std::pair<std::string, std::string>> refused = {
         {"sensor3=on", "sensor3: this camera has inputs sensor1 to sensor2\n"},
@@ -111,8 +116,8 @@ TEST_F(AlarmIoTest, ControlRefusesBadKeysAndValuesAndChangesNothingThen) {
     }
     EXPECT_EQ(State(), quiet + "\n");
     EXPECT_EQ(Status("/camsim/control?sensor2=on&motion=AdWin2"), 200);
-    EXPECT_EQ(State(), R"({"inputs": {"1": "off", "2": "on"}, "outputs": {"1": "off"}, "motion": "AdWin2", )" + ptz +
-                           "}\n");
+    EXPECT_EQ(State(), R"({"inputs": {"1": "off", "2": "on"}, "outputs": {"1": "off"}, "motion": "AdWin2", )" +
+                           others + "}\n");
     EXPECT_EQ(Status("/camsim/control?motion=off"), 200);
     EXPECT_NE(State().find(R"("motion": "off")"), std::string::npos);
     EXPECT_EQ(Status("/camsim/other"), 404);
