@@ -90,7 +90,10 @@ bool CSonyCameraProperties::Get(const std::string& path, std::string& body, bool
 
 bool CSonyCameraProperties::Identify() {
     uint32_t reason = kIdentificationNoFailure;
-    if (!IdentifySonyDevice(m_http, GetStopEvent(), m_info, m_answer, reason)) {
+    const bool identified = IdentifySonyDevice(m_http, GetStopEvent(), m_info, m_answer, reason);
+    // Identification lets go of the stop event when it returns; the later requests need it too.
+    m_http.WatchStopEvent(&GetStopEvent());
+    if (!identified) {
         if (StopRequested())
             return false;
         Fail(reason == kIdentificationNoFailure ? kPropertiesOtherFailure : reason,
