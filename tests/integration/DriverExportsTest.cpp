@@ -5,6 +5,9 @@
 
 #include "DeviceProfile.h"
 #include "DeviceSettings.h"
+#include "QueryFindings.h"
+#include "QueryOutcome.h"
+#include "support/WaitUntil.h"
 #include "unit/driver/FakeHostObjects.h"
 
 #include <gtest/gtest.h>
@@ -164,6 +167,51 @@ TEST_F(DriverExportsTest, OlderInterfaceVersionsReachTheSameSlots) {
     oldest->Close();
     Delete("DeleteIPCapture")(oldest);
     EXPECT_EQ(sink.LinesStartingWith("DRIVER IS OPENED").size(), 1u);
+}
+
+template <class Fn>
+Fn Export(void* library, const char* name) {
+    return reinterpret_cast<Fn>(dlsym(library, name));
+}
+
+TEST_F(DriverExportsTest, TheLibraryHoldsOneCapabilityQueryModule) {
+    fennwick_host::QueryOutcome outcome;
+    auto init = Export<InitCapabilityQueryFn>(m_library, "InitCapabilityQuery");
+    auto start = Export<StartCapabilityQueryFn>(m_library, "StartCapabilityQuery");
+    auto terminate = Export<TerminateCapabilityQueryFn>(m_library, "TerminateCapabilityQuery");
+    auto uninit = Export<UninitCapabilityQueryFn>(m_library, "UninitCapabilityQuery");
+    ASSERT_TRUE(init && start && terminate && uninit);
+    fennwick_host::QueryFindings result;
+
+    EXPECT_EQ(start("127.0.0.1", 80, "admin", "admin", &result), 0); // before Init
+    EXPECT_EQ(init(&outcome, false), 1);
+    EXPECT_EQ(init(&outcome, true), 0);
+    EXPECT_EQ(start("127.0.0.1", 80, nullptr, "admin", &result), 0);
+    // An address that would change the URL fails at once, before any request.
+    EXPECT_EQ(start("127.0.0.1/x", 80, "admin", "admin", &result), 1);
+    ASSERT_TRUE(talvex::test::WaitUntil([&] { return !outcome.Current().text.empty(); }));
+    EXPECT_FALSE(outcome.Current().succeeded);
+    EXPECT_EQ(outcome.Current().code, uint32_t(talvex::ipcapture::kCapabilityInvalidAddress));
+    EXPECT_EQ(terminate(), 1);
+    EXPECT_EQ(uninit(), 1);
+    EXPECT_EQ(start("127.0.0.1", 80, "admin", "admin", &result), 0); // after Uninit
+    EXPECT_EQ(uninit(), 1);
+}
+
+TEST_F(DriverExportsTest, SeparateCapabilityQueryModules) {
+    auto create = Export<CreateCapabilityQueryModuleFn>(m_library, "CreateCapabilityQueryModule");
+    auto destroy = Export<DeleteCapabilityQueryModuleFn>(m_library, "DeleteCapabilityQueryModule");
+    ASSERT_TRUE(create && destroy);
+    fennwick_host::QueryOutcome first;
+    fennwick_host::QueryOutcome second;
+    talvex::ipcapture::IIPCapabilityQuery* one = create(&first, false);
+    talvex::ipcapture::IIPCapabilityQuery* two = create(&second, true);
+    ASSERT_TRUE(one && two);
+    EXPECT_NE(one, two);
+    EXPECT_EQ(create(nullptr, false), nullptr);
+    destroy(one);
+    destroy(two);
+    destroy(nullptr);
 }
 
 } // namespace
