@@ -123,9 +123,9 @@ void CameraState::ApplyCommand(Cgi cgi, const KeyValueList& parameters) {
     std::string logged = kCgiNames[size_t(cgi)];
     for (const auto& [key, value] : parameters) {
         logged += (logged.back() == '?' ? "" : "&") + key + '=' + value;
-        const bool taken = std::any_of(m_sources.begin(), m_sources.end(), [&](InquiryGroupSource* source) {
-            return source->TakeCommand(cgi, key, value);
-        });
+        bool taken = false;
+        for (InquiryGroupSource* source : m_sources)
+            taken = taken || source->TakeCommand(cgi, key, value);
         if (taken || !IsAllowed(key, value))
             continue;
         for (Group& group : m_groups) {
