@@ -1,6 +1,7 @@
 #include "QueryFindings.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -107,6 +108,12 @@ std::optional<std::string> SaveProfileFile(const std::string& path, const std::s
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0)
         return "cannot write " + path + ": " + std::strerror(errno);
+    // A profile written before keeps its mode through O_TRUNC; the password must not.
+    if (fchmod(fd, 0600) != 0) {
+        const int error = errno;
+        close(fd);
+        return "cannot restrict " + path + " to its owner: " + std::strerror(error);
+    }
     size_t written = 0;
     while (written < text.size()) {
         const ssize_t count = write(fd, text.data() + written, text.size() - written);
