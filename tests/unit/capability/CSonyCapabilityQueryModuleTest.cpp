@@ -202,13 +202,5 @@ TEST_F(CapabilityQueryTest, DestroyingTheModuleEndsItsQuery) {
     EXPECT_FALSE(host.m_killed);
 }
 
-TEST(CapabilityQueryArguments, MissingCredentialsStartNothing) {
-    QueryHost host;
-    CSonyCapabilityQueryModule module(&host, false);
-    EXPECT_FALSE(module.StartQuery("127.0.0.1", 80, nullptr, "secret", &host));
-    EXPECT_FALSE(module.StartQuery(nullptr, 80, "admin", "secret", &host));
-    EXPECT_FALSE(host.Ended());
-}
-
 } // namespace
 } // namespace talvex::test

@@ -83,12 +83,5 @@ INSTANTIATE_TEST_SUITE_P(
                       RateRow{"NonsenseDropped", {"", "x", "-5", "inf", "nan", "1e9"}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ImageMaxSizeAnswer, DigitsAndOneCommaOnly) {
-    EXPECT_EQ(ImageMaxSize("ImageMaxSize=1920,1080"), (Resolution{1920, 1080}));
-    EXPECT_FALSE(ImageMaxSize("ImageMaxSize=1920x1080"));
-    EXPECT_FALSE(ImageMaxSize("ImageMaxSize=1920,1080,1"));
-    EXPECT_FALSE(ImageMaxSize("ImageMaxSize=70000,1080"));
-}
-
 } // namespace
 } // namespace talvex::SonyPropertyAnswers
