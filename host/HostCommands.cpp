@@ -402,6 +402,11 @@ int RunQueryCommand(const HostOptions& options) {
         return Fail(*error);
     if (setup.profile.address.empty())
         return Fail("query needs the camera's address (--address HOST, or a profile with address=)");
+    // One line per profile key: a line break would let a value write other keys.
+    const DeviceProfile& device = setup.profile;
+    if (!options.queryProfilePath.empty() &&
+        (device.address + device.user + device.password).find_first_of("\r\n") != std::string::npos)
+        return Fail("--out: a profile cannot keep an address, user or password with a line break");
     if (auto error = PrepareLibrary(options, setup))
         return Fail(*error);
     const CapabilityQueryExports* query = setup.library->CapabilityQuery();

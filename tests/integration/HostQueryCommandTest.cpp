@@ -134,6 +134,16 @@ INSTANTIATE_TEST_SUITE_P(Causes, HostQueryFailureTest,
                                            QueryFailureCase{"NoCamera", false, kPassword, "2"}),
                          [](const auto& info) { return info.param.name; });
 
+// A line break would let the password write other keys of the profile.
+TEST_F(HostQueryCommandTest, OutRefusesALineBreakInTheConnection) {
+    const HostDirectory folder;
+    const ToolResult query = Host("query --address 127.0.0.1 --port 9 --user admin --password \"$(printf 'x\\n5=0')\" "
+                                  "--out " + folder.Path() + "p");
+    EXPECT_EQ(query.exitCode, 1) << query.output;
+    EXPECT_NE(query.output.find("line break"), std::string::npos) << query.output;
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() + "p"));
+}
+
 // Without what the driver converts zones with, record refuses rather than
 // recording an unmasked picture, and names query as the way to get it.
 TEST_F(HostQueryCommandTest, RecordWithPrivacyRefusesAProfileWithoutMaskingProperties) {
