@@ -41,6 +41,13 @@ uint32_t Nearest(std::span<const uint32_t> allowed, uint32_t wanted) {
     return best;
 }
 
+// The allowed bit rate nearest to wanted, by key style.
+uint32_t AllowedBitRate(uint32_t codecType, bool numberedKeys, uint32_t wanted) {
+    if (numberedKeys)
+        return Nearest(kNumberedBitRates, wanted);
+    return codecType == kCodecMpeg4 ? Nearest(kMpeg4BitRates, wanted) : Nearest(kH264BitRates, wanted);
+}
+
 bool IsLargeSensorModel(const std::string& model) {
     return model == "SNC-CH210" || model == "SNC-DH210";
 }
@@ -213,12 +220,6 @@ std::string CSonyCommonChannel::FrameRateOptions(const std::string& current,
     return OptionPair(current, FrameRateKey(), std::to_string(frameRate));
 }
 
-
-uint32_t CSonyCommonChannel::AllowedBitRate(uint32_t codecType, bool numberedKeys, uint32_t wanted) {
-    if (numberedKeys)
-        return Nearest(kNumberedBitRates, wanted);
-    return codecType == kCodecMpeg4 ? Nearest(kMpeg4BitRates, wanted) : Nearest(kH264BitRates, wanted);
-}
 
 std::string CSonyCommonChannel::BitRateOptions(const std::string& current, const ChannelStartParameters& parameters) {
     if (m_codecType == kCodecJpeg)

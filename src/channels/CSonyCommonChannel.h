@@ -26,8 +26,6 @@ public:
     // "&key=value" when the camera's current value differs (or the current
     // configuration is empty), otherwise empty.
     static std::string OptionPair(const std::string& current, const std::string& key, const std::string& value);
-    // The allowed bit rate (kbit/s) nearest to wanted, by key style.
-    static uint32_t AllowedBitRate(uint32_t codecType, bool numberedKeys, uint32_t wanted);
 
 protected:
     bool ReceiveDeviceConfiguration(std::string& text);

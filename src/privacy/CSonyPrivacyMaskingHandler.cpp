@@ -3,7 +3,6 @@
 #include "common/StringFormat.h"
 #include "http/HUtils.h"
 #include "ptz/CPtzCapabilities.h"
-#include "settings/SonyStreamRules.h"
 
 namespace talvex {
 namespace {
@@ -40,8 +39,7 @@ std::string JoinNumbers(const std::vector<uint32_t>& numbers) {
 CSonyPrivacyMaskingHandler::CSonyPrivacyMaskingHandler(IDriver* driver, const CEvent& stop)
     : m_driver(driver),
       m_supported(driver->GetParameterNumber(kPrivacySupportedId) > 0),
-      m_referenceWidth(ReferenceSize(driver).width),
-      m_referenceHeight(ReferenceSize(driver).height),
+      m_reference(ReferenceSize(driver)),
       m_http(*driver->GetDeviceInfo()) {
     m_http.WatchStopEvent(&stop);
 }
@@ -66,7 +64,7 @@ void CSonyPrivacyMaskingHandler::Reset() {
 std::string CSonyPrivacyMaskingHandler::SkipReason(uint16_t pictureWidth, uint16_t pictureHeight) const {
     if (!m_supported)
         return "the device properties do not announce privacy masking (property 5)";
-    if (m_referenceWidth == 0 || m_referenceHeight == 0)
+    if (m_reference.width == 0 || m_reference.height == 0)
         return "the device properties name no maximal resolution (property 6)";
     if (pictureWidth == 0 || pictureHeight == 0)
         return "the channel has no picture size";
@@ -143,7 +141,7 @@ std::vector<std::string> CSonyPrivacyMaskingHandler::CameraTexts(const CameraMas
     std::lock_guard lock(m_zoneLock);
     std::vector<std::string> texts;
     for (CPrivacyZone& zone : m_hostZones)
-        texts.push_back(PrivacyCoordinates::ToCameraText(mode, zone, m_referenceWidth, m_referenceHeight));
+        texts.push_back(PrivacyCoordinates::ToCameraText(mode, zone, m_reference.width, m_reference.height));
     return texts;
 }
 

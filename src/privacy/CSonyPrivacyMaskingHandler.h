@@ -11,6 +11,7 @@
 #include "privacy/CPrivacyZone.h"
 #include "privacy/PrivacyCoordinates.h"
 #include "privacy/PrivacyMaskAnswer.h"
+#include "settings/SonyStreamRules.h"
 
 #include <talvex/ipcapture/PrivacyZone.h>
 
@@ -63,8 +64,8 @@ private:
 
     IDriver* const m_driver;
     const bool m_supported;
-    const uint16_t m_referenceWidth;
-    const uint16_t m_referenceHeight;
+    // The picture size the camera's mask coordinates refer to; 0 x 0 when unknown.
+    const SonyStreamRules::Resolution m_reference;
     Web::CHttpSender m_http;
     std::atomic<bool> m_zonesGiven{false};
     std::mutex m_zoneLock;

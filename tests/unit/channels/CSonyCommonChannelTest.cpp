@@ -140,38 +140,13 @@ INSTANTIATE_TEST_SUITE_P(
                  "&M4AutoRateCtrl=off&M4BitRate=64&M4IFrameInterval=2"},
         RateCase{"Mpeg4BestQualityOnItsHighestRate", 4, kCodecMpeg4, false, 100, 0, "", "&M4AutoRateCtrl=off&M4BitRate=2048"},
         RateCase{"NoQualityKeepsTheCamerasRate", 4, kCodecH264, false, 0, 100, "", "&H264IFrameInterval=1"},
-        RateCase{"CameraAlreadySet", 4, kCodecH264, false, 50, 100,
-                 "H264AutoRateCtrl=off&H264BitRate=1536&H264IFrameInterval=1", ""},
         RateCase{"CameraOnAutomaticRate", 4, kCodecH264, false, 50, 0, "H264AutoRateCtrl=on&H264BitRate=1536",
                  "&H264AutoRateCtrl=off"},
+        RateCase{"NumberedKeysOnTheirOwnRates", 5, kCodecH264, true, 100, 0, "", "&AutoRateCtrl1=off&BitRate1=8192"},
         RateCase{"JpegCodecKeys", 4, kCodecJpeg, false, 50, 100, "", "&JpBandwidth=0.0&JpQuality=5"},
         RateCase{"JpegOlderGeneration", 3, kCodecJpeg, false, 1, 100, "", "&JpBandwidth=0.0&Quality=1"},
-        RateCase{"JpegNumberedKeys", 5, kCodecJpeg, true, 100, 100, "", "&Bandwidth1=0.0&Quality1=10"},
-        RateCase{"JpegNoQuality", 4, kCodecJpeg, false, 0, 100, "", ""}),
+        RateCase{"JpegNumberedKeys", 5, kCodecJpeg, true, 100, 100, "", "&Bandwidth1=0.0&Quality1=10"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-struct AllowedRateCase {
-    const char* name;
-    uint32_t codec;
-    bool numbered;
-    uint32_t wanted;
-    uint32_t allowed;
-};
-
-class AllowedBitRateTest : public ::testing::TestWithParam<AllowedRateCase> {};
-
-TEST_P(AllowedBitRateTest, NearestOfTheKeyStyle) {
-    const AllowedRateCase& row = GetParam();
-    EXPECT_EQ(CSonyCommonChannel::AllowedBitRate(row.codec, row.numbered, row.wanted), row.allowed);
-}
-
-INSTANTIATE_TEST_SUITE_P(KeyStyles, AllowedBitRateTest,
-                         ::testing::Values(AllowedRateCase{"H264AboveItsLargest", kCodecH264, false, 8192, 1536},
-                                           AllowedRateCase{"H264BelowOthers", kCodecH264, false, 40, 32},
-                                           AllowedRateCase{"Mpeg4AboveItsLargest", kCodecMpeg4, false, 3072, 2048},
-                                           AllowedRateCase{"NumberedBetweenSteps", kCodecH264, true, 100, 128},
-                                           AllowedRateCase{"NumberedExact", kCodecMpeg4, true, 3072, 3072}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace talvex

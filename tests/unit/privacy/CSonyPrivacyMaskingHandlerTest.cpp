@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,12 +15,12 @@ namespace talvex {
 namespace {
 
 using test::RecordedAnswer;
-using test::RecordedRequest;
+using Zones = std::vector<std::array<float, 4>>;
 
 // The host's zone list: percent rectangles in order.
 class ZoneList : public ipcapture::IPrivacyZoneList {
 public:
-    explicit ZoneList(const std::vector<std::array<float, 4>>& zones) {
+    explicit ZoneList(const Zones& zones) {
         for (const auto& zone : zones)
             m_zones.emplace_back(int32_t(m_zones.size()), zone[0], zone[1], zone[2], zone[3]);
     }
@@ -31,100 +32,87 @@ private:
     std::vector<CPrivacyZone> m_zones;
 };
 
+// Eight rectangle masks on a 640 x 480 reference; 3 is shown at 10,10,50,50 percent, 5 is shown too.
 const std::string kGeneration4Masks = "PrivacyMaskPosition=1,0,0,0,0,2,0,0,0,0,3,65,49,320,240,4,0,0,0,0,"
                                       "5,0,0,0,0,6,0,0,0,0,7,0,0,0,0,8,0,0,0,0\r\nPrivacyMonitor=3,5\r\n";
+// Three polygon masks on 1920 x 1080; the first covers the whole picture.
+const std::string kGeneration7Masks =
+    "PrivacyMaxNum=3&PrivacyMaskVertex1=0,0,1919,0,1919,1079,0,1079&PrivacyMaskVertex2=1,1,5,1,5,5,1,5"
+    "&PrivacyMaskVertex3=1,1,5,1,5,5,1,5&PrivacyDisplay=";
 
 class MaskingCamera : public ::testing::Test {
 protected:
-    // The camera answers inquiries with inquiryStatus and inquiry, and writes with writeStatus.
-    std::vector<std::string> Apply(const std::vector<std::array<float, 4>>& zones, bool* result = nullptr) {
-        driver.m_device.port = server.Port();
-        CSonyPrivacyMaskingHandler handler(&driver, stop);
+    // The handler is made at the first call, for the camera of that call.
+    bool Apply(const Zones& zones, uint32_t generation = 4, bool reachable = true) {
+        if (!handler) {
+            driver.m_device.generation = generation;
+            driver.m_device.port = reachable ? server.Port() : test::UnusedLoopbackPort();
+            driver.m_parameters[6] = generation == 7 ? "1920x1080" : "640x480";
+            handler.emplace(&driver, stop);
+        }
         ZoneList list(zones);
-        handler.SetZones(&list);
-        const bool applied = handler.Apply(640, 480);
-        if (result)
-            *result = applied;
-        return server.Lines();
+        handler->SetZones(&list);
+        return handler->Apply(640, 480);
     }
 
     uint32_t inquiryStatus = 200;
     uint32_t writeStatus = 200;
     std::string inquiry = kGeneration4Masks;
-    test::RecordingHttpServer server{[this](const RecordedRequest& request) {
+    test::RecordingHttpServer server{[this](const test::RecordedRequest& request) {
         const bool isInquiry = request.target.find("inquiry.cgi") != std::string::npos;
         return isInquiry ? RecordedAnswer{inquiryStatus, inquiry} : RecordedAnswer{writeStatus, ""};
     }};
     test::FakeDriver driver;
     CManualEvent stop;
+    std::optional<CSonyPrivacyMaskingHandler> handler;
 
-    void SetUp() override {
-        driver.m_device.generation = 4;
-        driver.m_parameters = {{5, "1"}, {6, "640x480"}};
-    }
+    void SetUp() override { driver.m_parameters = {{5, "1"}}; }
 };
 
-TEST_F(MaskingCamera, SwitchesEachMaskOnlyWhereItDiffers) {
-    EXPECT_EQ(Apply({{10, 10, 50, 50}, {0, 0, 100, 100}, {10, 10, 50, 50}}),
-              (std::vector<std::string>{
-                  "GET /command/inquiry.cgi?inq=fcb",
-                  "GET /command/camera.cgi?PrivacyMaskPosition=1,65,49,320,240&PrivacyDispEach=1,on",
-                  "GET /command/camera.cgi?PrivacyMaskPosition=2,1,1,640,480&PrivacyDispEach=2,on",
-                  "GET /command/camera.cgi?PrivacyDispEach=5,off",
-              }));
-}
-
-TEST_F(MaskingCamera, SwitchesOffShownMasksBeyondAGapInTheNumbers) {
-    inquiry = "PrivacyMaskPosition=1,65,49,320,240,4,0,0,0,0&PrivacyMonitor=1,4";
-    EXPECT_EQ(Apply({{10, 10, 50, 50}}), (std::vector<std::string>{
-                                             "GET /command/inquiry.cgi?inq=fcb",
-                                             "GET /command/camera.cgi?PrivacyDispEach=4,off",
-                                         }));
-}
-
-// A generation 7 camera with three polygon masks; the first covers the whole picture.
-const std::string kGeneration7Masks =
-    "PrivacyMaxNum=3&PrivacyMaskVertex1=0,0,1919,0,1919,1079,0,1079&PrivacyMaskVertex2=1,1,5,1,5,5,1,5"
-    "&PrivacyMaskVertex3=1,1,5,1,5,5,1,5&PrivacyDisplay=";
-
-struct DisplayListCase {
+struct WriteCase {
     const char* name;
-    const char* shown;
-    std::vector<std::array<float, 4>> zones;
-    std::vector<std::string> writes;
+    uint32_t generation;
+    std::string inquiry;
+    Zones zones;
+    std::vector<std::string> requests; // after the inquiry
 };
 
-class DisplayListTest : public MaskingCamera, public ::testing::WithParamInterface<DisplayListCase> {};
+class WriteSequenceTest : public MaskingCamera, public ::testing::WithParamInterface<WriteCase> {};
 
-TEST_P(DisplayListTest, SentWholeOnlyWhenItChanges) {
-    driver.m_device.generation = 7;
-    driver.m_parameters[6] = "1920x1080";
-    inquiry = kGeneration7Masks + GetParam().shown;
-    std::vector<std::string> expected{"GET /command/inquiry.cgi?inq=masking"};
-    for (const std::string& write : GetParam().writes)
-        expected.push_back("GET /command/masking.cgi?" + write);
-    EXPECT_EQ(Apply(GetParam().zones), expected);
+TEST_P(WriteSequenceTest, WritesOnlyWhatDiffers) {
+    inquiry = GetParam().inquiry;
+    Apply(GetParam().zones, GetParam().generation);
+    std::vector<std::string> requests = server.Lines();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(std::vector<std::string>(requests.begin() + 1, requests.end()), GetParam().requests);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Masks, DisplayListTest,
+    Cameras, WriteSequenceTest,
     ::testing::Values(
-        DisplayListCase{"NewMaskShownOtherHidden", "1,3", {{0, 0, 100, 100}, {50, 50, 50, 50}},
-                        {"PrivacyMaskVertex2=960,540,1919,540,1919,1079,960,1079", "PrivacyDisplay=1,2"}},
-        DisplayListCase{"Unchanged", "1", {{0, 0, 100, 100}}, {}},
-        DisplayListCase{"NoZonesHideAll", "2", {}, {"PrivacyDisplay="}}),
+        WriteCase{"EachMaskSwitched", 4, kGeneration4Masks, {{10, 10, 50, 50}, {0, 0, 100, 100}, {10, 10, 50, 50}},
+                  {"GET /command/camera.cgi?PrivacyMaskPosition=1,65,49,320,240&PrivacyDispEach=1,on",
+                   "GET /command/camera.cgi?PrivacyMaskPosition=2,1,1,640,480&PrivacyDispEach=2,on",
+                   "GET /command/camera.cgi?PrivacyDispEach=5,off"}},
+        WriteCase{"ShownMaskBeyondAGapSwitchedOff", 4, "PrivacyMaskPosition=1,65,49,320,240,4,0,0,0,0&PrivacyMonitor=1,4",
+                  {{10, 10, 50, 50}}, {"GET /command/camera.cgi?PrivacyDispEach=4,off"}},
+        WriteCase{"DisplayListChanged", 7, kGeneration7Masks + "1,3", {{0, 0, 100, 100}, {50, 50, 50, 50}},
+                  {"GET /command/masking.cgi?PrivacyMaskVertex2=960,540,1919,540,1919,1079,960,1079",
+                   "GET /command/masking.cgi?PrivacyDisplay=1,2"}},
+        WriteCase{"DisplayListUnchanged", 7, kGeneration7Masks + "1", {{0, 0, 100, 100}}, {}},
+        WriteCase{"NoZonesHideAll", 7, kGeneration7Masks + "2", {}, {"GET /command/masking.cgi?PrivacyDisplay="}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MaskingCamera, WithoutPrivacySupportNothingIsAsked) {
-    driver.m_parameters[5] = "0";
-    bool applied = false;
-    EXPECT_TRUE(Apply({{10, 10, 50, 50}}, &applied).empty());
-    EXPECT_TRUE(applied);
+    driver.m_parameters = {{5, "0"}};
+    EXPECT_TRUE(Apply({{10, 10, 50, 50}}));
+    EXPECT_TRUE(server.Lines().empty());
     EXPECT_TRUE(driver.HasLine(2, "property 5"));
 }
 
 struct ResultCase {
     const char* name;
+    bool reachable;
     uint32_t inquiryStatus;
     std::string inquiry;
     uint32_t writeStatus;
@@ -134,33 +122,23 @@ struct ResultCase {
 class ApplyResultTest : public MaskingCamera, public ::testing::WithParamInterface<ResultCase> {};
 
 TEST_P(ApplyResultTest, FalseOnlyWhenTheCameraAnsweredNothing) {
-    inquiryStatus = GetParam().inquiryStatus;
-    inquiry = GetParam().inquiry;
-    writeStatus = GetParam().writeStatus;
-    bool applied = !GetParam().applied;
-    Apply({{10, 10, 50, 50}}, &applied);
-    EXPECT_EQ(applied, GetParam().applied);
+    const ResultCase& row = GetParam();
+    inquiryStatus = row.inquiryStatus;
+    inquiry = row.inquiry;
+    writeStatus = row.writeStatus;
+    EXPECT_EQ(Apply({{10, 10, 50, 50}}, 4, row.reachable), row.applied);
+    // A second failing start repeats no line.
+    const size_t lines = driver.Lines().size();
+    Apply({{10, 10, 50, 50}}, 4, row.reachable);
+    EXPECT_EQ(driver.Lines().size(), lines);
 }
 
 INSTANTIATE_TEST_SUITE_P(Camera, ApplyResultTest,
-                         ::testing::Values(ResultCase{"MasksWritten", 200, kGeneration4Masks, 200, true},
-                                           ResultCase{"InquiryRefused", 500, kGeneration4Masks, 200, true},
-                                           ResultCase{"EmptyInquiry", 200, "", 200, true},
-                                           ResultCase{"WriteRefused", 200, kGeneration4Masks, 403, true}),
+                         ::testing::Values(ResultCase{"InquiryRefused", true, 500, kGeneration4Masks, 200, true},
+                                           ResultCase{"EmptyInquiry", true, 200, "", 200, true},
+                                           ResultCase{"WriteRefused", true, 200, kGeneration4Masks, 403, true},
+                                           ResultCase{"NoCamera", false, 200, kGeneration4Masks, 200, false}),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST(MaskingWithoutCamera, FailsSoThatTheChannelTriesAgain) {
-    test::FakeDriver driver("127.0.0.1", test::UnusedLoopbackPort());
-    driver.m_device.generation = 4;
-    driver.m_parameters = {{5, "1"}, {6, "640x480"}};
-    CManualEvent stop;
-    CSonyPrivacyMaskingHandler handler(&driver, stop);
-    ZoneList list({{10, 10, 50, 50}});
-    handler.SetZones(&list);
-    EXPECT_FALSE(handler.Apply(640, 480));
-    EXPECT_FALSE(handler.Apply(640, 480));
-    EXPECT_EQ(test::CountLines(driver, "Cannot send request"), 1u);
-}
 
 } // namespace
 } // namespace talvex
