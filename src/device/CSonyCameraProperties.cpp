@@ -79,6 +79,9 @@ bool CSonyCameraProperties::Get(const std::string& path, std::string& body, bool
     const bool done = readBody ? HUtils::RequestText(m_http, path, body) : HUtils::RequestOk(m_http, path);
     if (done)
         return true;
+    // A request abandoned for a cancel says nothing about the device.
+    if (StopRequested())
+        return false;
     const uint32_t status = m_http.GetStatusCode();
     const uint32_t reason = ClassifyStatus(status);
     // Without a text the query reports the refused login or the lost device itself.

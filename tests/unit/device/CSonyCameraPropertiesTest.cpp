@@ -155,6 +155,8 @@ TEST_F(CameraPropertiesQuirks, CancelEndsTheFetchBetweenRequests) {
     fetch.join();
     EXPECT_LT(std::chrono::steady_clock::now() - cancelledAt, std::chrono::milliseconds(faults.delayMs));
     EXPECT_FALSE(fetched);
+    // The abandoned request is no reason of the device's.
+    EXPECT_EQ(reason, uint32_t(kPropertiesNoFailure));
     EXPECT_EQ(properties.GetErrorText(), "the query was cancelled");
     // At most the request in flight arrives after the cancel.
     const size_t seen = Http().Requests().size();
