@@ -86,8 +86,8 @@ TEST_P(CameraPropertiesPerModel, PropertiesAddToWhatIdentificationGives) {
 INSTANTIATE_TEST_SUITE_P(
     Generations, CameraPropertiesPerModel,
     ::testing::Values(
-        ModelRow{"SNC-Z20N", 1, 1, 1, "640x480", "160,120", "1,2,3,4,5,6,8,10,15,20,25",
-                 "160,120;320,240;640,480;"},
+        ModelRow{"SNC-Z20N", 1, 1, 1, "736x480", "160,120", "1,2,3,4,5,6,8,10,15,20,25",
+                 "160,120;320,240;640,480;736,480;"},
         ModelRow{"SNC-RZ25N", 1, 1, 1, "640x480", "160,120", "1,2,3,4,5,6,8,10,15,20,30",
                  "160,120;320,240;384,288;480,360;640,480;"},
         ModelRow{"SNC-DF50P", 1, 1, 1, "640x480", "160,120", "1,2,3,4,5,6,8,12,16,20,25",
