@@ -17,10 +17,10 @@ void CChannelPrivacyStep::SetZones(ipcapture::IPrivacyZoneList* zones) {
     m_enabled = true;
 }
 
-bool CChannelPrivacyStep::Apply(uint16_t pictureWidth, uint16_t pictureHeight) {
+bool CChannelPrivacyStep::Apply() {
     if (!m_enabled || m_applied)
         return true;
-    m_applied = m_handler.Apply(pictureWidth, pictureHeight);
+    m_applied = m_handler.Apply();
     return m_applied;
 }
 

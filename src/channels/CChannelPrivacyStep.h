@@ -12,7 +12,6 @@
 #include <talvex/ipcapture/PrivacyZone.h>
 
 #include <atomic>
-#include <cstdint>
 
 namespace talvex {
 
@@ -26,7 +25,7 @@ public:
     bool IsEnabled() const { return m_enabled; }
     // True when the masks are set, need not be, or the camera refused them
     // (the stream runs without); false when the camera was not reached.
-    bool Apply(uint16_t pictureWidth, uint16_t pictureHeight);
+    bool Apply();
     // Breaks a running mask request (from the stopping thread).
     void Interrupt() { m_handler.Reset(); }
 

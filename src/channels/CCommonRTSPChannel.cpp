@@ -89,7 +89,7 @@ bool CCommonRTSPChannel::PrepareDevice() {
     if (IsStopping())
         return false;
     const ChannelStartParameters parameters = GetStartParameters();
-    if (parameters.kind == kRecordingChannel && !m_privacy.Apply(parameters.width, parameters.height)) {
+    if (parameters.kind == kRecordingChannel && !m_privacy.Apply()) {
         SetStartFailure("the privacy masks were not set: the camera was not reached");
         return false;
     }

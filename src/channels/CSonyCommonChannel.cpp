@@ -124,7 +124,7 @@ std::string CSonyCommonChannel::HttpFailure(const std::string& path, uint32_t st
 }
 
 bool CSonyCommonChannel::PrepareStreamOptions(const ChannelStartParameters& parameters) {
-    if (!m_privacy.Apply(parameters.width, parameters.height)) {
+    if (!m_privacy.Apply()) {
         TellStartFailure("the privacy masks were not set: the camera was not reached");
         return false;
     }

@@ -61,20 +61,18 @@ void CSonyPrivacyMaskingHandler::Reset() {
     m_http.Cancel();
 }
 
-std::string CSonyPrivacyMaskingHandler::SkipReason(uint16_t pictureWidth, uint16_t pictureHeight) const {
+std::string CSonyPrivacyMaskingHandler::SkipReason() const {
     if (!m_supported)
         return "the device properties do not announce privacy masking (property 5)";
     if (m_reference.width == 0 || m_reference.height == 0)
         return "the device properties name no maximal resolution (property 6)";
-    if (pictureWidth == 0 || pictureHeight == 0)
-        return "the channel has no picture size";
     return std::string();
 }
 
-bool CSonyPrivacyMaskingHandler::Apply(uint16_t pictureWidth, uint16_t pictureHeight) {
+bool CSonyPrivacyMaskingHandler::Apply() {
     if (!m_zonesGiven)
         return true;
-    if (const std::string reason = SkipReason(pictureWidth, pictureHeight); !reason.empty()) {
+    if (const std::string reason = SkipReason(); !reason.empty()) {
         LogOnce(kWarningLevel, FormatString("%s: privacy masks of device %s are not set: %s", kApplyMethod,
                                             m_driver->GetDeviceTag().c_str(), reason.c_str()));
         return true;

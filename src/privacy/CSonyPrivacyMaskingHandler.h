@@ -40,15 +40,17 @@ public:
     // Forgets that zones were given and breaks a running request.
     void Reset();
     // True also when the camera answered but refused: the stream may still
-    // run. False when the camera could not be reached. pictureSize only has
-    // to be known (non-zero).
-    bool Apply(uint16_t pictureWidth, uint16_t pictureHeight);
+    // run. False when the camera could not be reached. The stream's picture
+    // size does not matter: zones are fractions of any picture, and the
+    // camera's coordinates refer to its reference size; a stream at the
+    // camera's own size (none configured) is masked as well.
+    bool Apply();
 
 private:
     using CameraMasks = PrivacyMaskAnswer::CameraMasks;
 
     // A reason the masks cannot be written, or empty.
-    std::string SkipReason(uint16_t pictureWidth, uint16_t pictureHeight) const;
+    std::string SkipReason() const;
     bool RetrievePrivacyMaskingConfiguration(CameraMasks& camera);
     bool SendMasking(const std::string& params);
     bool SwitchEachMask(const CameraMasks& camera);

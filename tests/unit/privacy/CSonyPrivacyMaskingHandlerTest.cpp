@@ -52,7 +52,7 @@ protected:
         }
         ZoneList list(zones);
         handler->SetZones(&list);
-        return handler->Apply(640, 480);
+        return handler->Apply();
     }
 
     uint32_t inquiryStatus = 200;
