@@ -30,8 +30,8 @@ constexpr uint32_t kJpegQualityLow = 1;
 constexpr uint32_t kJpegQualityHigh = 10;
 // The JPEG stream's size is set by its quality: no bandwidth cap.
 constexpr const char* kUncappedBandwidth = "0.0";
-// Generations 4 and later name the JPEG stream's keys with "Jp".
-constexpr uint32_t kJpKeysGeneration = 4;
+// Cameras of generation 3 and later name their JPEG quality "JpQuality", older ones "Quality".
+constexpr uint32_t kJpKeysGeneration = 3;
 
 uint32_t Nearest(std::span<const uint32_t> allowed, uint32_t wanted) {
     uint32_t best = allowed.front();
@@ -230,7 +230,10 @@ std::string CSonyCommonChannel::BitRateOptions(const std::string& current, const
 std::string CSonyCommonChannel::JpegRateOptions(const std::string& current, uint32_t quality) const {
     if (quality == 0)
         return std::string();
-    const char* qualityKey = m_numberedKeys ? "Quality1" : m_generation >= kJpKeysGeneration ? "JpQuality" : "Quality";
+    // The key the camera reports wins over the generation's usual one.
+    const bool jpKey =
+        current.empty() ? m_generation >= kJpKeysGeneration : !GetInquiryValue(current, "JpQuality").empty();
+    const char* qualityKey = m_numberedKeys ? "Quality1" : jpKey ? "JpQuality" : "Quality";
     return OptionPair(current, m_numberedKeys ? "Bandwidth1" : "JpBandwidth", kUncappedBandwidth) +
            OptionPair(current, qualityKey,
                       std::to_string(SonyStreamRules::ScaleLevel(quality, kJpegQualityLow, kJpegQualityHigh)));

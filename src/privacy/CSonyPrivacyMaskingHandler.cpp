@@ -78,12 +78,23 @@ bool CSonyPrivacyMaskingHandler::Apply() {
         return true;
     }
     CameraMasks camera;
-    const bool written = RetrievePrivacyMaskingConfiguration(camera) &&
-                         (camera.usesDisplayList ? WriteDisplayList(camera) : SwitchEachMask(camera));
-    if (written) {
-        ClearLastMessage();
+    if (!RetrievePrivacyMaskingConfiguration(camera))
+        return Unwritten();
+    const std::optional<std::vector<std::string>> texts = CameraTexts(camera);
+    if (!texts) {
+        // Hiding the camera's masks for zones it cannot take would unmask more than before.
+        LogOnce(kWarningLevel, FormatString("%s: privacy masks of device %s are not set: its masks follow pan, tilt "
+                                            "and zoom or have no known form; the camera's masks are left as they are",
+                                            kApplyMethod, m_driver->GetDeviceTag().c_str()));
         return true;
     }
+    if (!(camera.usesDisplayList ? WriteDisplayList(camera, *texts) : SwitchEachMask(camera, *texts)))
+        return Unwritten();
+    ClearLastMessage();
+    return true;
+}
+
+bool CSonyPrivacyMaskingHandler::Unwritten() const {
     // A camera that answered and refused will refuse again; the stream runs without the masks.
     return m_http.GetStatusCode() != 0;
 }
@@ -132,11 +143,14 @@ bool CSonyPrivacyMaskingHandler::HasPanTiltOrZoom() const {
     return ptz && (ptz->pan || ptz->tilt || ptz->zoom);
 }
 
-std::vector<std::string> CSonyPrivacyMaskingHandler::CameraTexts(const CameraMasks& camera) {
+std::optional<std::vector<std::string>> CSonyPrivacyMaskingHandler::CameraTexts(const CameraMasks& camera) {
     const DEVICE_INFO& device = *m_driver->GetDeviceInfo();
     const PrivacyCoordinates::ConversionMode mode =
         PrivacyCoordinates::ModeOf(camera.usesVertices, device.generation, device.model, HasPanTiltOrZoom());
     std::lock_guard lock(m_zoneLock);
+    const bool writable = mode != PrivacyCoordinates::kConversionNone && mode != PrivacyCoordinates::kConversionPtz;
+    if (!writable && !m_hostZones.empty())
+        return std::nullopt;
     std::vector<std::string> texts;
     for (CPrivacyZone& zone : m_hostZones)
         texts.push_back(PrivacyCoordinates::ToCameraText(mode, zone, m_reference.width, m_reference.height));
@@ -151,8 +165,7 @@ std::string CSonyPrivacyMaskingHandler::MaskWrite(const CameraMasks& camera, uin
                                : FormatString("PrivacyMaskPosition=%u,", number) + text;
 }
 
-bool CSonyPrivacyMaskingHandler::SwitchEachMask(const CameraMasks& camera) {
-    const std::vector<std::string> texts = CameraTexts(camera);
+bool CSonyPrivacyMaskingHandler::SwitchEachMask(const CameraMasks& camera, const std::vector<std::string>& texts) {
     for (uint32_t number = 1; number <= texts.size(); ++number) {
         const std::string& text = texts[number - 1];
         const auto mask = camera.masks.find(number);
@@ -171,8 +184,8 @@ bool CSonyPrivacyMaskingHandler::SwitchEachMask(const CameraMasks& camera) {
     return true;
 }
 
-bool CSonyPrivacyMaskingHandler::WriteDisplayList(const CameraMasks& camera) {
-    const std::vector<std::string> texts = CameraTexts(camera);
+bool CSonyPrivacyMaskingHandler::WriteDisplayList(const CameraMasks& camera,
+                                                  const std::vector<std::string>& texts) {
     std::vector<uint32_t> shown;
     bool changed = false;
     for (uint32_t number = 1; number <= texts.size(); ++number) {

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,11 +54,14 @@ private:
     std::string SkipReason() const;
     bool RetrievePrivacyMaskingConfiguration(CameraMasks& camera);
     bool SendMasking(const std::string& params);
-    bool SwitchEachMask(const CameraMasks& camera);
-    bool WriteDisplayList(const CameraMasks& camera);
-    // The host zones in the camera's text, by mask number; empty texts for
-    // zones the camera's form cannot express.
-    std::vector<std::string> CameraTexts(const CameraMasks& camera);
+    // texts: the camera's text of each host zone, in order (mask 1 first).
+    bool SwitchEachMask(const CameraMasks& camera, const std::vector<std::string>& texts);
+    bool WriteDisplayList(const CameraMasks& camera, const std::vector<std::string>& texts);
+    // The host zones in the camera's text, by mask number; nullopt when the
+    // camera's mask form cannot express zones (an empty list still can).
+    std::optional<std::vector<std::string>> CameraTexts(const CameraMasks& camera);
+    // Apply's result after a failed read or write.
+    bool Unwritten() const;
     // "PrivacyMaskPosition=n,..." or "PrivacyMaskVertexn=..."; empty when the camera has that text.
     static std::string MaskWrite(const CameraMasks& camera, uint32_t number, const std::string& text);
     bool HasPanTiltOrZoom() const;

@@ -138,13 +138,15 @@ INSTANTIATE_TEST_SUITE_P(
                  "&H264AutoRateCtrl=off&H264BitRate=1536&H264IFrameInterval=1"},
         RateCase{"Mpeg4OneFramePerSecond", 3, kCodecMpeg4, false, 1, 1000, "",
                  "&M4AutoRateCtrl=off&M4BitRate=64&M4IFrameInterval=2"},
-        RateCase{"Mpeg4BestQualityOnItsHighestRate", 4, kCodecMpeg4, false, 100, 0, "", "&M4AutoRateCtrl=off&M4BitRate=2048"},
+        RateCase{"Mpeg4BestQualityOnItsHighestRate", 4, kCodecMpeg4, false, 100, 0, "",
+                 "&M4AutoRateCtrl=off&M4BitRate=2048"},
         RateCase{"NoQualityKeepsTheCamerasRate", 4, kCodecH264, false, 0, 100, "", "&H264IFrameInterval=1"},
         RateCase{"CameraOnAutomaticRate", 4, kCodecH264, false, 50, 0, "H264AutoRateCtrl=on&H264BitRate=1536",
                  "&H264AutoRateCtrl=off"},
         RateCase{"NumberedKeysOnTheirOwnRates", 5, kCodecH264, true, 100, 0, "", "&AutoRateCtrl1=off&BitRate1=8192"},
         RateCase{"JpegCodecKeys", 4, kCodecJpeg, false, 50, 100, "", "&JpBandwidth=0.0&JpQuality=5"},
-        RateCase{"JpegOlderGeneration", 3, kCodecJpeg, false, 1, 100, "", "&JpBandwidth=0.0&Quality=1"},
+        RateCase{"JpegOlderGeneration", 2, kCodecJpeg, false, 1, 100, "", "&JpBandwidth=0.0&Quality=1"},
+        RateCase{"JpegKeyTheCameraReports", 4, kCodecJpeg, false, 1, 100, "Quality=3&JpBandwidth=0.0", "&Quality=1"},
         RateCase{"JpegNumberedKeys", 5, kCodecJpeg, true, 100, 100, "", "&Bandwidth1=0.0&Quality1=10"}),
     [](const auto& info) { return std::string(info.param.name); });
 
