@@ -29,7 +29,7 @@ Camera::Camera(CameraOptions options) : m_options(std::move(options)) {
     if (!m_optionError.empty())
         return;
     m_state = std::make_shared<CameraState>(*model, m_options.user, m_options.password, m_options.auth, inputs,
-                                            outputs);
+                                            outputs, m_options.clockOffsetMs);
     m_http = std::make_unique<HttpServer>(m_state, m_options.http);
     m_http->SetFaults(m_options.faults);
     AddCapabilityVideoRoute(*m_http, m_state, m_options.capabilityValues);

@@ -41,6 +41,7 @@ struct CameraOptions {
     // instead of the camera's ("" leaves the Capable... value empty).
     std::map<std::string, std::string> capabilityValues;
     PtzFaults ptzFaults;
+    int64_t clockOffsetMs = 0; // the camera's clock minus real UTC at start
 };
 
 class Camera {

@@ -34,8 +34,9 @@ KeyValueList SplitItems(std::string_view text) {
 }
 
 CameraState::CameraState(const ModelSpec& model, std::string user, std::string password, AuthMode auth,
-                         uint32_t inputs, uint32_t outputs)
-    : m_model(model), m_user(std::move(user)), m_password(std::move(password)), m_auth(auth) {
+                         uint32_t inputs, uint32_t outputs, int64_t clockOffsetMs)
+    : m_model(model), m_user(std::move(user)), m_password(std::move(password)), m_auth(auth),
+      m_clock(clockOffsetMs) {
     for (const InquiryGroupSpec& group : model.groups)
         m_groups.push_back({group.name, SplitItems(group.items)});
     for (const InquiryGroupSpec& group : AlarmIoGroups(model, inputs, outputs))

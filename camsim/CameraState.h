@@ -3,6 +3,7 @@
 // every server of one camera (HTTP, RTSP, ...); all members are thread-safe.
 #pragma once
 
+#include "CameraClock.h"
 #include "Catalogue.h"
 
 #include <cstdint>
@@ -29,11 +30,14 @@ public:
     // The alarm groups ("sensor", "alarmout", ...) are made for the given input
     // and output counts (AlarmKeys.h).
     CameraState(const ModelSpec& model, std::string user, std::string password, AuthMode auth, uint32_t inputs,
-                uint32_t outputs);
+                uint32_t outputs, int64_t clockOffsetMs = 0);
 
     const std::string& Model() const { return m_model.name; }
     uint32_t Generation() const { return m_model.generation; }
     const AlarmIoSpec& AlarmIo() const { return m_model.alarmIo; }
+    // The camera's clock, by which it answers GmTime and stamps recordings.
+    CameraClock& Clock() { return m_clock; }
+    const CameraClock& Clock() const { return m_clock; }
 
     std::string User() const;
     std::string Password() const;
@@ -76,6 +80,7 @@ private:
     AuthMode m_auth;
     std::vector<Group> m_groups;
     std::vector<std::string> m_commandLog;
+    CameraClock m_clock;
 };
 
 } // namespace camsim
