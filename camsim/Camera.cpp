@@ -34,6 +34,8 @@ Camera::Camera(CameraOptions options) : m_options(std::move(options)) {
     m_http->SetFaults(m_options.faults);
     AddCapabilityVideoRoute(*m_http, m_state, m_options.capabilityValues);
     m_hooks = std::make_unique<TestHooks>(*m_http);
+    m_clockCgi = std::make_unique<ClockCgi>(*m_http, *m_state);
+    m_hooks->Add(*m_clockCgi);
     m_alarmState = std::make_unique<AlarmState>(*m_state, inputs, outputs);
     m_alarmIo = std::make_unique<AlarmIo>(*m_http, *m_state, *m_alarmState);
     m_alarmIo->Faults().cutStream = m_options.cutAlarmStream;

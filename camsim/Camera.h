@@ -5,6 +5,7 @@
 #include "AlarmIo.h"
 #include "AlarmState.h"
 #include "CameraState.h"
+#include "ClockCgi.h"
 #include "HttpServer.h"
 #include "PtzCgi.h"
 #include "PtzState.h"
@@ -72,6 +73,7 @@ private:
     std::shared_ptr<CameraState> m_state;
     std::unique_ptr<HttpServer> m_http;
     std::unique_ptr<TestHooks> m_hooks;
+    std::unique_ptr<ClockCgi> m_clockCgi;
     std::unique_ptr<AlarmState> m_alarmState;
     std::unique_ptr<AlarmIo> m_alarmIo;
     std::unique_ptr<PtzState> m_ptzState;

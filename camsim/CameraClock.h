@@ -5,6 +5,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
 
 namespace camsim {
 
@@ -21,6 +24,13 @@ public:
     void SetOffsetMs(int64_t offsetMs) { m_offsetMs.store(offsetMs); }
     // The camera's clock is set to this time now.
     void SetCameraTimeUnixMs(int64_t cameraTimeMs);
+
+    // "GmTime" of inq=system: "YYMMDDhhmmssW" on the camera's clock (UTC,
+    // years from 2000, W the day of the week with Sunday 0).
+    std::string GmTime() const;
+    // The time a "GmTime" value names; nullopt when it is not one (twelve
+    // digits of a date and time from 2000, a further digit allowed).
+    static std::optional<int64_t> ParseGmTime(std::string_view value);
 
     static int64_t RealNowUnixMs();
 

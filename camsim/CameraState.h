@@ -61,6 +61,9 @@ public:
     // group holds it; nothing is logged.
     void SetValue(std::string_view key, const std::string& value);
     bool HasGroup(std::string_view name) const;
+    // A "GmTime" value sets the camera's clock unless NTP keeps it
+    // ("NtpService=on"); false when it does or the value is no time.
+    bool SetGmTime(std::string_view value);
     std::vector<std::string> CommandLog() const;
 
 private:
@@ -72,6 +75,8 @@ private:
 
     static Cgi CgiOfGroup(std::string_view name);
     bool IsAllowed(std::string_view key, std::string_view value) const;
+    std::string CurrentValue(const std::string& key, const std::string& stored) const;
+    bool SetGmTimeLocked(std::string_view value);
 
     const ModelSpec& m_model;
     mutable std::mutex m_mutex;

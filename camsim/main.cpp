@@ -10,6 +10,7 @@
 //   --auth none|basic|digest
 //   --https-port N        also serve HTTPS (self-signed certificate made at start); 0 picks a port
 //   --inputs N --outputs N alarm inputs and outputs (0 to 16; default: the model's, see Catalogue.cpp)
+//   --clock-offset SECONDS the camera's clock minus real UTC at start (may be negative; see ClockCgi.h)
 //   --help, -h            print this usage and exit
 //   Faults:
 //   --fault-401           answer every request with 401 and a challenge
@@ -60,7 +61,8 @@ void PrintUsage(FILE* out) {
                       "[--fault-status N] [--fault-delay MS] [--fault-close] [--fault-truncate] "
                       "[--fault-refuse-http] [--fault-inquiry-500 GROUP] [--fault-alarm-cut] "
                       "[--fault-ptz-hang MS] [--fault-preset-names] "
-                      "[--fault-capability TARGET=VALUE] [--inputs N] [--outputs N] [--list-models] [--help]\n%s%s",
+                      "[--fault-capability TARGET=VALUE] [--inputs N] [--outputs N] [--clock-offset SECONDS] "
+                      "[--list-models] [--help]\n%s%s",
                  camsim::HTTP_MEDIA_USAGE, camsim::RTSP_USAGE);
 }
 
@@ -146,6 +148,11 @@ std::string ParseArguments(int argc, char** argv, camsim::CameraOptions& options
             if (!count)
                 return std::string(flag) + " takes a number from 0 to 16";
             (flag == "--inputs" ? options.inputs : options.outputs) = *count;
+        } else if (flag == "--clock-offset") {
+            const auto seconds = camsim::ClockCgi::ParseOffsetSeconds(value);
+            if (!seconds)
+                return "--clock-offset takes whole seconds, not \"" + std::string(value) + "\"";
+            options.clockOffsetMs = *seconds * 1000;
         } else if (flag == "--auth") {
             const auto auth = camsim::ParseAuthMode(value);
             if (!auth)
