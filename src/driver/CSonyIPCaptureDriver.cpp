@@ -2,6 +2,7 @@
 
 #include "common/Conversions.h"
 #include "common/StringFormat.h"
+#include "edgestorage/CSonyEdgeStorageHandler.h"
 #include "events/CSonyDigitalIO.h"
 #include "events/CSonyMotionChannel.h"
 #include "ptz/CSonyPTZHandler.h"
@@ -27,6 +28,7 @@ constexpr uint32_t kGenerationParameter = 2;
 constexpr uint32_t kFirmwareParameter = 3;
 constexpr uint32_t kPtzCapabilitiesParameter = 4;
 constexpr uint32_t kEdgeStorageParameter = 11;
+constexpr uint32_t kEdgeStorageQueuePerChannel = 10;
 constexpr uint32_t kOperationModeParameter = 18;
 // The host's codec numbers that stand for the device's default codec.
 constexpr uint32_t kHostDefaultCodec = 0;
@@ -143,6 +145,16 @@ IMotionChannel* CSonyIPCaptureDriver::CreateMotionChannel(uint32_t channelIndex,
         return nullptr;
     }
     return new (std::nothrow) CSonyMotionChannel(channelIndex, this, motionCallback);
+}
+
+IEdgeStorageHandler* CSonyIPCaptureDriver::CreateEdgeStorageHandler() {
+    if (m_videoChannelCount == 0 || GetParameterNumber(kEdgeStorageParameter) != 1)
+        return nullptr;
+    try {
+        return new CSonyEdgeStorageHandler(this, kEdgeStorageQueuePerChannel * m_videoChannelCount);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
 }
 
 bool CSonyIPCaptureDriver::CreatePTZHandler() {

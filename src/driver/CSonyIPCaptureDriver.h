@@ -22,6 +22,9 @@ public:
                                        uint32_t codecType) override;
     // Refused (with a warning) for a host older than 5.8.
     IMotionChannel* CreateMotionChannel(uint32_t channelIndex, ipcapture::IVideoChannelCallback* motionCallback) override;
+    // Null unless the device has video channels and its edge storage function
+    // is on (property 11); its queue holds ten intervals per video channel.
+    IEdgeStorageHandler* CreateEdgeStorageHandler() override;
     bool CreateDigitalIO() override;
     bool CreatePTZHandler() override;
     // Read from property 4 at every open.
