@@ -36,6 +36,8 @@ Camera::Camera(CameraOptions options) : m_options(std::move(options)) {
     m_hooks = std::make_unique<TestHooks>(*m_http);
     m_clockCgi = std::make_unique<ClockCgi>(*m_http, *m_state);
     m_hooks->Add(*m_clockCgi);
+    m_http->SetOutage(&m_outage);
+    m_hooks->Add(m_outage);
     m_alarmState = std::make_unique<AlarmState>(*m_state, inputs, outputs);
     m_alarmIo = std::make_unique<AlarmIo>(*m_http, *m_state, *m_alarmState);
     m_alarmIo->Faults().cutStream = m_options.cutAlarmStream;

@@ -7,6 +7,7 @@
 #include "CameraState.h"
 #include "ClockCgi.h"
 #include "HttpServer.h"
+#include "OutageFault.h"
 #include "PtzCgi.h"
 #include "PtzState.h"
 #include "TestHooks.h"
@@ -67,6 +68,8 @@ public:
     TestHooks& Hooks() { return *m_hooks; }
     PtzState& Ptz() { return *m_ptzState; }
     PtzCgi& PtzCommands() { return *m_ptzCgi; }
+    // Every server of the camera goes silent while it is active.
+    OutageFault& Outage() { return m_outage; }
 
 private:
     CameraOptions m_options;
@@ -78,6 +81,7 @@ private:
     std::unique_ptr<AlarmIo> m_alarmIo;
     std::unique_ptr<PtzState> m_ptzState;
     std::unique_ptr<PtzCgi> m_ptzCgi;
+    OutageFault m_outage;
     std::string m_optionError; // why the options cannot make this model's camera
     std::vector<std::unique_ptr<Server>> m_servers;
     bool m_started = false;
