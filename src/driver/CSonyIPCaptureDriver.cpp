@@ -7,6 +7,7 @@
 #include "events/CSonyMotionChannel.h"
 #include "ptz/CSonyPTZHandler.h"
 #include "settings/CSonyVideoSettingsManager.h"
+#include "timesync/CSonyTimeProvider.h"
 #include "channels/CH264ChannelRTP.h"
 #include "channels/CH264ChannelRTSP.h"
 #include "channels/CMJPEGChannelHTTP.h"
@@ -59,6 +60,10 @@ bool CSonyIPCaptureDriver::Initialize(ipcapture::IDeviceSettings* /*settings*/) 
     m_videoStandard = StringToUnsigned(videoStandard);
     m_deviceInfo.generation = StringToUnsigned(generation);
     m_ptzCapabilities = CPtzCapabilities::FromText(GetParameterText(kPtzCapabilitiesParameter));
+    if (GetParameterNumber(kEdgeStorageParameter) == 1 && !m_timeSyncDevice) {
+        m_timeSyncDevice = m_deviceInfo;
+        CSonyTimeProvider::Register(*m_timeSyncDevice, this);
+    }
     if (!CreateVideoSettingsManagers(m_videoChannelCount))
         return false;
     LogDriverOpened(GetParameterText(kFirmwareParameter));
@@ -68,6 +73,10 @@ bool CSonyIPCaptureDriver::Initialize(ipcapture::IDeviceSettings* /*settings*/) 
 void CSonyIPCaptureDriver::ReleaseDeviceObjects() {
     CAutoLock lock(m_settingsManagerLock);
     m_settingsManagers.clear();
+    if (m_timeSyncDevice) {
+        CSonyTimeProvider::Unregister(*m_timeSyncDevice, this);
+        m_timeSyncDevice.reset();
+    }
 }
 
 bool CSonyIPCaptureDriver::CreateVideoSettingsManagers(uint32_t channelCount) {
