@@ -78,6 +78,8 @@ protected:
         // WaitAny polls the stop event too; the time-out only bounds one round.
         constexpr uint32_t kRoundMs = 1000;
         CEvent* events[] = {&GetStopEvent(), &m_itemEvent};
+        // Items pushed before the start are not left waiting for the next push.
+        ProcessQueuedItems();
         while (!GetStopEvent().Wait(0)) {
             if (CEvent::WaitAny(events, 2, kRoundMs) == 1)
                 ProcessQueuedItems();

@@ -39,7 +39,7 @@ std::string CSonyEdgeStorageTask::SearchPath(uint64_t from, uint64_t to) {
 }
 
 std::string CSonyEdgeStorageTask::ReplayPath(uint32_t generation, const std::string& streamName) {
-    return (generation < kStreamQueryGeneration ? "/media/" : "/stream?name=") + streamName;
+    return (generation == kMediaPathGeneration ? "/media/" : "/stream?name=") + streamName;
 }
 
 void CSonyEdgeStorageTask::OnStart() {

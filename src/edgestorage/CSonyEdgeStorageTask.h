@@ -22,8 +22,8 @@ public:
     static constexpr uint32_t kRetryPauseMs = 3000;
     static constexpr uint32_t kReplayWaitMs = 1000;
     static constexpr uint16_t kDefaultRtspPort = 554;
-    // From this generation on, a recording is replayed as "/stream?name=".
-    static constexpr uint32_t kStreamQueryGeneration = 6;
+    // Generation 5 replays a recording as "/media/<name>", every other one as "/stream?name=<name>".
+    static constexpr uint32_t kMediaPathGeneration = 5;
     // A replay that ends (camera's BYE or silence) with its last frame this
     // close to a recording's end has given all of that recording.
     static constexpr uint64_t kRecordingEndToleranceMs = 1000;
