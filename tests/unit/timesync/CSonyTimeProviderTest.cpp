@@ -7,47 +7,41 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 namespace talvex {
 namespace {
 
 using namespace std::chrono_literals;
 
-// A camera that answers every request after holding it until released.
-class HeldCamera {
-public:
-    explicit HeldCamera(bool hold)
-        : m_server([this, hold](const test::RecordedRequest&) {
+// A camera on loopback; a held one answers only when the test ends.
+struct LoopbackCamera {
+    explicit LoopbackCamera(bool hold = false)
+        : server([this, hold](const test::RecordedRequest&) {
               if (hold)
-                  m_server.Hold();
+                  server.Hold();
               return test::RecordedAnswer{200, "NtpService=off&GmTime=0001010000000"};
           }) {}
     DEVICE_INFO Device(const char* address = "127.0.0.1", uint16_t portOffset = 0) const {
-        return DEVICE_INFO(address, uint16_t(m_server.Port() + portOffset), "admin", "admin");
+        return DEVICE_INFO(address, uint16_t(server.Port() + portOffset), "admin", "admin");
     }
-    size_t RequestCount() const { return m_server.Requests().size(); }
-
-private:
-    test::RecordingHttpServer m_server;
+    test::RecordingHttpServer server;
 };
 
 struct KeyCase {
     const char* name;
     const char* otherAddress;
     uint16_t otherPortOffset;
-    bool shared;
+    uint32_t countOfFirst;
 };
 
 class TimeProviderKeyTest : public ::testing::TestWithParam<KeyCase> {};
 
 TEST_P(TimeProviderKeyTest, OneItemPerResolvedAddressAndPort) {
-    HeldCamera camera(false);
+    LoopbackCamera camera;
     const DEVICE_INFO first = camera.Device();
     const DEVICE_INFO other = camera.Device(GetParam().otherAddress, GetParam().otherPortOffset);
     CSonyTimeProvider::Register(first, nullptr);
     CSonyTimeProvider::Register(other, nullptr);
-    EXPECT_EQ(CSonyTimeProvider::RegistrationCount(first), GetParam().shared ? 2u : 1u);
+    EXPECT_EQ(CSonyTimeProvider::RegistrationCount(first), GetParam().countOfFirst);
     CSonyTimeProvider::Unregister(first, nullptr);
     EXPECT_EQ(CSonyTimeProvider::RegistrationCount(other), 1u);
     CSonyTimeProvider::Unregister(other, nullptr);
@@ -56,37 +50,36 @@ TEST_P(TimeProviderKeyTest, OneItemPerResolvedAddressAndPort) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, TimeProviderKeyTest,
-                         ::testing::Values(KeyCase{"SameAddress", "127.0.0.1", 0, true},
-                                           KeyCase{"HostNameOfTheAddress", "localhost", 0, true},
-                                           KeyCase{"OtherPort", "127.0.0.1", 1, false}),
+                         ::testing::Values(KeyCase{"SameAddress", "127.0.0.1", 0, 2},
+                                           KeyCase{"HostNameOfTheAddress", "localhost", 0, 2},
+                                           KeyCase{"OtherPort", "127.0.0.1", 1, 1}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TimeProviderTest, NewCameraIsCheckedAtOnceAndItsRemovalEndsTheCheck) {
-    HeldCamera camera(true);
+    LoopbackCamera camera(true);
     CSonyTimeProvider::Register(camera.Device(), nullptr);
-    EXPECT_TRUE(test::WaitUntil([&] { return camera.RequestCount() == 1; }, 5000ms));
+    EXPECT_TRUE(test::WaitUntil([&] { return camera.server.Requests().size() == 1; }, 5000ms));
     const auto start = std::chrono::steady_clock::now();
     CSonyTimeProvider::Unregister(camera.Device(), nullptr);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
 }
 
 TEST(TimeProviderTest, DriverWithoutEdgeStorageLeavesTheOthersRegistration) {
-    HeldCamera camera(false);
+    LoopbackCamera camera;
     fennwick_test::RecordingDebugSink sink;
-    fennwick_test::FakeDeviceSettings withEdge;
-    withEdge.port = camera.Device().port;
-    for (uint32_t id = 3; id <= 10; ++id) // the host hands out properties up to the first it lacks
-        withEdge.parameters[id] = "";
-    withEdge.parameters[11] = "1";
-    fennwick_test::FakeDeviceSettings withoutEdge = withEdge;
-    withoutEdge.parameters[11] = "0";
-    CSonyIPCaptureDriver registered(HostVersion{6, 3, 0, 0});
-    CSonyIPCaptureDriver unregistered(HostVersion{6, 3, 0, 0});
-    ASSERT_TRUE(registered.Open(&sink, nullptr, &withEdge));
-    ASSERT_TRUE(unregistered.Open(&sink, nullptr, &withoutEdge));
-    unregistered.Close();
+    fennwick_test::FakeDeviceSettings settings[2];
+    CSonyIPCaptureDriver drivers[2] = {CSonyIPCaptureDriver(HostVersion{6, 3, 0, 0}),
+                                       CSonyIPCaptureDriver(HostVersion{6, 3, 0, 0})};
+    for (uint32_t index = 0; index < 2; ++index) {
+        settings[index].port = camera.Device().port;
+        for (uint32_t id = 3; id <= 10; ++id) // the host hands out properties up to the first it lacks
+            settings[index].parameters[id] = "";
+        settings[index].parameters[11] = index == 0 ? "1" : "0";
+        ASSERT_TRUE(drivers[index].Open(&sink, nullptr, &settings[index]));
+    }
+    drivers[1].Close();
     EXPECT_EQ(CSonyTimeProvider::RegistrationCount(camera.Device()), 1u);
-    registered.Close();
+    drivers[0].Close();
     EXPECT_EQ(CSonyTimeProvider::RegistrationCount(camera.Device()), 0u);
 }
 
