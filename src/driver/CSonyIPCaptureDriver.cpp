@@ -71,8 +71,11 @@ bool CSonyIPCaptureDriver::Initialize(ipcapture::IDeviceSettings* /*settings*/) 
 }
 
 void CSonyIPCaptureDriver::ReleaseDeviceObjects() {
-    CAutoLock lock(m_settingsManagerLock);
-    m_settingsManagers.clear();
+    {
+        CAutoLock lock(m_settingsManagerLock);
+        m_settingsManagers.clear();
+    }
+    // Outside the managers' lock: the last camera's unregistration joins the service thread.
     if (m_timeSyncDevice) {
         CSonyTimeProvider::Unregister(*m_timeSyncDevice, this);
         m_timeSyncDevice.reset();

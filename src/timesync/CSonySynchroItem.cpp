@@ -106,7 +106,9 @@ bool CSonySynchroItem::Post(const std::string& path, const std::string& body, st
 
 bool CSonySynchroItem::Exchange(const Web::HttpRequest& request, bool allowNoContent, std::string& body,
                                 std::string& cause) {
-    const std::string what = "\"" + request.verb + " " + request.path + "\" to device " + m_deviceTag;
+    // Without the query: a cause must not change with the time it would have set.
+    const std::string what =
+        "\"" + request.verb + " " + request.path.substr(0, request.path.find('?')) + "\" to device " + m_deviceTag;
     if (!m_active || !m_http.Send(request) || m_http.GetStatusCode() == 0) {
         cause = "no answer to " + what;
         return false;
