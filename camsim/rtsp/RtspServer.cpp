@@ -893,7 +893,9 @@ RtspServer::Impl::Response RtspServer::Impl::Play(Connection& connection, const 
             if (!startMs)
                 return {457, "", "", nullptr};
             session->SetReplayStart(*startMs);
-            range = asked;
+            // The answer names where the replay really starts (RFC 2326 12.29): the recorded frame at or after the start.
+            const auto first = m_store->FrameFrom(session->Recording(), *startMs, false);
+            range = "clock=" + FormatCameraTime(first ? first->timeMs : *startMs) + "-";
         }
         if (const uint32_t cutMs = m_faults.cutReplayAfterMs.exchange(0))
             session->CutReplayAfter(std::chrono::milliseconds(cutMs), [&connection] { connection.socket.Shutdown(); });

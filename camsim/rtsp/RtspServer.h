@@ -8,8 +8,9 @@
 // the time into a RecordingStore, answers the search CGI over it
 // (RecordingSearch.h) and replays a recording on "/media/<name>" (generation
 // 5) or "/stream?name=<name>" (from 6): PLAY's "Range: clock=<time>-" (the
-// camera's time, YYYYMMDDThhmmss.mmmZ) names the first frame, which carries
-// the replay's first RTP timestamp; video only. The test hooks gain
+// camera's time, YYYYMMDDThhmmss.mmmZ) asks for the recorded frame at or
+// after that time; the answer's Range names that frame's own time, and it
+// carries the replay's first RTP timestamp (RTP-Info rtptime); video only. The test hooks gain
 // "recordings": [{"name": ..., "start_ms": ..., "end_ms": ...}] and the
 // control "cut_replay=MS": the next replay's connection is dropped after MS
 // milliseconds of it. While the camera's outage is active no request is

@@ -58,6 +58,7 @@ public:
         m_recording = std::move(recording);
     }
     bool IsReplay() const { return m_store != nullptr; }
+    const std::string& Recording() const { return m_recording; }
     // Set before the first PLAY: the replay starts at the recording's first frame at or after this camera time.
     void SetReplayStart(int64_t unixMs) { m_replayStartMs = unixMs; }
     // Fault, set before the first PLAY: after this much of its replay the session calls cut (which drops its connection).
