@@ -18,6 +18,7 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include <utility>
 
 namespace talvex {
 namespace {
@@ -60,10 +61,8 @@ bool CSonyIPCaptureDriver::Initialize(ipcapture::IDeviceSettings* /*settings*/) 
     m_videoStandard = StringToUnsigned(videoStandard);
     m_deviceInfo.generation = StringToUnsigned(generation);
     m_ptzCapabilities = CPtzCapabilities::FromText(GetParameterText(kPtzCapabilitiesParameter));
-    if (GetParameterNumber(kEdgeStorageParameter) == 1 && !m_timeSyncDevice) {
-        m_timeSyncDevice = m_deviceInfo;
-        CSonyTimeProvider::Register(*m_timeSyncDevice, this);
-    }
+    if (GetParameterNumber(kEdgeStorageParameter) == 1 && m_timeSyncKey.empty())
+        m_timeSyncKey = CSonyTimeProvider::Register(m_deviceInfo, this);
     if (!CreateVideoSettingsManagers(m_videoChannelCount))
         return false;
     LogDriverOpened(GetParameterText(kFirmwareParameter));
@@ -76,10 +75,8 @@ void CSonyIPCaptureDriver::ReleaseDeviceObjects() {
         m_settingsManagers.clear();
     }
     // Outside the managers' lock: the last camera's unregistration joins the service thread.
-    if (m_timeSyncDevice) {
-        CSonyTimeProvider::Unregister(*m_timeSyncDevice, this);
-        m_timeSyncDevice.reset();
-    }
+    if (!m_timeSyncKey.empty())
+        CSonyTimeProvider::Unregister(std::exchange(m_timeSyncKey, std::string()), this);
 }
 
 bool CSonyIPCaptureDriver::CreateVideoSettingsManagers(uint32_t channelCount) {

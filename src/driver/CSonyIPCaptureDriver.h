@@ -8,7 +8,7 @@
 #include "settings/IVideoSettingsManager.h"
 
 #include <map>
-#include <optional>
+#include <string>
 
 namespace talvex {
 
@@ -47,10 +47,10 @@ private:
     CRecursiveLock m_settingsManagerLock;
     std::map<uint32_t, TSmartPtr<IVideoSettingsManager>> m_settingsManagers;
     CPtzCapabilities m_ptzCapabilities;
-    // The device record as registered with the time provider: only a driver
-    // that registered unregisters, so one that did not cannot drop another
-    // driver's registration of the same camera.
-    std::optional<DEVICE_INFO> m_timeSyncDevice;
+    // The camera's key with the time provider, empty when not registered:
+    // only a driver that registered unregisters, so one that did not cannot
+    // drop another driver's registration of the same camera.
+    std::string m_timeSyncKey;
 };
 
 } // namespace talvex

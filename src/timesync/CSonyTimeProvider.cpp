@@ -34,24 +34,23 @@ std::string CSonyTimeProvider::DeviceKey(const DEVICE_INFO& device) {
     return FormatString("%.8x:%hu", ResolveIPv4(device.address), device.port);
 }
 
-void CSonyTimeProvider::Register(const DEVICE_INFO& device, IDebugMessage* log) {
-    const std::string key = DeviceKey(device);
+std::string CSonyTimeProvider::Register(const DEVICE_INFO& device, IDebugMessage* log) {
+    std::string key = DeviceKey(device);
     std::lock_guard lock(g_providerLock);
     if (!g_provider)
         g_provider = std::make_unique<CSonyTimeProvider>();
     g_provider->Add(key, device, log);
     g_provider->StartThread();
+    return key;
 }
 
-void CSonyTimeProvider::Unregister(const DEVICE_INFO& device, IDebugMessage* log) {
-    const std::string key = DeviceKey(device);
+void CSonyTimeProvider::Unregister(const std::string& key, IDebugMessage* log) {
     std::lock_guard lock(g_providerLock);
     if (g_provider && g_provider->Remove(key, log))
         g_provider.reset();
 }
 
-uint32_t CSonyTimeProvider::RegistrationCount(const DEVICE_INFO& device) {
-    const std::string key = DeviceKey(device);
+uint32_t CSonyTimeProvider::RegistrationCount(const std::string& key) {
     std::lock_guard lock(g_providerLock);
     if (!g_provider)
         return 0;

@@ -24,12 +24,14 @@ public:
     static constexpr uint32_t kWakeIntervalSeconds = 150;  // period of the service thread
 
     // A new camera is checked at once; log tells the camera's trouble and
-    // must stay valid until the matching Unregister.
-    static void Register(const DEVICE_INFO& device, IDebugMessage* log);
+    // must stay valid until the matching Unregister. Answers the camera's
+    // key, which Unregister takes: the name is resolved once, so a name that
+    // later resolves otherwise, or not at all, cannot strand the item.
+    static std::string Register(const DEVICE_INFO& device, IDebugMessage* log);
     // Harmless for a camera that is not registered.
-    static void Unregister(const DEVICE_INFO& device, IDebugMessage* log);
-    // Registrations held for the device's camera; 0 when none.
-    static uint32_t RegistrationCount(const DEVICE_INFO& device);
+    static void Unregister(const std::string& key, IDebugMessage* log);
+    // Registrations held for the camera; 0 when none.
+    static uint32_t RegistrationCount(const std::string& key);
 
     // "%.8x:%hu": the first IPv4 address of the host name as stored in
     // memory (0 when empty or unresolved), and the port.

@@ -37,10 +37,9 @@ class TimeProviderKeyTest : public ::testing::TestWithParam<KeyCase> {};
 
 TEST_P(TimeProviderKeyTest, OneItemPerResolvedAddressAndPort) {
     LoopbackCamera camera;
-    const DEVICE_INFO first = camera.Device();
-    const DEVICE_INFO other = camera.Device(GetParam().otherAddress, GetParam().otherPortOffset);
-    CSonyTimeProvider::Register(first, nullptr);
-    CSonyTimeProvider::Register(other, nullptr);
+    const std::string first = CSonyTimeProvider::Register(camera.Device(), nullptr);
+    const std::string other =
+        CSonyTimeProvider::Register(camera.Device(GetParam().otherAddress, GetParam().otherPortOffset), nullptr);
     EXPECT_EQ(CSonyTimeProvider::RegistrationCount(first), GetParam().countOfFirst);
     CSonyTimeProvider::Unregister(first, nullptr);
     EXPECT_EQ(CSonyTimeProvider::RegistrationCount(other), 1u);
@@ -57,10 +56,10 @@ INSTANTIATE_TEST_SUITE_P(Devices, TimeProviderKeyTest,
 
 TEST(TimeProviderTest, NewCameraIsCheckedAtOnceAndItsRemovalEndsTheCheck) {
     LoopbackCamera camera(true);
-    CSonyTimeProvider::Register(camera.Device(), nullptr);
+    const std::string key = CSonyTimeProvider::Register(camera.Device(), nullptr);
     EXPECT_TRUE(test::WaitUntil([&] { return camera.server.Requests().size() == 1; }, 5000ms));
     const auto start = std::chrono::steady_clock::now();
-    CSonyTimeProvider::Unregister(camera.Device(), nullptr);
+    CSonyTimeProvider::Unregister(key, nullptr);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
 }
 
@@ -77,10 +76,11 @@ TEST(TimeProviderTest, DriverWithoutEdgeStorageLeavesTheOthersRegistration) {
         settings[index].parameters[11] = index == 0 ? "1" : "0";
         ASSERT_TRUE(drivers[index].Open(&sink, nullptr, &settings[index]));
     }
+    const std::string key = CSonyTimeProvider::DeviceKey(camera.Device());
     drivers[1].Close();
-    EXPECT_EQ(CSonyTimeProvider::RegistrationCount(camera.Device()), 1u);
+    EXPECT_EQ(CSonyTimeProvider::RegistrationCount(key), 1u);
     drivers[0].Close();
-    EXPECT_EQ(CSonyTimeProvider::RegistrationCount(camera.Device()), 0u);
+    EXPECT_EQ(CSonyTimeProvider::RegistrationCount(key), 0u);
 }
 
 } // namespace
