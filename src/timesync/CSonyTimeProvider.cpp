@@ -5,11 +5,14 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 
+#include <system_error>
 #include <vector>
 
 namespace talvex {
 
 namespace {
+
+constexpr uint32_t kErrorLevel = 1;
 
 // Guards making, using and destroying the provider.
 std::mutex g_providerLock;
@@ -40,7 +43,10 @@ std::string CSonyTimeProvider::Register(const DEVICE_INFO& device, IDebugMessage
     if (!g_provider)
         g_provider = std::make_unique<CSonyTimeProvider>();
     g_provider->Add(key, device, log);
-    g_provider->StartThread();
+    if (!g_provider->StartThread() && log)
+        log->DebugMessage(kErrorLevel, "talvex::CSonyTimeProvider::Register: the clock service thread cannot start; "
+                                       "the clock of device %s:%u is not checked until a camera registers again",
+                          device.address.c_str(), unsigned(device.port));
     return key;
 }
 
@@ -67,11 +73,14 @@ CSonyTimeProvider::~CSonyTimeProvider() {
 
 void CSonyTimeProvider::Add(const std::string& key, const DEVICE_INFO& device, IDebugMessage* log) {
     std::lock_guard lock(m_lock);
-    Entry& entry = m_items[key];
-    if (!entry.item) {
-        entry.item = TSmartPtr<CSonySynchroItem>(new CSonySynchroItem(device, kSyncIntervalSeconds));
+    // The item is made before the entry, so a failed allocation leaves the map as it was.
+    if (m_items.find(key) == m_items.end()) {
+        auto item = std::make_unique<CSonySynchroItem>(device, kSyncIntervalSeconds);
+        m_items[key].item = TSmartPtr<CSonySynchroItem>(item.get());
+        item.release();
         m_wake.Set();
     }
+    Entry& entry = m_items[key];
     if (entry.count == UINT16_MAX)
         return;
     ++entry.count;
@@ -94,9 +103,15 @@ bool CSonyTimeProvider::Remove(const std::string& key, IDebugMessage* log) {
     return m_items.empty();
 }
 
-void CSonyTimeProvider::StartThread() {
-    if (!m_thread.joinable())
+bool CSonyTimeProvider::StartThread() {
+    if (m_thread.joinable())
+        return true;
+    try {
         m_thread = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
 }
 
 // Items removed meanwhile have been deactivated, so a check in progress ends soon.

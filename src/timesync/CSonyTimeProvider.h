@@ -51,7 +51,8 @@ private:
     void Add(const std::string& key, const DEVICE_INFO& device, IDebugMessage* log);
     // True when no camera remains.
     bool Remove(const std::string& key, IDebugMessage* log);
-    void StartThread();
+    // False when the system cannot start one now.
+    bool StartThread();
     void StopThread();
     void Run();
     void CheckItems();
