@@ -1,13 +1,11 @@
 // The motion slot of the video capture object: made with the host's motion
-// flag after a good start, stopped and deleted with its channel; and the edge
-// storage handler that both channels are registered with.
+// flag after a good start, stopped and deleted with its channel.
 #include "driver/CIPVideoCapture.h"
 
 #include "unit/driver/FakeVideoChannelSettings.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,27 +61,8 @@ private:
     bool m_starts;
 };
 
-// Notes which channels are registered, by kind and channel number.
-class JournalEdgeStorage : public IEdgeStorageHandler {
-public:
-    explicit JournalEdgeStorage(Journal& journal) : m_journal(journal) {}
-    ~JournalEdgeStorage() override { m_journal.push_back("edge storage deleted"); }
-    void AddChannel(IEdgeMonitorChannel* channel) override { m_journal.push_back("add " + Name(channel)); }
-    void RemoveChannel(IEdgeMonitorChannel* channel) override { m_journal.push_back("remove " + Name(channel)); }
-
-private:
-    static std::string Name(IEdgeMonitorChannel* channel) {
-        return (dynamic_cast<IMotionChannel*>(channel) ? "motion " : "video ") + std::to_string(channel->GetChannel());
-    }
-    Journal& m_journal;
-};
-
 class JournalCreator : public IVideoChannelCreator {
 public:
-    IEdgeStorageHandler* CreateEdgeStorageHandler() override {
-        ++edgeStorageHandlers;
-        return new JournalEdgeStorage(journal);
-    }
     ICameraChannel* CreateVideoChannel(uint32_t, ipcapture::IVideoChannelCallback*, uint32_t) override {
         return new JournalChannel(journal, videoStarts);
     }
@@ -96,7 +75,6 @@ public:
 
     Journal journal;
     bool videoStarts = true, makeMotion = true, motionStarts = true;
-    int edgeStorageHandlers = 0;
     ipcapture::IVideoChannelCallback* lastMotionCallback = nullptr;
 };
 
@@ -161,63 +139,6 @@ TEST_F(CIPVideoCaptureMotionTest, MotionGetsTheChannelCallbackAndIsStoppedFirst)
 TEST_F(CIPVideoCaptureMotionTest, StreamsOtherThanTheRecordingOneHaveNoMotion) {
     ASSERT_TRUE(capture.StartStream(0, kLiveChannel, callback, &settings));
     EXPECT_TRUE(creator.journal.empty());
-}
-
-struct PropertyCase {
-    const char* name;
-    const char* property;
-    uint32_t type;
-    int16_t value;
-    bool accepted;
-    int handlers;
-};
-
-void PrintTo(const PropertyCase& row, std::ostream* out) { *out << row.name; }
-
-class EdgeStorageSwitch : public ::testing::TestWithParam<PropertyCase> {};
-
-TEST_P(EdgeStorageSwitch, MakesOneHandlerForEveryStartOnceSwitchedOn) {
-    const PropertyCase& row = GetParam();
-    JournalCreator creator;
-    test::FakeVideoChannelSettings settings;
-    SilentSink sink;
-    CIPVideoCapture capture(&creator, 2);
-    EXPECT_EQ(capture.SetProperty(row.property, &row.value, row.type), row.accepted);
-    ASSERT_TRUE(capture.StartChannel(0, &sink, &settings));
-    ASSERT_TRUE(capture.StartChannel(1, &sink, &settings));
-    EXPECT_EQ(creator.edgeStorageHandlers, row.handlers);
-}
-
-INSTANTIATE_TEST_SUITE_P(Properties, EdgeStorageSwitch,
-                         ::testing::Values(PropertyCase{"On", "EdgeStorageState", 2, 1, true, 1},
-                                           PropertyCase{"LowerCase", "edgestoragestate", 2, 1, true, 1},
-                                           PropertyCase{"Off", "EdgeStorageState", 2, 0, true, 0},
-                                           PropertyCase{"OtherType", "EdgeStorageState", 3, 1, false, 0},
-                                           PropertyCase{"OtherName", "EdgeStorage", 2, 1, false, 0}),
-                         [](const ::testing::TestParamInfo<PropertyCase>& info) { return info.param.name; });
-
-TEST_F(CIPVideoCaptureMotionTest, EdgeStorageWatchesTheChannelAndItsMotionUntilTheyStop) {
-    const int16_t on = 1;
-    ASSERT_TRUE(capture.SetProperty("EdgeStorageState", &on, CIPVideoCapture::kPropertyTypeInt16));
-    ASSERT_TRUE(capture.StartChannel(1, callback, &settings));
-    EXPECT_EQ(creator.journal, (Journal{"motion started for 1", "add video 0", "add motion 1"}));
-    creator.journal.clear();
-    EXPECT_TRUE(capture.StopChannel(1));
-    EXPECT_EQ(creator.journal, (Journal{"remove motion 1", "remove video 0", "motion stopped", "motion deleted",
-                                        "video stopped", "video deleted"}));
-}
-
-TEST_F(CIPVideoCaptureMotionTest, TheEdgeStorageHandlerGoesAfterTheChannels) {
-    const int16_t on = 1;
-    {
-        CIPVideoCapture owner(&creator, 1);
-        ASSERT_TRUE(owner.SetProperty("EdgeStorageState", &on, CIPVideoCapture::kPropertyTypeInt16));
-        ASSERT_TRUE(owner.StartChannel(0, callback, &settings));
-        creator.journal.clear();
-    }
-    ASSERT_FALSE(creator.journal.empty());
-    EXPECT_EQ(creator.journal.back(), "edge storage deleted");
-    EXPECT_EQ(std::count(creator.journal.begin(), creator.journal.end(), "video deleted"), 1);
 }
 
 } // namespace

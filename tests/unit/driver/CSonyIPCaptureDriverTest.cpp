@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 namespace talvex {
 namespace {
 
@@ -114,40 +112,6 @@ TEST(BaseDriverOpenedLine, HasNoGenerationOrEdgeStoragePiece) {
               (std::vector<SinkLine>{
                   {100, "DRIVER IS OPENED (name: Fennwick, device model: SNC-VB630, FW:2.1, address: 127.0.0.1:80)"}}));
 }
-
-struct HandlerCase {
-    const char* name;
-    const char* edgeStorage; // property 11, null when absent
-    uint32_t videoChannels;
-    bool made;
-};
-
-void PrintTo(const HandlerCase& row, std::ostream* out) { *out << row.name; }
-
-class EdgeStorageHandlerFactory : public ::testing::TestWithParam<HandlerCase> {};
-
-TEST_P(EdgeStorageHandlerFactory, MakesAHandlerOnlyForVideoWithTheEdgeStorageFunction) {
-    FakeDeviceSettings settings;
-    settings.videoChannels = GetParam().videoChannels;
-    // The driver reads the properties in turn up to the first one missing.
-    for (uint32_t id = 3; id < 11 && GetParam().edgeStorage; ++id)
-        settings.parameters[id] = "";
-    if (GetParam().edgeStorage)
-        settings.parameters[11] = GetParam().edgeStorage;
-    RecordingDebugSink sink;
-    CSonyIPCaptureDriver driver(kCurrentHost);
-    ASSERT_TRUE(driver.Open(&sink, nullptr, &settings));
-    const std::unique_ptr<IEdgeStorageHandler> handler(driver.CreateEdgeStorageHandler());
-    EXPECT_EQ(handler != nullptr, GetParam().made);
-}
-
-INSTANTIATE_TEST_SUITE_P(Devices, EdgeStorageHandlerFactory,
-                         ::testing::Values(HandlerCase{"On", "1", 1, true},
-                                           HandlerCase{"OnWithoutVideo", "1", 0, false},
-                                           HandlerCase{"Off", "0", 2, false},
-                                           HandlerCase{"NotANumber", "1x", 2, false},
-                                           HandlerCase{"Absent", nullptr, 2, false}),
-                         [](const ::testing::TestParamInfo<HandlerCase>& info) { return info.param.name; });
 
 } // namespace
 } // namespace talvex

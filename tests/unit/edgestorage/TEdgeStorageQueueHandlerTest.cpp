@@ -56,16 +56,5 @@ INSTANTIATE_TEST_SUITE_P(
                     LimitCase{"NoLimit", 0, 12, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}}),
     [](const testing::TestParamInfo<LimitCase>& info) { return info.param.name; });
 
-TEST(QueueLimitTest, RefusesIntervalsOnceStopped) {
-    FakeDriver driver;
-    RecordingOwner owner;
-    TEdgeStorageQueueHandler<RecordingOwner> queue(owner, &driver);
-    ASSERT_TRUE(queue.Start("edge queue test"));
-    queue.Stop(1000);
-    size_t dropped = 0;
-    EXPECT_FALSE(queue.PushLimited(CEdgeStorageTaskItem::Make(0, 1, 2), 10, dropped));
-    EXPECT_EQ(queue.QueuedCount(), 0u);
-}
-
 } // namespace
 } // namespace talvex::test
