@@ -21,7 +21,7 @@ struct Camera {
 };
 
 // Two checks of one camera on loopback, on a computer whose zone is not UTC:
-// "VERB target body" of every request after the inquiry, and the log.
+// the inquiries and the other requests as "VERB target body", and the log.
 struct CheckedTwice {
     explicit CheckedTwice(const Camera& camera) {
         test::LocalZone zone("America/New_York");
@@ -31,7 +31,8 @@ struct CheckedTwice {
             const std::time_t seconds = std::time(nullptr) + camera.offsetSeconds;
             char gmTime[16];
             std::strftime(gmTime, sizeof(gmTime), "%y%m%d%H%M%S0", std::gmtime(&seconds));
-            return test::RecordedAnswer{camera.inquiryStatus, std::string("NtpService=") + camera.ntp + "&GmTime=" + gmTime};
+            const std::string answer = std::string("NtpService=") + camera.ntp + "&GmTime=" + gmTime;
+            return test::RecordedAnswer{camera.inquiryStatus, answer};
         });
         DEVICE_INFO device("127.0.0.1", server.Port(), "admin", "admin");
         device.generation = camera.generation;
