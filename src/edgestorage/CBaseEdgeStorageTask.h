@@ -46,6 +46,8 @@ protected:
     void BeginReplay(uint64_t replayStart);
     // A monotonic clock in milliseconds.
     static uint64_t NowMs();
+    // The silence before the first frame is counted from now.
+    void RestartSilenceTimer() { m_lastFrameMs = NowMs(); }
     // Milliseconds since the last frame the user did not refuse (or the replay began).
     uint64_t MsSinceLastFrame() const;
     bool IsStopping() { return m_stopEvent.Wait(0); }

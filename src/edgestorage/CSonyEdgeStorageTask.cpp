@@ -239,7 +239,8 @@ bool CSonyEdgeStorageTask::StartRTSP(uint64_t replayStart) {
     }
     m_failureLog.ResetLastMessage();
     m_lastKeepAliveMs = NowMs();
-    BeginReplay(replayStart);
+    // Not BeginReplay: packets may already have set the time reference.
+    RestartSilenceTimer();
     return true;
 }
 
