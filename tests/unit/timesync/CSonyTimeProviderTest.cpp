@@ -20,8 +20,8 @@ struct LoopbackCamera {
                   server.Hold();
               return test::RecordedAnswer{200, "NtpService=off&GmTime=0001010000000"};
           }) {}
-    DEVICE_INFO Device(const char* address = "127.0.0.1", uint16_t portOffset = 0) const {
-        return DEVICE_INFO(address, uint16_t(server.Port() + portOffset), "admin", "admin");
+    DEVICE_INFO Device(const char* address = "127.0.0.1") const {
+        return DEVICE_INFO(address, server.Port(), "admin", "admin");
     }
     test::RecordingHttpServer server;
 };
@@ -29,7 +29,7 @@ struct LoopbackCamera {
 struct KeyCase {
     const char* name;
     const char* otherAddress;
-    uint16_t otherPortOffset;
+    bool otherPort;
     uint32_t countOfFirst;
 };
 
@@ -37,9 +37,10 @@ class TimeProviderKeyTest : public ::testing::TestWithParam<KeyCase> {};
 
 TEST_P(TimeProviderKeyTest, OneItemPerResolvedAddressAndPort) {
     LoopbackCamera camera;
+    LoopbackCamera otherCamera;
+    const LoopbackCamera& second = GetParam().otherPort ? otherCamera : camera;
     const std::string first = CSonyTimeProvider::Register(camera.Device(), nullptr);
-    const std::string other =
-        CSonyTimeProvider::Register(camera.Device(GetParam().otherAddress, GetParam().otherPortOffset), nullptr);
+    const std::string other = CSonyTimeProvider::Register(second.Device(GetParam().otherAddress), nullptr);
     EXPECT_EQ(CSonyTimeProvider::RegistrationCount(first), GetParam().countOfFirst);
     CSonyTimeProvider::Unregister(first, nullptr);
     EXPECT_EQ(CSonyTimeProvider::RegistrationCount(other), 1u);
@@ -49,9 +50,9 @@ TEST_P(TimeProviderKeyTest, OneItemPerResolvedAddressAndPort) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, TimeProviderKeyTest,
-                         ::testing::Values(KeyCase{"SameAddress", "127.0.0.1", 0, 2},
-                                           KeyCase{"HostNameOfTheAddress", "localhost", 0, 2},
-                                           KeyCase{"OtherPort", "127.0.0.1", 1, 1}),
+                         ::testing::Values(KeyCase{"SameAddress", "127.0.0.1", false, 2},
+                                           KeyCase{"HostNameOfTheAddress", "localhost", false, 2},
+                                           KeyCase{"OtherPort", "127.0.0.1", true, 1}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TimeProviderTest, NewCameraIsCheckedAtOnceAndItsRemovalEndsTheCheck) {
