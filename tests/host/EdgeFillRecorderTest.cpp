@@ -77,21 +77,5 @@ INSTANTIATE_TEST_SUITE_P(
         FillCase{"RepeatedOrOlderFramesLeftOut", {{0, 0}, {100, 100}, {100, 200}, {50, 300}, {200, 400}}, {3}, 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(EdgeFillFile, NamedByItsFirstFrameAndStartedAtAKeyFrame) {
-    const talvex::test::HostDirectory folder;
-    EdgeFillRecorder recorder(folder.Path() + "rec-edge-");
-    const auto now = EdgeFillRecorder::Clock::now();
-    for (const Replayed& frame : {Replayed{0, 0, false}, Replayed{100, 100}, Replayed{200, 200, false}})
-        recorder.OnFrame({kPicture, {VideoCodec::Jpeg, frame.key}, kBase + uint64_t(frame.timeMs) * kUnitsPerMs, 16, 16},
-                         now + std::chrono::milliseconds(frame.arrivalMs));
-    recorder.Finish();
-    const std::vector<EdgeFillReport> fills = recorder.Reports();
-    ASSERT_EQ(fills.size(), 1u);
-    EXPECT_EQ(fills[0].path, folder.Path() + "rec-edge-" + std::to_string(FileTimeToUnixMs(kBase + 100 * kUnitsPerMs)) + ".mkv");
-    EXPECT_EQ(fills[0].frames, 2u);
-    EXPECT_EQ(fills[0].framesSkipped, 1u);
-    EXPECT_EQ(fills[0].error, "");
-}
-
 } // namespace
 } // namespace fennwick_host
