@@ -20,7 +20,6 @@ constexpr uint32_t AUDIO_SAMPLES_PER_PACKET = 160; // 20 ms at 8 kHz
 constexpr auto AUDIO_PACKET_INTERVAL = std::chrono::milliseconds(20);
 constexpr auto REPORT_INTERVAL = std::chrono::seconds(1);
 constexpr auto FIRST_REPORT_DELAY = std::chrono::milliseconds(200);
-constexpr int SEND_TIMEOUT_MS = 2000;
 // Seconds between 1900 (NTP) and 1970 (Unix).
 constexpr uint64_t NTP_UNIX_OFFSET = 2208988800ull;
 
