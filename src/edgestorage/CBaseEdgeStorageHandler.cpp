@@ -280,6 +280,10 @@ void CBaseEdgeStorageHandler::FetchInterval(const CEdgeStorageTaskItem& item) {
             Postpone(number, progress, item.GetEnd());
             return;
         }
+        // A channel that went and came back at once (the host restarted it)
+        // had its task aborted: the task takes the interval up again.
+        if (fired == 1 && !m_queue.GetStopEvent().Wait(0))
+            m_task->Start(number, progress, item.GetEnd());
     }
 }
 
