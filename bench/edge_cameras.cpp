@@ -34,6 +34,8 @@ bool ReadEdgeFlag(std::string_view flag, const char* value, EdgeOptions& options
         options.outageAtSeconds = uint32_t(std::strtoul(value, nullptr, 10));
     else if (flag == "--outage-for")
         options.outageForSeconds = uint32_t(std::strtoul(value, nullptr, 10));
+    else if (flag == "--recording-seconds")
+        options.cameras.recordingSeconds = uint32_t(std::strtoul(value, nullptr, 10));
     else if (flag == "--times-dir")
         options.timesDirectory = value;
     else
@@ -50,7 +52,8 @@ void WriteFrameTimes(const std::vector<bench::BenchCamera>& cameras, const std::
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: edge_cameras %s --times-dir DIR [--outage-at S] [--outage-for S]\n",
+    std::fprintf(stderr, "usage: edge_cameras %s --times-dir DIR [--outage-at S] [--outage-for S]\n"
+                 "       [--recording-seconds S]\n",
                  bench::BENCH_CAMERA_USAGE);
     return 2;
 }
@@ -64,7 +67,7 @@ int main(int argc, char** argv) {
         if (!ReadEdgeFlag(argv[i], argv[i + 1], options))
             return Usage();
     if (argc % 2 == 0 || !bench::AreUsable(options.cameras) || options.timesDirectory.empty() ||
-        options.outageForSeconds == 0)
+        options.outageForSeconds == 0 || options.cameras.recordingSeconds == 0)
         return Usage();
     const sigset_t signals = bench::BlockStopSignals();
     std::vector<bench::BenchCamera> cameras = bench::StartBenchCameras(options.cameras);

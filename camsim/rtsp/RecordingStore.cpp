@@ -13,7 +13,7 @@ void RecordingStore::Add(const std::shared_ptr<const Clip>& clip, size_t frameIn
     std::lock_guard lock(m_mutex);
     const Recording* current = m_open && !m_recordings.empty() ? &m_recordings.back() : nullptr;
     const bool startNew = !current || current->clip != clip || current->frames.back().timeMs >= timeMs ||
-                          timeMs - current->frames.front().timeMs >= RECORDING_MS;
+                          timeMs - current->frames.front().timeMs >= m_recordingMs;
     if (startNew) {
         char name[32];
         std::snprintf(name, sizeof name, "rec-1-%06u", m_nextNumber++);

@@ -1,6 +1,6 @@
 // What the simulated camera recorded of its recording stream: a ring of
-// recordings (a new one every minute, after a codec change or when the
-// camera's clock steps back), each a run of the clip's compressed frames with
+// recordings (a new one every RECORDING_MS unless told otherwise, after a
+// codec change or when the camera's clock steps back), each a run of the clip's compressed frames with
 // their capture times on the camera's clock. Frames are shared with the clip
 // they came from, so a frame costs a few words whatever its size; the ring
 // keeps at most MAX_RECORDED_MS and MAX_RECORDED_FRAMES. Thread-safe.
@@ -37,6 +37,8 @@ public:
     static constexpr size_t MAX_RECORDED_FRAMES = 60 * 15 * 60;
     static constexpr int64_t RECORDING_MS = 60 * 1000;
 
+    explicit RecordingStore(int64_t recordingMs = RECORDING_MS) : m_recordingMs(recordingMs) {}
+
     // Frames of a clip, one at a time in time order; a frame not after the one
     // before it (the clock stepped back) or of another clip starts a new recording.
     void Add(const std::shared_ptr<const Clip>& clip, size_t frameIndex, int64_t timeMs);
@@ -65,6 +67,7 @@ private:
     void DropOldest();
     const Recording* Find(const std::string& name) const;
 
+    const int64_t m_recordingMs;
     mutable std::mutex m_mutex;
     std::deque<Recording> m_recordings; // oldest first; only the last one is open
     bool m_open = false;

@@ -188,7 +188,7 @@ public:
           m_random(std::random_device{}()) {
         if (m_camera) {
             m_faults.outage = &m_camera->Outage();
-            m_store = std::make_shared<RecordingStore>();
+            m_store = std::make_shared<RecordingStore>(int64_t(m_options.recordingSeconds) * 1000);
         }
     }
     ~Impl() override { Stop(); }

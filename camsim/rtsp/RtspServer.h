@@ -63,6 +63,8 @@ struct RtspServerOptions {
     // (benchmarks use clips made at another rate). Unset, a stream sends the
     // camera's FrameRateN, at most the clips' rate.
     std::optional<uint32_t> frameRate;
+    // With a camera: the length of one recording of its recording stream.
+    uint32_t recordingSeconds = RecordingStore::RECORDING_MS / 1000;
 };
 
 // Faults that tests and the command line switch on while the server runs.
