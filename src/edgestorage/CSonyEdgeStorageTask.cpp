@@ -265,6 +265,13 @@ bool CSonyEdgeStorageTask::KeepAliveIfDue() {
     return Request(RTSP_GET_PARAMETER);
 }
 
+void CSonyEdgeStorageTask::DrainAfterBye() {
+    const uint64_t limit = NowMs() + kByeDrainLimitMs;
+    while (MsSinceLastFrame() < kByeQuietMs && NowMs() < limit && !m_finishedEvent.Wait(0))
+        if (m_stopEvent.Wait(kByeDrainStepMs))
+            return;
+}
+
 bool CSonyEdgeStorageTask::ReachedRecordingEnd(const SonyRecording& entry, uint64_t replayEnd) {
     return replayEnd == entry.end && GetProgress() + kRecordingEndToleranceMs * kUnitsPerMs >= entry.end;
 }
@@ -279,8 +286,10 @@ bool CSonyEdgeStorageTask::WaitForReplayEnd(const SonyRecording& entry, uint64_t
             return false;
         if (eventId == 1)
             return true;
-        if (eventId == 2)
+        if (eventId == 2) {
+            DrainAfterBye();
             return ReachedRecordingEnd(entry, replayEnd);
+        }
         if (GetProgress() >= replayEnd)
             return true;
         if (!KeepAliveIfDue()) {

@@ -27,6 +27,12 @@ public:
     // A replay that ends (camera's BYE or silence) with its last frame this
     // close to a recording's end has given all of that recording.
     static constexpr uint64_t kRecordingEndToleranceMs = 1000;
+    // After the camera's BYE, packets still on their way (the RTCP BYE may
+    // overtake the last RTP packets) are taken until the stream has been quiet
+    // this long, for at most kByeDrainLimitMs.
+    static constexpr uint64_t kByeQuietMs = 300;
+    static constexpr uint64_t kByeDrainLimitMs = 2000;
+    static constexpr uint32_t kByeDrainStepMs = 50;
 
     CSonyEdgeStorageTask(IEdgeStorageTaskUser& user, IDriver* driver);
     ~CSonyEdgeStorageTask() override;
@@ -55,6 +61,8 @@ private:
     // that ended it (-1 a time-out).
     bool WaitForReplayEnd(const SonyRecording& entry, uint64_t replayEnd, int& eventId);
     bool KeepAliveIfDue();
+    // Lets the frames sent before the camera's BYE arrive.
+    void DrainAfterBye();
     bool ReachedRecordingEnd(const SonyRecording& entry, uint64_t replayEnd);
     void LogReplayStart(const SonyRecording& entry, uint64_t replayStart);
     void LogReplayEnd(const SonyRecording& entry, bool complete);
