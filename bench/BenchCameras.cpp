@@ -24,6 +24,7 @@ std::unique_ptr<camsim::Camera> MakeCamera(const BenchCameraOptions& options, co
     rtspOptions.clipsDirectory = options.clips;
     rtspOptions.frameRate = options.frameRate;
     rtspOptions.auth = options.auth;
+    rtspOptions.recordingSeconds = options.recordingSeconds;
     auto server = std::make_unique<camsim::RtspServer>(rtspOptions, camera.get());
     rtsp = server.get();
     camera->AddServer(std::move(server));

@@ -25,6 +25,7 @@ struct BenchCameraOptions {
     std::string clips;
     camsim::AuthMode auth = camsim::AuthMode::None;
     std::string addressPrefix = "127.0.1"; // camera i listens on addressPrefix.(i+1)
+    uint32_t recordingSeconds = 60;        // the length of one of the cameras' recordings
 };
 
 // Reads "--cameras N", "--frame-rate F", "--model M", "--clips DIR" or

@@ -8,6 +8,8 @@
 //   bye             every playing session sends an RTCP BYE and stops sending
 //   loss-burst      every --loss-every-nth RTP packet lost for --loss-seconds
 //   oversized-frame the next key frame of every session grown to --oversized-bytes
+//   outage          every camera cut off (nothing answered, no media, recording goes on)
+//                   for --stall-seconds; not in the default rotation (--faults names it)
 // Prints "FAULT <unix_ms> <name> start" and "FAULT <unix_ms> <name> end" (end:
 // the cameras are back to normal), flushed, after the "CAMERA" and "READY"
 // lines. Runs until SIGINT or SIGTERM; no fault starts after --last-fault seconds.
@@ -180,6 +182,12 @@ private:
              [this] {
                  ForEachRtsp([this](auto& rtsp) { rtsp.GrowNextKeyFrame(m_options.oversizedBytes); });
                  Hold(std::chrono::duration_cast<Seconds>(KEY_FRAME_WAIT));
+             }},
+            {"outage",
+             [this] {
+                 for (auto& camera : m_cameras)
+                     camera.camera->Outage().Schedule(Seconds(0), Seconds(m_options.stallSeconds));
+                 Hold(Seconds(m_options.stallSeconds));
              }},
         };
     }

@@ -29,11 +29,15 @@ Camera::Camera(CameraOptions options) : m_options(std::move(options)) {
     if (!m_optionError.empty())
         return;
     m_state = std::make_shared<CameraState>(*model, m_options.user, m_options.password, m_options.auth, inputs,
-                                            outputs);
+                                            outputs, m_options.clockOffsetMs);
     m_http = std::make_unique<HttpServer>(m_state, m_options.http);
     m_http->SetFaults(m_options.faults);
     AddCapabilityVideoRoute(*m_http, m_state, m_options.capabilityValues);
     m_hooks = std::make_unique<TestHooks>(*m_http);
+    m_clockCgi = std::make_unique<ClockCgi>(*m_http, *m_state);
+    m_hooks->Add(*m_clockCgi);
+    m_http->SetOutage(&m_outage);
+    m_hooks->Add(m_outage);
     m_alarmState = std::make_unique<AlarmState>(*m_state, inputs, outputs);
     m_alarmIo = std::make_unique<AlarmIo>(*m_http, *m_state, *m_alarmState);
     m_alarmIo->Faults().cutStream = m_options.cutAlarmStream;

@@ -5,8 +5,10 @@
 #include "AlarmIo.h"
 #include "AlarmState.h"
 #include "CameraState.h"
+#include "ClockCgi.h"
 #include "HttpServer.h"
 #include "PrivacyMasks.h"
+#include "OutageFault.h"
 #include "PtzCgi.h"
 #include "PtzState.h"
 #include "TestHooks.h"
@@ -42,6 +44,7 @@ struct CameraOptions {
     // instead of the camera's ("" leaves the Capable... value empty).
     std::map<std::string, std::string> capabilityValues;
     PtzFaults ptzFaults;
+    int64_t clockOffsetMs = 0; // the camera's clock minus real UTC at start
 };
 
 class Camera {
@@ -68,17 +71,21 @@ public:
     PtzCgi& PtzCommands() { return *m_ptzCgi; }
     // Null for a model without privacy masking.
     PrivacyMasks* Masks() { return m_privacyMasks.get(); }
+    // Every server of the camera goes silent while it is active.
+    OutageFault& Outage() { return m_outage; }
 
 private:
     CameraOptions m_options;
     std::shared_ptr<CameraState> m_state;
     std::unique_ptr<HttpServer> m_http;
     std::unique_ptr<TestHooks> m_hooks;
+    std::unique_ptr<ClockCgi> m_clockCgi;
     std::unique_ptr<AlarmState> m_alarmState;
     std::unique_ptr<AlarmIo> m_alarmIo;
     std::unique_ptr<PtzState> m_ptzState;
     std::unique_ptr<PtzCgi> m_ptzCgi;
     std::unique_ptr<PrivacyMasks> m_privacyMasks;
+    OutageFault m_outage;
     std::string m_optionError; // why the options cannot make this model's camera
     std::vector<std::unique_ptr<Server>> m_servers;
     bool m_started = false;

@@ -6,6 +6,15 @@
 
 namespace camsim {
 
+namespace {
+
+constexpr std::string_view kGmTimeKey = "GmTime";
+constexpr std::string_view kNtpKey = "NtpService";
+// Generation 5 takes the time only as a POST to etc.cgi (ClockCgi.h).
+constexpr uint32_t kEtcCgiGeneration = 5;
+
+} // namespace
+
 std::optional<AuthMode> ParseAuthMode(std::string_view text) {
     if (text == "none")
         return AuthMode::None;
@@ -34,12 +43,17 @@ KeyValueList SplitItems(std::string_view text) {
 }
 
 CameraState::CameraState(const ModelSpec& model, std::string user, std::string password, AuthMode auth,
-                         uint32_t inputs, uint32_t outputs)
-    : m_model(model), m_user(std::move(user)), m_password(std::move(password)), m_auth(auth) {
+                         uint32_t inputs, uint32_t outputs, int64_t clockOffsetMs)
+    : m_model(model), m_user(std::move(user)), m_password(std::move(password)), m_auth(auth),
+      m_clock(clockOffsetMs) {
     for (const InquiryGroupSpec& group : model.groups)
         m_groups.push_back({group.name, SplitItems(group.items)});
     for (const InquiryGroupSpec& group : AlarmIoGroups(model, inputs, outputs))
         m_groups.push_back({group.name, SplitItems(group.items)});
+    // Every generation reports its clock in inq=system; GmTime is read from the clock.
+    for (Group& group : m_groups)
+        if (group.name == "system")
+            group.items.insert(group.items.end(), {{std::string(kNtpKey), "off"}, {std::string(kGmTimeKey), ""}});
 }
 
 CameraState::Cgi CameraState::CgiOfGroup(std::string_view name) {
@@ -94,7 +108,7 @@ std::optional<std::string> CameraState::Inquiry(const std::vector<std::string>& 
         for (const auto& [key, value] : group->items) {
             if (!answer.empty())
                 answer += '&';
-            answer += key + '=' + value;
+            answer += key + '=' + CurrentValue(key, value);
         }
     }
     return answer;
@@ -105,8 +119,12 @@ std::optional<std::string> CameraState::Value(std::string_view key) const {
     for (const Group& group : m_groups)
         for (const auto& [name, value] : group.items)
             if (name == key)
-                return value;
+                return CurrentValue(name, value);
     return std::nullopt;
+}
+
+std::string CameraState::CurrentValue(const std::string& key, const std::string& stored) const {
+    return key == kGmTimeKey ? m_clock.GmTime() : stored;
 }
 
 bool CameraState::IsAllowed(std::string_view key, std::string_view value) const {
@@ -128,6 +146,11 @@ void CameraState::ApplyCommand(Cgi cgi, const KeyValueList& parameters) {
             taken = taken || source->TakeCommand(cgi, key, value);
         if (taken || !IsAllowed(key, value))
             continue;
+        if (key == kGmTimeKey) {
+            if (cgi == Cgi::System && m_model.generation != kEtcCgiGeneration)
+                SetGmTimeLocked(value);
+            continue;
+        }
         for (Group& group : m_groups) {
             if (CgiOfGroup(group.name) != cgi)
                 continue;
@@ -159,6 +182,23 @@ bool CameraState::HasGroup(std::string_view name) const {
 void CameraState::AddGroupSource(InquiryGroupSource& source) {
     std::lock_guard lock(m_mutex);
     m_sources.push_back(&source);
+}
+
+bool CameraState::SetGmTime(std::string_view value) {
+    std::lock_guard lock(m_mutex);
+    return SetGmTimeLocked(value);
+}
+
+bool CameraState::SetGmTimeLocked(std::string_view value) {
+    const std::optional<int64_t> time = CameraClock::ParseGmTime(value);
+    if (!time)
+        return false;
+    for (const Group& group : m_groups)
+        for (const auto& [name, current] : group.items)
+            if (name == kNtpKey && current == "on")
+                return false;
+    m_clock.SetCameraTimeUnixMs(*time);
+    return true;
 }
 
 std::vector<std::string> CameraState::CommandLog() const {

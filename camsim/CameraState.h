@@ -3,6 +3,7 @@
 // every server of one camera (HTTP, RTSP, ...); all members are thread-safe.
 #pragma once
 
+#include "CameraClock.h"
 #include "Catalogue.h"
 
 #include <cstdint>
@@ -31,11 +32,14 @@ public:
     // The alarm groups ("sensor", "alarmout", ...) are made for the given input
     // and output counts (AlarmKeys.h).
     CameraState(const ModelSpec& model, std::string user, std::string password, AuthMode auth, uint32_t inputs,
-                uint32_t outputs);
+                uint32_t outputs, int64_t clockOffsetMs = 0);
 
     const std::string& Model() const { return m_model.name; }
     uint32_t Generation() const { return m_model.generation; }
     const AlarmIoSpec& AlarmIo() const { return m_model.alarmIo; }
+    // The camera's clock, by which it answers GmTime and stamps recordings.
+    CameraClock& Clock() { return m_clock; }
+    const CameraClock& Clock() const { return m_clock; }
 
     std::string User() const;
     std::string Password() const;
@@ -62,6 +66,9 @@ public:
     bool HasGroup(std::string_view name) const;
     // A group that the source keeps; the source must outlive the state's use.
     void AddGroupSource(InquiryGroupSource& source);
+    // A "GmTime" value sets the camera's clock unless NTP keeps it
+    // ("NtpService=on"); false when it does or the value is no time.
+    bool SetGmTime(std::string_view value);
     std::vector<std::string> CommandLog() const;
 
 private:
@@ -73,6 +80,8 @@ private:
 
     static Cgi CgiOfGroup(std::string_view name);
     bool IsAllowed(std::string_view key, std::string_view value) const;
+    std::string CurrentValue(const std::string& key, const std::string& stored) const;
+    bool SetGmTimeLocked(std::string_view value);
 
     const ModelSpec& m_model;
     mutable std::mutex m_mutex;
@@ -82,6 +91,7 @@ private:
     std::vector<Group> m_groups;
     std::vector<InquiryGroupSource*> m_sources;
     std::vector<std::string> m_commandLog;
+    CameraClock m_clock;
 };
 
 // An inquiry group whose items another part of camsim keeps, because its

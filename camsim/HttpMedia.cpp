@@ -156,7 +156,7 @@ private:
                 break;
             if (now >= nextFrame) {
                 const bool drop = m_media.DropDue(m_started);
-                if (!m_media.m_faults.stopSending)
+                if (!m_media.Silent())
                     SendFrame(m_clip->frames[frameIndex % m_clip->frames.size()], drop);
                 if (drop)
                     break;
@@ -165,7 +165,7 @@ private:
                 nextFrame += m_frameInterval;
             }
             if (now >= nextReport) {
-                if (!m_media.m_faults.stopSending)
+                if (!m_media.Silent())
                     m_rtcpSocket.SendTo(BuildSenderReport(m_ssrc, NtpNow(), m_timestamp, m_packets, m_octets),
                                         m_rtcpTarget);
                 nextReport += REPORT_INTERVAL;
@@ -221,6 +221,10 @@ private:
     std::atomic<bool> m_ended{false};
     std::thread m_thread;
 };
+
+bool HttpMedia::Silent() const {
+    return m_faults.stopSending || m_camera.Outage().Active();
+}
 
 HttpMedia::HttpMedia(Camera& camera, std::string clipsDirectory) : m_camera(camera), m_clips(std::move(clipsDirectory)) {}
 
@@ -351,7 +355,7 @@ void HttpMedia::ServeMotionJpeg(HttpExchange& exchange, uint32_t streamNumber) {
         if (Clock::now() < nextPicture)
             continue;
         const bool drop = DropDue(started);
-        if (!m_faults.stopSending) {
+        if (!Silent()) {
             const Bytes& picture = clip->frames[index % clip->frames.size()].units.front();
             const size_t sent = drop ? picture.size() / 2 : picture.size();
             std::string part = std::string("--") + BOUNDARY + "\r\nContent-Type: image/jpeg\r\nContent-Length: " +

@@ -84,6 +84,8 @@ private:
     StreamShape ShapeOf(VideoCodec codec, uint32_t streamNumber) const;
     // Waits until the deadline, ended, the camera's stop or 100 ms; false once stopping.
     bool WaitUntil(Clock::time_point deadline, const std::atomic<bool>& ended);
+    // Nothing goes out under the stop fault or while the camera is cut off.
+    bool Silent() const;
     bool DropDue(Clock::time_point streamStart) const;
     void ReapEndedStreams();
 

@@ -1,5 +1,6 @@
 #include "HttpServer.h"
 
+#include "OutageFault.h"
 #include "TlsContext.h"
 
 #include <arpa/inet.h>
@@ -400,6 +401,8 @@ bool HttpServer::WaitStop(uint32_t ms) const {
 }
 
 void HttpServer::Handle(HttpExchange& exchange) {
+    if (m_outage && m_outage->Active() && !exchange.Head().path.starts_with("/camsim/"))
+        return;
     const HttpFaults& faults = exchange.m_faults;
     if (faults.delayMs != 0 && WaitStop(faults.delayMs))
         return;

@@ -22,6 +22,7 @@ typedef struct ssl_st SSL;
 
 namespace camsim {
 
+class OutageFault;
 class TlsContext;
 
 // Misbehaviour on demand, checked for every request in this order.
@@ -117,6 +118,9 @@ public:
     HttpFaults Faults() const;
     // Requests whose path begins with prefix go to handler (after authentication).
     void AddRoute(std::string prefix, RouteHandler handler);
+    // While the outage is active every request but the test hooks' is read
+    // and left unanswered (the connection closes). Set before Start.
+    void SetOutage(const OutageFault* outage) { m_outage = outage; }
 
     std::vector<RequestRecord> Requests() const;
     void ClearRequests();
@@ -148,6 +152,7 @@ private:
     const HttpServerOptions m_options;
     Authenticator m_authenticator;
     std::unique_ptr<TlsContext> m_tls;
+    const OutageFault* m_outage = nullptr;
     int m_listenFd = -1;
     int m_httpsListenFd = -1;
     int m_stopFd = -1; // eventfd, readable once Stop begins

@@ -10,6 +10,7 @@
 //   --auth none|basic|digest
 //   --https-port N        also serve HTTPS (self-signed certificate made at start); 0 picks a port
 //   --inputs N --outputs N alarm inputs and outputs (0 to 16; default: the model's, see Catalogue.cpp)
+//   --clock-offset SECONDS the camera's clock minus real UTC at start (may be negative; see ClockCgi.h)
 //   --help, -h            print this usage and exit
 //   Faults:
 //   --fault-401           answer every request with 401 and a challenge
@@ -26,6 +27,9 @@
 //                         answer the capability query for TARGET (FrameRate1, ...) with VALUE
 //   --media-fault-stop, --media-fault-lose N, --media-fault-drop-after MS
 //                         faults of the web server's video (see HttpMedia.h)
+//   --outage-at S --outage-for S
+//                         S seconds after READY the camera goes silent for S seconds (as the
+//                         test hook outage=SECONDS does: see OutageFault.h); it keeps recording
 //   --rtsp-port N         also serve RTSP on the bind address; 0 picks a free port
 //   --rtsp-codec1..3 C, --rtsp-fault-stop, --rtsp-fault-401, --rtsp-fault-454, --rtsp-fault-lose N,
 //   --rtsp-fault-reorder, --rtsp-fault-drop-after MS, --rtsp-fault-bye-after MS,
@@ -38,13 +42,15 @@
 // Key=Value items joined by '&'; GET /command/camera.cgi?Key=Value (or
 // system.cgi) changes what later inquiries report. Alarm I/O and the
 // alarm-data stream: see AlarmIo.h; PTZ and presets: see PtzCgi.h; privacy masks: see
-// PrivacyMasks.h; stream capabilities: see CapabilityVideo.h; test hooks /camsim/state and
-// /camsim/control: see TestHooks.h, AlarmState.h and PtzState.h.
+// PrivacyMasks.h; stream capabilities: see CapabilityVideo.h; recordings, their search
+// and replay: see rtsp/RtspServer.h and rtsp/RecordingSearch.h; test hooks /camsim/state and
+// /camsim/control: see TestHooks.h, AlarmState.h, PtzState.h and OutageFault.h.
 #include "AlarmKeys.h"
 #include "Camera.h"
 #include "HttpMedia.h"
 #include "RtspServer.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -61,7 +67,8 @@ void PrintUsage(FILE* out) {
                       "[--fault-status N] [--fault-delay MS] [--fault-close] [--fault-truncate] "
                       "[--fault-refuse-http] [--fault-inquiry-500 GROUP] [--fault-alarm-cut] "
                       "[--fault-ptz-hang MS] [--fault-preset-names] "
-                      "[--fault-capability TARGET=VALUE] [--inputs N] [--outputs N] [--list-models] [--help]\n%s%s",
+                      "[--fault-capability TARGET=VALUE] [--inputs N] [--outputs N] [--clock-offset SECONDS] "
+                      "[--outage-at S --outage-for S] [--list-models] [--help]\n%s%s",
                  camsim::HTTP_MEDIA_USAGE, camsim::RTSP_USAGE);
 }
 
@@ -86,10 +93,16 @@ void ListModels() {
         std::printf("%s generation %u\n", model.name.c_str(), model.generation);
 }
 
+// --outage-at and --outage-for, in seconds after READY.
+struct OutageSchedule {
+    std::optional<uint32_t> at;
+    std::optional<uint32_t> length;
+};
+
 // Parses argv into options; returns an error text, empty on success.
 std::string ParseArguments(int argc, char** argv, camsim::CameraOptions& options,
                            camsim::HttpMediaCommandLine& media, camsim::RtspCommandLine& rtsp, bool& listModels,
-                           bool& help) {
+                           OutageSchedule& outage, bool& help) {
     for (int i = 1; i < argc; ++i) {
         std::string mediaError;
         int taken = camsim::ParseHttpMediaArgument(argc, argv, i, media, mediaError);
@@ -142,11 +155,21 @@ std::string ParseArguments(int argc, char** argv, camsim::CameraOptions& options
             options.http.bindAddress = value;
         } else if (flag == "--fault-inquiry-500") {
             options.faults.failInquiry = value;
+        } else if (flag == "--outage-at" || flag == "--outage-for") {
+            const auto seconds = ParseNumber(value, camsim::OutageFault::MAX_OUTAGE_SECONDS);
+            if (!seconds)
+                return std::string(flag) + " takes seconds, not \"" + value + "\"";
+            (flag == "--outage-at" ? outage.at : outage.length) = *seconds;
         } else if (flag == "--inputs" || flag == "--outputs") {
             const auto count = ParseNumber(value, flag == "--inputs" ? camsim::kMaxAlarmInputs : camsim::kMaxAlarmOutputs);
             if (!count)
                 return std::string(flag) + " takes a number from 0 to 16";
             (flag == "--inputs" ? options.inputs : options.outputs) = *count;
+        } else if (flag == "--clock-offset") {
+            const auto seconds = camsim::ClockCgi::ParseOffsetSeconds(value);
+            if (!seconds)
+                return "--clock-offset takes whole seconds, not \"" + std::string(value) + "\"";
+            options.clockOffsetMs = *seconds * 1000;
         } else if (flag == "--auth") {
             const auto auth = camsim::ParseAuthMode(value);
             if (!auth)
@@ -174,6 +197,8 @@ std::string ParseArguments(int argc, char** argv, camsim::CameraOptions& options
             return "unknown option " + std::string(flag);
         }
     }
+    if (outage.at.has_value() != outage.length.has_value())
+        return "--outage-at and --outage-for go together";
     return {};
 }
 
@@ -185,7 +210,8 @@ int main(int argc, char** argv) {
     camsim::RtspCommandLine rtsp;
     bool listModels = false;
     bool help = false;
-    const std::string error = ParseArguments(argc, argv, options, media, rtsp, listModels, help);
+    OutageSchedule outage;
+    const std::string error = ParseArguments(argc, argv, options, media, rtsp, listModels, outage, help);
     if (help) {
         PrintUsage(stdout);
         return 0;
@@ -228,6 +254,8 @@ int main(int argc, char** argv) {
     }
     if (options.http.https)
         ready += " https=" + std::to_string(camera.Http().HttpsPort());
+    if (outage.at)
+        camera.Outage().Schedule(std::chrono::seconds(*outage.at), std::chrono::seconds(*outage.length));
     std::printf("%s\n", ready.c_str());
     std::fflush(stdout);
 

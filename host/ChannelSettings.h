@@ -28,6 +28,7 @@ struct StreamRequest {
     uint32_t framesPerSecond = 0; // 0: the camera's frame rate
     uint32_t quality = 0;         // 1 to 100; 0: the camera's quality
     bool motion = false;          // also detect motion (the recording stream, started with its channel)
+    bool edgeStorage = false;     // fill outages from the camera's storage (the recording stream, started with its channel)
 };
 
 // The lowest and highest --fps and --quality.

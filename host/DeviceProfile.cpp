@@ -52,10 +52,23 @@ void SetGeneration(DeviceProfile& profile, uint32_t generation) {
     profile.properties.emplace(kPropertyVideoStandard, "0");
 }
 
+namespace {
+
+// The driver stops reading the numbered properties at the first gap.
+void SetNumberedProperty(DeviceProfile& profile, uint32_t id, const std::string& text) {
+    profile.properties[id] = text;
+    for (uint32_t below = 1; below < id; ++below)
+        profile.properties.emplace(below, "(none)");
+}
+
+} // namespace
+
 void SetPtzCapabilities(DeviceProfile& profile, const std::string& capabilities) {
-    profile.properties[kPropertyPtzCapabilities] = capabilities;
-    for (uint32_t id = 1; id < kPropertyPtzCapabilities; ++id)
-        profile.properties.emplace(id, "(none)");
+    SetNumberedProperty(profile, kPropertyPtzCapabilities, capabilities);
+}
+
+void SetEdgeStorage(DeviceProfile& profile) {
+    SetNumberedProperty(profile, kPropertyEdgeStorage, "1");
 }
 
 std::optional<std::string> SetDeviceOption(DeviceProfile& profile, std::string_view key, std::string_view value) {

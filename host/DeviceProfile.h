@@ -35,6 +35,7 @@ constexpr uint32_t kPropertyGeneration = 2;
 constexpr uint32_t kPropertyPtzCapabilities = 4;
 constexpr uint32_t kPropertyPrivacyZones = 5;
 constexpr uint32_t kPropertyMaximalResolution = 6;
+constexpr uint32_t kPropertyEdgeStorage = 11;
 constexpr uint32_t kLowestGeneration = 1;
 constexpr uint32_t kHighestGeneration = 7;
 
@@ -49,6 +50,9 @@ void SetGeneration(DeviceProfile& profile, uint32_t generation);
 // profile lacks become "(none)", since the driver stops reading the numbered
 // properties at the first gap.
 void SetPtzCapabilities(DeviceProfile& profile, const std::string& capabilities);
+
+// Property 11 = 1: the camera's edge storage is on (the gap below it filled as above).
+void SetEdgeStorage(DeviceProfile& profile);
 
 // Sets one named key; the error text when the key or value is not accepted.
 std::optional<std::string> SetDeviceOption(DeviceProfile& profile, std::string_view key, std::string_view value);

@@ -109,4 +109,24 @@ std::span<const uint8_t> Mpeg4ConfigurationHeaders(std::span<const uint8_t> keyF
     return {};
 }
 
+std::optional<std::vector<uint8_t>> TrackExtradata(VideoCodec codec, std::span<const uint8_t> keyFrame) {
+    switch (codec) {
+    case VideoCodec::H264: {
+        std::vector<uint8_t> sets = H264ParameterSets(keyFrame);
+        if (sets.empty())
+            return std::nullopt;
+        return sets;
+    }
+    case VideoCodec::Mpeg4: {
+        std::span<const uint8_t> headers = Mpeg4ConfigurationHeaders(keyFrame);
+        if (headers.empty())
+            return std::nullopt;
+        return std::vector<uint8_t>(headers.begin(), headers.end());
+    }
+    case VideoCodec::Jpeg:
+        return std::vector<uint8_t>();
+    }
+    return std::nullopt;
+}
+
 } // namespace fennwick_host

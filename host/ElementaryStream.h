@@ -35,4 +35,8 @@ std::vector<uint8_t> H264ParameterSets(std::span<const uint8_t> accessUnit);
 // video object layer.
 std::span<const uint8_t> Mpeg4ConfigurationHeaders(std::span<const uint8_t> keyFrame);
 
+// The decoder configuration a muxer needs from the first key frame of a file;
+// none when the frame cannot start one.
+std::optional<std::vector<uint8_t>> TrackExtradata(VideoCodec codec, std::span<const uint8_t> keyFrame);
+
 } // namespace fennwick_host

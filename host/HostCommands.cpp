@@ -17,6 +17,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <chrono>
@@ -31,6 +32,10 @@ namespace {
 
 // The only video channel the host records.
 constexpr uint32_t kRecordedChannel = 0;
+// The video capture's switch for filling outages from the camera's storage: a 16-bit integer.
+constexpr const char* kEdgeStorageProperty = "EdgeStorageState";
+constexpr uint32_t kEdgeStoragePropertyType = 2;
+constexpr int16_t kEdgeStorageOn = 1;
 // sigtimedwait wakes up at least this often to look at the clock.
 constexpr long kSignalWaitSliceSeconds = 1;
 
@@ -57,6 +62,8 @@ std::optional<std::string> ReadDevice(const HostOptions& options, DeviceProfile&
         SetGeneration(profile, *options.generation);
     if (options.ptzCapabilities)
         SetPtzCapabilities(profile, *options.ptzCapabilities);
+    if (options.edgeStorage)
+        SetEdgeStorage(profile);
     if (profile.address.empty() && options.cameras.empty())
         return std::string("no device address (profile key address= or --address, or --camera)");
     // The driver chooses commands and streams by model.
@@ -197,16 +204,23 @@ std::vector<RecordedStream> PrepareStreams(const HostOptions& options, uint32_t 
             recorder->ReportEventsTo(*events, address, name);
         if (request.motion)
             recorder->TrackMotion();
+        if (request.edgeStorage)
+            recorder->FillEdgeIntervals(
+                (std::filesystem::path(options.outDirectory) / (fileName + "-edge-")).string());
         streams.push_back(
             {request, std::make_unique<VideoChannelSettings>(request, privacyZones), std::move(recorder)});
     }
     return streams;
 }
 
-// A stream with motion detection starts with its channel (and its channel's
-// motion detection), every other one on its own.
+// A stream with motion detection or edge storage starts with its channel
+// (the channel the driver watches for both), every other one on its own.
+bool StartsChannel(const StreamRequest& request) {
+    return request.motion || request.edgeStorage;
+}
+
 bool StartOneStream(talvex::ipcapture::IIPVideoCaptureEx2& capture, RecordedStream& stream) {
-    if (stream.request.motion)
+    if (StartsChannel(stream.request))
         return capture.StartChannel(kRecordedChannel, stream.recorder.get(), stream.settings.get());
     return capture.StartStream(kRecordedChannel, stream.request.streamIndex, stream.recorder.get(),
                                stream.settings.get());
@@ -214,12 +228,12 @@ bool StartOneStream(talvex::ipcapture::IIPVideoCaptureEx2& capture, RecordedStre
 
 // The number of streams the driver started; each one it refused is named on
 // stderr. Starting a channel stops all of its streams first, so the stream
-// with motion detection goes first.
+// that starts its channel goes first.
 size_t StartStreams(talvex::ipcapture::IIPVideoCaptureEx2& capture, std::vector<RecordedStream>& streams) {
     size_t started = 0;
-    for (bool withMotion : {true, false}) {
+    for (bool withChannel : {true, false}) {
         for (RecordedStream& stream : streams) {
-            if (stream.request.motion != withMotion)
+            if (StartsChannel(stream.request) != withChannel)
                 continue;
             stream.started = StartOneStream(capture, stream);
             if (stream.started)
@@ -235,7 +249,7 @@ size_t StartStreams(talvex::ipcapture::IIPVideoCaptureEx2& capture, std::vector<
 // Opens the camera's driver object and starts its streams: the number started,
 // or the error text when the camera cannot record at all.
 std::optional<std::string> OpenCamera(HostSetup& setup, FrameAllocator& allocator, RecordedCamera& camera,
-                                      size_t& started) {
+                                      bool edgeStorage, size_t& started) {
     camera.driver = std::make_unique<DriverObject>(*setup.library, setup.library->Create());
     if (!*camera.driver)
         return std::string("the driver library could not make a driver object");
@@ -246,6 +260,8 @@ std::optional<std::string> OpenCamera(HostSetup& setup, FrameAllocator& allocato
     camera.capture = driver->GetVideoCaptureEx2();
     if (!camera.capture)
         return "the driver offers no video capture for " + std::string(camera.settings->GetDeviceName());
+    if (edgeStorage && !camera.capture->SetProperty(kEdgeStorageProperty, &kEdgeStorageOn, kEdgeStoragePropertyType))
+        return "the driver refused to switch edge storage on for " + std::string(camera.settings->GetDeviceName());
     started = StartStreams(*camera.capture, camera.streams);
     return std::nullopt;
 }
@@ -281,7 +297,7 @@ int FinishRecording(RecordedCamera& camera) {
     for (RecordedStream& stream : camera.streams) {
         if (!camera.capture || !stream.started)
             continue;
-        if (stream.request.motion)
+        if (StartsChannel(stream.request))
             camera.capture->StopChannel(kRecordedChannel);
         else
             camera.capture->StopStream(kRecordedChannel, stream.request.streamIndex);
@@ -292,7 +308,9 @@ int FinishRecording(RecordedCamera& camera) {
         StreamReport report = stream.recorder->Report();
         std::fputs(FormatStreamSummary(report).c_str(), stdout);
         bool nothingWritten = !report.path.empty() && report.framesWritten == 0;
-        if (!report.error.empty() || report.statistics.Frames() == 0 || nothingWritten)
+        const bool fillFailed = std::any_of(report.edgeFills.begin(), report.edgeFills.end(),
+                                            [](const EdgeFillReport& fill) { return !fill.error.empty(); });
+        if (!report.error.empty() || report.statistics.Frames() == 0 || nothingWritten || fillFailed)
             status = kExitFailure;
     }
     std::fflush(stdout);
@@ -483,7 +501,7 @@ int RunRecordCommand(const HostOptions& options) {
     bool everyCameraOpened = true;
     for (RecordedCamera& camera : cameras) {
         size_t cameraStarted = 0;
-        if (auto error = OpenCamera(setup, allocator, camera, cameraStarted)) {
+        if (auto error = OpenCamera(setup, allocator, camera, options.edgeStorage, cameraStarted)) {
             std::fprintf(stderr, "fennwick-host: %s\n", error->c_str());
             everyCameraOpened = false;
         }
@@ -501,6 +519,9 @@ int RunRecordCommand(const HostOptions& options) {
     const bool showProgress = options.progress == ProgressDisplay::On ||
                               (options.progress == ProgressDisplay::OnTerminal && terminal);
     WaitForStop(stopSignals, options.seconds, [&](uint32_t secondsLeft) {
+        for (RecordedCamera& camera : cameras)
+            for (RecordedStream& stream : camera.streams)
+                stream.recorder->Tick();
         if (showProgress)
             setup.sink.ShowStatus(StatusLines(cameras, secondsLeft), terminal);
     });

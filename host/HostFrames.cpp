@@ -35,12 +35,14 @@ void AudioFrame::SetFormat(uint32_t samplesPerSecond, uint32_t bitsPerSample, bo
 
 // Frames cross the host boundary as raw pointers: the driver gives each one
 // back through the matching release slot, which deletes it.
-talvex::ipcapture::IVideoFrame* FrameAllocator::AllocVideo(uint32_t typeCode, uint32_t size, const char*) {
+talvex::ipcapture::IVideoFrame* FrameAllocator::AllocVideo(uint32_t typeCode, uint32_t size, const char* name) {
     if (size == 0 || size > kMaxVideoFrameBytes) {
         ++m_refused;
         return nullptr;
     }
     auto frame = std::make_unique<VideoFrame>(typeCode, size);
+    if (name && std::string_view(name).ends_with(kReplayedFrameNameSuffix))
+        frame->MarkReplayed();
     ++m_outstanding;
     return frame.release();
 }

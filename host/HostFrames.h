@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string_view>
 #include <vector>
 
 namespace fennwick_host {
@@ -18,6 +19,9 @@ namespace fennwick_host {
 constexpr uint32_t kMaxVideoFrameBytes = 10485760;
 // One audio frame holds a fraction of a second of compressed or G.711 audio.
 constexpr uint32_t kMaxAudioFrameBytes = 1048576;
+// The driver allocates the frames it fetched from the camera's own storage
+// under the name "<driver name>::EdgeChannel"; live frames carry the stream's name.
+constexpr std::string_view kReplayedFrameNameSuffix = "::EdgeChannel";
 
 class VideoFrame : public talvex::ipcapture::IVideoFrame {
 public:
@@ -37,6 +41,9 @@ public:
     uint64_t GetTime() const override { return m_time; }
 
     uint32_t GetSizeClass() const { return m_sizeClass; }
+    // A recorded frame the driver fetched after an outage, not a live one.
+    bool IsReplayed() const { return m_replayed; }
+    void MarkReplayed() { m_replayed = true; }
     std::span<const uint8_t> Data() const { return {m_buffer.get(), m_dataSize}; }
 
 private:
@@ -49,6 +56,7 @@ private:
     uint32_t m_sizeClass = 0;
     uint32_t m_typeCode;
     uint64_t m_time = 0;
+    bool m_replayed = false;
 };
 
 class AudioFrame : public talvex::ipcapture::IAudioFrame {

@@ -75,7 +75,7 @@ public:
     // Checks the options as a whole once every one was read.
     std::optional<std::string> Finish();
     bool TakesNoValue(std::string_view key) const {
-        return key == "discard" || key == "motion" || key == "quiet" || key == "progress";
+        return key == "discard" || key == "motion" || key == "quiet" || key == "progress" || key == "edge-storage";
     }
 
 private:
@@ -158,6 +158,8 @@ std::optional<std::string> OptionReader::ReadStreamOption(std::string_view key, 
         m_options.discard = true;
     } else if (key == "motion") {
         m_options.motion = true;
+    } else if (key == "edge-storage") {
+        m_options.edgeStorage = true;
     } else if (key == "quiet" || key == "progress") {
         m_options.progress = key == "quiet" ? ProgressDisplay::Off : ProgressDisplay::On;
     } else if (key == "camera") {
@@ -278,14 +280,16 @@ std::optional<std::string> OptionReader::FinishRecord() {
         return std::string("--discard writes no files: leave out --out");
     if (!m_options.discard && m_options.outDirectory.empty())
         return std::string("record needs --out DIR (or --discard)");
-    if (!m_options.motion)
+    if (!m_options.motion && !m_options.edgeStorage)
         return std::nullopt;
     for (StreamRequest& stream : m_options.streams)
         if (stream.streamIndex == kStreamRecording) {
-            stream.motion = true;
+            stream.motion = m_options.motion;
+            stream.edgeStorage = m_options.edgeStorage;
             return std::nullopt;
         }
-    return std::string("--motion is detected with the recording stream: add --stream rec");
+    return std::string(m_options.motion ? "--motion is detected" : "--edge-storage fills outages") +
+           " with the recording stream: add --stream rec";
 }
 
 } // namespace
@@ -296,7 +300,8 @@ std::string HostUsage() {
            "                            [--codec jpeg|mpeg4|h264] [--size WxH] [--fps F] [--quality Q]\n"
            "                            [--stream rec|live|remote[:CODEC]]...\n"
            "                            [--seconds N] [--camera HOST[:PORT]]... [--events FILE] [--motion]\n"
-           "                            [--quiet | --progress] [--privacy LEFT,TOP,WIDTH,HEIGHT]... [options]\n"
+           "                            [--edge-storage] [--quiet | --progress]\n"
+           "                            [--privacy LEFT,TOP,WIDTH,HEIGHT]... [options]\n"
            "       fennwick-host io (--profile FILE | --generation N) [--set OUTPUT=on|off]... [--watch SECONDS]\n"
            "                        [options]\n"
            "       fennwick-host ptz (--profile FILE | --generation N) [--ptz CAPABILITIES] [options] ACTION...\n"
@@ -307,8 +312,11 @@ std::string HostUsage() {
            "         open only: [--codec jpeg|mpeg4|h264] (the device's default codec)\n"
            "record shows a status line per stream once a second on a terminal; --quiet leaves it out,\n"
            "--progress shows it on a pipe too. --events appends stream events (signal-lost, resumed,\n"
-           "start-failed) to FILE. --privacy masks a zone given in percent of the picture (repeat it for\n"
-           "more zones, in order); it needs device properties 5 and 6 in the profile, which query writes.\n"
+           "start-failed, edge-filled) to FILE. --edge-storage has the driver fill outages of the\n"
+           "recording stream from the camera's own storage: each filled interval goes to\n"
+           "DIR/<stream>-edge-<first_frame_unix_ms>.mkv. --privacy masks a zone given in percent of the\n"
+           "picture (repeat it for more zones, in order); it needs device properties 5 and 6 in the\n"
+           "profile, which query writes.\n"
            "query runs the driver's capability query against --address (--port, --user, --password),\n"
            "prints every device property and capability entry, and with --out writes a profile for open\n"
            "and record; it fails (exit 1) with the driver's failure code: 1 login failed, 2 unreachable.\n"

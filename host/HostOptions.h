@@ -4,7 +4,7 @@
 //                        [--codec jpeg|mpeg4|h264] [--size WxH] [--fps F] [--quality Q]
 //                        [--stream rec|live|remote[:CODEC]] ...
 //                        [--seconds N] [--camera HOST[:PORT]]... [--events FILE] [--motion]
-//                        [--quiet | --progress] [common options]
+//                        [--edge-storage] [--quiet | --progress] [common options]
 //   fennwick-host io     (--profile FILE | --generation N) [--set K=on|off]... [--watch SECONDS]
 //                        [common options]
 //   fennwick-host ptz    (--profile FILE | --generation N) [--ptz CAPABILITIES] [common options]
@@ -24,8 +24,12 @@
 // device of the same profile at that address (the port defaults to the
 // profile's); with --camera the profile's own address is not recorded.
 // --events appends a line per stream event (signal loss, frames resuming,
-// motion changes, a start failure). --motion also starts motion detection with
-// the recording stream (which must be recorded). record shows a status line
+// motion changes, a start failure, an interval filled from the camera's
+// storage). --motion also starts motion detection with the recording stream
+// (which must be recorded). --edge-storage has the driver fill the recording
+// stream's outages from the camera's own storage (device property 11 = 1 and
+// the capture's "EdgeStorageState" on): each filled interval is written to
+// DIR/<stream>-edge-<first_frame_unix_ms>.mkv and listed in the summary. record shows a status line
 // per stream on a terminal; --quiet leaves it out, --progress shows it on a
 // pipe too. For io, each --set switches output K (from 1) in command-line
 // order; --watch ends the command after SECONDS (without it SIGINT or SIGTERM
@@ -96,6 +100,7 @@ struct HostOptions {
     ProgressDisplay progress = ProgressDisplay::OnTerminal;
     bool motion = false;                // motion detection with the recording stream
     std::vector<ZoneRect> privacyZones; // masking on with these zones when not empty
+    bool edgeStorage = false;           // outages of the recording stream filled from the camera's storage
 
     // io only
     std::vector<OutputChange> outputChanges;

@@ -1,5 +1,7 @@
 #include "StreamRecorder.h"
 
+#include "HostFrames.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <exception>
@@ -15,28 +17,6 @@ std::span<const uint8_t> FrameBytes(talvex::ipcapture::IVideoFrame& frame) {
     return buffer ? std::span<const uint8_t>(buffer, size) : std::span<const uint8_t>();
 }
 
-// The decoder configuration the muxer needs from the first key frame; none
-// when the frame cannot start a file.
-std::optional<std::vector<uint8_t>> TrackExtradata(VideoCodec codec, std::span<const uint8_t> keyFrame) {
-    switch (codec) {
-    case VideoCodec::H264: {
-        std::vector<uint8_t> sets = H264ParameterSets(keyFrame);
-        if (sets.empty())
-            return std::nullopt;
-        return sets;
-    }
-    case VideoCodec::Mpeg4: {
-        std::span<const uint8_t> headers = Mpeg4ConfigurationHeaders(keyFrame);
-        if (headers.empty())
-            return std::nullopt;
-        return std::vector<uint8_t>(headers.begin(), headers.end());
-    }
-    case VideoCodec::Jpeg:
-        return std::vector<uint8_t>();
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 StreamRecorder::StreamRecorder(std::string name, std::string outputPath) {
@@ -49,11 +29,38 @@ void StreamRecorder::ReportEventsTo(StreamEventLog& events, const std::string& c
     m_events = &events;
     m_eventSource = camera + " " + stream;
     m_motionSource = camera;
+    if (m_edge)
+        m_edge->ReportEventsTo(events, m_eventSource);
 }
 
 void StreamRecorder::TrackMotion() {
     std::lock_guard lock(m_mutex);
     m_motion.emplace();
+}
+
+void StreamRecorder::FillEdgeIntervals(const std::string& pathPrefix) {
+    std::lock_guard lock(m_mutex);
+    m_edge = std::make_unique<EdgeFillRecorder>(m_report.path.empty() ? std::string() : pathPrefix);
+    if (m_events)
+        m_edge->ReportEventsTo(*m_events, m_eventSource);
+}
+
+void StreamRecorder::Tick() {
+    std::lock_guard lock(m_mutex);
+    if (m_edge)
+        m_edge->Tick(std::chrono::steady_clock::now());
+}
+
+bool StreamRecorder::TakeReplayedFrame(talvex::ipcapture::IVideoFrame& frame, bool& refused) {
+    const auto* hostFrame = dynamic_cast<const VideoFrame*>(&frame);
+    if (!m_edge || !hostFrame || !hostFrame->IsReplayed())
+        return false;
+    std::optional<FrameKind> kind = ClassifyFrameType(frame.GetTypeCode());
+    refused = !kind;
+    if (kind)
+        m_edge->OnFrame({FrameBytes(frame), *kind, frame.GetTime(), frame.GetWidth(), frame.GetHeight()},
+                        std::chrono::steady_clock::now());
+    return true;
 }
 
 bool StreamRecorder::TakeMotionFrame(talvex::ipcapture::IVideoFrame& frame) {
@@ -95,6 +102,11 @@ bool StreamRecorder::OnFrame(talvex::ipcapture::IVideoFrame* frame) {
             return false;
         if (TakeMotionFrame(*frame))
             return true;
+        // Replayed frames are the camera's recording of an outage: neither live figures nor arrivals.
+        if (bool refused = false; TakeReplayedFrame(*frame, refused))
+            return !refused;
+        if (m_edge)
+            m_edge->Tick(std::chrono::steady_clock::now());
         // Arrivals are kept also without an event log: they tell whose signal loss the driver reports.
         // The event log has its own lock and calls nobody back.
         if (auto gap = TakeArrivalGap(); gap && m_events)
@@ -159,6 +171,8 @@ void StreamRecorder::OnSignalLost() {
 std::optional<std::string> StreamRecorder::Finish() {
     std::lock_guard lock(m_mutex);
     m_finished = true;
+    if (m_edge)
+        m_edge->Finish();
     if (!m_writer)
         return std::nullopt;
     std::optional<std::string> error = m_writer->Finish();
@@ -172,6 +186,8 @@ StreamReport StreamRecorder::Report() const {
     StreamReport report = m_report;
     if (m_writer)
         report.framesWritten = m_writer->FramesWritten();
+    if (m_edge)
+        report.edgeFills = m_edge->Reports();
     if (m_motion) {
         report.motion = true;
         report.motionChanges = m_motion->Changes();
@@ -206,6 +222,13 @@ std::string FormatStreamSummary(const StreamReport& report) {
         text += "  motion changes " + std::to_string(report.motionChanges) + " (to motion " +
                 std::to_string(report.motionOnsets) + "), motion channel losses " +
                 std::to_string(report.motionChannelLosses) + "\n";
+    for (const EdgeFillReport& fill : report.edgeFills) {
+        text += "  edge fill " + FormatFileTime(fill.firstTime) + " to " + FormatFileTime(fill.lastTime) + ", frames " +
+                std::to_string(fill.frames);
+        text += fill.path.empty() ? "\n" : " -> " + fill.path + "\n";
+        if (!fill.error.empty())
+            text += "  edge fill error: " + fill.error + "\n";
+    }
     if (!report.error.empty())
         text += "  error: " + report.error + "\n";
     if (statistics.Frames() == 0 && !report.lastStartFailure.empty())

@@ -5,6 +5,7 @@
 // sink for measurements).
 #pragma once
 
+#include "EdgeFillRecorder.h"
 #include "ElementaryStream.h"
 #include "HostDebugSink.h"
 #include "MatroskaWriter.h"
@@ -36,6 +37,7 @@ struct StreamReport {
     uint64_t motionOnsets = 0;        // changes to motion
     uint64_t motionChannelLosses = 0; // signal losses of the motion channel (not of the video)
     std::string lastStartFailure;     // the driver's last line on why the stream could not start
+    std::vector<EdgeFillReport> edgeFills; // intervals filled from the camera's storage, oldest first
 };
 
 class StreamRecorder : public talvex::ipcapture::IVideoChannelCallback, public IStartFailureListener {
@@ -57,6 +59,12 @@ public:
     // The channel of this stream also detects motion: its "MEMD" frames are
     // taken, tracked and counted, never written.
     void TrackMotion();
+    // The stream's channel fills outages from the camera's own storage: its
+    // replayed frames go to one file per interval, PREFIX<first_frame_unix_ms>.mkv
+    // (only counted when the recorder writes no file), never into the live file.
+    void FillEdgeIntervals(const std::string& pathPrefix);
+    // Finishes an edge interval that no replayed frame joined for a while (EdgeFillRecorder.h).
+    void Tick();
 
     // True when the host took the frame: every video frame of a known type
     // until Finish, also one that cannot be written (before the first key
@@ -78,6 +86,8 @@ private:
     void Record(talvex::ipcapture::IVideoFrame& frame, const FrameKind& kind);
     // Under the mutex; true when the frame was a motion frame of this channel.
     bool TakeMotionFrame(talvex::ipcapture::IVideoFrame& frame);
+    // Under the mutex; true when the frame was a replayed one (taken or refused in refused).
+    bool TakeReplayedFrame(talvex::ipcapture::IVideoFrame& frame, bool& refused);
     // The gap before this frame when it ends one (called under the mutex).
     std::optional<std::chrono::milliseconds> TakeArrivalGap();
     bool OpenFile(talvex::ipcapture::IVideoFrame& frame, VideoCodec codec);
@@ -92,6 +102,7 @@ private:
     std::string m_lastStartCause;
     std::optional<std::chrono::steady_clock::time_point> m_lastArrival;
     std::optional<MotionTracker> m_motion;
+    std::unique_ptr<EdgeFillRecorder> m_edge;
 };
 
 // The summary of one stream as the host prints it at the end of a recording:
@@ -100,7 +111,9 @@ private:
 //     first frame 2026-12-06 08:00:00.000 UTC, last frame 2026-12-06 08:00:09.960 UTC
 //     written 250, skipped before the first key frame 0, refused 0
 //     motion changes 3 (to motion 2), motion channel losses 1
-// (the motion line only when the stream tracks motion), a line
+//     edge fill 2026-12-06 07:58:10.100 UTC to 2026-12-06 07:58:20.000 UTC, frames 100 -> out/rec-edge-1796540290100.mkv
+// (the motion line only when the stream tracks motion, an edge fill line per
+// interval filled from the camera's storage), a line
 // "  error: ..." when writing failed, and for a stream without frames
 // "  no frames: <the driver's last start failure line>" when it gave one.
 std::string FormatStreamSummary(const StreamReport& report);

@@ -1,5 +1,6 @@
 #include "RtspServer.h"
 
+#include "RecordingSearch.h"
 #include "RtspSession.h"
 #include "common/Base64.h"
 #include "common/CEvent.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <condition_variable>
 #include <deque>
 #include <list>
@@ -31,6 +33,9 @@ constexpr size_t STREAM_COUNT = 3;
 constexpr int CONNECTION_POLL_MS = 500;
 constexpr int WRITE_TIMEOUT_MS = 2000;
 constexpr uint32_t FIRST_PATHLESS_GENERATION = 6; // "/video1" from here, "/media/video1" below
+// Recordings are replayed on "/media/<name>" below this generation, on "/stream?name=<name>" from it.
+constexpr uint32_t FIRST_STREAM_QUERY_GENERATION = 6;
+constexpr uint32_t MAX_CUT_REPLAY_MS = 3600 * 1000;
 // Sessions one connection may hold; expired ones are dropped first.
 constexpr size_t MAX_SESSIONS_PER_CONNECTION = 16;
 
@@ -104,6 +109,25 @@ std::map<std::string, std::string> ParseDigestParameters(std::string_view text) 
     return parameters;
 }
 
+// The path of rtsp://host[:port]/path[/trackID=N][/] (with its query) and the
+// track number (0 when none is named); nullopt without a path.
+std::optional<std::string> StreamPath(const std::string& url, uint32_t& track) {
+    const size_t scheme = url.find("://");
+    const size_t pathStart = scheme == std::string::npos ? std::string::npos : url.find('/', scheme + 3);
+    if (pathStart == std::string::npos)
+        return std::nullopt;
+    std::string path = url.substr(pathStart);
+    track = 0;
+    const size_t trackPosition = path.find("/trackID=");
+    if (trackPosition != std::string::npos) {
+        track = uint32_t(std::strtoul(path.c_str() + trackPosition + 9, nullptr, 10));
+        path.erase(trackPosition);
+    }
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
 // "a-b" after key in a Transport header.
 bool ReadPortPair(const std::string& transport, const std::string& key, uint32_t& first, uint32_t& second) {
     const size_t position = transport.find(key);
@@ -138,6 +162,8 @@ const char* StatusText(int status) {
         return "Session Not Found";
     case 455:
         return "Method Not Valid in This State";
+    case 457:
+        return "Invalid Range";
     case 461:
         return "Unsupported Transport";
     case 503:
@@ -149,12 +175,29 @@ const char* StatusText(int status) {
 
 } // namespace
 
-class RtspServer::Impl {
+// What a request URL names: a live stream or a recording.
+struct StreamTarget {
+    uint32_t streamIndex = 0;
+    std::string recording; // empty for a live stream
+};
+
+class RtspServer::Impl : public TestHookProvider {
 public:
     Impl(RtspServerOptions options, Camera* camera)
         : m_options(std::move(options)), m_camera(camera), m_clips(m_options.clipsDirectory),
-          m_random(std::random_device{}()) {}
-    ~Impl() { Stop(); }
+          m_random(std::random_device{}()) {
+        if (m_camera) {
+            m_faults.outage = &m_camera->Outage();
+            m_store = std::make_shared<RecordingStore>(int64_t(m_options.recordingSeconds) * 1000);
+        }
+    }
+    ~Impl() override { Stop(); }
+
+    // Test hooks: "recordings" and "cut_replay".
+    void AppendState(std::vector<std::string>& members) const override;
+    std::optional<std::string> CheckControl(std::string_view key, std::string_view value) const override;
+    void ApplyControl(std::string_view key, std::string_view value) override;
+    std::shared_ptr<const RecordingStore> Recordings() const { return m_store; }
 
     bool Start(std::string& error);
     void Stop();
@@ -200,15 +243,20 @@ private:
     void Serve(Connection& connection);
     bool ConsumeInput(Connection& connection, std::string& input);
     Response Handle(Connection& connection, const Request& request);
-    Response Describe(const Request& request, uint32_t streamIndex);
-    Response SetUp(Connection& connection, const Request& request, uint32_t streamIndex, uint32_t track);
-    Response Play(const std::shared_ptr<RtspSession>& session, const Request& request);
+    Response Describe(const Request& request, const StreamTarget& target);
+    Response SetUp(Connection& connection, const Request& request, const StreamTarget& target, uint32_t track);
+    Response Play(Connection& connection, const std::shared_ptr<RtspSession>& session, const Request& request);
     bool Authorised(const Connection& connection, const Request& request) const;
     // The status a fault puts in place of the answer to method; 0 when none.
     uint32_t FaultStatus(const std::string& method) const;
     std::string Challenge(const Connection& connection) const;
     bool ParseStreamUrl(const std::string& url, uint32_t& streamIndex, uint32_t& track) const;
+    // A live stream's or a recording's URL.
+    bool ParseTarget(const std::string& url, StreamTarget& target, uint32_t& track) const;
     StreamChoice ChooseStream(uint32_t streamIndex);
+    StreamChoice Choose(const StreamTarget& target);
+    // Records the recording stream until the server stops.
+    void RecordLoop();
     std::shared_ptr<RtspSession> FindSession(Connection& connection, const Request& request);
     bool WriteInterleaved(Connection& connection, uint8_t channel, std::span<const uint8_t> data);
     bool WriteText(Connection& connection, const std::string& text);
@@ -252,6 +300,10 @@ private:
     std::multimap<std::chrono::steady_clock::time_point, std::function<void()>> m_timers;
     std::thread m_timerThread;
     std::atomic<bool> m_running{false};
+    // The camera's recordings (with a camera only).
+    std::shared_ptr<RecordingStore> m_store;
+    std::thread m_recordThread;
+    bool m_routesAdded = false;
 };
 
 uint32_t RtspServer::Impl::Random() {
@@ -303,7 +355,36 @@ bool RtspServer::Impl::Start(std::string& error) {
     m_running = true;
     m_acceptThread = std::thread([this] { AcceptLoop(); });
     m_timerThread = std::thread([this] { TimerLoop(); });
+    if (m_store) {
+        if (!m_routesAdded) {
+            RecordingSearch::AddRoute(m_camera->Http(), m_store);
+            m_camera->Hooks().Add(*this);
+            m_routesAdded = true;
+        }
+        m_recordThread = std::thread([this] { RecordLoop(); });
+    }
     return true;
+}
+
+// The camera records what video1 would send, at its frame rate, stamped by its own clock.
+void RtspServer::Impl::RecordLoop() {
+    size_t frameIndex = 0;
+    auto next = std::chrono::steady_clock::now();
+    std::unique_lock lock(m_timerMutex);
+    while (m_running) {
+        if (m_timerWake.wait_until(lock, next, [this] { return !m_running; }))
+            break;
+        lock.unlock();
+        const StreamChoice choice = ChooseStream(0);
+        if (choice.available)
+            m_store->Add(choice.clip, frameIndex * choice.clipFrameRate / choice.frameRate,
+                         m_camera->State().Clock().NowUnixMs());
+        else
+            m_store->Interrupt();
+        ++frameIndex;
+        next += std::chrono::microseconds(1000000 / std::max(choice.frameRate, 1u));
+        lock.lock();
+    }
 }
 
 void RtspServer::Impl::Stop() {
@@ -317,6 +398,8 @@ void RtspServer::Impl::Stop() {
     }
     m_timerWake.notify_all();
     m_timerThread.join();
+    if (m_recordThread.joinable())
+        m_recordThread.join();
     m_acceptThread.join();
     std::list<std::unique_ptr<Connection>> connections;
     {
@@ -418,6 +501,8 @@ bool RtspServer::Impl::ConsumeInput(Connection& connection, std::string& input) 
         if (input.size() < headerEnd + 4 + bodyBytes)
             return true;
         input.erase(0, headerEnd + 4 + bodyBytes);
+        if (m_faults.outage && m_faults.outage->Active())
+            continue; // cut off: the request never arrived
         Response response = request ? Handle(connection, *request) : Response{400, "", "", nullptr};
         std::string text = "RTSP/1.0 " + std::to_string(response.status) + " " + StatusText(response.status) + "\r\n";
         if (request && !request->Header("cseq").empty())
@@ -459,20 +544,10 @@ void RtspServer::Impl::EndSessions(Connection& connection) {
 }
 
 bool RtspServer::Impl::ParseStreamUrl(const std::string& url, uint32_t& streamIndex, uint32_t& track) const {
-    // rtsp://host[:port]/path[/trackID=N][/]
-    const size_t scheme = url.find("://");
-    const size_t pathStart = scheme == std::string::npos ? std::string::npos : url.find('/', scheme + 3);
-    if (pathStart == std::string::npos)
+    const std::optional<std::string> found = StreamPath(url, track);
+    if (!found)
         return false;
-    std::string path = url.substr(pathStart);
-    track = 0;
-    const size_t trackPosition = path.find("/trackID=");
-    if (trackPosition != std::string::npos) {
-        track = uint32_t(std::strtoul(path.c_str() + trackPosition + 9, nullptr, 10));
-        path.erase(trackPosition);
-    }
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
+    const std::string& path = *found;
     const std::string prefix = Generation() < FIRST_PATHLESS_GENERATION ? "/media/video" : "/video";
     if (!path.starts_with(prefix) || path.size() != prefix.size() + 1)
         return false;
@@ -509,6 +584,53 @@ RtspServer::Impl::StreamChoice RtspServer::Impl::ChooseStream(uint32_t streamInd
         codec = OtherCodec(codec);
     auto clip = m_clips.Get(codec, width);
     return {clip, clip != nullptr, m_options.frameRate.value_or(Clip::FRAME_RATE), frameRate};
+}
+
+bool RtspServer::Impl::ParseTarget(const std::string& url, StreamTarget& target, uint32_t& track) const {
+    if (ParseStreamUrl(url, target.streamIndex, track))
+        return true;
+    // /media/<name> or /stream?name=<name>
+    const std::optional<std::string> found = m_store ? StreamPath(url, track) : std::nullopt;
+    if (!found)
+        return false;
+    const std::string& path = *found;
+    const std::string prefix = Generation() < FIRST_STREAM_QUERY_GENERATION ? "/media/" : "/stream?name=";
+    if (!path.starts_with(prefix) || path.size() == prefix.size())
+        return false;
+    target.recording = path.substr(prefix.size());
+    return m_store->ClipOf(target.recording) != nullptr;
+}
+
+RtspServer::Impl::StreamChoice RtspServer::Impl::Choose(const StreamTarget& target) {
+    if (target.recording.empty())
+        return ChooseStream(target.streamIndex);
+    auto clip = m_store->ClipOf(target.recording);
+    return {clip, clip != nullptr, Clip::FRAME_RATE, Clip::FRAME_RATE};
+}
+
+void RtspServer::Impl::AppendState(std::vector<std::string>& members) const {
+    std::string list;
+    for (const RecordingEntry& entry : m_store->Recordings())
+        list += std::string(list.empty() ? "" : ", ") + "{\"name\": \"" + entry.name + "\", \"start_ms\": " +
+                std::to_string(entry.startMs) + ", \"end_ms\": " + std::to_string(entry.endMs) + "}";
+    members.push_back("\"recordings\": [" + list + "]");
+}
+
+std::optional<std::string> RtspServer::Impl::CheckControl(std::string_view key, std::string_view value) const {
+    if (key != "cut_replay")
+        return std::nullopt;
+    uint32_t ms = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), ms);
+    if (error != std::errc() || end != value.data() + value.size() || ms > MAX_CUT_REPLAY_MS)
+        return "cut_replay wants milliseconds from 0 to " + std::to_string(MAX_CUT_REPLAY_MS) + ", not '" +
+               std::string(value) + "'";
+    return std::string();
+}
+
+void RtspServer::Impl::ApplyControl(std::string_view, std::string_view value) {
+    uint32_t ms = 0;
+    std::from_chars(value.data(), value.data() + value.size(), ms);
+    m_faults.cutReplayAfterMs = ms;
 }
 
 bool RtspServer::Impl::Authorised(const Connection& connection, const Request& request) const {
@@ -594,20 +716,19 @@ RtspServer::Impl::Response RtspServer::Impl::Handle(Connection& connection, cons
 
     if (const uint32_t status = FaultStatus(request.method))
         return {int(status), sessionHeader, "", nullptr};
-    uint32_t streamIndex = 0;
+    StreamTarget target;
     uint32_t track = 0;
     if (request.method == "DESCRIBE")
-        return ParseStreamUrl(request.url, streamIndex, track) ? Describe(request, streamIndex)
-                                                               : Response{404, "", "", nullptr};
+        return ParseTarget(request.url, target, track) ? Describe(request, target) : Response{404, "", "", nullptr};
     if (request.method == "SETUP")
-        return ParseStreamUrl(request.url, streamIndex, track) ? SetUp(connection, request, streamIndex, track)
-                                                               : Response{404, "", "", nullptr};
+        return ParseTarget(request.url, target, track) ? SetUp(connection, request, target, track)
+                                                       : Response{404, "", "", nullptr};
     if (request.method == "GET_PARAMETER" || request.method == "SET_PARAMETER")
         return {200, sessionHeader, "", nullptr};
     if (!session)
         return {454, "", "", nullptr};
     if (request.method == "PLAY")
-        return Play(session, request);
+        return Play(connection, session, request);
     if (request.method == "PAUSE") {
         session->Pause();
         return {200, sessionHeader, "", nullptr};
@@ -623,8 +744,8 @@ RtspServer::Impl::Response RtspServer::Impl::Handle(Connection& connection, cons
     return {455, "", "", nullptr};
 }
 
-RtspServer::Impl::Response RtspServer::Impl::Describe(const Request& request, uint32_t streamIndex) {
-    const StreamChoice choice = ChooseStream(streamIndex);
+RtspServer::Impl::Response RtspServer::Impl::Describe(const Request& request, const StreamTarget& target) {
+    const StreamChoice choice = Choose(target);
     if (!choice.available)
         return {404, "", "", nullptr};
     const Clip& clip = *choice.clip;
@@ -656,13 +777,19 @@ RtspServer::Impl::Response RtspServer::Impl::Describe(const Request& request, ui
         break;
     }
     media += "a=framerate:" + std::to_string(choice.frameRate) + "\r\na=control:trackID=1\r\n";
-    if (m_options.audio)
+    const bool replay = !target.recording.empty();
+    if (m_options.audio && !replay)
         media += "m=audio 0 RTP/AVP 0\r\nc=IN IP4 0.0.0.0\r\na=rtpmap:0 PCMU/8000\r\na=control:trackID=2\r\n";
     const std::string origin =
         m_options.quirks.bareDescription ? "" : "o=- " + std::to_string(Random()) + " 1 IN IP4 " + m_options.bindAddress + "\r\n";
     const std::string sessionControl = m_options.quirks.bareDescription ? "" : "a=control:*\r\n";
-    const std::string body = "v=0\r\n" + origin + "s=fennwick-camsim\r\nt=0 0\r\n" + sessionControl +
-                             "a=range:npt=now-\r\n" + media;
+    std::string range = "a=range:npt=now-\r\n";
+    if (replay)
+        for (const RecordingEntry& entry : m_store->Recordings())
+            if (entry.name == target.recording)
+                range = "a=range:clock=" + FormatCameraTime(entry.startMs) + "-" + FormatCameraTime(entry.endMs) + "\r\n";
+    const std::string body =
+        "v=0\r\n" + origin + "s=fennwick-camsim\r\nt=0 0\r\n" + sessionControl + range + media;
     std::string base = request.url;
     while (!base.empty() && base.back() == '/')
         base.pop_back();
@@ -676,7 +803,7 @@ RtspServer::Impl::Response RtspServer::Impl::Describe(const Request& request, ui
 }
 
 RtspServer::Impl::Response RtspServer::Impl::SetUp(Connection& connection, const Request& request,
-                                                   uint32_t streamIndex, uint32_t track) {
+                                                   const StreamTarget& target, uint32_t track) {
     const std::string transportHeader = request.Header("transport");
     TrackTransport transport;
     uint32_t first = 0;
@@ -710,20 +837,24 @@ RtspServer::Impl::Response RtspServer::Impl::SetUp(Connection& connection, const
         }
         for (auto& old : expired)
             old->End(false);
-        const StreamChoice choice = ChooseStream(streamIndex);
+        const StreamChoice choice = Choose(target);
         if (!choice.available)
             return {404, "", "", nullptr};
         session = std::make_shared<RtspSession>(
-            RandomToken(16), streamIndex, choice.clip, m_faults,
+            RandomToken(16), target.streamIndex, choice.clip, m_faults,
             [this, &connection](uint8_t channel, std::span<const uint8_t> data) {
                 return WriteInterleaved(connection, channel, data);
             },
             SessionTimeoutSeconds(), [this] { return Random(); });
         session->SetQuirks(m_options.quirks);
         session->SetFrameRates(choice.clipFrameRate, choice.frameRate);
+        if (!target.recording.empty())
+            session->SetReplay(m_store, target.recording);
         std::lock_guard lock(connection.sessionsMutex);
         connection.sessions.push_back(session);
     }
+    if (session->IsReplay() && track == 2)
+        return {404, "", "", nullptr}; // a replay has no audio
     const auto kind = track == 2 ? RtspSession::TrackKind::Audio : RtspSession::TrackKind::Video;
     uint16_t serverRtpPort = 0;
     uint16_t serverRtcpPort = 0;
@@ -746,14 +877,32 @@ RtspServer::Impl::Response RtspServer::Impl::SetUp(Connection& connection, const
             "", nullptr};
 }
 
-RtspServer::Impl::Response RtspServer::Impl::Play(const std::shared_ptr<RtspSession>& session,
+RtspServer::Impl::Response RtspServer::Impl::Play(Connection& connection, const std::shared_ptr<RtspSession>& session,
                                                   const Request& request) {
     std::string base = request.url;
     if (base.empty() || base.back() != '/')
         base += '/';
+    std::string range = "npt=0.000-";
+    if (session->IsReplay()) {
+        // "Range: clock=20261206T210000.000Z-" (RFC 2326 3.7); without one the replay starts at the beginning.
+        const std::string asked = request.Header("range");
+        if (asked.starts_with("clock=")) {
+            const std::string start = asked.substr(6, asked.find('-') == std::string::npos ? std::string::npos
+                                                                                            : asked.find('-') - 6);
+            const std::optional<int64_t> startMs = ParseCameraTime(start);
+            if (!startMs)
+                return {457, "", "", nullptr};
+            session->SetReplayStart(*startMs);
+            // The answer names where the replay really starts (RFC 2326 12.29): the recorded frame at or after the start.
+            const auto first = m_store->FrameFrom(session->Recording(), *startMs, false);
+            range = "clock=" + FormatCameraTime(first ? first->timeMs : *startMs) + "-";
+        }
+        if (const uint32_t cutMs = m_faults.cutReplayAfterMs.exchange(0))
+            session->CutReplayAfter(std::chrono::milliseconds(cutMs), [&connection] { connection.socket.Shutdown(); });
+    }
     const std::string headers = "Session: " + session->Id() + ";timeout=" +
-                                std::to_string(SessionTimeoutSeconds()) +
-                                "\r\nRange: npt=0.000-\r\nRTP-Info: " + session->RtpInfo(base) + "\r\n";
+                                std::to_string(SessionTimeoutSeconds()) + "\r\nRange: " + range +
+                                "\r\nRTP-Info: " + session->RtpInfo(base) + "\r\n";
     // Media may only follow the answer on an interleaved connection.
     return {200, headers, "", [session] { session->Play(); }};
 }
@@ -884,6 +1033,10 @@ std::vector<std::string> RtspServer::RequestLog() const {
 
 size_t RtspServer::ActiveSessionCount() const {
     return m_impl->ActiveSessionCount();
+}
+
+std::shared_ptr<const RecordingStore> RtspServer::Recordings() const {
+    return m_impl->Recordings();
 }
 
 } // namespace camsim

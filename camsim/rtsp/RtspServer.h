@@ -3,11 +3,24 @@
 // clients) on "/media/video1..3" below generation 6 and "/video1..3" from it;
 // RTP over UDP with RTCP sender reports, or interleaved on the connection;
 // Basic or Digest authentication; faults on demand.
+//
+// With a camera, the server also records the recording stream (video1) all
+// the time into a RecordingStore, answers the search CGI over it
+// (RecordingSearch.h) and replays a recording on "/media/<name>" (generation
+// 5) or "/stream?name=<name>" (from 6): PLAY's "Range: clock=<time>-" (the
+// camera's time, YYYYMMDDThhmmss.mmmZ) asks for the recorded frame at or
+// after that time; the answer's Range names that frame's own time, and it
+// carries the replay's first RTP timestamp (RTP-Info rtptime); video only. The test hooks gain
+// "recordings": [{"name": ..., "start_ms": ..., "end_ms": ...}] and the
+// control "cut_replay=MS": the next replay's connection is dropped after MS
+// milliseconds of it. While the camera's outage is active no request is
+// answered and no media is sent (recording goes on).
 #pragma once
 
 #include "Camera.h"
 #include "CameraState.h"
 #include "MediaClips.h"
+#include "RecordingStore.h"
 
 #include <array>
 #include <atomic>
@@ -50,6 +63,8 @@ struct RtspServerOptions {
     // (benchmarks use clips made at another rate). Unset, a stream sends the
     // camera's FrameRateN, at most the clips' rate.
     std::optional<uint32_t> frameRate;
+    // With a camera: the length of one recording of its recording stream.
+    uint32_t recordingSeconds = RecordingStore::RECORDING_MS / 1000;
 };
 
 // Faults that tests and the command line switch on while the server runs.
@@ -65,6 +80,10 @@ struct RtspFaults {
     std::atomic<uint32_t> playStatus{0};
     // Streams another codec than the camera's setting (a camera that ignored the codec change).
     std::atomic<bool> otherCodec{false};
+    // The next replay is cut (its connection dropped) after this many ms of it; 0: none.
+    std::atomic<uint32_t> cutReplayAfterMs{0};
+    // The camera's outage (set from the camera at construction): silent while active.
+    const OutageFault* outage = nullptr;
 };
 
 class RtspServer : public Server {
@@ -96,6 +115,8 @@ public:
     // Requests seen so far, as "METHOD URL" lines (bounded).
     std::vector<std::string> RequestLog() const;
     size_t ActiveSessionCount() const;
+    // What the camera recorded; null without a camera.
+    std::shared_ptr<const RecordingStore> Recordings() const;
 
 private:
     class Impl;

@@ -3,6 +3,8 @@
 #include <arpa/inet.h>
 #include <sys/socket.h>
 
+#include "OutageFault.h"
+
 #include <algorithm>
 
 namespace camsim {
@@ -18,7 +20,6 @@ constexpr uint32_t AUDIO_SAMPLES_PER_PACKET = 160; // 20 ms at 8 kHz
 constexpr auto AUDIO_PACKET_INTERVAL = std::chrono::milliseconds(20);
 constexpr auto REPORT_INTERVAL = std::chrono::seconds(1);
 constexpr auto FIRST_REPORT_DELAY = std::chrono::milliseconds(200);
-constexpr int SEND_TIMEOUT_MS = 2000;
 // Seconds between 1900 (NTP) and 1970 (Unix).
 constexpr uint64_t NTP_UNIX_OFFSET = 2208988800ull;
 
@@ -26,13 +27,19 @@ int64_t NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
 }
 
-uint64_t NtpNow() {
-    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
-    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(sinceEpoch).count();
+uint64_t NtpOfMicros(int64_t micros) {
     const uint64_t seconds = uint64_t(micros / 1000000) + NTP_UNIX_OFFSET;
     const uint64_t fraction = (uint64_t(micros % 1000000) << 32) / 1000000;
     return (seconds << 32) | fraction;
 }
+
+uint64_t NtpNow() {
+    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+    return NtpOfMicros(std::chrono::duration_cast<std::chrono::microseconds>(sinceEpoch).count());
+}
+
+// A replay waits this long for the next frame of a recording still being made.
+constexpr auto REPLAY_POLL_INTERVAL = std::chrono::milliseconds(20);
 
 } // namespace
 
@@ -159,9 +166,12 @@ void RtspSession::SendPacket(Track& track, const RtpHeader& header, std::span<co
 void RtspSession::SendVideoFrame(Track& track, size_t frameIndex) {
     if (!m_clip || m_clip->frames.empty())
         return;
-    const ClipFrame& frame = m_clip->frames[frameIndex % m_clip->frames.size()];
     if (m_quirks.restartSequenceEvery != 0 && frameIndex != 0 && frameIndex % m_quirks.restartSequenceEvery == 0)
         track.sequence = 0;
+    SendClipFrame(track, m_clip->frames[frameIndex % m_clip->frames.size()]);
+}
+
+void RtspSession::SendClipFrame(Track& track, const ClipFrame& frame) {
     std::vector<RtpPayload> payloads;
     switch (m_clip->codec) {
     case VideoCodec::H264: {
@@ -244,7 +254,20 @@ void RtspSession::DrainReceiverReports() {
     }
 }
 
+bool RtspSession::Silent() const {
+    return m_paused || m_byeSent || m_faults.stopSending || (m_faults.outage && m_faults.outage->Active());
+}
+
+RtspSession::Track* RtspSession::VideoTrack() {
+    for (auto& track : m_tracks)
+        if (track->kind == TrackKind::Video)
+            return track.get();
+    return nullptr;
+}
+
 void RtspSession::Run() {
+    if (m_store)
+        return RunReplay();
     const auto frameInterval = std::chrono::microseconds(1000000 / m_frameRate);
     const uint32_t frameTicks = VIDEO_CLOCK_RATE / m_frameRate;
     auto nextVideo = Clock::now();
@@ -261,7 +284,7 @@ void RtspSession::Run() {
             break;
         }
         const auto now = Clock::now();
-        const bool sending = !m_paused && !m_byeSent && !m_faults.stopSending;
+        const bool sending = !Silent();
         const bool videoDue = now >= nextVideo;
         const bool audioDue = now >= nextAudio;
         for (auto& track : m_tracks) {
@@ -284,6 +307,66 @@ void RtspSession::Run() {
         if (now >= nextReport) {
             if (sending)
                 SendSenderReports();
+            nextReport += REPORT_INTERVAL;
+        }
+        DrainReceiverReports();
+    }
+}
+
+// The recording's frames from the start, each when its distance from the
+// first one has passed; RTP timestamps follow the capture times, so the
+// replay's first timestamp stands for the first frame's time. Silent
+// stretches hold the replay where it is.
+void RtspSession::RunReplay() {
+    std::unique_lock lock(m_mutex);
+    Track* track = VideoTrack();
+    if (!track)
+        return;
+    const uint32_t firstTimestamp = track->timestamp;
+    std::optional<RecordedFrame> next = m_store->FrameFrom(m_recording, m_replayStartMs, false);
+    const auto started = Clock::now();
+    auto origin = started;           // when the first frame went (or would have gone) out
+    int64_t firstMs = next ? next->timeMs : m_replayStartMs;
+    int64_t lastSentMs = 0;
+    auto nextReport = started + FIRST_REPORT_DELAY;
+    while (!m_ended) {
+        const auto now = Clock::now();
+        if (m_cut && now - started >= m_cutAfter) {
+            m_cut(); // the connection goes; the server ends this session
+            break;
+        }
+        if (!next) {
+            if (!m_store->IsOpen(m_recording)) {
+                lock.unlock();
+                SayBye();
+                lock.lock();
+                m_ended = true;
+                break;
+            }
+            next = m_store->FrameFrom(m_recording, lastSentMs ? lastSentMs : m_replayStartMs, lastSentMs != 0);
+        }
+        const auto due = next ? origin + std::chrono::milliseconds(next->timeMs - firstMs) : now + REPLAY_POLL_INTERVAL;
+        m_wake.wait_until(lock, std::min({due, nextReport, now + REPLAY_POLL_INTERVAL}), [&] { return m_ended.load(); });
+        if (m_ended)
+            break;
+        if (IsExpired()) {
+            m_ended = true; // no keep-alive within the session time-out
+            break;
+        }
+        if (next && Clock::now() >= due) {
+            if (Silent()) {
+                origin += Clock::now() - due; // held, not skipped
+            } else {
+                track->timestamp = firstTimestamp + uint32_t((next->timeMs - firstMs) * (VIDEO_CLOCK_RATE / 1000));
+                SendClipFrame(*track, *next->frame);
+                lastSentMs = next->timeMs;
+                next = m_store->FrameFrom(m_recording, lastSentMs, true);
+            }
+        }
+        if (Clock::now() >= nextReport) {
+            if (!Silent() && lastSentMs != 0)
+                SendRtcp(*track, BuildSenderReport(track->ssrc, NtpOfMicros(lastSentMs * 1000), track->timestamp,
+                                                   track->packets, track->octets));
             nextReport += REPORT_INTERVAL;
         }
         DrainReceiverReports();

@@ -1,9 +1,12 @@
 // One RTSP session of the simulated camera: its tracks (video from a clip,
 // G.711 audio), where their packets go (UDP ports or interleaved channels)
-// and the thread that paces the packets and the RTCP sender reports.
+// and the thread that paces the packets and the RTCP sender reports. A replay
+// session sends a recording instead, from its PLAY start at the pace the
+// frames were recorded, and says BYE after the recording's last frame.
 #pragma once
 
 #include "MediaClips.h"
+#include "RecordingStore.h"
 #include "RtpPacketisers.h"
 #include "RtspServer.h"
 #include "platform/CSocket.h"
@@ -49,6 +52,20 @@ public:
         m_frameRate = std::clamp(frameRate, 1u, m_clipFrameRate);
     }
     uint32_t StreamIndex() const { return m_streamIndex; }
+    // Set before the first PLAY: the session replays this recording of the store.
+    void SetReplay(std::shared_ptr<const RecordingStore> store, std::string recording) {
+        m_store = std::move(store);
+        m_recording = std::move(recording);
+    }
+    bool IsReplay() const { return m_store != nullptr; }
+    const std::string& Recording() const { return m_recording; }
+    // Set before the first PLAY: the replay starts at the recording's first frame at or after this camera time.
+    void SetReplayStart(int64_t unixMs) { m_replayStartMs = unixMs; }
+    // Fault, set before the first PLAY: after this much of its replay the session calls cut (which drops its connection).
+    void CutReplayAfter(std::chrono::milliseconds after, std::function<void()> cut) {
+        m_cutAfter = after;
+        m_cut = std::move(cut);
+    }
     // Adds (or replaces) a track; for UDP binds the server's port pair on bindAddress.
     bool SetUpTrack(TrackKind kind, const TrackTransport& transport, const std::string& bindAddress,
                     uint16_t& serverRtpPort, uint16_t& serverRtcpPort, uint32_t& ssrc);
@@ -69,7 +86,12 @@ public:
 private:
     struct Track;
     void Run();
+    void RunReplay();
+    // Paused, told BYE or silenced by a fault: nothing goes out.
+    bool Silent() const;
+    Track* VideoTrack();
     void SendVideoFrame(Track& track, size_t frameIndex);
+    void SendClipFrame(Track& track, const ClipFrame& frame);
     std::vector<RtpPayload> PacketiseH264WithQuirks(const ClipFrame& frame, uint32_t keyFrameBytes) const;
     void SendAudioPacket(Track& track);
     void SendPacket(Track& track, const RtpHeader& header, std::span<const uint8_t> payload);
@@ -87,6 +109,11 @@ private:
     InterleavedWriter m_writer;
     std::chrono::seconds m_timeout;
     std::function<uint32_t()> m_random;
+    std::shared_ptr<const RecordingStore> m_store; // replay sessions only
+    std::string m_recording;
+    int64_t m_replayStartMs = 0;
+    std::chrono::milliseconds m_cutAfter{0};
+    std::function<void()> m_cut;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;

@@ -50,6 +50,22 @@ public:
         return true;
     }
 
+    // As Push, but first drops the oldest items while limit or more wait
+    // (no limit when 0); dropped counts them.
+    bool PushLimited(std::unique_ptr<T> item, size_t limit, size_t& dropped) {
+        dropped = 0;
+        if (!item)
+            return false;
+        std::lock_guard lock(m_lock);
+        if (GetStopEvent().Wait(0))
+            return false;
+        for (; limit != 0 && m_queue.size() >= limit; ++dropped)
+            m_queue.pop_front();
+        m_queue.push_back(std::move(item));
+        m_itemEvent.Set();
+        return true;
+    }
+
     size_t QueuedCount() {
         std::lock_guard lock(m_lock);
         return m_queue.size();
@@ -62,6 +78,8 @@ protected:
         // WaitAny polls the stop event too; the time-out only bounds one round.
         constexpr uint32_t kRoundMs = 1000;
         CEvent* events[] = {&GetStopEvent(), &m_itemEvent};
+        // Items pushed before the start are not left waiting for the next push.
+        ProcessQueuedItems();
         while (!GetStopEvent().Wait(0)) {
             if (CEvent::WaitAny(events, 2, kRoundMs) == 1)
                 ProcessQueuedItems();

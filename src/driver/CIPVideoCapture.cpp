@@ -15,6 +15,7 @@ CIPVideoCapture::CIPVideoCapture(IVideoChannelCreator* creator, uint32_t channel
 CIPVideoCapture::~CIPVideoCapture() {
     for (uint32_t index = 0; index < m_channels.size(); ++index)
         StopChannel(index);
+    m_edgeStorageHandler.reset();
 }
 
 uint32_t CIPVideoCapture::GetChannelCount() {
@@ -68,11 +69,15 @@ bool CIPVideoCapture::StartChannel(uint32_t channelIndex, ipcapture::IVideoChann
         if (channelIndex >= GetChannelCount() || !settings)
             return false;
         StopChannel(channelIndex);
-        const bool started = CreateAndStart(channelIndex, kRecordingChannel, channelCallback, *settings, true);
+        if (m_edgeStorageOn)
+            GetOrCreateEdgeStorageHandler();
+        bool result = CreateAndStart(channelIndex, kRecordingChannel, channelCallback, *settings, true);
         const ipcapture::IVideoPictureSettings* picture = settings->GetPictureSettings();
-        if (!started || !picture || picture->GetMotionDetection() == 0)
-            return started;
-        return StartMotion(channelIndex, channelCallback);
+        if (result && picture && picture->GetMotionDetection() != 0)
+            result = StartMotion(channelIndex, channelCallback);
+        if (m_edgeStorageOn)
+            RegisterWithEdgeStorage(channelIndex);
+        return result;
     } catch (...) {
         return false;
     }
@@ -86,6 +91,30 @@ bool CIPVideoCapture::StartMotion(uint32_t channelIndex, ipcapture::IVideoChanne
     CAutoLock lock(m_lock);
     m_channels[channelIndex].motion = std::move(motion);
     return motionStarted;
+}
+
+IEdgeStorageHandler* CIPVideoCapture::GetOrCreateEdgeStorageHandler() {
+    CAutoLock lock(m_lock);
+    if (!m_edgeStorageHandler)
+        m_edgeStorageHandler.reset(m_creator->CreateEdgeStorageHandler());
+    return m_edgeStorageHandler.get();
+}
+
+IEdgeStorageHandler* CIPVideoCapture::GetEdgeStorageHandler() {
+    CAutoLock lock(m_lock);
+    return m_edgeStorageHandler.get();
+}
+
+void CIPVideoCapture::RegisterWithEdgeStorage(uint32_t channelIndex) {
+    // Under the lock: a concurrent stop of the entry cannot delete the channels meanwhile.
+    CAutoLock lock(m_lock);
+    if (!m_edgeStorageHandler)
+        return;
+    ChannelEntry& entry = m_channels[channelIndex];
+    if (entry.streams[kRecordingChannel])
+        m_edgeStorageHandler->AddChannel(entry.streams[kRecordingChannel].get());
+    if (entry.motion)
+        m_edgeStorageHandler->AddChannel(entry.motion.get());
 }
 
 CIPVideoCapture::MotionPtr CIPVideoCapture::TakeMotion(uint32_t channelIndex) {
@@ -121,6 +150,12 @@ bool CIPVideoCapture::StopChannel(uint32_t channelIndex) {
             for (uint32_t slot = 0; slot < kStreamSlots; ++slot)
                 taken[slot] = TakeChannel(channelIndex, slot);
             motion = TakeMotion(channelIndex);
+        }
+        if (IEdgeStorageHandler* handler = GetEdgeStorageHandler()) {
+            if (motion)
+                handler->RemoveChannel(motion.get());
+            if (taken[kRecordingChannel])
+                handler->RemoveChannel(taken[kRecordingChannel].get());
         }
         // Stopped outside the lock: a worker that calls into the driver meanwhile cannot deadlock.
         bool anything = motion != nullptr;

@@ -74,11 +74,18 @@ private:
     // (stored also when its start failed); true without one (refused by the creator).
     bool StartMotion(uint32_t channelIndex, ipcapture::IVideoChannelCallback* channelCallback);
     MotionPtr TakeMotion(uint32_t channelIndex);
+    // Made once, on the first start after the host switched edge storage on.
+    IEdgeStorageHandler* GetOrCreateEdgeStorageHandler();
+    IEdgeStorageHandler* GetEdgeStorageHandler();
+    // Registers the started entry's recording channel and motion channel.
+    void RegisterWithEdgeStorage(uint32_t channelIndex);
 
     IVideoChannelCreator* const m_creator;
     CRecursiveLock m_lock;
     std::vector<ChannelEntry> m_channels;
     std::atomic<bool> m_edgeStorageOn{false};
+    // Deleted after every channel was stopped (destructor).
+    std::unique_ptr<IEdgeStorageHandler> m_edgeStorageHandler;
 };
 
 } // namespace talvex

@@ -2,10 +2,12 @@
 
 #include "common/Conversions.h"
 #include "common/StringFormat.h"
+#include "edgestorage/CSonyEdgeStorageHandler.h"
 #include "events/CSonyDigitalIO.h"
 #include "events/CSonyMotionChannel.h"
 #include "ptz/CSonyPTZHandler.h"
 #include "settings/CSonyVideoSettingsManager.h"
+#include "timesync/CSonyTimeProvider.h"
 #include "channels/CH264ChannelRTP.h"
 #include "channels/CH264ChannelRTSP.h"
 #include "channels/CMJPEGChannelHTTP.h"
@@ -16,6 +18,7 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include <utility>
 
 namespace talvex {
 namespace {
@@ -27,6 +30,7 @@ constexpr uint32_t kGenerationParameter = 2;
 constexpr uint32_t kFirmwareParameter = 3;
 constexpr uint32_t kPtzCapabilitiesParameter = 4;
 constexpr uint32_t kEdgeStorageParameter = 11;
+constexpr uint32_t kEdgeStorageQueuePerChannel = 10;
 constexpr uint32_t kOperationModeParameter = 18;
 // The host's codec numbers that stand for the device's default codec.
 constexpr uint32_t kHostDefaultCodec = 0;
@@ -57,6 +61,8 @@ bool CSonyIPCaptureDriver::Initialize(ipcapture::IDeviceSettings* /*settings*/) 
     m_videoStandard = StringToUnsigned(videoStandard);
     m_deviceInfo.generation = StringToUnsigned(generation);
     m_ptzCapabilities = CPtzCapabilities::FromText(GetParameterText(kPtzCapabilitiesParameter));
+    if (GetParameterNumber(kEdgeStorageParameter) == 1 && m_timeSyncKey.empty())
+        m_timeSyncKey = CSonyTimeProvider::Register(m_deviceInfo, this);
     if (!CreateVideoSettingsManagers(m_videoChannelCount))
         return false;
     LogDriverOpened(GetParameterText(kFirmwareParameter));
@@ -64,8 +70,13 @@ bool CSonyIPCaptureDriver::Initialize(ipcapture::IDeviceSettings* /*settings*/) 
 }
 
 void CSonyIPCaptureDriver::ReleaseDeviceObjects() {
-    CAutoLock lock(m_settingsManagerLock);
-    m_settingsManagers.clear();
+    {
+        CAutoLock lock(m_settingsManagerLock);
+        m_settingsManagers.clear();
+    }
+    // Outside the managers' lock: the last camera's unregistration joins the service thread.
+    if (!m_timeSyncKey.empty())
+        CSonyTimeProvider::Unregister(std::exchange(m_timeSyncKey, std::string()), this);
 }
 
 bool CSonyIPCaptureDriver::CreateVideoSettingsManagers(uint32_t channelCount) {
@@ -143,6 +154,16 @@ IMotionChannel* CSonyIPCaptureDriver::CreateMotionChannel(uint32_t channelIndex,
         return nullptr;
     }
     return new (std::nothrow) CSonyMotionChannel(channelIndex, this, motionCallback);
+}
+
+IEdgeStorageHandler* CSonyIPCaptureDriver::CreateEdgeStorageHandler() {
+    if (m_videoChannelCount == 0 || GetParameterNumber(kEdgeStorageParameter) != 1)
+        return nullptr;
+    try {
+        return new CSonyEdgeStorageHandler(this, kEdgeStorageQueuePerChannel * m_videoChannelCount);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
 }
 
 bool CSonyIPCaptureDriver::CreatePTZHandler() {

@@ -8,6 +8,7 @@
 #include "settings/IVideoSettingsManager.h"
 
 #include <map>
+#include <string>
 
 namespace talvex {
 
@@ -22,6 +23,9 @@ public:
                                        uint32_t codecType) override;
     // Refused (with a warning) for a host older than 5.8.
     IMotionChannel* CreateMotionChannel(uint32_t channelIndex, ipcapture::IVideoChannelCallback* motionCallback) override;
+    // Null unless the device has video channels and its edge storage function
+    // is on (property 11); its queue holds ten intervals per video channel.
+    IEdgeStorageHandler* CreateEdgeStorageHandler() override;
     bool CreateDigitalIO() override;
     bool CreatePTZHandler() override;
     // Read from property 4 at every open.
@@ -43,6 +47,10 @@ private:
     CRecursiveLock m_settingsManagerLock;
     std::map<uint32_t, TSmartPtr<IVideoSettingsManager>> m_settingsManagers;
     CPtzCapabilities m_ptzCapabilities;
+    // The camera's key with the time provider, empty when not registered:
+    // only a driver that registered unregisters, so one that did not cannot
+    // drop another driver's registration of the same camera.
+    std::string m_timeSyncKey;
 };
 
 } // namespace talvex

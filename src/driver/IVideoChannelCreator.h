@@ -2,6 +2,7 @@
 #pragma once
 
 #include "channels/ICameraChannel.h"
+#include "edgestorage/IEdgeStorageHandler.h"
 #include "events/IMotionChannel.h"
 
 #include <talvex/ipcapture/HostObjects.h>
@@ -19,6 +20,9 @@ public:
     // The channel's motion detection; null when the device or the host cannot
     // have it. The caller owns the channel.
     virtual IMotionChannel* CreateMotionChannel(uint32_t, ipcapture::IVideoChannelCallback*) { return nullptr; }
+    // The handler that fills outages from the camera's own recordings; null
+    // when the device has none. The caller owns it.
+    virtual IEdgeStorageHandler* CreateEdgeStorageHandler() { return nullptr; }
 };
 
 } // namespace talvex

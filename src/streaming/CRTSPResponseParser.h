@@ -55,7 +55,12 @@ public:
     // The Digest challenge asks for qop "auth" (RFC 2617 3.2.1).
     bool IsQopAuthOffered() const { return m_qopAuthOffered; }
     const CSDPResponseParser& GetDescription() const { return m_description; }
-    void ClearDescription() { m_description.Clear(); }
+    // Forgets what the last DESCRIBE said: the description and its Content-Base
+    // (the next connection may serve another URL, such as another recording).
+    void ClearDescription() {
+        m_description.Clear();
+        m_contentBase.clear();
+    }
 
 private:
     bool ParseStatusLine(std::string_view line);

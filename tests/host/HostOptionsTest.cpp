@@ -82,6 +82,8 @@ TEST(HostOptions, RefusedCommandLinesNameTheirFault) {
         {{"record", "--profile", "p", "--out", "d", "--stream", "rec", "--codec", "jpeg"}, "none follows"},
         {{"record", "--profile", "p", "--out", "d", "--stream", "rec", "--fps", "5"}, "none follows"},
         {{"record", "--generation", "6", "--discard", "--stream", "live", "--motion"}, "add --stream rec"},
+        {{"record", "--generation", "6", "--discard", "--stream", "live", "--edge-storage"}, "add --stream rec"},
+        {{"open", "--generation", "6", "--edge-storage"}, "unknown option --edge-storage"},
         // Cameras and outputs.
         {{"record", "--generation", "6", "--discard", "--camera", ":80"}, "HOST[:PORT]"},
         {{"record", "--generation", "6", "--discard", "--camera", "a:0"}, "port 1 to 65535"},

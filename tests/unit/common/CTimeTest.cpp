@@ -1,5 +1,7 @@
 #include "common/CTime.h"
 
+#include "support/LocalZone.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,27 +10,7 @@
 namespace talvex {
 namespace {
 
-// Runs the check with the given TZ and restores the previous zone afterwards.
-class LocalZone {
-public:
-    explicit LocalZone(const char* zone) {
-        if (const char* old = std::getenv("TZ"))
-            m_old = old, m_hadOld = true;
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~LocalZone() {
-        if (m_hadOld)
-            setenv("TZ", m_old.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::string m_old;
-    bool m_hadOld = false;
-};
+using test::LocalZone;
 
 // 2021-03-04 05:06:07.089 UTC as a file time.
 constexpr uint64_t kSample = CTime::kUnixEpochOffset + 1614834367ULL * 10000000ULL + 89ULL * 10000ULL + 1234;

@@ -1,0 +1,140 @@
+#include "edgestorage/CBaseEdgeStorageHandler.h"
+
+#include "EdgeTimes.h"
+#include "support/FakeChannelHost.h"
+#include "support/FakeDriver.h"
+#include "support/WaitUntil.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+namespace talvex::test {
+namespace {
+
+using Interval = std::tuple<uint32_t, uint64_t, uint64_t>;
+
+// A task that records the intervals it is given; each Process gets the
+// interval a step further (or finishes it) as the test says.
+class ScriptedTask : public IEdgeStorageTask {
+public:
+    void Start(uint32_t channel, uint64_t begin, uint64_t end) override {
+        std::lock_guard lock(mutex);
+        started.emplace_back(channel, begin, end);
+    }
+    bool Process(uint64_t& progress) override {
+        progress += step;
+        ++passes;
+        return finish;
+    }
+    void StopChannel(uint32_t) override { ++stops; }
+    void Abort() override {}
+    bool IsAvailable() override { return true; }
+    std::vector<Interval> Started() {
+        std::lock_guard lock(mutex);
+        return started;
+    }
+
+    std::mutex mutex;
+    std::vector<Interval> started;
+    std::atomic<uint64_t> step{0};
+    std::atomic<bool> finish{true};
+    std::atomic<int> passes{0};
+    std::atomic<int> stops{0};
+};
+
+class TestHandler : public CBaseEdgeStorageHandler {
+public:
+    TestHandler(IDriver* driver, ScriptedTask*& task, Clock clock) : CBaseEdgeStorageHandler(driver, 10, std::move(clock)) {
+        auto owned = std::make_unique<ScriptedTask>();
+        task = owned.get();
+        SetTask(std::move(owned));
+    }
+};
+
+class FakeEdgeChannel : public IEdgeMonitorChannel {
+public:
+    FakeEdgeChannel(uint32_t number, ipcapture::IVideoChannelCallback* callback) : m_number(number), m_callback(callback) {}
+    uint32_t GetChannel() const override { return m_number; }
+    ipcapture::IVideoChannelCallback* GetCallback() const override { return m_callback; }
+    void SetEdgeMonitor(IEdgeStorageCallback* monitor) override { this->monitor = monitor; }
+    void Frame(uint64_t time) { monitor.load()->OnFrameTime(m_number, time); }
+
+    std::atomic<IEdgeStorageCallback*> monitor{nullptr};
+
+private:
+    uint32_t m_number;
+    ipcapture::IVideoChannelCallback* m_callback;
+};
+
+constexpr uint32_t kTestSilenceMs = 100;
+
+class EdgeStorageHandlerTest : public testing::Test {
+protected:
+    EdgeStorageHandlerTest() {
+        m_driver.m_device.secondTimeoutMs = kTestSilenceMs;
+        m_handler = std::make_unique<TestHandler>(&m_driver, m_task, [this] { return CTime(m_now.load()); });
+    }
+
+    // A last live frame, then silence until the handler has seen the outage.
+    void CutOff(uint64_t lastFrame, uint64_t outageNow) {
+        m_channel1.Frame(lastFrame);
+        m_now = outageNow;
+        // The watch looks at least once per time-out.
+        std::this_thread::sleep_for(std::chrono::milliseconds(3 * kTestSilenceMs));
+    }
+
+    FakeDriver m_driver;
+    std::atomic<uint64_t> m_now{At(10, 0, 0)};
+    ScriptedTask* m_task = nullptr;
+    std::unique_ptr<TestHandler> m_handler;
+    FakeChannelSink m_sink1;
+    FakeEdgeChannel m_channel1{1, &m_sink1};
+};
+
+class ChannelReturn : public EdgeStorageHandlerTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(ChannelReturn, AChannelThatLeavesMidIntervalResumesFromThePointReachedWhenItReturns) {
+    const bool waitForPostponed = GetParam();
+    m_task->finish = false;
+    m_task->step = 10 * kUnitsPerSecond;
+    m_handler->AddChannel(&m_channel1);
+    CutOff(At(10, 0, 0), At(10, 4, 0));
+    m_channel1.Frame(At(10, 5, 0));
+    ASSERT_TRUE(WaitUntil([&] { return m_task->passes > 0; }));
+    m_handler->RemoveChannel(&m_channel1);
+    if (waitForPostponed) {
+        ASSERT_TRUE(WaitUntil([&] { return !m_handler->GetPostponed().empty(); }));
+    }
+    EXPECT_EQ(m_task->stops, 1);
+    m_task->finish = true;
+    m_handler->AddChannel(&m_channel1);
+    m_channel1.Frame(At(10, 5, 1));
+    ASSERT_TRUE(WaitUntil([&] { return m_task->Started().size() == 2; }));
+    EXPECT_EQ(m_task->Started(),
+              (std::vector<Interval>{{1, At(10, 0, 0), At(10, 5, 0)}, {1, At(10, 0, 10), At(10, 5, 0)}}));
+    EXPECT_TRUE(m_handler->GetPostponed().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Return, ChannelReturn, testing::Values(true, false),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "AfterItWasPostponed" : "AtOnce"; });
+
+TEST_F(EdgeStorageHandlerTest, AChannelAddedTwiceStaysUntilRemovedTwice) {
+    FakeEdgeChannel motion(1, &m_sink1);
+    m_handler->AddChannel(&m_channel1);
+    m_handler->AddChannel(&motion);
+    m_handler->RemoveChannel(&motion);
+    EXPECT_EQ(motion.monitor.load(), nullptr);
+    FakeVideoFrame frame(0, 0);
+    EXPECT_TRUE(m_handler->CaptureFrameCallback(1, &frame));
+    m_handler->RemoveChannel(&m_channel1);
+    EXPECT_FALSE(m_handler->CaptureFrameCallback(1, &frame));
+    EXPECT_EQ(m_sink1.FrameCount(), 1u);
+}
+
+} // namespace
+} // namespace talvex::test

@@ -1,0 +1,95 @@
+#include "edgestorage/CBaseEdgeStorageTask.h"
+
+#include "EdgeTimes.h"
+#include "support/FakeDriver.h"
+#include "unit/video/FakeMediaHost.h"
+#include "video/FrameTypes.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace talvex::test {
+namespace {
+
+// The frame filter on its own: a task that only replays what the test hands it.
+class FilterTask : public CBaseEdgeStorageTask {
+public:
+    using CBaseEdgeStorageTask::BeginReplay;
+    using CBaseEdgeStorageTask::CBaseEdgeStorageTask;
+    bool Process(uint64_t&) override { return false; }
+    bool IsFinished() { return m_finishedEvent.Wait(0); }
+};
+
+class RecordingUser : public IEdgeStorageTaskUser {
+public:
+    bool CaptureFrameCallback(uint32_t, ipcapture::IVideoFrame* frame) override {
+        if (refuse)
+            return false;
+        passed.push_back(frame->GetTime());
+        return true;
+    }
+    bool refuse = false;
+    std::vector<uint64_t> passed;
+};
+
+struct Frame {
+    uint64_t time;
+    bool key;
+    bool hostTakes = true;
+};
+
+struct FilterCase {
+    const char* name;
+    std::vector<Frame> frames;
+    std::vector<uint64_t> passed;
+    uint64_t progress;
+    bool finished;
+};
+
+constexpr uint64_t kBegin = At(10, 0, 0);
+constexpr uint64_t kEnd = At(10, 5, 0);
+
+class FrameFilter : public testing::TestWithParam<FilterCase> {};
+
+TEST_P(FrameFilter, PassesOnlyTheIntervalFromTheFirstKeyFrame) {
+    FakeDriver driver;
+    RecordingUser user;
+    FilterTask task(user, &driver);
+    task.Start(0, kBegin, kEnd);
+    task.BeginReplay(kBegin);
+    for (const Frame& frame : GetParam().frames) {
+        user.refuse = !frame.hostTakes;
+        FakeVideoFrame host(0, 0);
+        host.SetTypeCode(frame.key ? kTypeH264KeyFrame : kTypeH264Frame);
+        host.SetTime(frame.time);
+        task.DeliverFrame(&host);
+    }
+    EXPECT_EQ(user.passed, GetParam().passed);
+    EXPECT_EQ(task.GetProgress(), GetParam().progress);
+    EXPECT_EQ(task.IsFinished(), GetParam().finished);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Frames, FrameFilter,
+    testing::Values(
+        FilterCase{"FrameAtTheBeginIsTheLiveOne", {{kBegin, true}, {At(10, 0, 0, 40), true}},
+                   {At(10, 0, 0, 40)}, At(10, 0, 0, 40), false},
+        FilterCase{"WaitsForAKeyFrame",
+                   {{At(10, 0, 0, 40), false}, {At(10, 0, 0, 80), true}, {At(10, 0, 0, 120), false}},
+                   {At(10, 0, 0, 80), At(10, 0, 0, 120)}, At(10, 0, 0, 120), false},
+        FilterCase{"FrameAtTheEndIsPassed", {{At(10, 4, 59, 960), true}, {kEnd, false}},
+                   {At(10, 4, 59, 960), kEnd}, kEnd, false},
+        FilterCase{"FirstFrameAfterTheEndFinishes",
+                   {{At(10, 4, 59, 960), true}, {At(10, 5, 0, 40), true}},
+                   {At(10, 4, 59, 960)}, At(10, 5, 0, 40), true},
+        FilterCase{"PastTheEndWhileWaitingForAKeyFrame", {{At(10, 5, 0, 40), false}}, {}, At(10, 5, 0, 40), true},
+        FilterCase{"OlderFramesOfAResumedReplayAreIgnored",
+                   {{At(10, 1, 0), true}, {At(10, 0, 59), true}, {At(10, 1, 0), true}, {At(10, 1, 0, 40), false}},
+                   {At(10, 1, 0), At(10, 1, 0, 40)}, At(10, 1, 0, 40), false},
+        FilterCase{"AFrameTheHostRefusedLeavesThePointReached",
+                   {{At(10, 0, 1), true, false}, {At(10, 0, 1), true}}, {At(10, 0, 1)}, At(10, 0, 1), false}),
+    [](const testing::TestParamInfo<FilterCase>& info) { return info.param.name; });
+
+} // namespace
+} // namespace talvex::test
