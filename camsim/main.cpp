@@ -26,21 +26,29 @@
 //                         answer the capability query for TARGET (FrameRate1, ...) with VALUE
 //   --media-fault-stop, --media-fault-lose N, --media-fault-drop-after MS
 //                         faults of the web server's video (see HttpMedia.h)
+//   --audio-out-file PATH append every audio byte uploaded to /audio-out/<codec>.cgi to PATH
+//   --audio-fault-cut-after MS   every GET /audio answer running MS after start ends mid-unit
+//   --audio-fault-upload-close N close each audio upload's connection, unanswered, after N body bytes
 //   --rtsp-port N         also serve RTSP on the bind address; 0 picks a free port
 //   --rtsp-codec1..3 C, --rtsp-fault-stop, --rtsp-fault-401, --rtsp-fault-454, --rtsp-fault-lose N,
 //   --rtsp-fault-reorder, --rtsp-fault-drop-after MS, --rtsp-fault-bye-after MS,
-//   --rtsp-fault-status METHOD:CODE, --rtsp-fault-other-codec
+//   --rtsp-fault-status METHOD:CODE, --rtsp-fault-other-codec, --rtsp-fault-no-audio
 //                         RTSP streams and their faults (see rtsp/RtspServer.h)
 //
 // Once listening it prints one line "READY http=PORT" (with " rtsp=PORT" when
 // RTSP is on and " https=PORT" when HTTPS is on) and runs until SIGINT or SIGTERM.
+// Audio: GET /audio streams the microphone (see HttpAudio.h), RTSP sessions
+// carry it as their second track (see rtsp/AudioClips.h), POST
+// /audio-out/<codec>.cgi plays to the loudspeaker (see AudioUpload.h).
 // Inquiries: GET /command/inquiry.cgi?inq=system&inq=camera answers the groups'
 // Key=Value items joined by '&'; GET /command/camera.cgi?Key=Value (or
 // system.cgi) changes what later inquiries report. Alarm I/O and the
 // alarm-data stream: see AlarmIo.h; PTZ and presets: see PtzCgi.h; test hooks /camsim/state and
 // /camsim/control: see TestHooks.h, AlarmState.h and PtzState.h.
 #include "AlarmKeys.h"
+#include "AudioUpload.h"
 #include "Camera.h"
+#include "HttpAudio.h"
 #include "HttpMedia.h"
 #include "RtspServer.h"
 
@@ -54,14 +62,26 @@
 
 namespace {
 
+constexpr const char* AUDIO_USAGE =
+    "  --audio-out-file PATH append every uploaded audio byte (POST /audio-out/<codec>.cgi) to PATH\n"
+    "  --audio-fault-cut-after MS   every GET /audio answer running MS after start ends in the middle of a unit\n"
+    "  --audio-fault-upload-close N close each audio upload's connection, unanswered, after N body bytes\n";
+
+// The audio flags of the command line.
+struct AudioCommandLine {
+    std::string outFile;
+    std::optional<uint32_t> cutAfterMs;
+    uint64_t closeUploadAfter = 0;
+};
+
 void PrintUsage(FILE* out) {
     std::fprintf(out, "usage: fennwick-camsim --model NAME [--http-port N] [--user U] [--password P] "
                       "[--auth none|basic|digest] [--bind ADDRESS] [--https-port N] [--fault-401] "
                       "[--fault-status N] [--fault-delay MS] [--fault-close] [--fault-truncate] "
                       "[--fault-refuse-http] [--fault-inquiry-500 GROUP] [--fault-alarm-cut] "
                       "[--fault-ptz-hang MS] [--fault-preset-names] "
-                      "[--fault-capability TARGET=VALUE] [--inputs N] [--outputs N] [--list-models] [--help]\n%s%s",
-                 camsim::HTTP_MEDIA_USAGE, camsim::RTSP_USAGE);
+                      "[--fault-capability TARGET=VALUE] [--inputs N] [--outputs N] [--list-models] [--help]\n%s%s%s",
+                 camsim::HTTP_MEDIA_USAGE, AUDIO_USAGE, camsim::RTSP_USAGE);
 }
 
 // A usage error: what was wrong in one line, then the usage.
@@ -87,8 +107,8 @@ void ListModels() {
 
 // Parses argv into options; returns an error text, empty on success.
 std::string ParseArguments(int argc, char** argv, camsim::CameraOptions& options,
-                           camsim::HttpMediaCommandLine& media, camsim::RtspCommandLine& rtsp, bool& listModels,
-                           bool& help) {
+                           camsim::HttpMediaCommandLine& media, camsim::RtspCommandLine& rtsp, AudioCommandLine& audio,
+                           bool& listModels, bool& help) {
     for (int i = 1; i < argc; ++i) {
         std::string mediaError;
         int taken = camsim::ParseHttpMediaArgument(argc, argv, i, media, mediaError);
@@ -131,6 +151,16 @@ std::string ParseArguments(int argc, char** argv, camsim::CameraOptions& options
             if (equals == std::string_view::npos || equals == 0)
                 return "--fault-capability takes TARGET=VALUE, not \"" + std::string(fault) + "\"";
             options.capabilityValues[std::string(fault.substr(0, equals))] = std::string(fault.substr(equals + 1));
+        } else if (flag == "--audio-out-file") {
+            audio.outFile = value;
+        } else if (flag == "--audio-fault-cut-after" || flag == "--audio-fault-upload-close") {
+            const auto number = ParseNumber(value, 86400000);
+            if (!number)
+                return std::string(flag) + " takes a number, not \"" + value + "\"";
+            if (flag == "--audio-fault-cut-after")
+                audio.cutAfterMs = *number;
+            else
+                audio.closeUploadAfter = *number;
         } else if (flag == "--model") {
             options.model = value;
         } else if (flag == "--user") {
@@ -182,9 +212,10 @@ int main(int argc, char** argv) {
     camsim::CameraOptions options;
     camsim::HttpMediaCommandLine media;
     camsim::RtspCommandLine rtsp;
+    AudioCommandLine audio;
     bool listModels = false;
     bool help = false;
-    const std::string error = ParseArguments(argc, argv, options, media, rtsp, listModels, help);
+    const std::string error = ParseArguments(argc, argv, options, media, rtsp, audio, listModels, help);
     if (help) {
         PrintUsage(stdout);
         return 0;
@@ -207,6 +238,12 @@ int main(int argc, char** argv) {
     auto httpMedia = std::make_unique<camsim::HttpMedia>(camera);
     camsim::HttpMedia& mediaServer = *httpMedia;
     camera.AddServer(std::move(httpMedia));
+    auto httpAudio = std::make_unique<camsim::HttpAudio>(camera);
+    camsim::HttpAudio& audioServer = *httpAudio;
+    camera.AddServer(std::move(httpAudio));
+    auto upload = std::make_unique<camsim::AudioUpload>(camera, audio.outFile);
+    upload->Faults().closeAfterBytes = audio.closeUploadAfter;
+    camera.AddServer(std::move(upload));
     camsim::RtspServer* rtspServer = nullptr;
     if (rtsp.enabled) {
         rtsp.options.bindAddress = options.http.bindAddress;
@@ -220,6 +257,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     camsim::ApplyHttpMediaFaults(mediaServer, media);
+    if (audio.cutAfterMs)
+        audioServer.CutStreams(*audio.cutAfterMs);
     std::string ready = "READY http=" + std::to_string(camera.Http().Port());
     if (rtspServer) {
         camsim::ApplyRtspFaults(*rtspServer, rtsp);

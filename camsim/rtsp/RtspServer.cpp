@@ -153,6 +153,7 @@ class RtspServer::Impl {
 public:
     Impl(RtspServerOptions options, Camera* camera)
         : m_options(std::move(options)), m_camera(camera), m_clips(m_options.clipsDirectory),
+          m_audioClips(m_options.clipsDirectory),
           m_random(std::random_device{}()) {}
     ~Impl() { Stop(); }
 
@@ -209,6 +210,8 @@ private:
     std::string Challenge(const Connection& connection) const;
     bool ParseStreamUrl(const std::string& url, uint32_t& streamIndex, uint32_t& track) const;
     StreamChoice ChooseStream(uint32_t streamIndex);
+    // The microphone's clip in the camera's codec; null when the audio track is off.
+    std::shared_ptr<const AudioClip> ChooseAudio();
     std::shared_ptr<RtspSession> FindSession(Connection& connection, const Request& request);
     bool WriteInterleaved(Connection& connection, uint8_t channel, std::span<const uint8_t> data);
     bool WriteText(Connection& connection, const std::string& text);
@@ -235,6 +238,7 @@ private:
     RtspServerOptions m_options;
     Camera* m_camera;
     ClipLibrary m_clips;
+    AudioClipLibrary m_audioClips;
     RtspFaults m_faults;
     talvex::CSocket m_listener;
     std::atomic<uint16_t> m_port{0};
@@ -511,6 +515,16 @@ RtspServer::Impl::StreamChoice RtspServer::Impl::ChooseStream(uint32_t streamInd
     return {clip, clip != nullptr, m_options.frameRate.value_or(Clip::FRAME_RATE), frameRate};
 }
 
+std::shared_ptr<const AudioClip> RtspServer::Impl::ChooseAudio() {
+    if (!m_options.audio || m_faults.noAudioTrack)
+        return nullptr;
+    std::optional<AudioCodecChoice> choice = AudioCodecChoice{};
+    if (m_camera)
+        if (const auto name = m_camera->State().Value("AudInCodec"))
+            choice = ParseAudioCodecName(*name);
+    return choice ? m_audioClips.Get(*choice) : nullptr;
+}
+
 bool RtspServer::Impl::Authorised(const Connection& connection, const Request& request) const {
     if (m_faults.answer401)
         return false;
@@ -656,8 +670,8 @@ RtspServer::Impl::Response RtspServer::Impl::Describe(const Request& request, ui
         break;
     }
     media += "a=framerate:" + std::to_string(choice.frameRate) + "\r\na=control:trackID=1\r\n";
-    if (m_options.audio)
-        media += "m=audio 0 RTP/AVP 0\r\nc=IN IP4 0.0.0.0\r\na=rtpmap:0 PCMU/8000\r\na=control:trackID=2\r\n";
+    if (const auto audio = ChooseAudio())
+        media += DescribeAudioTrack(*audio).media + "a=control:trackID=2\r\n";
     const std::string origin =
         m_options.quirks.bareDescription ? "" : "o=- " + std::to_string(Random()) + " 1 IN IP4 " + m_options.bindAddress + "\r\n";
     const std::string sessionControl = m_options.quirks.bareDescription ? "" : "a=control:*\r\n";
@@ -694,6 +708,9 @@ RtspServer::Impl::Response RtspServer::Impl::SetUp(Connection& connection, const
     } else {
         return {461, "", "", nullptr};
     }
+    std::shared_ptr<const AudioClip> audio = track == 2 ? ChooseAudio() : nullptr;
+    if (track == 2 && !audio)
+        return {404, "", "", nullptr};
     std::shared_ptr<RtspSession> session = FindSession(connection, request);
     if (!session) {
         std::vector<std::shared_ptr<RtspSession>> expired;
@@ -725,6 +742,8 @@ RtspServer::Impl::Response RtspServer::Impl::SetUp(Connection& connection, const
         connection.sessions.push_back(session);
     }
     const auto kind = track == 2 ? RtspSession::TrackKind::Audio : RtspSession::TrackKind::Video;
+    if (audio)
+        session->SetAudioClip(std::move(audio));
     uint16_t serverRtpPort = 0;
     uint16_t serverRtcpPort = 0;
     uint32_t ssrc = 0;
