@@ -1,6 +1,9 @@
 // The driver object for Sony cameras and video servers.
 #pragma once
 
+#include "audio/CIPAudioCapture.h"
+#include "audio/CIPAudioSender.h"
+#include "audio/IAudioChannelCreator.h"
 #include "common/CRecursiveLock.h"
 #include "common/TSmartPtr.h"
 #include "driver/CIPCaptureDriver.h"
@@ -8,10 +11,11 @@
 #include "settings/IVideoSettingsManager.h"
 
 #include <map>
+#include <memory>
 
 namespace talvex {
 
-class CSonyIPCaptureDriver : public CIPCaptureDriver {
+class CSonyIPCaptureDriver : public CIPCaptureDriver, public IAudioChannelCreator {
 public:
     using CIPCaptureDriver::CIPCaptureDriver;
     ~CSonyIPCaptureDriver() override;
@@ -29,10 +33,27 @@ public:
     void LogDriverOpened(const std::string& firmware) override;
     void ReleaseDeviceObjects() override;
 
+    // Slots 10 and 11: made at open when properties 101 / 102 announce channels.
+    ipcapture::IIPAudioCapture2* GetAudioCapture() override;
+    ipcapture::IIPAudioSender* GetAudioSender() override;
+
+    // IAudioChannelCreator: the HTTP audio stream on a generation 7 camera in
+    // "fullsize" mode, the RTSP audio track otherwise.
+    IAudioInputChannel* CreateAudioInputChannel(uint32_t id, uint32_t channel,
+                                                ipcapture::IAudioCaptureCallback* callback, void* context) override;
+    IAudioOutputChannel* CreateAudioOutputChannel(uint32_t id, uint32_t channel,
+                                                  ipcapture::IAudioSenderCallback* callback,
+                                                  ipcapture::IAudioFormatList* formats) override;
+
     // " (1st generation)", " (2nd generation)", " (3rd generation)", then " (%uth generation)".
     static std::string GenerationText(uint32_t generation);
 
 private:
+    // Properties 101 (input) and 102 (output); false when the host asked for
+    // audio and neither object could be made.
+    bool CreateAudioObjects(const ipcapture::IDeviceSettings& settings);
+    // Generation 7 in "fullsize" mode streams over HTTP only.
+    bool IsFullsizeMode() const;
     // One manager per video channel index, made anew at every open.
     bool CreateVideoSettingsManagers(uint32_t channelCount);
     // The channel's manager; empty when there is none.
@@ -43,6 +64,8 @@ private:
     CRecursiveLock m_settingsManagerLock;
     std::map<uint32_t, TSmartPtr<IVideoSettingsManager>> m_settingsManagers;
     CPtzCapabilities m_ptzCapabilities;
+    std::unique_ptr<CIPAudioCapture> m_audioCapture;
+    std::unique_ptr<CIPAudioSender> m_audioSender;
 };
 
 } // namespace talvex
