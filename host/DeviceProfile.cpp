@@ -58,6 +58,12 @@ void SetPtzCapabilities(DeviceProfile& profile, const std::string& capabilities)
         profile.properties.emplace(id, "(none)");
 }
 
+void OfferAudioChannels(DeviceProfile& profile) {
+    static constexpr const char* kOneMonoChannel = "Count=1; IsStereo=0";
+    profile.properties.emplace(kPropertyAudioInput, kOneMonoChannel);
+    profile.properties.emplace(kPropertyAudioOutput, kOneMonoChannel);
+}
+
 std::optional<std::string> SetDeviceOption(DeviceProfile& profile, std::string_view key, std::string_view value) {
     if (key == "address") {
         if (value.empty())

@@ -33,6 +33,8 @@ struct DeviceProfile {
 constexpr uint32_t kPropertyVideoStandard = 1;
 constexpr uint32_t kPropertyGeneration = 2;
 constexpr uint32_t kPropertyPtzCapabilities = 4;
+constexpr uint32_t kPropertyAudioInput = 101;
+constexpr uint32_t kPropertyAudioOutput = 102;
 constexpr uint32_t kLowestGeneration = 1;
 constexpr uint32_t kHighestGeneration = 7;
 
@@ -47,6 +49,10 @@ void SetGeneration(DeviceProfile& profile, uint32_t generation);
 // profile lacks become "(none)", since the driver stops reading the numbered
 // properties at the first gap.
 void SetPtzCapabilities(DeviceProfile& profile, const std::string& capabilities);
+
+// Offers the driver one mono audio input and one mono output channel
+// (properties 101 and 102) where the profile gives none.
+void OfferAudioChannels(DeviceProfile& profile);
 
 // Sets one named key; the error text when the key or value is not accepted.
 std::optional<std::string> SetDeviceOption(DeviceProfile& profile, std::string_view key, std::string_view value);

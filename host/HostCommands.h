@@ -15,7 +15,8 @@ int RunOpenCommand(const HostOptions& options);
 
 // Records the requested streams of video channel 0 into one Matroska file each
 // (or counts their frames with --discard) until SIGINT, SIGTERM or --seconds,
-// then prints a summary per stream to stdout. Fails when the driver cannot
+// then prints a summary per stream to stdout (with --audio also the audio
+// input's, whose frames go into the first stream's file). Fails when the driver cannot
 // start any stream, when a file cannot be written, or when a stream brought no
 // frame (or, when writing, no key frame to start its file).
 int RunRecordCommand(const HostOptions& options);
@@ -31,5 +32,11 @@ int RunIoCommand(const HostOptions& options);
 // result line each on stdout (PtzSession.h). Fails when the driver offers no
 // PTZ object, or when it did not carry out every action.
 int RunPtzCommand(const HostOptions& options);
+
+// Plays --file through the device's loudspeaker (SpeakSession.h) and prints
+// the bytes sent and the channel's status. Fails when the file cannot be
+// decoded, the driver offers no audio output, the channel does not start, or
+// not every frame was sent.
+int RunSpeakCommand(const HostOptions& options);
 
 } // namespace fennwick_host

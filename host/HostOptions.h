@@ -9,6 +9,8 @@
 //                        [common options]
 //   fennwick-host ptz    (--profile FILE | --generation N) [--ptz CAPABILITIES] [common options]
 //                        ACTION... (PtzAction.h)
+//   fennwick-host speak  (--profile FILE | --generation N) --file FILE
+//                        [--codec g711u|g711a|g726|aac] [--seconds N] [common options]
 //   fennwick-host --help (or -h anywhere): the usage on standard output
 // common options: [--library PATH] [--log FILE] [--host-version A.B.C.D]
 //                 [--address HOST] [--port N] [--user NAME] [--password TEXT] [--model NAME]
@@ -31,7 +33,10 @@
 // ends it); --inputs and --outputs give the device's counts. For ptz, --ptz
 // gives the PTZ capability text (device property 4, as
 // "Pan=1;Tilt=1;Zoom=1;Preset=16") when the profile has none or another; the
-// actions follow the options and run in order.
+// actions follow the options and run in order. record --audio also records
+// the audio input into the first stream's file; speak plays FILE (at most
+// --seconds of it) to the camera's loudspeaker, offering the driver the
+// --codec format (default g711u).
 #pragma once
 
 #include "ChannelSettings.h"
@@ -39,6 +44,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <string>
 #include <utility>
 #include <vector>
@@ -64,11 +70,14 @@ struct OutputChange {
     bool operator==(const OutputChange&) const = default;
 };
 
+// The audio format speak offers the driver.
+enum class SpeakCodec { G711u, G711a, G726, Aac };
+
 // Whether record shows its status lines: on a terminal only, never, always.
 enum class ProgressDisplay { OnTerminal, Off, On };
 
 struct HostOptions {
-    std::string command; // "open", "record", "io" or "ptz"
+    std::string command; // "open", "record", "io", "ptz" or "speak"
     std::string profilePath;
     std::string libraryPath; // empty: DriverLibrary::DefaultPath()
     std::string logPath;
@@ -79,13 +88,14 @@ struct HostOptions {
 
     // record only
     std::vector<StreamRequest> streams;
-    uint32_t seconds = 0; // 0: until SIGINT or SIGTERM
+    uint32_t seconds = 0; // 0: until SIGINT or SIGTERM (speak: the whole file)
     std::string outDirectory;
     bool discard = false;
     std::vector<CameraAddress> cameras; // empty: the one device of the profile
     std::string eventsPath;             // empty: no event lines
     ProgressDisplay progress = ProgressDisplay::OnTerminal;
     bool motion = false;                // motion detection with the recording stream
+    bool audio = false;                 // the audio input into the first stream's file
 
     // io only
     std::vector<OutputChange> outputChanges;
@@ -94,7 +104,14 @@ struct HostOptions {
     // ptz only
     std::optional<std::string> ptzCapabilities; // device property 4; none: the profile's
     std::vector<PtzAction> ptzActions;
+
+    // speak only (and seconds)
+    std::string speakFile;
+    SpeakCodec speakCodec = SpeakCodec::G711u;
 };
+
+// g711u, g711a, g726, aac; none for anything else.
+std::optional<SpeakCodec> ParseSpeakCodec(std::string_view text);
 
 // The parsed options, or the error text.
 std::optional<HostOptions> ParseHostOptions(int argc, const char* const argv[], std::string& error);

@@ -1,7 +1,7 @@
 // fennwick-host: the reference recording host. It loads libfennwick.so, feeds
 // a driver object a device from a profile or the command line, shows the
 // driver's log, records the camera's streams and watches and switches its
-// digital inputs and outputs, and steers its PTZ head.
+// digital inputs and outputs, steers its PTZ head and speaks through its loudspeaker.
 #include "HostCommands.h"
 #include "HostOptions.h"
 
@@ -56,6 +56,8 @@ int main(int argc, char* argv[]) {
             return RunRecordCommand(*options);
         if (options->command == "ptz")
             return RunPtzCommand(*options);
+        if (options->command == "speak")
+            return RunSpeakCommand(*options);
         return options->command == "io" ? RunIoCommand(*options) : RunOpenCommand(*options);
     } catch (const std::exception& exception) {
         std::fprintf(stderr, "fennwick-host: %s\n", exception.what());

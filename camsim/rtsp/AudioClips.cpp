@@ -110,7 +110,7 @@ AudioRtpFormat DescribeAudioTrack(const AudioClip& clip) {
         return {PAYLOAD_TYPE_PCMA, G711_SAMPLE_RATE, "m=audio 0 RTP/AVP 8\r\nc=IN IP4 0.0.0.0\r\na=rtpmap:8 PCMA/8000\r\n"};
     case AudioCodec::G726:
         return {PAYLOAD_TYPE_DYNAMIC_AUDIO, G711_SAMPLE_RATE,
-                "m=audio 0 RTP/AVP 97\r\nc=IN IP4 0.0.0.0\r\na=rtpmap:97 G726-" +
+                "m=audio 0 RTP/AVP 97\r\nc=IN IP4 0.0.0.0\r\na=rtpmap:97 AAL2-G726-" +
                     std::to_string(clip.choice.bitrate / 1000) + "/8000\r\n"};
     case AudioCodec::Aac:
         break;

@@ -76,7 +76,8 @@ private:
 };
 
 // How the clip travels as an RTP track: payload type, clock rate and its SDP
-// media lines (RFC 3551 PCMU, PCMA and G726-xx; RFC 3640 mpeg4-generic AAC-hbr).
+// media lines (RFC 3551 PCMU, PCMA and AAL2-G726-xx, whose big-endian packing
+// the clips have; RFC 3640 mpeg4-generic AAC-hbr).
 struct AudioRtpFormat {
     uint8_t payloadType = 0;
     uint32_t clockRate = 8000;
