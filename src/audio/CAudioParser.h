@@ -44,6 +44,9 @@ public:
     // malformed AAC header; the stream is then to be dropped.
     bool Parse(std::span<const uint8_t> bytes);
 
+    // Bytes held for the next frame or unit.
+    size_t BufferedBytes() const { return m_buffer.size(); }
+
     // Bytes of one G.711 / G.726 frame, or the AAC frame size of the table.
     static uint32_t FrameBytes(const AudioFormat& format);
 

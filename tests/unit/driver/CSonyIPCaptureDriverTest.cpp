@@ -66,10 +66,12 @@ TEST(SonyDriverOpenedLine, PiecesFollowTheProperties) {
         settings.parameters[test.property] = test.value;
         const std::string line = OpenedLine(settings);
         const std::string row = "property " + std::to_string(test.property) + " = " + test.value + ": " + line;
-        if (test.piece)
+        if (test.piece) {
             EXPECT_NE(line.find(test.piece), std::string::npos) << row;
-        if (test.absent)
+        }
+        if (test.absent) {
             EXPECT_EQ(line.find(test.absent), std::string::npos) << row;
+        }
         EXPECT_TRUE(line.starts_with("DRIVER IS OPENED (name: Fennwick, device model: SNC-VB630")) << row;
     }
     FakeDeviceSettings unreadable;
