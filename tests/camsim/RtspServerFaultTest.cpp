@@ -1,5 +1,6 @@
 // camsim's RTSP server faults that a client sees on its RTSP connection: a
-// burst of garbage bytes and a key frame grown far above the usual size.
+// burst of garbage bytes, a key frame grown far above the usual size, and a
+// description without its audio track.
 #include "RtspServer.h"
 
 #include <gtest/gtest.h>
@@ -51,7 +52,7 @@ public:
             return {};
         return ReadAnswerHead();
     }
-    // The head of the next answer (status line to the empty line); the body is read and dropped.
+    // The head of the next answer (status line to the empty line); its body is kept as LastBody().
     std::string ReadAnswerHead() {
         std::string head;
         while (!head.ends_with("\r\n\r\n")) {
@@ -61,10 +62,12 @@ public:
             head.push_back(char((*byte)[0]));
         }
         const size_t length = head.find("Content-Length: ");
-        if (length != std::string::npos)
-            ReadExactly(std::strtoul(head.c_str() + length + 16, nullptr, 10));
+        const auto body =
+            length == std::string::npos ? std::nullopt : ReadExactly(std::strtoul(head.c_str() + length + 16, nullptr, 10));
+        m_lastBody = body ? std::string(body->begin(), body->end()) : std::string();
         return head;
     }
+    const std::string& LastBody() const { return m_lastBody; }
     std::optional<std::vector<uint8_t>> ReadExactly(size_t count) {
         std::vector<uint8_t> bytes(count);
         for (size_t done = 0; done < count;) {
@@ -90,6 +93,7 @@ private:
     int m_fd = -1;
     bool m_connected = false;
     uint32_t m_cseq = 0;
+    std::string m_lastBody;
 };
 
 std::string SessionId(const std::string& head) {
@@ -204,5 +208,37 @@ TEST_F(RtspServerFaults, NextKeyFrameGrowsOnceInEveryPlayingSession) {
         EXPECT_LT(*std::min_element(sizes->sizes.begin(), sizes->sizes.end()), 1024u * 1024u);
     }
 }
+
+// With or without the fault, what a client finds of the audio track: the
+// description's audio media and the answer to its SETUP.
+struct AudioTrackCase {
+    const char* name;
+    bool noAudioTrack;
+    bool described;
+    const char* setupStatus;
+};
+
+class RtspAudioTrackFault : public ::testing::TestWithParam<AudioTrackCase> {};
+
+TEST_P(RtspAudioTrackFault, DescriptionAndSetupOfTheAudioTrack) {
+    camsim::RtspServer server{camsim::RtspServerOptions{}};
+    std::string error;
+    ASSERT_TRUE(server.Start(error)) << error;
+    server.Faults().noAudioTrack = GetParam().noAudioTrack;
+    const std::string url = "rtsp://127.0.0.1:" + std::to_string(server.GetPort()) + "/video1";
+    RawRtspConnection connection(server.GetPort());
+    ASSERT_TRUE(connection.Request("DESCRIBE", url).starts_with("RTSP/1.0 200"));
+    EXPECT_EQ(connection.LastBody().find("m=audio") != std::string::npos, GetParam().described) << connection.LastBody();
+    EXPECT_NE(connection.LastBody().find("m=video"), std::string::npos);
+    const std::string setUp =
+        connection.Request("SETUP", url + "/trackID=2", "Transport: RTP/AVP/TCP;unicast;interleaved=2-3\r\n");
+    EXPECT_TRUE(setUp.starts_with(GetParam().setupStatus)) << setUp;
+    server.Stop();
+}
+
+INSTANTIATE_TEST_SUITE_P(AudioTrack, RtspAudioTrackFault,
+                         ::testing::Values(AudioTrackCase{"Served", false, true, "RTSP/1.0 200"},
+                                           AudioTrackCase{"LeftOut", true, false, "RTSP/1.0 404"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
