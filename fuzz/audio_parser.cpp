@@ -51,7 +51,7 @@ Outcome Parse(const AudioFormat& format, std::span<const uint8_t> body, size_t p
     }
     if (allocator.allocated != allocator.released)
         std::abort();
-    outcome.frames = consumer.record.Frames();
+    outcome.frames = consumer.frames;
     return outcome;
 }
 

@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (allocator.allocated != allocator.released)
         std::abort();
-    for (const auto& frame : consumer.record.Frames())
+    for (const auto& frame : consumer.frames)
         if (frame.size() > talvex::AudioFormat{}.samplesPerSecond + kMaxPayloadBytes)
             std::abort();
     return 0;

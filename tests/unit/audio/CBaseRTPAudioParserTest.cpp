@@ -35,7 +35,7 @@ TEST_P(CBaseRTPAudioParserTest, GathersFramesAlongTheSequence) {
         parser.OnRtpPacket(payload, packet.sequence);
     }
     std::vector<size_t> sizes;
-    for (const auto& frame : consumer.record.Frames())
+    for (const auto& frame : consumer.frames)
         sizes.push_back(frame.size());
     EXPECT_EQ(sizes, GetParam().frames);
     EXPECT_EQ(allocator.allocated.load(), allocator.released.load());
@@ -64,7 +64,7 @@ TEST(CBaseRTPAudioParserHostTest, RefusedFrameStartsAFreshFrame) {
     parser.OnRtpPacket(payload, 10);
     // After the refusal any sequence number is in order again.
     parser.OnRtpPacket(payload, 500);
-    EXPECT_EQ(consumer.record.Frames().size(), 2u);
+    EXPECT_EQ(consumer.frames.size(), 2u);
     EXPECT_EQ(allocator.released.load(), 2);
     EXPECT_TRUE(driver.HasLine(1, "Audio-frame processing error, camera 127.0.0.1:80"));
 }

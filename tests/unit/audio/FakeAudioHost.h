@@ -1,12 +1,11 @@
 // Host-side fakes for the audio tests: audio frames that keep what they were
-// given, an allocator that counts what it handed out and took back, and the
-// input and output callbacks that record frames and status changes.
+// given, an allocator that counts what it handed out and took back, a frame
+// consumer, a status callback and the host's offered formats.
 #pragma once
 
 #include "audio/IAudioParserCallback.h"
 
 #include <talvex/ipcapture/AudioCapture.h>
-#include <talvex/ipcapture/HostObjects.h>
 
 #include <atomic>
 #include <memory>
@@ -22,14 +21,13 @@ public:
         data.assign(bytes, bytes + length);
         return true;
     }
-    void SetFormat(uint32_t rate, uint32_t bits, bool stereo) override {
+    void SetFormat(uint32_t rate, uint32_t, bool stereo) override {
         samplesPerSecond = rate;
-        bitsPerSample = bits;
         isStereo = stereo;
     }
     void SetBitRate(uint32_t rate) override { bitRate = rate; }
     void SetChannelNumber(uint8_t number) override { channel = number; }
-    void Finish() override { finished = true; }
+    void Finish() override {}
     const uint8_t* GetData() const override { return data.empty() ? nullptr : data.data(); }
     uint32_t GetDataSize() const override { return uint32_t(data.size()); }
     uint32_t GetCodec() const override { return codec; }
@@ -39,8 +37,8 @@ public:
     uint8_t GetChannelNumber() const override { return channel; }
 
     std::vector<uint8_t> data;
-    uint32_t codec = 0, samplesPerSecond = 0, bitsPerSample = 0, bitRate = 0;
-    bool isStereo = false, finished = false;
+    uint32_t codec = 0, samplesPerSecond = 8000, bitRate = 0;
+    bool isStereo = false;
     uint8_t channel = 0;
 };
 
@@ -54,8 +52,7 @@ public:
         if (refuse)
             return nullptr;
         ++allocated;
-        m_frames.push_back(std::make_unique<FakeAudioFrame>());
-        return m_frames.back().get();
+        return m_frames.emplace_back(std::make_unique<FakeAudioFrame>()).get();
     }
     void ReleaseAudio(ipcapture::IAudioFrame*) override { ++released; }
     uint32_t GetFlags() const override { return 0; }
@@ -66,40 +63,37 @@ public:
         auto* frame = static_cast<FakeAudioFrame*>(AllocAudio(codec, uint32_t(size), "test"));
         frame->codec = codec;
         frame->bitRate = bitRate;
-        frame->samplesPerSecond = 8000;
         frame->channel = channel;
         frame->data.assign(size, 0x55);
         return frame;
     }
 
     std::atomic<bool> refuse{false};
-    std::atomic<int> allocated{0};
-    std::atomic<int> released{0};
+    std::atomic<int> allocated{0}, released{0};
 
 private:
     std::mutex m_mutex;
     std::vector<std::unique_ptr<FakeAudioFrame>> m_frames;
 };
 
-// What reached the host through a channel: frame copies and status changes.
-class AudioHostRecord {
+// The channel's side of a frame assembler: keeps the bytes and tag of each frame.
+class RecordingAudioConsumer : public IAudioParserCallback {
 public:
-    void AddFrame(const ipcapture::IAudioFrame& frame) {
-        std::lock_guard lock(m_mutex);
-        m_frames.emplace_back(frame.GetData(), frame.GetData() + frame.GetDataSize());
-        m_codecs.push_back(frame.GetCodec());
+    bool OnAudioFrame(ipcapture::IAudioFrame* frame) override {
+        frames.emplace_back(frame->GetData(), frame->GetData() + frame->GetDataSize());
+        codecs.push_back(frame->GetCodec());
+        return accept;
     }
-    void AddStatus(uint32_t status) {
+    bool accept = true;
+    std::vector<std::vector<uint8_t>> frames;
+    std::vector<uint32_t> codecs;
+};
+
+class FakeAudioSenderCallback : public ipcapture::IAudioSenderCallback {
+public:
+    void OnStatusChanged(uint32_t, uint32_t status) override {
         std::lock_guard lock(m_mutex);
         m_statuses.push_back(status);
-    }
-    std::vector<std::vector<uint8_t>> Frames() const {
-        std::lock_guard lock(m_mutex);
-        return m_frames;
-    }
-    std::vector<uint32_t> Codecs() const {
-        std::lock_guard lock(m_mutex);
-        return m_codecs;
     }
     std::vector<uint32_t> Statuses() const {
         std::lock_guard lock(m_mutex);
@@ -108,38 +102,7 @@ public:
 
 private:
     mutable std::mutex m_mutex;
-    std::vector<std::vector<uint8_t>> m_frames;
-    std::vector<uint32_t> m_codecs;
     std::vector<uint32_t> m_statuses;
-};
-
-class FakeAudioCaptureCallback : public ipcapture::IAudioCaptureCallback {
-public:
-    bool OnAudioFrame(ipcapture::IAudioFrame* frame) override {
-        record.AddFrame(*frame);
-        return accept;
-    }
-    void OnStatusChanged(uint32_t, uint32_t status) override { record.AddStatus(status); }
-
-    std::atomic<bool> accept{true};
-    AudioHostRecord record;
-};
-
-// The channel's side of a frame assembler: keeps what it is handed.
-class RecordingAudioConsumer : public IAudioParserCallback {
-public:
-    bool OnAudioFrame(ipcapture::IAudioFrame* frame) override {
-        record.AddFrame(*frame);
-        return accept;
-    }
-    bool accept = true;
-    AudioHostRecord record;
-};
-
-class FakeAudioSenderCallback : public ipcapture::IAudioSenderCallback {
-public:
-    void OnStatusChanged(uint32_t, uint32_t status) override { record.AddStatus(status); }
-    AudioHostRecord record;
 };
 
 class FakeAudioFormat : public ipcapture::IAudioFormat {
@@ -148,15 +111,15 @@ public:
     bool IsUsable() const override { return usable; }
     uint32_t GetCodec() const override { return codec; }
     void SetCodec(uint32_t fourcc) override { codec = fourcc; }
-    void SetSamplesPerSecond(uint32_t rate) override { samplesPerSecond = rate; }
-    void SetBitRate(uint32_t rate) override { bitRate = rate; }
-    void SetStereo(bool stereo) override { isStereo = stereo; }
-    uint32_t GetSamplesPerSecond() const override { return samplesPerSecond; }
-    uint32_t GetBitRate() const override { return bitRate; }
-    bool IsStereo() const override { return isStereo; }
+    void SetSamplesPerSecond(uint32_t) override {}
+    void SetBitRate(uint32_t) override {}
+    void SetStereo(bool) override {}
+    uint32_t GetSamplesPerSecond() const override { return 0; }
+    uint32_t GetBitRate() const override { return 0; }
+    bool IsStereo() const override { return false; }
 
-    uint32_t codec, samplesPerSecond = 0, bitRate = 0;
-    bool usable, isStereo = false;
+    uint32_t codec;
+    bool usable;
 };
 
 class FakeAudioFormatList : public ipcapture::IAudioFormatList {
