@@ -115,6 +115,8 @@ SpeakResult SpeakSession::Run(const std::vector<int16_t>& samples, AudioCodec of
         if (m_allocator.OutstandingFrames() > 0)
             result.error = std::to_string(m_allocator.OutstandingFrames()) + " frame(s) not sent within " +
                            std::to_string(kDrainTimeout.count()) + " s";
+        else if (result.framesRefused > 0)
+            result.error = "the driver refused " + std::to_string(result.framesRefused) + " frame(s)";
     }
     result.status = m_sender.GetChannelStatus(kChannelId);
     m_sender.StopChannel(kChannelId);
