@@ -65,7 +65,6 @@ void AudioUpload::Serve(HttpExchange& exchange) {
         m_codec = codec;
     }
     const uint64_t closeAfter = m_faults.closeAfterBytes;
-    const uint64_t expected = exchange.Head().ContentLength().value_or(0);
     uint64_t received = 0;
     std::string piece;
     while (!m_stopping && exchange.ReadBody(piece, READ_BYTES)) {
@@ -77,7 +76,7 @@ void AudioUpload::Serve(HttpExchange& exchange) {
         received += piece.size();
         piece.clear();
     }
-    if (received == expected) {
+    if (exchange.BodyComplete()) {
         ++m_completeUploads;
         exchange.SendResponse(200, "");
     }

@@ -1,6 +1,6 @@
 // The camera's loudspeaker: POST "/audio-out/<codec>.cgi" (a codec name of
-// AudioClips.h) takes a long body of audio in that codec, read as it comes
-// and answered 200 once it is complete; a body that ends early (the client
+// AudioClips.h) takes a long body of audio in that codec (Content-Length or
+// chunked), read as it comes and answered 200 once it is complete; a body that ends early (the client
 // closed) gets no answer. Every received byte is counted and, with an output
 // file, appended to it; /camsim/state shows the last upload's codec and the
 // byte count as "audio_out": {"codec": "g711_64", "bytes": N}.

@@ -1,7 +1,8 @@
 // camsim's audio faults as a client meets them over HTTP: an upload whose
 // connection the camera closes mid-body, and an audio stream cut in the
 // middle of a unit. Each row switches one fault on, makes one exchange and
-// checks what the client got and what the camera counted.
+// checks what the client got and what the camera counted. Beside them, the
+// chunked upload a client may send instead of one long Content-Length.
 #include "AudioUpload.h"
 
 #include "Camera.h"
@@ -117,6 +118,18 @@ TEST_P(CamsimAudioFaults, ClientSeesTheFault) {
     const std::string answer = row.exchange(*this);
     EXPECT_LT(std::chrono::steady_clock::now() - started, 3s) << "the camera kept the connection open";
     row.check(*this, answer);
+}
+
+TEST_F(CamsimAudioFaults, ChunkedUploadIsAnsweredOnceWhole) {
+    const std::string chunk(1000, '\x55');
+    std::string request = "POST /audio-out/g726_32.cgi HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: chunked\r\n"
+                          "Connection: close\r\n\r\n";
+    for (int i = 0; i < 5; ++i)
+        request += "3e8\r\n" + chunk + "\r\n";
+    const std::string answer = LoopbackExchange(Port(), request + "0\r\n\r\n", 3s);
+    EXPECT_EQ(StatusOf(answer), 200) << answer;
+    EXPECT_EQ(m_upload->BytesReceived(), 5000u);
+    EXPECT_EQ(m_upload->CompleteUploads(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, CamsimAudioFaults, ::testing::ValuesIn(FAULT_CASES),
