@@ -1,5 +1,7 @@
 #include "ChunkedBodyDecoder.h"
 
+#include "HttpMessage.h"
+
 #include <algorithm>
 
 namespace camsim {
@@ -7,16 +9,6 @@ namespace camsim {
 namespace {
 
 constexpr std::string_view CRLF = "\r\n";
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 } // namespace
 
