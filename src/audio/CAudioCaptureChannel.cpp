@@ -19,7 +19,7 @@ CAudioCaptureChannel::~CAudioCaptureChannel() {
 }
 
 bool CAudioCaptureChannel::SetAudioStreamParameters() {
-    if (!m_settings.Apply(m_sender, GetLogger()))
+    if (!m_settings.Apply(m_sender))
         return false;
     m_parser.SetFormat(m_settings.GetCodec().format);
     m_transportMode = m_settings.GetRtpMode();

@@ -64,7 +64,7 @@ void CAudioCaptureHTTPChannel::Run() {
     const uint32_t retryMs = m_driver->GetDeviceInfo()->firstTimeoutMs / 2;
     for (;;) {
         m_status.Set(ipcapture::ChannelStarting);
-        if (!IsStopRequested() && m_settings.Apply(m_sender, m_logger)) {
+        if (!IsStopRequested() && m_settings.Apply(m_sender)) {
             if (!ConnectToAudioDevice()) {
                 m_status.Set(ipcapture::ChannelSignalLost);
             } else {

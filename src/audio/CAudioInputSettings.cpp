@@ -27,9 +27,9 @@ std::optional<uint16_t> ReadRtspPort(const std::string& answer) {
 } // namespace
 
 CAudioInputSettings::CAudioInputSettings(IDriver* driver, std::string method, bool volumeForCameraMic)
-    : m_driver(driver), m_method(std::move(method)), m_volumeForCameraMic(volumeForCameraMic) {}
+    : m_driver(driver), m_method(std::move(method)), m_volumeForCameraMic(volumeForCameraMic), m_logger(driver) {}
 
-bool CAudioInputSettings::Apply(Web::CHttpSender& sender, CLoggerInstance& logger) {
+bool CAudioInputSettings::Apply(Web::CHttpSender& sender) {
     const DEVICE_INFO& device = *m_driver->GetDeviceInfo();
     const AUDIO_CONFIG config = ReadAudioConfig(m_driver->GetDriverName(), m_driver->GetHostDirectory(), device);
     m_codec = SelectAudioCodec(config.inputCodec, m_driver->GetParameterText(kInputCodecsParameter));
@@ -39,28 +39,28 @@ bool CAudioInputSettings::Apply(Web::CHttpSender& sender, CLoggerInstance& logge
     std::vector<uint8_t> body;
     HUtils::RequestGetRD(inquiry, sender, kInquiryPath, body, true);
     if (inquiry.GetDetail() != 0) {
-        logger.Log(kErrorLevel, "%s", inquiry.GetMessage().c_str());
+        m_logger.Log(kErrorLevel, "%s", inquiry.GetMessage().c_str());
         return false;
     }
     const std::string answer(body.begin(), body.end());
     const std::optional<std::string> command = BuildAudioInCommand(
         answer, AudioInRequest{config.inputSource, config.inputVolume, m_codec.name, m_volumeForCameraMic});
     if (!command) {
-        logger.Log(kErrorLevel, "%s: The 'AudioIn' option is not found for device %s", m_method.c_str(),
+        m_logger.Log(kErrorLevel, "%s: The 'AudioIn' option is not found for device %s", m_method.c_str(),
                    device.address.c_str());
         return false;
     }
     m_rtspPort = ReadRtspPort(answer);
     if (command->empty()) {
-        logger.ResetLastMessage();
+        m_logger.ResetLastMessage();
         return true;
     }
     if (!HUtils::RequestOk(sender, kCommandPath + *command)) {
-        logger.Log(kErrorLevel, "%s: The %s device returns status code %u for \"/command/camera/cgi?%s\" URI",
+        m_logger.Log(kErrorLevel, "%s: The %s device returns status code %u for \"/command/camera/cgi?%s\" URI",
                    m_method.c_str(), device.address.c_str(), sender.GetStatusCode(), command->c_str());
         return false;
     }
-    logger.ResetLastMessage();
+    m_logger.ResetLastMessage();
     return true;
 }
 

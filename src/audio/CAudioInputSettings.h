@@ -20,9 +20,9 @@ public:
     // the failure lines carry. volumeForCameraMic: see AudioInRequest.
     CAudioInputSettings(IDriver* driver, std::string method, bool volumeForCameraMic);
 
-    // False when the camera cannot be asked or set; the cause is logged
-    // through logger (repeats dropped until a success clears it).
-    bool Apply(Web::CHttpSender& sender, CLoggerInstance& logger);
+    // False when the camera cannot be asked or set; the cause is logged once
+    // (repeats dropped until a success clears it).
+    bool Apply(Web::CHttpSender& sender);
 
     const AudioCodecChoice& GetCodec() const { return m_codec; }
     // The configured RTP mode (0 UDP, 1 TCP, 2 interleaved).
@@ -34,6 +34,7 @@ private:
     IDriver* m_driver;
     const std::string m_method;
     const bool m_volumeForCameraMic;
+    CLoggerInstance m_logger;
     AudioCodecChoice m_codec;
     uint32_t m_rtpMode = 0;
     std::optional<uint16_t> m_rtspPort;

@@ -77,7 +77,8 @@ bool CAudioOutputChannel::InitializeAudioDevice() {
         LogInitializeFailure("'AudioOut=' not found");
         return false;
     }
-    if (!command->empty() && !RequestCamera(kCommandPath + *command, answer)) {
+    // Cameras answer a command with 200 and often no body: only the status counts here.
+    if (!command->empty() && !HUtils::RequestOk(m_sender, kCommandPath + *command)) {
         LogInitializeFailure(std::string("Can't set ") + kCommandPath + *command);
         return false;
     }

@@ -115,11 +115,19 @@ bool CBaseAudioRTSPChannel::Request(uint32_t kind) {
     return m_rtspClient.SendRequest(kind) && m_rtspClient.GetStatusCode() == kRtspOk;
 }
 
+bool CBaseAudioRTSPChannel::HasAudioTrack() const {
+    // A record the description did not fill has no m= line behind it.
+    return !m_rtspClient.GetMediaRecord(SDP_MEDIA_AUDIO).protocol.empty();
+}
+
 bool CBaseAudioRTSPChannel::StartRtspSession(uint16_t rtspPort, uint32_t transportMode) {
     std::lock_guard lock(m_requestLock);
     bool started = !IsStopRequested() && m_rtspClient.Connect(BuildSessionParams(rtspPort), this, transportMode);
     started = started && !IsStopRequested() && Request(RTSP_DESCRIBE);
-    started = started && !IsStopRequested() && Request(RTSP_SETUP);
+    // Without an audio track SETUP would name the whole session and bring the
+    // video into the audio receiver.
+    const bool noTrack = started && !HasAudioTrack();
+    started = started && !noTrack && !IsStopRequested() && Request(RTSP_SETUP);
     if (started && !IsStopRequested()) {
         m_keepAliveMs = CRTCPHandler::NowMs();
         started = Request(RTSP_PLAY);
@@ -133,14 +141,13 @@ bool CBaseAudioRTSPChannel::StartRtspSession(uint16_t rtspPort, uint32_t transpo
         m_keepAliveMs = CRTCPHandler::NowMs();
         m_logger.ResetLastMessage();
     } else if (!IsStopRequested()) {
-        LogSessionFailure();
+        LogSessionFailure(noTrack ? "the session description has no audio track" : m_rtspClient.GetFailure());
         SetStatus(ipcapture::ChannelSignalLost);
     }
     return started;
 }
 
-void CBaseAudioRTSPChannel::LogSessionFailure() {
-    const std::string& cause = m_rtspClient.GetFailure();
+void CBaseAudioRTSPChannel::LogSessionFailure(const std::string& cause) {
     m_logger.Log(kErrorLevel, "%s: The audio stream of %s cannot start: %s", kSessionMethod, DeviceText().c_str(),
                  cause.empty() ? "the camera refused the session" : cause.c_str());
 }

@@ -48,14 +48,14 @@ protected:
     ipcapture::IAudioCaptureCallback* GetCallback() const { return m_callback; }
     uint32_t GetId() const { return m_id; }
     uint32_t GetChannelNumber() const { return m_channel; }
-    CLoggerInstance& GetLogger() { return m_logger; }
 
 private:
     RTSPSessionParams BuildSessionParams(uint16_t rtspPort) const;
     bool Request(uint32_t kind);
     std::string DeviceText() const;
     // The cause of a failed session start, logged once until a start succeeds.
-    void LogSessionFailure();
+    void LogSessionFailure(const std::string& cause);
+    bool HasAudioTrack() const;
 
     CLoggerInstance m_logger;
     CAudioChannelStatus m_status;
