@@ -17,7 +17,6 @@ constexpr uint32_t VIDEO_CLOCK_RATE = 90000;
 constexpr auto NO_AUDIO_RECHECK = std::chrono::milliseconds(20);
 constexpr auto REPORT_INTERVAL = std::chrono::seconds(1);
 constexpr auto FIRST_REPORT_DELAY = std::chrono::milliseconds(200);
-constexpr int SEND_TIMEOUT_MS = 2000;
 // Seconds between 1900 (NTP) and 1970 (Unix).
 constexpr uint64_t NTP_UNIX_OFFSET = 2208988800ull;
 
