@@ -41,12 +41,12 @@ bool CBaseAudioOutputChannel::StopChannel() {
 }
 
 void CBaseAudioOutputChannel::SetFormat(const AudioFormat& format) {
-    CAutoLock lock(m_lock);
+    std::lock_guard lock(m_formatLock);
     m_format = format;
 }
 
 AudioFormat CBaseAudioOutputChannel::GetFormat() {
-    CAutoLock lock(m_lock);
+    std::lock_guard lock(m_formatLock);
     return m_format;
 }
 

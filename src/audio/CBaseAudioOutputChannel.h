@@ -15,6 +15,7 @@
 #include <talvex/ipcapture/AudioCapture.h>
 
 #include <atomic>
+#include <mutex>
 
 namespace talvex {
 
@@ -67,8 +68,11 @@ private:
     ipcapture::IAudioSenderCallback* const m_callback;
     ipcapture::IAudioFormatList* const m_formats;
     const uint32_t m_refreshWaitMs;
+    // Covers start and stop of the worker (held while it is joined).
     CRecursiveLock m_lock;
     CAudioChannelStatus m_status;
+    // Apart from m_lock: the worker chooses the format while a stop may hold m_lock.
+    std::mutex m_formatLock;
     AudioFormat m_format;
     std::atomic<bool> m_refreshQueued{false};
 };
