@@ -195,8 +195,17 @@ bool StreamRecorder::OpenWithHeldFrames(const std::optional<AudioTrackFormat>& a
 
 bool StreamRecorder::AddAudio(const AudioTrackFormat& format, std::span<const uint8_t> data, uint64_t startTime) {
     std::lock_guard lock(m_mutex);
-    if (m_finished || !m_report.error.empty() || format.codec == AudioCodec::Aac)
+    if (m_finished || !m_report.error.empty())
         return false;
+    if (format.codec == AudioCodec::Aac) {
+        // Matroska wants AAC's configuration, which the frames do not carry: the video goes on alone.
+        if (m_audioPlan == AudioPlan::Waiting) {
+            m_audioPlan = AudioPlan::Missing;
+            if (!m_held.empty())
+                OpenWithHeldFrames(std::nullopt, m_held.front().time);
+        }
+        return false;
+    }
     if (m_audioPlan == AudioPlan::Waiting) {
         m_audioFormat = format;
         if (m_held.empty())
