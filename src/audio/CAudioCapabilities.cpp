@@ -1,8 +1,7 @@
 #include "audio/CAudioCapabilities.h"
 
-#include "common/StringFormat.h"
-
 #include <cstdio>
+#include <string>
 
 namespace talvex {
 
@@ -17,10 +16,6 @@ CAudioCapabilities CAudioCapabilities::FromText(std::string_view text) {
     capabilities.Count = count;
     capabilities.IsStereo = stereo == 1;
     return capabilities;
-}
-
-std::string CAudioCapabilities::ToText() const {
-    return FormatString("Count=%u; IsStereo=%u", Count, IsStereo ? 1u : 0u);
 }
 
 } // namespace talvex

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 namespace talvex {
@@ -12,7 +11,6 @@ class CAudioCapabilities {
 public:
     // Both numbers are required; a text that does not read gives 0 / false.
     static CAudioCapabilities FromText(std::string_view text);
-    std::string ToText() const;
 
     uint32_t Count = 0;
     // True only for an IsStereo of 1.

@@ -46,8 +46,6 @@ protected:
     void KeepAliveCheck();
 
     ipcapture::IAudioCaptureCallback* GetCallback() const { return m_callback; }
-    uint32_t GetId() const { return m_id; }
-    uint32_t GetChannelNumber() const { return m_channel; }
 
 private:
     RTSPSessionParams BuildSessionParams(uint16_t rtspPort) const;
