@@ -7,10 +7,13 @@
 
 #include "Camera.h"
 #include "HttpAudio.h"
+#include "support/ChildProcess.h"
+#include "support/HostDirectory.h"
 #include "support/LoopbackHttp.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -134,6 +137,33 @@ TEST_F(CamsimAudioFaults, ChunkedUploadIsAnsweredOnceWhole) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, CamsimAudioFaults, ::testing::ValuesIn(FAULT_CASES),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The command line: the output file and both HTTP audio faults, and a fault
+// flag with a value it cannot take.
+TEST(CamsimAudioCommandLine, TakesTheOutputFileAndTheAudioFaults) {
+    const talvex::test::HostDirectory folder;
+    const std::string heard = folder.Path() + "heard.raw";
+    talvex::test::ChildProcess camsim({FENNWICK_CAMSIM_EXECUTABLE, "--model", "SNC-VB630", "--auth", "none",
+                                       "--audio-out-file", heard, "--audio-fault-upload-close", "100",
+                                       "--audio-fault-cut-after", "1500"});
+    const std::optional<std::string> ready = camsim.ReadLine(10s);
+    ASSERT_TRUE(ready && ready->starts_with("READY http=")) << ready.value_or("no READY line");
+    const uint16_t port = uint16_t(std::stoul(ready->substr(11)));
+    const std::string upload = "POST /audio-out/g711_64.cgi HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 1000\r\n\r\n";
+    EXPECT_EQ(LoopbackExchange(port, upload + std::string(1000, 'x'), 3s), "");
+    // Running when the cut comes: 20 ms pieces of G.711 up to it, then half a piece.
+    const std::string audio = LoopbackGet(port, "/audio", 3s);
+    EXPECT_EQ(StatusOf(audio), 200);
+    EXPECT_EQ(BodyOf(audio).size() % 160, 80u) << BodyOf(audio).size();
+    EXPECT_LT(BodyOf(audio).size(), 2 * 8000u) << "the stream outlived the cut";
+    EXPECT_EQ(camsim.Stop(), 0);
+    EXPECT_EQ(std::filesystem::file_size(heard), 100u);
+
+    const auto refused = talvex::test::RunTool(std::string(FENNWICK_CAMSIM_EXECUTABLE) +
+                                               " --model SNC-VB630 --audio-fault-cut-after soon");
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.output.find("--audio-fault-cut-after takes a number"), std::string::npos) << refused.output;
+}
 
 } // namespace
 } // namespace camsim
