@@ -36,17 +36,23 @@ CBaseAudioRTSPChannel::~CBaseAudioRTSPChannel() = default;
 
 bool CBaseAudioRTSPChannel::StartChannel() {
     std::lock_guard lock(m_startStopLock);
-    StopThread(kStopWaitFactor * GetDriver()->GetDeviceInfo()->firstTimeoutMs);
+    StopRun();
     SocketStartup();
-    if (StartThread(kThreadName))
+    if (StartThread(kThreadName)) {
+        m_socketsStarted = true;
         return true;
+    }
     SocketCleanup();
     return false;
 }
 
 bool CBaseAudioRTSPChannel::StopChannel() {
     std::lock_guard lock(m_startStopLock);
-    const bool wasRunning = IsRunning();
+    StopRun();
+    return true;
+}
+
+void CBaseAudioRTSPChannel::StopRun() {
     GetStopEvent().Set();
     // A request in progress (an interleaved PLAY holds the worker for the
     // whole stream) is ended by closing the connection; between requests the
@@ -56,9 +62,9 @@ bool CBaseAudioRTSPChannel::StopChannel() {
     else
         m_requestLock.unlock();
     StopThread(kStopWaitFactor * GetDriver()->GetDeviceInfo()->firstTimeoutMs);
-    if (wasRunning)
+    if (m_socketsStarted)
         SocketCleanup();
-    return true;
+    m_socketsStarted = false;
 }
 
 std::string CBaseAudioRTSPChannel::DeviceText() const {

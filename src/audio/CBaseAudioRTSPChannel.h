@@ -48,6 +48,8 @@ protected:
     ipcapture::IAudioCaptureCallback* GetCallback() const { return m_callback; }
 
 private:
+    // Ends the worker of the current run and gives its sockets back.
+    void StopRun();
     RTSPSessionParams BuildSessionParams(uint16_t rtspPort) const;
     bool Request(uint32_t kind);
     std::string DeviceText() const;
@@ -58,6 +60,7 @@ private:
     CLoggerInstance m_logger;
     CAudioChannelStatus m_status;
     std::mutex m_startStopLock;
+    bool m_socketsStarted = false; // under m_startStopLock
     const uint32_t m_id;
     const uint32_t m_channel;
     // Requests come from the worker and, in interleaved mode, from the frame
