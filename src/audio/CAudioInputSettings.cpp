@@ -39,7 +39,8 @@ bool CAudioInputSettings::Apply(Web::CHttpSender& sender) {
     std::vector<uint8_t> body;
     HUtils::RequestGetRD(inquiry, sender, kInquiryPath, body, true);
     if (inquiry.GetDetail() != 0) {
-        m_logger.Log(kErrorLevel, "%s", inquiry.GetMessage().c_str());
+        m_logger.Log(kErrorLevel, "%s: Can't read the audio settings of device %s: %s", m_method.c_str(),
+                     device.address.c_str(), inquiry.GetMessage().c_str());
         return false;
     }
     const std::string answer(body.begin(), body.end());
