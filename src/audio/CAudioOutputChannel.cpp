@@ -145,9 +145,13 @@ bool CAudioOutputChannel::SendAudioFrameToDevice(ipcapture::IAudioFrame* frame) 
             return false;
         // The body is incomplete: the camera will not answer it.
         m_sender.Cancel();
-    } else if (m_uploadOpen) {
+    } else if (m_uploadOpen && m_budget == 0) {
         // A complete body: the camera's answer ends the upload.
         m_sender.ReceiveResponse();
+    } else if (m_uploadOpen) {
+        // Frames of another size left the body short of its declared length;
+        // the camera would wait for the rest instead of answering.
+        m_sender.Cancel();
     }
     m_uploadOpen = false;
     if (IsStopRequested())
