@@ -48,6 +48,18 @@ ModelSpec SncRh124() {
             {{"H264ImageSize", {"1280", "640", "320"}}}};
 }
 
+// Audio input as the cameras keep it: switched, source, volume and codec
+// ("g711a_64" is camsim's own name for A-law). From generation 6 the input
+// and output start switched off; drivers switch them on.
+#define GEN6_AUDIO_KEYS "&AudioIn=off&MicLineSelect=mic&AudioInVolume=0&AudInCodec=g711_64"
+const AllowedValuesSpec AUDIO_IN_CODECS{
+    "AudInCodec", {"g711_64", "g711a_64", "g726_40", "g726_32", "g726_24", "g726_16", "aac16_64"}};
+const AllowedValuesSpec MIC_LINE_SELECT{"MicLineSelect", {"mic", "line"}};
+
+AllowedValuesSpec ON_OFF(std::string key) {
+    return {std::move(key), {"on", "off"}};
+}
+
 // Generation 5 (CGI 2.x): numbered streams, "AudioIn"/"AudioOut", edge storage.
 ModelSpec SncCh210() {
     return {"SNC-CH210", 5,
@@ -60,10 +72,11 @@ ModelSpec SncCh210() {
                         "&FrameRate3=8&BitRate3=512&AutoRateCtrl3=off&IFrameInterval3=1&Quality3=5"
                         "&Bandwidth3=0.0&ImageMaxSize=2048,1536&VideoStd=ntsc&RTSPPort=554&RTSPTimeout=30"
                         "&LFunnelAvailable=0&Color=color&Multicast=off&RtpExpire=10000&AudioIn=on"
-                        "&AudioOut=on&PrivacyMaskingFunc=1"}},
+                        "&MicLineSelect=mic&AudioInVolume=0&AudInCodec=g711_64&AudioOut=on&AudioOutVolume=0"
+                        "&PrivacyMaskingFunc=1"}},
             {{"ImageSize1", {"2048,1536", "1920,1080", "1600,1200", "1280,720", "640,480", "320,240"}},
              {"ImageSize2", {"1280,720", "640,480", "320,240"}},
-             {"ImageSize3", {"640,480", "320,240"}}}};
+             {"ImageSize3", {"640,480", "320,240"}}, AUDIO_IN_CODECS, MIC_LINE_SELECT}};
 }
 
 // Generation 5 video server: numbered streams, no audio keys, no PTZ.
@@ -89,8 +102,9 @@ ModelSpec SncVb630() {
                         "&FrameRate2=15&Quality2=5&JpBandWidth2=0&ImageCodec3=off&ImageMaxSize=1920,1080"
                         "&VideoStd=ntsc&RTSPPort=554&RTSPTimeout=30&LightFunnelMode=off&Color=color"
                         "&Multicast=off&RtpExpire=10000&AudioInFunc=1&AudioOutFunc=1"
-                        "&AudioOutSupportedCodec=g711_64/g726_40/g726_32/g726_24/g726_16&PrivacyMaskingFunc=1"}},
-            {}};
+                        "&AudioOutSupportedCodec=g711_64/g726_40/g726_32/g726_24/g726_16" GEN6_AUDIO_KEYS
+                        "&AudioOut=off&AudioOutVolume=0&PrivacyMaskingFunc=1"}},
+            {AUDIO_IN_CODECS, MIC_LINE_SELECT, ON_OFF("AudioIn"), ON_OFF("AudioOut")}};
 }
 
 // Generation 6 with a solid PTZ block.
@@ -102,9 +116,9 @@ ModelSpec SncWr630() {
                         "&H264Quality1=5&IFrameInterval1=1&ImageCodec2=off&ImageCodec3=off"
                         "&ImageMaxSize=1920,1080&VideoStd=pal&RTSPPort=554&RTSPTimeout=30&Color=color"
                         "&Multicast=off&RtpExpire=10000&SolidPTZFunc=1&SolidPTZ=on&PanTiltFunc=1&ZoomFunc=1"
-                        "&AudioInFunc=1&AudioOutFunc=0&PrivacyMaskingFunc=1"},
+                        "&AudioInFunc=1&AudioOutFunc=0" GEN6_AUDIO_KEYS "&PrivacyMaskingFunc=1"},
              {"presetposition", "PresetName=1,Lobby,2,Exit"}},
-            {}};
+            {AUDIO_IN_CODECS, MIC_LINE_SELECT, ON_OFF("AudioIn")}};
 }
 
 // Generation 7 (CGI 7.x): operation mode, AAC output, polygon masks.
@@ -117,8 +131,10 @@ ModelSpec SncVb770() {
                         "&ImageSize2=1280,720&FrameRate2=15&JpegQuality2=5&ImageCodec3=off"
                         "&ImageMaxSize=3840,2160&VideoStd=ntsc&OperationMode=normal&RTSPPort=554"
                         "&RTSPTimeout=30&Color=color&Multicast=off&RtpExpire=10000&AudioInFunc=1"
-                        "&AudioOutFunc=1&AudioOutSupportedCodec=g711_64/aac16_64&PrivacyMaskingFunc=1"}},
-            {{"OperationMode", {"normal", "fullsize"}}}};
+                        "&AudioOutFunc=1&AudioOutSupportedCodec=g711_64/aac16_64" GEN6_AUDIO_KEYS
+                        "&AudioOut=off&AudioOutVolume=0&PrivacyMaskingFunc=1"}},
+            {{"OperationMode", {"normal", "fullsize"}}, AUDIO_IN_CODECS, MIC_LINE_SELECT, ON_OFF("AudioIn"),
+             ON_OFF("AudioOut")}};
 }
 
 struct AlarmIoRow {

@@ -45,4 +45,7 @@ std::string PercentDecode(std::string_view text);
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 
+// 0 to 15 for a hexadecimal digit, -1 for any other character.
+int HexValue(char c);
+
 } // namespace camsim

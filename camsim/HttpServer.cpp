@@ -144,9 +144,12 @@ private:
 };
 
 HttpExchange::HttpExchange(Connection& connection, HttpRequestHead head, const HttpFaults& faults,
-                           uint64_t bodyLength, AnswerHook onAnswer)
-    : m_connection(connection), m_head(std::move(head)), m_faults(faults), m_bodyLeft(bodyLength),
-      m_onAnswer(std::move(onAnswer)) {}
+                           uint64_t bodyLength, bool chunked, AnswerHook onAnswer)
+    : m_connection(connection), m_head(std::move(head)), m_faults(faults),
+      m_bodyLeft(chunked ? UINT64_MAX : bodyLength), m_onAnswer(std::move(onAnswer)) {
+    if (chunked)
+        m_chunked.emplace();
+}
 
 void HttpExchange::BeginAnswer(int status) {
     m_status = status;
@@ -174,6 +177,8 @@ bool HttpExchange::Stopping() const {
 bool HttpExchange::ReadBody(std::string& out, size_t maxBytes) {
     if (m_bodyLeft == 0 || maxBytes == 0)
         return false;
+    if (m_chunked)
+        return ReadChunkedBody(out, maxBytes);
     if (m_connection.pending.empty() && !m_connection.ReadSome(m_connection.pending)) {
         m_closeAfter = true;
         return false;
@@ -183,6 +188,26 @@ bool HttpExchange::ReadBody(std::string& out, size_t maxBytes) {
     m_connection.pending.erase(0, count);
     m_bodyLeft -= count;
     return true;
+}
+
+// Decoding never makes more bytes than it reads: at most maxBytes are fed at once.
+bool HttpExchange::ReadChunkedBody(std::string& out, size_t maxBytes) {
+    const size_t before = out.size();
+    for (;;) {
+        if (m_connection.pending.empty() && !m_connection.ReadSome(m_connection.pending)) {
+            m_closeAfter = true;
+            return out.size() > before;
+        }
+        size_t consumed = 0;
+        const auto status = m_chunked->Feed(std::string_view(m_connection.pending).substr(0, maxBytes), out, consumed);
+        m_connection.pending.erase(0, consumed);
+        if (status == ChunkedBodyDecoder::Status::Done)
+            m_bodyLeft = 0;
+        if (status == ChunkedBodyDecoder::Status::Invalid)
+            m_closeAfter = true;
+        if (status != ChunkedBodyDecoder::Status::NeedMore || out.size() > before)
+            return out.size() > before;
+    }
 }
 
 bool HttpExchange::SendResponse(int status, const std::string& body, const HeaderList& headers) {
@@ -375,12 +400,15 @@ void HttpServer::ServeRequests(HttpExchange::Connection& connection) {
         }
         connection.pending.erase(0, parsed.consumed);
         const std::optional<uint64_t> bodyLength = parsed.head.ContentLength();
-        if (!bodyLength || parsed.head.HasHeader("Transfer-Encoding")) {
+        const bool hasCoding = parsed.head.HasHeader("Transfer-Encoding");
+        const bool chunked = hasCoding && EqualsIgnoreCase(parsed.head.Header("Transfer-Encoding"), "chunked");
+        // RFC 9112 6.1: only "chunked" is understood, and never beside a Content-Length.
+        if (!bodyLength || (hasCoding && (!chunked || parsed.head.HasHeader("Content-Length")))) {
             connection.WriteAll(BuildHead(400, {{"Content-Length", "0"}, {"Connection", "close"}}));
             return;
         }
         const bool keepAlive = parsed.head.KeepAlive();
-        HttpExchange exchange(connection, std::move(parsed.head), Faults(), *bodyLength,
+        HttpExchange exchange(connection, std::move(parsed.head), Faults(), *bodyLength, chunked,
                               [this](const HttpExchange& answered) { Record(answered); });
         Handle(exchange);
         if (exchange.m_status == 0)

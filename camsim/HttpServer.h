@@ -5,6 +5,7 @@
 
 #include "Authenticator.h"
 #include "CameraState.h"
+#include "ChunkedBodyDecoder.h"
 #include "HttpMessage.h"
 
 #include <atomic>
@@ -13,6 +14,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -62,8 +64,11 @@ public:
     // connection; empty when they cannot be read.
     std::string PeerAddress() const;
     std::string LocalAddress() const;
-    // Appends up to maxBytes of the request body; false at its end or on error.
+    // Appends up to maxBytes of the request body (a chunked body decoded);
+    // false at its end or on error.
     bool ReadBody(std::string& out, size_t maxBytes);
+    // The whole body came (its Content-Length, or a chunked body's last chunk).
+    bool BodyComplete() const { return m_bodyLeft == 0; }
     // A complete answer with Content-Length (cut short under the truncate fault).
     bool SendResponse(int status, const std::string& body, const HeaderList& headers = {});
     // Only the head: the handler then streams with SendBytes and the
@@ -78,8 +83,10 @@ private:
     friend class HttpServer;
     class Connection;
     using AnswerHook = std::function<void(const HttpExchange&)>;
+    // A chunked body has no length: bodyLength is then ignored.
     HttpExchange(Connection& connection, HttpRequestHead head, const HttpFaults& faults, uint64_t bodyLength,
-                 AnswerHook onAnswer);
+                 bool chunked, AnswerHook onAnswer);
+    bool ReadChunkedBody(std::string& out, size_t maxBytes);
     // Status set and the hook told before the first byte of an answer leaves,
     // so that a client that got its answer also finds the request recorded.
     void BeginAnswer(int status);
@@ -88,6 +95,7 @@ private:
     const HttpRequestHead m_head;
     const HttpFaults m_faults;
     uint64_t m_bodyLeft;
+    std::optional<ChunkedBodyDecoder> m_chunked;
     AnswerHook m_onAnswer;
     int m_status = 0;
     bool m_closeAfter = false;

@@ -30,14 +30,20 @@
 //   --outage-at S --outage-for S
 //                         S seconds after READY the camera goes silent for S seconds (as the
 //                         test hook outage=SECONDS does: see OutageFault.h); it keeps recording
+//   --audio-out-file PATH append every audio byte uploaded to /audio-out/<codec>.cgi to PATH
+//   --audio-fault-cut-after MS   every GET /audio answer running MS after start ends mid-unit
+//   --audio-fault-upload-close N close each audio upload's connection, unanswered, after N body bytes
 //   --rtsp-port N         also serve RTSP on the bind address; 0 picks a free port
 //   --rtsp-codec1..3 C, --rtsp-fault-stop, --rtsp-fault-401, --rtsp-fault-454, --rtsp-fault-lose N,
 //   --rtsp-fault-reorder, --rtsp-fault-drop-after MS, --rtsp-fault-bye-after MS,
-//   --rtsp-fault-status METHOD:CODE, --rtsp-fault-other-codec
+//   --rtsp-fault-status METHOD:CODE, --rtsp-fault-other-codec, --rtsp-fault-no-audio
 //                         RTSP streams and their faults (see rtsp/RtspServer.h)
 //
 // Once listening it prints one line "READY http=PORT" (with " rtsp=PORT" when
 // RTSP is on and " https=PORT" when HTTPS is on) and runs until SIGINT or SIGTERM.
+// Audio: GET /audio streams the microphone (see HttpAudio.h), RTSP sessions
+// carry it as their second track (see rtsp/AudioClips.h), POST
+// /audio-out/<codec>.cgi plays to the loudspeaker (see AudioUpload.h).
 // Inquiries: GET /command/inquiry.cgi?inq=system&inq=camera answers the groups'
 // Key=Value items joined by '&'; GET /command/camera.cgi?Key=Value (or
 // system.cgi) changes what later inquiries report. Alarm I/O and the
@@ -46,7 +52,9 @@
 // and replay: see rtsp/RtspServer.h and rtsp/RecordingSearch.h; test hooks /camsim/state and
 // /camsim/control: see TestHooks.h, AlarmState.h, PtzState.h and OutageFault.h.
 #include "AlarmKeys.h"
+#include "AudioUpload.h"
 #include "Camera.h"
+#include "HttpAudio.h"
 #include "HttpMedia.h"
 #include "RtspServer.h"
 
@@ -61,6 +69,18 @@
 
 namespace {
 
+constexpr const char* AUDIO_USAGE =
+    "  --audio-out-file PATH append every uploaded audio byte (POST /audio-out/<codec>.cgi) to PATH\n"
+    "  --audio-fault-cut-after MS   every GET /audio answer running MS after start ends in the middle of a unit\n"
+    "  --audio-fault-upload-close N close each audio upload's connection, unanswered, after N body bytes\n";
+
+// The audio flags of the command line.
+struct AudioCommandLine {
+    std::string outFile;
+    std::optional<uint32_t> cutAfterMs;
+    uint64_t closeUploadAfter = 0;
+};
+
 void PrintUsage(FILE* out) {
     std::fprintf(out, "usage: fennwick-camsim --model NAME [--http-port N] [--user U] [--password P] "
                       "[--auth none|basic|digest] [--bind ADDRESS] [--https-port N] [--fault-401] "
@@ -68,8 +88,8 @@ void PrintUsage(FILE* out) {
                       "[--fault-refuse-http] [--fault-inquiry-500 GROUP] [--fault-alarm-cut] "
                       "[--fault-ptz-hang MS] [--fault-preset-names] "
                       "[--fault-capability TARGET=VALUE] [--inputs N] [--outputs N] [--clock-offset SECONDS] "
-                      "[--outage-at S --outage-for S] [--list-models] [--help]\n%s%s",
-                 camsim::HTTP_MEDIA_USAGE, camsim::RTSP_USAGE);
+                      "[--outage-at S --outage-for S] [--list-models] [--help]\n%s%s%s",
+                 camsim::HTTP_MEDIA_USAGE, AUDIO_USAGE, camsim::RTSP_USAGE);
 }
 
 // A usage error: what was wrong in one line, then the usage.
@@ -101,8 +121,8 @@ struct OutageSchedule {
 
 // Parses argv into options; returns an error text, empty on success.
 std::string ParseArguments(int argc, char** argv, camsim::CameraOptions& options,
-                           camsim::HttpMediaCommandLine& media, camsim::RtspCommandLine& rtsp, bool& listModels,
-                           OutageSchedule& outage, bool& help) {
+                           camsim::HttpMediaCommandLine& media, camsim::RtspCommandLine& rtsp, AudioCommandLine& audio,
+                           bool& listModels, OutageSchedule& outage, bool& help) {
     for (int i = 1; i < argc; ++i) {
         std::string mediaError;
         int taken = camsim::ParseHttpMediaArgument(argc, argv, i, media, mediaError);
@@ -145,6 +165,16 @@ std::string ParseArguments(int argc, char** argv, camsim::CameraOptions& options
             if (equals == std::string_view::npos || equals == 0)
                 return "--fault-capability takes TARGET=VALUE, not \"" + std::string(fault) + "\"";
             options.capabilityValues[std::string(fault.substr(0, equals))] = std::string(fault.substr(equals + 1));
+        } else if (flag == "--audio-out-file") {
+            audio.outFile = value;
+        } else if (flag == "--audio-fault-cut-after" || flag == "--audio-fault-upload-close") {
+            const auto number = ParseNumber(value, 86400000);
+            if (!number)
+                return std::string(flag) + " takes a number, not \"" + value + "\"";
+            if (flag == "--audio-fault-cut-after")
+                audio.cutAfterMs = *number;
+            else
+                audio.closeUploadAfter = *number;
         } else if (flag == "--model") {
             options.model = value;
         } else if (flag == "--user") {
@@ -208,10 +238,11 @@ int main(int argc, char** argv) {
     camsim::CameraOptions options;
     camsim::HttpMediaCommandLine media;
     camsim::RtspCommandLine rtsp;
+    AudioCommandLine audio;
     bool listModels = false;
     bool help = false;
     OutageSchedule outage;
-    const std::string error = ParseArguments(argc, argv, options, media, rtsp, listModels, outage, help);
+    const std::string error = ParseArguments(argc, argv, options, media, rtsp, audio, listModels, outage, help);
     if (help) {
         PrintUsage(stdout);
         return 0;
@@ -234,6 +265,12 @@ int main(int argc, char** argv) {
     auto httpMedia = std::make_unique<camsim::HttpMedia>(camera);
     camsim::HttpMedia& mediaServer = *httpMedia;
     camera.AddServer(std::move(httpMedia));
+    auto httpAudio = std::make_unique<camsim::HttpAudio>(camera);
+    camsim::HttpAudio& audioServer = *httpAudio;
+    camera.AddServer(std::move(httpAudio));
+    auto upload = std::make_unique<camsim::AudioUpload>(camera, audio.outFile);
+    upload->Faults().closeAfterBytes = audio.closeUploadAfter;
+    camera.AddServer(std::move(upload));
     camsim::RtspServer* rtspServer = nullptr;
     if (rtsp.enabled) {
         rtsp.options.bindAddress = options.http.bindAddress;
@@ -247,6 +284,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     camsim::ApplyHttpMediaFaults(mediaServer, media);
+    if (audio.cutAfterMs)
+        audioServer.CutStreams(*audio.cutAfterMs);
     std::string ready = "READY http=" + std::to_string(camera.Http().Port());
     if (rtspServer) {
         camsim::ApplyRtspFaults(*rtspServer, rtsp);

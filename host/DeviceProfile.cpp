@@ -71,6 +71,12 @@ void SetEdgeStorage(DeviceProfile& profile) {
     SetNumberedProperty(profile, kPropertyEdgeStorage, "1");
 }
 
+void OfferAudioChannels(DeviceProfile& profile) {
+    static constexpr const char* kOneMonoChannel = "Count=1; IsStereo=0";
+    profile.properties.emplace(kPropertyAudioInput, kOneMonoChannel);
+    profile.properties.emplace(kPropertyAudioOutput, kOneMonoChannel);
+}
+
 std::optional<std::string> SetDeviceOption(DeviceProfile& profile, std::string_view key, std::string_view value) {
     if (key == "address") {
         if (value.empty())

@@ -36,6 +36,8 @@ constexpr uint32_t kPropertyPtzCapabilities = 4;
 constexpr uint32_t kPropertyPrivacyZones = 5;
 constexpr uint32_t kPropertyMaximalResolution = 6;
 constexpr uint32_t kPropertyEdgeStorage = 11;
+constexpr uint32_t kPropertyAudioInput = 101;
+constexpr uint32_t kPropertyAudioOutput = 102;
 constexpr uint32_t kLowestGeneration = 1;
 constexpr uint32_t kHighestGeneration = 7;
 
@@ -53,6 +55,9 @@ void SetPtzCapabilities(DeviceProfile& profile, const std::string& capabilities)
 
 // Property 11 = 1: the camera's edge storage is on (the gap below it filled as above).
 void SetEdgeStorage(DeviceProfile& profile);
+// Offers the driver one mono audio input and one mono output channel
+// (properties 101 and 102) where the profile gives none.
+void OfferAudioChannels(DeviceProfile& profile);
 
 // Sets one named key; the error text when the key or value is not accepted.
 std::optional<std::string> SetDeviceOption(DeviceProfile& profile, std::string_view key, std::string_view value);

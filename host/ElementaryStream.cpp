@@ -77,6 +77,38 @@ std::string_view VideoCodecName(VideoCodec codec) {
     return "?";
 }
 
+namespace {
+
+struct AudioCodecEntry {
+    AudioCodec codec;
+    uint32_t tag;
+    std::string_view name;
+};
+
+constexpr AudioCodecEntry kAudioCodecs[] = {
+    {AudioCodec::MuLaw, MakeFourCC('7', '1', '1', 'M'), "G.711 mu-law"},
+    {AudioCodec::ALaw, MakeFourCC('7', '1', '1', 'A'), "G.711 A-law"},
+    {AudioCodec::G726, MakeFourCC('7', '2', '6', '1'), "G.726"},
+    {AudioCodec::Aac, MakeFourCC('A', 'A', 'C', '1'), "AAC"},
+};
+
+} // namespace
+
+std::optional<AudioCodec> ClassifyAudioCodec(uint32_t fourcc) {
+    for (const AudioCodecEntry& entry : kAudioCodecs)
+        if (entry.tag == fourcc)
+            return entry.codec;
+    return std::nullopt;
+}
+
+uint32_t AudioCodecTag(AudioCodec codec) {
+    return kAudioCodecs[size_t(codec)].tag;
+}
+
+std::string_view AudioCodecName(AudioCodec codec) {
+    return kAudioCodecs[size_t(codec)].name;
+}
+
 std::vector<uint8_t> H264ParameterSets(std::span<const uint8_t> accessUnit) {
     static constexpr uint8_t kStartCode[] = {0, 0, 0, 1};
     std::vector<uint8_t> sets;

@@ -13,6 +13,7 @@
 namespace fennwick_host {
 
 enum class VideoCodec { H264, Mpeg4, Jpeg };
+enum class AudioCodec { MuLaw, ALaw, G726, Aac };
 
 struct FrameKind {
     VideoCodec codec;
@@ -23,6 +24,11 @@ struct FrameKind {
 std::optional<FrameKind> ClassifyFrameType(uint32_t typeCode);
 
 std::string_view VideoCodecName(VideoCodec codec);
+
+// The driver's audio codec tags "711M", "711A", "7261", "AAC1"; none for other codes.
+std::optional<AudioCodec> ClassifyAudioCodec(uint32_t fourcc);
+uint32_t AudioCodecTag(AudioCodec codec);
+std::string_view AudioCodecName(AudioCodec codec);
 
 // The sequence and picture parameter sets (RFC 6184 NAL unit types 7 and 8) of
 // an Annex B access unit, each behind a four-byte start code, in frame order.

@@ -1,5 +1,8 @@
 #include "HostCommands.h"
 
+#include "AudioRecorder.h"
+#include "AudioTranscoding.h"
+#include "SpeakSession.h"
 #include "DeviceProfile.h"
 #include "DeviceSettings.h"
 #include "DriverLibrary.h"
@@ -39,6 +42,19 @@ constexpr int16_t kEdgeStorageOn = 1;
 // sigtimedwait wakes up at least this often to look at the clock.
 constexpr long kSignalWaitSliceSeconds = 1;
 
+AudioCodec AudioCodecOfSpeakCodec(SpeakCodec codec) {
+    switch (codec) {
+    case SpeakCodec::G711a:
+        return AudioCodec::ALaw;
+    case SpeakCodec::G726:
+        return AudioCodec::G726;
+    case SpeakCodec::Aac:
+        return AudioCodec::Aac;
+    default:
+        return AudioCodec::MuLaw;
+    }
+}
+
 int Fail(const std::string& reason) {
     std::fprintf(stderr, "fennwick-host: %s\n", reason.c_str());
     return kExitFailure;
@@ -64,6 +80,8 @@ std::optional<std::string> ReadDevice(const HostOptions& options, DeviceProfile&
         SetPtzCapabilities(profile, *options.ptzCapabilities);
     if (options.edgeStorage)
         SetEdgeStorage(profile);
+    if (options.command == "record" || options.command == "speak")
+        OfferAudioChannels(profile);
     if (profile.address.empty() && options.cameras.empty())
         return std::string("no device address (profile key address= or --address, or --camera)");
     // The driver chooses commands and streams by model.
@@ -167,10 +185,16 @@ struct RecordedStream {
 struct RecordedCamera {
     std::string label; // "ADDRESS/" before its stream names when several cameras record
     std::vector<RecordedStream> streams;
+    std::unique_ptr<AudioRecorder> audio; // with --audio
+    bool audioStarted = false;
     std::unique_ptr<DeviceSettings> settings;
     std::unique_ptr<DriverObject> driver;
     talvex::ipcapture::IIPVideoCaptureEx2* capture = nullptr;
+    talvex::ipcapture::IIPAudioCapture2* audioCapture = nullptr;
 };
+
+// The one audio input channel the host records.
+constexpr uint32_t kRecordedAudioChannel = 0;
 
 // The devices to record: the profile's own, or one per --camera.
 std::vector<DeviceProfile> CameraProfiles(const HostOptions& options, const DeviceProfile& profile) {
@@ -263,6 +287,15 @@ std::optional<std::string> OpenCamera(HostSetup& setup, FrameAllocator& allocato
     if (edgeStorage && !camera.capture->SetProperty(kEdgeStorageProperty, &kEdgeStorageOn, kEdgeStoragePropertyType))
         return "the driver refused to switch edge storage on for " + std::string(camera.settings->GetDeviceName());
     started = StartStreams(*camera.capture, camera.streams);
+    if (!camera.audio)
+        return std::nullopt;
+    camera.audioCapture = driver->GetAudioCapture();
+    if (!camera.audioCapture)
+        return "the driver offers no audio input for " + std::string(camera.settings->GetDeviceName());
+    camera.audioStarted = camera.audioCapture->StartChannel(kRecordedAudioChannel, kRecordedAudioChannel,
+                                                            camera.audio.get(), nullptr);
+    if (!camera.audioStarted)
+        return "the driver did not start the audio input of " + std::string(camera.settings->GetDeviceName());
     return std::nullopt;
 }
 
@@ -294,6 +327,8 @@ std::vector<std::string> StatusLines(const std::vector<RecordedCamera>& cameras,
 
 // Stops the started streams, then finishes every file and prints the summaries.
 int FinishRecording(RecordedCamera& camera) {
+    if (camera.audioStarted)
+        camera.audioCapture->StopChannel(kRecordedAudioChannel);
     for (RecordedStream& stream : camera.streams) {
         if (!camera.capture || !stream.started)
             continue;
@@ -311,6 +346,12 @@ int FinishRecording(RecordedCamera& camera) {
         const bool fillFailed = std::any_of(report.edgeFills.begin(), report.edgeFills.end(),
                                             [](const EdgeFillReport& fill) { return !fill.error.empty(); });
         if (!report.error.empty() || report.statistics.Frames() == 0 || nothingWritten || fillFailed)
+            status = kExitFailure;
+    }
+    if (camera.audio) {
+        const AudioReport audio = camera.audio->Report();
+        std::fputs(FormatAudioSummary(audio, camera.streams.front().recorder->Report().path).c_str(), stdout);
+        if (audio.frames == 0)
             status = kExitFailure;
     }
     std::fflush(stdout);
@@ -378,8 +419,10 @@ int SteerPtz(DriverObject& driver, const HostOptions& options, const std::string
     return kExitSuccess;
 }
 
-// Opens the one device of the options, runs use on it and closes it again.
-int WithOpenDevice(const HostOptions& options, const std::function<int(DriverObject&, const DeviceSettings&)>& use) {
+// Opens the one device of the options (with the host's frame allocator when
+// given), runs use on it and closes it again.
+int WithOpenDevice(const HostOptions& options, const std::function<int(DriverObject&, const DeviceSettings&)>& use,
+                   FrameAllocator* allocator = nullptr) {
     HostSetup setup;
     if (auto error = PrepareHost(options, setup))
         return Fail(*error);
@@ -387,7 +430,7 @@ int WithOpenDevice(const HostOptions& options, const std::function<int(DriverObj
     DriverObject driver(*setup.library, setup.library->Create());
     if (!driver)
         return Fail("the driver library could not make a driver object");
-    if (!driver->Open(&setup.sink, nullptr, &settings))
+    if (!driver->Open(&setup.sink, allocator, &settings))
         return Fail("the driver could not open " + std::string(settings.GetDeviceName()) + " (see its log above)");
     const int status = use(driver, settings);
     driver->Close();
@@ -462,6 +505,29 @@ int RunPtzCommand(const HostOptions& options) {
     });
 }
 
+int RunSpeakCommand(const HostOptions& options) {
+    sigset_t stopSignals = BlockStopSignals();
+    // The driver hands every sent frame back to the allocator it was opened with.
+    FrameAllocator allocator;
+    return WithOpenDevice(
+        options,
+        [&](DriverObject& driver, const DeviceSettings& settings) {
+            std::string error;
+            const auto samples = DecodeAudioFile(options.speakFile, options.seconds, error);
+            if (!samples)
+                return Fail(error);
+            talvex::ipcapture::IIPAudioSender* sender = driver->GetAudioSender();
+            if (!sender)
+                return Fail("the driver offers no audio output for " + std::string(settings.GetDeviceName()));
+            const SpeakResult result = SpeakSession(*sender, allocator, stopSignals)
+                                           .Run(*samples, AudioCodecOfSpeakCodec(options.speakCodec));
+            std::fputs(FormatSpeakResult(result).c_str(), stdout);
+            std::fflush(stdout);
+            return result.error.empty() ? kExitSuccess : Fail(result.error);
+        },
+        &allocator);
+}
+
 int RunOpenCommand(const HostOptions& options) {
     return WithOpenDevice(options, [](DriverObject&, const DeviceSettings&) { return kExitSuccess; });
 }
@@ -493,6 +559,12 @@ int RunRecordCommand(const HostOptions& options) {
         camera.streams = PrepareStreams(options, profile.codecType, camera.label,
                                         options.eventsPath.empty() ? nullptr : &events, profile.address,
                                         options.privacyZones.empty() ? nullptr : &privacyZones);
+        if (options.audio) {
+            StreamRecorder& file = *camera.streams.front().recorder;
+            if (!options.discard)
+                file.ExpectAudio();
+            camera.audio = std::make_unique<AudioRecorder>(options.discard ? nullptr : &file);
+        }
         for (RecordedStream& stream : camera.streams)
             setup.sink.WatchStartFailures(DriverStreamTitle(stream.request.streamIndex, profile), *stream.recorder);
         camera.settings = std::make_unique<DeviceSettings>(std::move(profile));

@@ -15,7 +15,8 @@ int RunOpenCommand(const HostOptions& options);
 
 // Records the requested streams of video channel 0 into one Matroska file each
 // (or counts their frames with --discard) until SIGINT, SIGTERM or --seconds,
-// then prints a summary per stream to stdout. Fails when the driver cannot
+// then prints a summary per stream to stdout (with --audio also the audio
+// input's, whose frames go into the first stream's file). Fails when the driver cannot
 // start any stream, when a file cannot be written, or when a stream brought no
 // frame (or, when writing, no key frame to start its file). With --privacy the
 // channel asks the camera to mask the zones; without device properties 5 and
@@ -39,5 +40,11 @@ int RunPtzCommand(const HostOptions& options);
 // it as a device profile. Fails with the driver's failure code and text when
 // the query fails (1: login failed, 2: the device cannot be reached).
 int RunQueryCommand(const HostOptions& options);
+
+// Plays --file through the device's loudspeaker (SpeakSession.h) and prints
+// the bytes sent and the channel's status. Fails when the file cannot be
+// decoded, the driver offers no audio output, the channel does not start, or
+// not every frame was sent.
+int RunSpeakCommand(const HostOptions& options);
 
 } // namespace fennwick_host

@@ -75,7 +75,8 @@ public:
     // Checks the options as a whole once every one was read.
     std::optional<std::string> Finish();
     bool TakesNoValue(std::string_view key) const {
-        return key == "discard" || key == "motion" || key == "quiet" || key == "progress" || key == "edge-storage";
+        return key == "discard" || key == "motion" || key == "quiet" || key == "progress" || key == "edge-storage" ||
+               key == "audio";
     }
 
 private:
@@ -84,6 +85,9 @@ private:
     bool IsPtz() const { return m_options.command == "ptz"; }
     bool IsQuery() const { return m_options.command == "query"; }
     std::optional<std::string> AddPrivacyZone(const std::string& value);
+    bool IsSpeak() const { return m_options.command == "speak"; }
+    std::optional<std::string> ReadSeconds(const std::string& value);
+    std::optional<std::string> ReadSpeakOption(std::string_view key, const std::string& value);
     std::optional<std::string> ReadIoOption(std::string_view key, const std::string& value);
     std::optional<std::string> FinishRecord();
     std::optional<std::string> ReadStreamOption(std::string_view key, const std::string& value);
@@ -111,8 +115,10 @@ std::optional<std::string> OptionReader::Read(std::string_view key, const std::s
         m_options.generation = ParseNumber(value, kLowestGeneration, kHighestGeneration);
         if (!m_options.generation)
             return "--generation wants a number from 1 to 7, not '" + value + "'";
-    } else if (IsDeviceKey(key) || (key == "codec" && !IsRecord()))
+    } else if (IsDeviceKey(key) || (key == "codec" && !IsRecord() && !IsSpeak()))
         m_options.deviceOptions.emplace_back(key, value);
+    else if (IsSpeak())
+        return ReadSpeakOption(key, value);
     else if (IsRecord())
         return ReadStreamOption(key, value);
     else if (IsIo())
@@ -146,10 +152,7 @@ std::optional<std::string> OptionReader::ReadStreamOption(std::string_view key, 
     } else if (key == "quality") {
         return ReadNextNumber(key, value, kMinQuality, kMaxQuality, m_next.quality);
     } else if (key == "seconds") {
-        auto seconds = ParseNumber(value, 1, kMaxRecordSeconds);
-        if (!seconds)
-            return "--seconds wants a number from 1 to " + std::to_string(kMaxRecordSeconds) + ", not '" + value + "'";
-        m_options.seconds = *seconds;
+        return ReadSeconds(value);
     } else if (key == "out") {
         if (value.empty())
             return std::string("--out wants a directory");
@@ -160,6 +163,8 @@ std::optional<std::string> OptionReader::ReadStreamOption(std::string_view key, 
         m_options.motion = true;
     } else if (key == "edge-storage") {
         m_options.edgeStorage = true;
+    } else if (key == "audio") {
+        m_options.audio = true;
     } else if (key == "quiet" || key == "progress") {
         m_options.progress = key == "quiet" ? ProgressDisplay::Off : ProgressDisplay::On;
     } else if (key == "camera") {
@@ -173,6 +178,33 @@ std::optional<std::string> OptionReader::ReadStreamOption(std::string_view key, 
     } else {
         return "unknown option --" + std::string(key);
     }
+    return std::nullopt;
+}
+
+std::optional<std::string> OptionReader::ReadSeconds(const std::string& value) {
+    auto seconds = ParseNumber(value, 1, kMaxRecordSeconds);
+    if (!seconds)
+        return "--seconds wants a number from 1 to " + std::to_string(kMaxRecordSeconds) + ", not '" + value + "'";
+    m_options.seconds = *seconds;
+    return std::nullopt;
+}
+
+// --file FILE, --codec g711u|g711a|g726|aac, --seconds N
+std::optional<std::string> OptionReader::ReadSpeakOption(std::string_view key, const std::string& value) {
+    if (key == "seconds")
+        return ReadSeconds(value);
+    if (key == "file") {
+        if (value.empty())
+            return std::string("--file wants an audio file");
+        m_options.speakFile = value;
+        return std::nullopt;
+    }
+    if (key != "codec")
+        return "unknown option --" + std::string(key);
+    auto codec = ParseSpeakCodec(value);
+    if (!codec)
+        return "--codec wants g711u, g711a, g726 or aac, not '" + value + "'";
+    m_options.speakCodec = *codec;
     return std::nullopt;
 }
 
@@ -268,6 +300,8 @@ std::optional<std::string> OptionReader::Finish() {
         return m_options.command + " needs --profile FILE or --generation N";
     if (IsPtz() && m_options.ptzActions.empty())
         return std::string("ptz needs at least one ACTION after its options");
+    if (IsSpeak() && m_options.speakFile.empty())
+        return std::string("speak needs --file FILE");
     return IsRecord() ? FinishRecord() : std::nullopt;
 }
 
@@ -300,12 +334,14 @@ std::string HostUsage() {
            "                            [--codec jpeg|mpeg4|h264] [--size WxH] [--fps F] [--quality Q]\n"
            "                            [--stream rec|live|remote[:CODEC]]...\n"
            "                            [--seconds N] [--camera HOST[:PORT]]... [--events FILE] [--motion]\n"
-           "                            [--edge-storage] [--quiet | --progress]\n"
+           "                            [--edge-storage] [--quiet | --progress] [--audio]\n"
            "                            [--privacy LEFT,TOP,WIDTH,HEIGHT]... [options]\n"
            "       fennwick-host io (--profile FILE | --generation N) [--set OUTPUT=on|off]... [--watch SECONDS]\n"
            "                        [options]\n"
            "       fennwick-host ptz (--profile FILE | --generation N) [--ptz CAPABILITIES] [options] ACTION...\n"
            "       fennwick-host query [--profile FILE] [--out PROFILE] [options]\n"
+           "       fennwick-host speak (--profile FILE | --generation N) --file FILE [--codec g711u|g711a|g726|aac]\n"
+           "                           [--seconds N] [options]\n"
            "       fennwick-host --help\n"
            "options: [--library PATH] [--log FILE] [--host-version A.B.C.D] [--address HOST] [--port N]\n"
            "         [--user NAME] [--password TEXT] [--model NAME] [--video-channels N] [--inputs N] [--outputs N]\n"
@@ -316,15 +352,31 @@ std::string HostUsage() {
            "recording stream from the camera's own storage: each filled interval goes to\n"
            "DIR/<stream>-edge-<first_frame_unix_ms>.mkv. --privacy masks a zone given in percent of the\n"
            "picture (repeat it for more zones, in order); it needs device properties 5 and 6 in the\n"
-           "profile, which query writes.\n"
+           "profile, which query writes. --audio also records the camera's audio input into the file of\n"
+           "the first stream, as a second track in the codec the camera sends.\n"
            "query runs the driver's capability query against --address (--port, --user, --password),\n"
            "prints every device property and capability entry, and with --out writes a profile for open\n"
            "and record; it fails (exit 1) with the driver's failure code: 1 login failed, 2 unreachable.\n"
+           "speak decodes FILE (any format FFmpeg reads), resamples it to 8 kHz mono, encodes it in the\n"
+           "driver's output codec and sends it to the camera's loudspeaker at the real-time pace (--seconds:\n"
+           "at most N seconds of it); --codec is the format the host offers the driver (default g711u).\n"
            "ptz actions, run in order (speeds 1 to 16): move left|right|up|down|up-left|up-right|down-left|\n"
            "down-right SPEED, zoom in|out SPEED, focus near|far SPEED, iris open|close SPEED, stop, center X Y,\n"
            "area-zoom X Y PERCENT, unzoom, preset-save NAME, preset-call NAME [SPEED], preset-delete NAME,\n"
            "presets, wait MS. --ptz takes the PTZ capabilities (device property 4), such as\n"
            "\"Pan=1;Tilt=1;Zoom=1;Focus=1;Iris=1;AreaZoom=1;Center=1;Unzoom=1;Preset=16\".\n";
+}
+
+std::optional<SpeakCodec> ParseSpeakCodec(std::string_view text) {
+    if (text == "g711u")
+        return SpeakCodec::G711u;
+    if (text == "g711a")
+        return SpeakCodec::G711a;
+    if (text == "g726")
+        return SpeakCodec::G726;
+    if (text == "aac")
+        return SpeakCodec::Aac;
+    return std::nullopt;
 }
 
 bool AsksForHelp(int argc, const char* const argv[]) {
@@ -342,7 +394,7 @@ std::optional<HostOptions> ParseHostOptions(int argc, const char* const argv[], 
     HostOptions options;
     options.command = argv[1];
     if (options.command != "open" && options.command != "record" && options.command != "io" &&
-        options.command != "ptz" && options.command != "query") {
+        options.command != "ptz" && options.command != "query" && options.command != "speak") {
         error = "unknown command '" + options.command + "'";
         return std::nullopt;
     }

@@ -10,6 +10,8 @@
 //   fennwick-host ptz    (--profile FILE | --generation N) [--ptz CAPABILITIES] [common options]
 //                        ACTION... (PtzAction.h)
 //   fennwick-host query  [--profile FILE] [--out PROFILE] [common options]
+//   fennwick-host speak  (--profile FILE | --generation N) --file FILE
+//                        [--codec g711u|g711a|g726|aac] [--seconds N] [common options]
 //   fennwick-host --help (or -h anywhere): the usage on standard output
 // common options: [--library PATH] [--log FILE] [--host-version A.B.C.D]
 //                 [--address HOST] [--port N] [--user NAME] [--password TEXT] [--model NAME]
@@ -42,6 +44,10 @@
 // camera at --address (or the profile's) what it is and offers through the
 // driver's capability query, prints it, and with --out writes a profile that
 // open and record read.
+// record --audio also records
+// the audio input into the first stream's file; speak plays FILE (at most
+// --seconds of it) to the camera's loudspeaker, offering the driver the
+// --codec format (default g711u).
 #pragma once
 
 #include "ChannelSettings.h"
@@ -50,6 +56,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <string>
 #include <utility>
 #include <vector>
@@ -77,11 +84,14 @@ struct OutputChange {
     bool operator==(const OutputChange&) const = default;
 };
 
+// The audio format speak offers the driver.
+enum class SpeakCodec { G711u, G711a, G726, Aac };
+
 // Whether record shows its status lines: on a terminal only, never, always.
 enum class ProgressDisplay { OnTerminal, Off, On };
 
 struct HostOptions {
-    std::string command; // "open", "record", "io", "ptz" or "query"
+    std::string command; // "open", "record", "io", "ptz", "query" or "speak"
     std::string profilePath;
     std::string libraryPath; // empty: DriverLibrary::DefaultPath()
     std::string logPath;
@@ -92,7 +102,7 @@ struct HostOptions {
 
     // record only
     std::vector<StreamRequest> streams;
-    uint32_t seconds = 0; // 0: until SIGINT or SIGTERM
+    uint32_t seconds = 0; // 0: until SIGINT or SIGTERM (speak: the whole file)
     std::string outDirectory;
     bool discard = false;
     std::vector<CameraAddress> cameras; // empty: the one device of the profile
@@ -101,6 +111,7 @@ struct HostOptions {
     bool motion = false;                // motion detection with the recording stream
     std::vector<ZoneRect> privacyZones; // masking on with these zones when not empty
     bool edgeStorage = false;           // outages of the recording stream filled from the camera's storage
+    bool audio = false;                 // the audio input into the first stream's file
 
     // io only
     std::vector<OutputChange> outputChanges;
@@ -112,7 +123,14 @@ struct HostOptions {
 
     // query only
     std::string queryProfilePath; // empty: print only
+
+    // speak only (and seconds)
+    std::string speakFile;
+    SpeakCodec speakCodec = SpeakCodec::G711u;
 };
+
+// g711u, g711a, g726, aac; none for anything else.
+std::optional<SpeakCodec> ParseSpeakCodec(std::string_view text);
 
 // The parsed options, or the error text.
 std::optional<HostOptions> ParseHostOptions(int argc, const char* const argv[], std::string& error);

@@ -53,12 +53,29 @@ std::optional<std::string> DescribeTrack(AVStream& stream, const VideoTrackForma
     return std::nullopt;
 }
 
+constexpr int kAudioSampleRate = 8000;
+constexpr int kAudioStreamIndex = 1;
+
+void DescribeAudioTrack(AVStream& stream, const AudioTrackFormat& format) {
+    stream.time_base = kMillisecondTimeBase;
+    AVCodecParameters& parameters = *stream.codecpar;
+    parameters.codec_type = AVMEDIA_TYPE_AUDIO;
+    parameters.codec_id = format.codec == AudioCodec::MuLaw  ? AV_CODEC_ID_PCM_MULAW
+                          : format.codec == AudioCodec::ALaw ? AV_CODEC_ID_PCM_ALAW
+                                                             : AV_CODEC_ID_ADPCM_G726;
+    parameters.sample_rate = kAudioSampleRate;
+    av_channel_layout_default(&parameters.ch_layout, 1);
+    parameters.bit_rate = format.bitRate;
+    parameters.bits_per_coded_sample = int(format.bitRate / kAudioSampleRate);
+}
+
 } // namespace
 
 MatroskaWriter::MatroskaWriter(AVFormatContext* context) : m_context(context), m_pending(av_packet_alloc()) {}
 
 std::unique_ptr<MatroskaWriter> MatroskaWriter::Create(const std::string& path, const VideoTrackFormat& format,
-                                                       std::string& error) {
+                                                       std::string& error,
+                                                       const std::optional<AudioTrackFormat>& audio) {
     AVFormatContext* context = nullptr;
     int result = avformat_alloc_output_context2(&context, nullptr, "matroska", path.c_str());
     if (result < 0 || !context) {
@@ -78,6 +95,15 @@ std::unique_ptr<MatroskaWriter> MatroskaWriter::Create(const std::string& path, 
     if (auto failure = DescribeTrack(*stream, format)) {
         error = *failure;
         return nullptr;
+    }
+    if (audio) {
+        AVStream* audioStream = avformat_new_stream(context, nullptr);
+        if (!audioStream || audio->codec == AudioCodec::Aac || audio->bitRate < kAudioSampleRate) {
+            error = "cannot add an audio track";
+            return nullptr;
+        }
+        DescribeAudioTrack(*audioStream, *audio);
+        writer->m_audioBytesPerSecond = audio->bitRate / 8;
     }
     if ((result = avio_open(&context->pb, path.c_str(), AVIO_FLAG_WRITE)) < 0) {
         error = AvError(("cannot create " + path).c_str(), result);
@@ -110,9 +136,9 @@ std::optional<std::string> MatroskaWriter::WriteFrame(std::span<const uint8_t> d
     if (m_finished || !m_headerWritten)
         return std::string("the file is not open");
     bool isFirst = m_framesWritten == 0 && !m_hasPending;
-    if (isFirst)
+    if (m_originTime == 0)
         m_originTime = fileTime;
-    int64_t timeMs = fileTime > m_originTime ? int64_t((fileTime - m_originTime) / kFileTimeUnitsPerMillisecond) : 0;
+    int64_t timeMs = Milliseconds(fileTime);
     if (!isFirst)
         timeMs = std::max(timeMs, m_lastMs + 1);
     if (m_hasPending)
@@ -132,12 +158,45 @@ std::optional<std::string> MatroskaWriter::WriteFrame(std::span<const uint8_t> d
     return std::nullopt;
 }
 
+int64_t MatroskaWriter::Milliseconds(uint64_t fileTime) const {
+    return fileTime > m_originTime ? int64_t((fileTime - m_originTime) / kFileTimeUnitsPerMillisecond) : 0;
+}
+
+std::optional<std::string> MatroskaWriter::WriteAudio(std::span<const uint8_t> data, uint64_t fileTime) {
+    if (m_finished || !m_headerWritten || m_audioBytesPerSecond == 0)
+        return std::string("the file has no audio track");
+    if (m_originTime == 0)
+        m_originTime = fileTime;
+    const int64_t timeMs = std::max(Milliseconds(fileTime), m_audioEndMs);
+    AVPacket* packet = av_packet_alloc();
+    if (!packet || av_new_packet(packet, int(data.size())) < 0) {
+        av_packet_free(&packet);
+        return std::string("cannot hold an audio frame");
+    }
+    if (!data.empty())
+        std::memcpy(packet->data, data.data(), data.size());
+    packet->pts = timeMs;
+    packet->dts = timeMs;
+    packet->duration = int64_t(data.size()) * 1000 / m_audioBytesPerSecond;
+    packet->stream_index = kAudioStreamIndex;
+    packet->flags = AV_PKT_FLAG_KEY;
+    m_audioEndMs = timeMs + packet->duration;
+    av_packet_rescale_ts(packet, kMillisecondTimeBase, m_context->streams[kAudioStreamIndex]->time_base);
+    const int result = av_interleaved_write_frame(m_context, packet);
+    av_packet_free(&packet);
+    if (result < 0)
+        return AvError("cannot write an audio frame", result);
+    ++m_audioFramesWritten;
+    return std::nullopt;
+}
+
 std::optional<std::string> MatroskaWriter::WritePending(int64_t durationMs) {
     m_hasPending = false;
     m_pending->duration = durationMs;
     m_lastDurationMs = durationMs;
     av_packet_rescale_ts(m_pending, kMillisecondTimeBase, m_context->streams[0]->time_base);
-    int result = av_write_frame(m_context, m_pending);
+    // Interleaved: audio frames may come later than video frames of the same time.
+    int result = av_interleaved_write_frame(m_context, m_pending);
     av_packet_unref(m_pending);
     if (result < 0)
         return AvError("cannot write a frame", result);

@@ -135,6 +135,8 @@ bool StreamRecorder::OnFrame(talvex::ipcapture::IVideoFrame* frame) {
 void StreamRecorder::Record(talvex::ipcapture::IVideoFrame& frame, const FrameKind& kind) {
     if (!m_report.error.empty())
         return;
+    if (!m_writer && m_audioPlan == AudioPlan::Waiting)
+        return Hold(frame, kind);
     if (!m_writer && !(kind.isKey && OpenFile(frame, kind.codec))) {
         ++m_report.framesSkipped;
         return;
@@ -155,6 +157,85 @@ bool StreamRecorder::OpenFile(talvex::ipcapture::IVideoFrame& frame, VideoCodec 
     return m_writer != nullptr;
 }
 
+void StreamRecorder::ExpectAudio() {
+    std::lock_guard lock(m_mutex);
+    m_audioPlan = AudioPlan::Waiting;
+    m_report.audioExpected = true;
+}
+
+void StreamRecorder::Hold(talvex::ipcapture::IVideoFrame& frame, const FrameKind& kind) {
+    if (m_held.empty()) {
+        std::optional<std::vector<uint8_t>> extradata;
+        if (kind.isKey)
+            extradata = TrackExtradata(kind.codec, FrameBytes(frame));
+        if (!extradata) {
+            ++m_report.framesSkipped;
+            return;
+        }
+        m_heldFormat = VideoTrackFormat{kind.codec, frame.GetWidth(), frame.GetHeight(), std::move(*extradata)};
+    }
+    const std::span<const uint8_t> bytes = FrameBytes(frame);
+    m_held.push_back({std::vector<uint8_t>(bytes.begin(), bytes.end()), kind.isKey, frame.GetTime()});
+    constexpr uint64_t kFileTimeUnitsPerMillisecond = 10000;
+    const uint64_t heldSpan = m_held.back().time - std::min(m_held.back().time, m_held.front().time);
+    if (m_audioFormat) {
+        m_audioPlan = AudioPlan::Writing;
+        OpenWithHeldFrames(m_audioFormat, m_held.front().time);
+    } else if (m_held.size() >= kMaxHeldFrames || heldSpan >= uint64_t(kMaxAudioWait.count()) * kFileTimeUnitsPerMillisecond) {
+        m_audioPlan = AudioPlan::Missing;
+        OpenWithHeldFrames(std::nullopt, m_held.front().time);
+    }
+}
+
+bool StreamRecorder::OpenWithHeldFrames(const std::optional<AudioTrackFormat>& audio, uint64_t origin) {
+    std::string error;
+    m_writer = MatroskaWriter::Create(m_report.path, *m_heldFormat, error, audio);
+    std::vector<HeldFrame> held;
+    held.swap(m_held);
+    if (!m_writer) {
+        m_report.error = error;
+        return false;
+    }
+    m_writer->SetOrigin(origin);
+    for (const HeldFrame& frame : held)
+        if (auto failure = m_writer->WriteFrame(frame.bytes, frame.isKey, frame.time)) {
+            m_report.error = *failure;
+            return false;
+        }
+    return true;
+}
+
+bool StreamRecorder::AddAudio(const AudioTrackFormat& format, std::span<const uint8_t> data, uint64_t startTime) {
+    std::lock_guard lock(m_mutex);
+    if (m_finished || !m_report.error.empty())
+        return false;
+    if (format.codec == AudioCodec::Aac) {
+        // Matroska wants AAC's configuration, which the frames do not carry: the video goes on alone.
+        if (m_audioPlan == AudioPlan::Waiting) {
+            m_audioPlan = AudioPlan::Missing;
+            if (!m_held.empty())
+                OpenWithHeldFrames(std::nullopt, m_held.front().time);
+        }
+        return false;
+    }
+    if (m_audioPlan == AudioPlan::Waiting) {
+        m_audioFormat = format;
+        if (m_held.empty())
+            return false; // no key frame yet: the file starts with the next one
+        m_audioPlan = AudioPlan::Writing;
+        if (!OpenWithHeldFrames(format, std::min(m_held.front().time, startTime)))
+            return false;
+    }
+    if (m_audioPlan != AudioPlan::Writing || m_audioFormat->codec != format.codec ||
+        m_audioFormat->bitRate != format.bitRate)
+        return false;
+    if (auto error = m_writer->WriteAudio(data, startTime)) {
+        m_report.error = *error;
+        return false;
+    }
+    return true;
+}
+
 void StreamRecorder::OnStateChanged(uint32_t) {}
 
 void StreamRecorder::OnSignalLost() {
@@ -173,6 +254,8 @@ std::optional<std::string> StreamRecorder::Finish() {
     m_finished = true;
     if (m_edge)
         m_edge->Finish();
+    if (!m_writer && !m_held.empty() && m_report.error.empty())
+        OpenWithHeldFrames(std::nullopt, m_held.front().time); // the audio never came
     if (!m_writer)
         return std::nullopt;
     std::optional<std::string> error = m_writer->Finish();
@@ -184,8 +267,10 @@ std::optional<std::string> StreamRecorder::Finish() {
 StreamReport StreamRecorder::Report() const {
     std::lock_guard lock(m_mutex);
     StreamReport report = m_report;
-    if (m_writer)
+    if (m_writer) {
         report.framesWritten = m_writer->FramesWritten();
+        report.audioFramesWritten = m_writer->AudioFramesWritten();
+    }
     if (m_edge)
         report.edgeFills = m_edge->Reports();
     if (m_motion) {

@@ -38,6 +38,8 @@ struct StreamReport {
     uint64_t motionChannelLosses = 0; // signal losses of the motion channel (not of the video)
     std::string lastStartFailure;     // the driver's last line on why the stream could not start
     std::vector<EdgeFillReport> edgeFills; // intervals filled from the camera's storage, oldest first
+    bool audioExpected = false;       // the file was to carry the audio input too
+    uint64_t audioFramesWritten = 0;
 };
 
 class StreamRecorder : public talvex::ipcapture::IVideoChannelCallback, public IStartFailureListener {
@@ -48,6 +50,9 @@ public:
     // time-out (10 s) without a frame; a loss told sooner after a video frame
     // is the motion channel's, which shares this sink.
     static constexpr std::chrono::milliseconds kVideoLossSilence{9000};
+    // The longest span of video held while the file waits for the first audio frame.
+    static constexpr std::chrono::milliseconds kMaxAudioWait{5000};
+    static constexpr size_t kMaxHeldFrames = 600;
 
     // outputPath empty: count frames, write nothing.
     StreamRecorder(std::string name, std::string outputPath);
@@ -65,6 +70,16 @@ public:
     void FillEdgeIntervals(const std::string& pathPrefix);
     // Finishes an edge interval that no replayed frame joined for a while (EdgeFillRecorder.h).
     void Tick();
+    // The file also carries the device's audio input. It opens once the first
+    // key frame and the first audio frame (which tells the codec) are there;
+    // video until then is held, at most kMaxAudioWait of it, after which the
+    // file opens without audio.
+    void ExpectAudio();
+    // One audio frame that began at startTime (a file time); false when it
+    // cannot join the file (no audio expected, a codec Matroska cannot carry
+    // here, another codec than the first frame's, before the first key frame,
+    // or after the file opened without audio).
+    bool AddAudio(const AudioTrackFormat& format, std::span<const uint8_t> data, uint64_t startTime);
 
     // True when the host took the frame: every video frame of a known type
     // until Finish, also one that cannot be written (before the first key
@@ -91,6 +106,16 @@ private:
     // The gap before this frame when it ends one (called under the mutex).
     std::optional<std::chrono::milliseconds> TakeArrivalGap();
     bool OpenFile(talvex::ipcapture::IVideoFrame& frame, VideoCodec codec);
+    // Video of a file that waits for its audio: held until the audio format is known.
+    void Hold(talvex::ipcapture::IVideoFrame& frame, const FrameKind& kind);
+    bool OpenWithHeldFrames(const std::optional<AudioTrackFormat>& audio, uint64_t origin);
+
+    struct HeldFrame {
+        std::vector<uint8_t> bytes;
+        bool isKey = false;
+        uint64_t time = 0;
+    };
+    enum class AudioPlan { None, Waiting, Writing, Missing };
 
     mutable std::mutex m_mutex;
     StreamReport m_report;
@@ -103,6 +128,10 @@ private:
     std::optional<std::chrono::steady_clock::time_point> m_lastArrival;
     std::optional<MotionTracker> m_motion;
     std::unique_ptr<EdgeFillRecorder> m_edge;
+    AudioPlan m_audioPlan = AudioPlan::None;
+    std::optional<VideoTrackFormat> m_heldFormat; // of the first held key frame
+    std::vector<HeldFrame> m_held;
+    std::optional<AudioTrackFormat> m_audioFormat;
 };
 
 // The summary of one stream as the host prints it at the end of a recording:

@@ -1,8 +1,8 @@
 // fennwick-host: the reference recording host. It loads libfennwick.so, feeds
 // a driver object a device from a profile or the command line, shows the
 // driver's log, records the camera's streams and watches and switches its
-// digital inputs and outputs, steers its PTZ head, and asks the driver's
-// capability query what a camera offers.
+// digital inputs and outputs, steers its PTZ head, speaks through its
+// loudspeaker, and asks the driver's capability query what a camera offers.
 #include "HostCommands.h"
 #include "HostOptions.h"
 
@@ -59,6 +59,8 @@ int main(int argc, char* argv[]) {
             return RunPtzCommand(*options);
         if (options->command == "query")
             return RunQueryCommand(*options);
+        if (options->command == "speak")
+            return RunSpeakCommand(*options);
         return options->command == "io" ? RunIoCommand(*options) : RunOpenCommand(*options);
     } catch (const std::exception& exception) {
         std::fprintf(stderr, "fennwick-host: %s\n", exception.what());

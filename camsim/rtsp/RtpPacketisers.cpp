@@ -1,8 +1,6 @@
 #include "RtpPacketisers.h"
 
 #include <algorithm>
-#include <cmath>
-#include <numbers>
 
 namespace camsim {
 
@@ -218,33 +216,6 @@ std::vector<RtpPayload> PacketiseJpeg(std::span<const uint8_t> file, size_t maxP
     }
     packets.back().marker = true;
     return packets;
-}
-
-uint8_t LinearToMuLaw(int16_t sample) {
-    // ITU-T G.711 mu-law: bias, segment search, inversion.
-    constexpr int BIAS = 0x84;
-    constexpr int CLIP = 32635;
-    int value = sample;
-    const uint8_t sign = value < 0 ? 0x80 : 0x00;
-    if (value < 0)
-        value = -value;
-    value = std::min(value, CLIP) + BIAS;
-    int exponent = 7;
-    for (int mask = 0x4000; (value & mask) == 0 && exponent > 0; mask >>= 1)
-        --exponent;
-    const int mantissa = (value >> (exponent + 3)) & 0x0F;
-    return uint8_t(~(sign | (exponent << 4) | mantissa));
-}
-
-Bytes MakeToneMuLaw(uint32_t first, size_t samples) {
-    constexpr double TONE_HZ = 1000.0;
-    constexpr double SAMPLE_RATE = 8000.0;
-    Bytes out(samples);
-    for (size_t i = 0; i < samples; ++i) {
-        const double phase = 2.0 * std::numbers::pi * TONE_HZ * double(first + i) / SAMPLE_RATE;
-        out[i] = LinearToMuLaw(int16_t(8000.0 * std::sin(phase)));
-    }
-    return out;
 }
 
 Bytes BuildRtpPacket(const RtpHeader& header, std::span<const uint8_t> payload) {

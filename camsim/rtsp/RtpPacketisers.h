@@ -1,8 +1,8 @@
 // RTP payload formats of the simulated camera: H.264 (RFC 6184: single NAL
 // units, STAP-A for the parameter sets, FU-A for large units), MPEG-4 visual
 // (RFC 3016, configuration in band before each I-VOP), JPEG (RFC 2435, Q 255
-// with the quantisation tables in band) and G.711 mu-law audio; plus the RTP
-// header and the RTCP sender report and BYE.
+// with the quantisation tables in band); the RTP header and the RTCP sender
+// report and BYE. Audio payloads: AudioClips.h.
 #pragma once
 
 #include "MediaClips.h"
@@ -26,10 +26,6 @@ std::vector<RtpPayload> PacketiseMpeg4(const ClipFrame& frame, const Bytes& conf
                                        size_t maxPayload = MAX_RTP_PAYLOAD);
 // Empty for a picture RFC 2435 cannot carry (not baseline, wider than 2040, ...).
 std::vector<RtpPayload> PacketiseJpeg(std::span<const uint8_t> picture, size_t maxPayload = MAX_RTP_PAYLOAD);
-
-uint8_t LinearToMuLaw(int16_t sample);
-// 20 ms of a 1 kHz tone at 8 kHz, starting at sample `first`.
-Bytes MakeToneMuLaw(uint32_t first, size_t samples);
 
 struct RtpHeader {
     uint8_t payloadType = 96;

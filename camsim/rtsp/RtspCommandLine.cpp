@@ -19,6 +19,7 @@ const char* const RTSP_USAGE =
     "  --rtsp-fault-bye-after MS    send RTCP BYE on every session MS after start\n"
     "  --rtsp-fault-status M:CODE   answer every DESCRIBE, SETUP or PLAY (M) with status CODE\n"
     "  --rtsp-fault-other-codec     stream another codec than the camera's setting\n"
+    "  --rtsp-fault-no-audio        descriptions without the audio track; its SETUP answers 404\n"
     "  --rtsp-quirk-content-base    Content-Base without the rtsp:// scheme\n"
     "  --rtsp-quirk-bare-sdp        description without o= line and session-level a=control\n"
     "  --rtsp-quirk-seq-restart N   RTP sequence numbers start again at 0 every N video frames\n"
@@ -109,8 +110,8 @@ int ParseRtspArgument(int argc, char** argv, int index, RtspCommandLine& command
                                       : commandLine.reorder) = true;
         return 1;
     }
-    if (flag == "--rtsp-fault-other-codec") {
-        commandLine.otherCodec = true;
+    if (flag == "--rtsp-fault-other-codec" || flag == "--rtsp-fault-no-audio") {
+        (flag == "--rtsp-fault-other-codec" ? commandLine.otherCodec : commandLine.noAudioTrack) = true;
         return 1;
     }
     if (flag == "--rtsp-fault-status") {
@@ -164,6 +165,7 @@ void ApplyRtspFaults(RtspServer& server, const RtspCommandLine& commandLine) {
     faults.setupStatus = commandLine.setupStatus;
     faults.playStatus = commandLine.playStatus;
     faults.otherCodec = commandLine.otherCodec;
+    faults.noAudioTrack = commandLine.noAudioTrack;
     if (commandLine.dropAfterMs)
         server.DropConnections(commandLine.dropAfterMs);
     if (commandLine.byeAfterMs)

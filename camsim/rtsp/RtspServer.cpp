@@ -185,6 +185,7 @@ class RtspServer::Impl : public TestHookProvider {
 public:
     Impl(RtspServerOptions options, Camera* camera)
         : m_options(std::move(options)), m_camera(camera), m_clips(m_options.clipsDirectory),
+          m_audioClips(m_options.clipsDirectory),
           m_random(std::random_device{}()) {
         if (m_camera) {
             m_faults.outage = &m_camera->Outage();
@@ -257,6 +258,8 @@ private:
     StreamChoice Choose(const StreamTarget& target);
     // Records the recording stream until the server stops.
     void RecordLoop();
+    // The microphone's clip in the camera's codec; null when the audio track is off.
+    std::shared_ptr<const AudioClip> ChooseAudio();
     std::shared_ptr<RtspSession> FindSession(Connection& connection, const Request& request);
     bool WriteInterleaved(Connection& connection, uint8_t channel, std::span<const uint8_t> data);
     bool WriteText(Connection& connection, const std::string& text);
@@ -283,6 +286,7 @@ private:
     RtspServerOptions m_options;
     Camera* m_camera;
     ClipLibrary m_clips;
+    AudioClipLibrary m_audioClips;
     RtspFaults m_faults;
     talvex::CSocket m_listener;
     std::atomic<uint16_t> m_port{0};
@@ -633,6 +637,16 @@ void RtspServer::Impl::ApplyControl(std::string_view, std::string_view value) {
     m_faults.cutReplayAfterMs = ms;
 }
 
+std::shared_ptr<const AudioClip> RtspServer::Impl::ChooseAudio() {
+    if (!m_options.audio || m_faults.noAudioTrack)
+        return nullptr;
+    std::optional<AudioCodecChoice> choice = AudioCodecChoice{};
+    if (m_camera)
+        if (const auto name = m_camera->State().Value("AudInCodec"))
+            choice = ParseAudioCodecName(*name);
+    return choice ? m_audioClips.Get(*choice) : nullptr;
+}
+
 bool RtspServer::Impl::Authorised(const Connection& connection, const Request& request) const {
     if (m_faults.answer401)
         return false;
@@ -778,8 +792,8 @@ RtspServer::Impl::Response RtspServer::Impl::Describe(const Request& request, co
     }
     media += "a=framerate:" + std::to_string(choice.frameRate) + "\r\na=control:trackID=1\r\n";
     const bool replay = !target.recording.empty();
-    if (m_options.audio && !replay)
-        media += "m=audio 0 RTP/AVP 0\r\nc=IN IP4 0.0.0.0\r\na=rtpmap:0 PCMU/8000\r\na=control:trackID=2\r\n";
+    if (const auto audio = replay ? nullptr : ChooseAudio())
+        media += DescribeAudioTrack(*audio).media + "a=control:trackID=2\r\n";
     const std::string origin =
         m_options.quirks.bareDescription ? "" : "o=- " + std::to_string(Random()) + " 1 IN IP4 " + m_options.bindAddress + "\r\n";
     const std::string sessionControl = m_options.quirks.bareDescription ? "" : "a=control:*\r\n";
@@ -821,6 +835,9 @@ RtspServer::Impl::Response RtspServer::Impl::SetUp(Connection& connection, const
     } else {
         return {461, "", "", nullptr};
     }
+    std::shared_ptr<const AudioClip> audio = track == 2 ? ChooseAudio() : nullptr;
+    if (track == 2 && !audio)
+        return {404, "", "", nullptr};
     std::shared_ptr<RtspSession> session = FindSession(connection, request);
     if (!session) {
         std::vector<std::shared_ptr<RtspSession>> expired;
@@ -856,6 +873,8 @@ RtspServer::Impl::Response RtspServer::Impl::SetUp(Connection& connection, const
     if (session->IsReplay() && track == 2)
         return {404, "", "", nullptr}; // a replay has no audio
     const auto kind = track == 2 ? RtspSession::TrackKind::Audio : RtspSession::TrackKind::Video;
+    if (audio)
+        session->SetAudioClip(std::move(audio));
     uint16_t serverRtpPort = 0;
     uint16_t serverRtcpPort = 0;
     uint32_t ssrc = 0;

@@ -18,6 +18,7 @@
 #pragma once
 
 #include "Camera.h"
+#include "AudioClips.h"
 #include "CameraState.h"
 #include "MediaClips.h"
 #include "RecordingStore.h"
@@ -55,9 +56,11 @@ struct RtspServerOptions {
     // Codec and picture width of video1..video3 when no camera state says otherwise.
     std::array<VideoCodec, 3> codecs{VideoCodec::H264, VideoCodec::Mpeg4, VideoCodec::Jpeg};
     uint16_t width = 640;
-    bool audio = true; // a G.711 mu-law track in every description
+    // An audio track in every description, in the camera's "AudInCodec"
+    // (G.711 mu-law without a camera or when it names none).
+    bool audio = true;
     uint32_t sessionTimeoutSeconds = 60;
-    std::string clipsDirectory = CAMSIM_CLIPS_DIR;
+    std::string clipsDirectory = CAMSIM_CLIPS_DIR; // video and audio clips
     RtspQuirks quirks;
     // Pictures per second of every stream, whatever the camera is set to
     // (benchmarks use clips made at another rate). Unset, a stream sends the
@@ -84,6 +87,8 @@ struct RtspFaults {
     std::atomic<uint32_t> cutReplayAfterMs{0};
     // The camera's outage (set from the camera at construction): silent while active.
     const OutageFault* outage = nullptr;
+    // Descriptions leave the audio track out and its SETUP answers 404 (a camera with audio input off).
+    std::atomic<bool> noAudioTrack{false};
 };
 
 class RtspServer : public Server {
@@ -127,7 +132,7 @@ private:
 // "--rtsp-fault-stop", "--rtsp-fault-401", "--rtsp-fault-454",
 // "--rtsp-fault-lose N", "--rtsp-fault-reorder", "--rtsp-fault-drop-after MS",
 // "--rtsp-fault-bye-after MS", "--rtsp-fault-status METHOD:CODE" (DESCRIBE,
-// SETUP or PLAY), "--rtsp-fault-other-codec", and the quirks: "--rtsp-quirk-content-base",
+// SETUP or PLAY), "--rtsp-fault-other-codec", "--rtsp-fault-no-audio", and the quirks: "--rtsp-quirk-content-base",
 // "--rtsp-quirk-bare-sdp", "--rtsp-quirk-seq-restart N", "--rtsp-quirk-sei-marker",
 // "--rtsp-quirk-digest-and-basic", "--rtsp-quirk-digest-qop", "--rtsp-quirk-credentials-in-base",
 // "--rtsp-quirk-key-frame-bytes N". Returns how many arguments it took (0 when the
@@ -135,7 +140,8 @@ private:
 struct RtspCommandLine {
     RtspServerOptions options;
     bool enabled = false;
-    bool stopSending = false, answer401 = false, answer454 = false, reorder = false, otherCodec = false;
+    bool stopSending = false, answer401 = false, answer454 = false, reorder = false, otherCodec = false,
+         noAudioTrack = false;
     uint32_t describeStatus = 0, setupStatus = 0, playStatus = 0;
     uint32_t loseEveryNth = 0;
     uint32_t dropAfterMs = 0, byeAfterMs = 0;

@@ -14,10 +14,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr uint8_t PAYLOAD_TYPE_DYNAMIC = 96;
 constexpr uint8_t PAYLOAD_TYPE_JPEG = 26;
-constexpr uint8_t PAYLOAD_TYPE_PCMU = 0;
 constexpr uint32_t VIDEO_CLOCK_RATE = 90000;
-constexpr uint32_t AUDIO_SAMPLES_PER_PACKET = 160; // 20 ms at 8 kHz
-constexpr auto AUDIO_PACKET_INTERVAL = std::chrono::milliseconds(20);
+// How often a session without an audio track looks again whether it has one.
+constexpr auto NO_AUDIO_RECHECK = std::chrono::milliseconds(20);
 constexpr auto REPORT_INTERVAL = std::chrono::seconds(1);
 constexpr auto FIRST_REPORT_DELAY = std::chrono::milliseconds(200);
 // Seconds between 1900 (NTP) and 1970 (Unix).
@@ -55,7 +54,8 @@ struct RtspSession::Track {
     uint32_t packets = 0;
     uint32_t octets = 0;
     uint32_t packetCounter = 0; // for the loss fault
-    uint32_t audioSample = 0;
+    std::optional<AudioPieces> audio;
+    uint32_t clockRate = VIDEO_CLOCK_RATE;
 };
 
 RtspSession::RtspSession(std::string id, uint32_t streamIndex, std::shared_ptr<const Clip> clip, RtspFaults& faults,
@@ -82,9 +82,16 @@ bool RtspSession::SetUpTrack(TrackKind kind, const TrackTransport& transport, co
     auto track = std::make_unique<Track>();
     track->kind = kind;
     track->transport = transport;
-    track->payloadType = kind == TrackKind::Audio                        ? PAYLOAD_TYPE_PCMU
-                         : m_clip && m_clip->codec == VideoCodec::Jpeg ? PAYLOAD_TYPE_JPEG
-                                                                         : PAYLOAD_TYPE_DYNAMIC;
+    if (kind == TrackKind::Audio) {
+        if (!m_audioClip)
+            return false;
+        const AudioRtpFormat format = DescribeAudioTrack(*m_audioClip);
+        track->payloadType = format.payloadType;
+        track->clockRate = format.clockRate;
+        track->audio.emplace(m_audioClip);
+    } else {
+        track->payloadType = m_clip && m_clip->codec == VideoCodec::Jpeg ? PAYLOAD_TYPE_JPEG : PAYLOAD_TYPE_DYNAMIC;
+    }
     track->ssrc = m_random();
     track->sequence = uint16_t(m_random());
     track->timestamp = m_random();
@@ -232,10 +239,15 @@ std::vector<RtpPayload> RtspSession::PacketiseH264WithQuirks(const ClipFrame& fr
     return payloads;
 }
 
-void RtspSession::SendAudioPacket(Track& track) {
-    const Bytes samples = MakeToneMuLaw(track.audioSample, AUDIO_SAMPLES_PER_PACKET);
-    track.audioSample += AUDIO_SAMPLES_PER_PACKET;
-    SendPacket(track, RtpHeader{track.payloadType, false, track.sequence++, track.timestamp, track.ssrc}, samples);
+uint32_t RtspSession::SendAudioPacket(Track& track, bool send) {
+    const AudioPiece piece = track.audio->Next();
+    if (send) {
+        // AAC goes one access unit per packet with its AU header (RFC 3640 3.2.1); the marker ends each unit.
+        const bool aac = track.audio->Clip().choice.codec == AudioCodec::Aac;
+        const Bytes payload = aac ? FrameAacUnit(piece.bytes) : piece.bytes;
+        SendPacket(track, RtpHeader{track.payloadType, aac, track.sequence++, track.timestamp, track.ssrc}, payload);
+    }
+    return piece.samples;
 }
 
 void RtspSession::SendSenderReports() {
@@ -272,6 +284,8 @@ void RtspSession::Run() {
     const uint32_t frameTicks = VIDEO_CLOCK_RATE / m_frameRate;
     auto nextVideo = Clock::now();
     auto nextAudio = nextVideo;
+    const auto audioStart = nextVideo;
+    uint64_t audioMicroseconds = 0; // sent so far, counted without rounding drift
     auto nextReport = nextVideo + FIRST_REPORT_DELAY;
     size_t frameIndex = 0;
     std::unique_lock lock(m_mutex);
@@ -293,9 +307,9 @@ void RtspSession::Run() {
                     SendVideoFrame(*track, frameIndex * m_clipFrameRate / m_frameRate);
                 track->timestamp += frameTicks;
             } else if (track->kind == TrackKind::Audio && audioDue) {
-                if (sending)
-                    SendAudioPacket(*track);
-                track->timestamp += AUDIO_SAMPLES_PER_PACKET;
+                const uint32_t samples = SendAudioPacket(*track, sending);
+                track->timestamp += samples;
+                audioMicroseconds += uint64_t(samples) * 1000000 / track->clockRate;
             }
         }
         if (videoDue) {
@@ -303,7 +317,8 @@ void RtspSession::Run() {
             ++frameIndex;
         }
         if (audioDue)
-            nextAudio += AUDIO_PACKET_INTERVAL;
+            nextAudio = audioMicroseconds == 0 ? nextAudio + NO_AUDIO_RECHECK
+                                               : audioStart + std::chrono::microseconds(audioMicroseconds);
         if (now >= nextReport) {
             if (sending)
                 SendSenderReports();

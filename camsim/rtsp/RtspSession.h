@@ -1,10 +1,12 @@
 // One RTSP session of the simulated camera: its tracks (video from a clip,
-// G.711 audio), where their packets go (UDP ports or interleaved channels)
-// and the thread that paces the packets and the RTCP sender reports. A replay
-// session sends a recording instead, from its PLAY start at the pace the
-// frames were recorded, and says BYE after the recording's last frame.
+// audio from an audio clip in the camera's codec), where their packets go (UDP
+// ports or interleaved channels) and the thread that paces the packets and the
+// RTCP sender reports. A replay session sends a recording instead, from its
+// PLAY start at the pace the frames were recorded, and says BYE after the
+// recording's last frame.
 #pragma once
 
+#include "AudioClips.h"
 #include "MediaClips.h"
 #include "RecordingStore.h"
 #include "RtpPacketisers.h"
@@ -18,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -66,6 +69,8 @@ public:
         m_cutAfter = after;
         m_cut = std::move(cut);
     }
+    // The microphone's signal; set before the audio track is set up.
+    void SetAudioClip(std::shared_ptr<const AudioClip> clip) { m_audioClip = std::move(clip); }
     // Adds (or replaces) a track; for UDP binds the server's port pair on bindAddress.
     bool SetUpTrack(TrackKind kind, const TrackTransport& transport, const std::string& bindAddress,
                     uint16_t& serverRtpPort, uint16_t& serverRtcpPort, uint32_t& ssrc);
@@ -93,7 +98,8 @@ private:
     void SendVideoFrame(Track& track, size_t frameIndex);
     void SendClipFrame(Track& track, const ClipFrame& frame);
     std::vector<RtpPayload> PacketiseH264WithQuirks(const ClipFrame& frame, uint32_t keyFrameBytes) const;
-    void SendAudioPacket(Track& track);
+    // Sends (unless muted) the next piece of audio; its duration in clock ticks.
+    uint32_t SendAudioPacket(Track& track, bool send);
     void SendPacket(Track& track, const RtpHeader& header, std::span<const uint8_t> payload);
     void SendRtcp(Track& track, std::span<const uint8_t> packet);
     void SendSenderReports();
@@ -102,6 +108,7 @@ private:
     std::string m_id;
     uint32_t m_streamIndex;
     std::shared_ptr<const Clip> m_clip;
+    std::shared_ptr<const AudioClip> m_audioClip;
     RtspFaults& m_faults;
     RtspQuirks m_quirks;
     uint32_t m_clipFrameRate = Clip::FRAME_RATE;

@@ -69,6 +69,13 @@ void ApplyAudioSource(std::string value, std::string& field) {
         field = value;
 }
 
+// A section without a codec key keeps the default codec: an empty name would
+// reach the camera as "AudInCodec=" and an upload path "/audio-out/.cgi".
+void ApplyCodec(const std::string& value, std::string& field) {
+    if (!value.empty())
+        field = value;
+}
+
 bool LoadConfigFile(CXMLParser& parser, const std::string& driverName, const std::string& directory) {
     const std::string path = ConfigFilePath(driverName, directory);
     return !path.empty() && parser.Load(path);
@@ -109,10 +116,10 @@ AUDIO_CONFIG ReadAudioConfig(const std::string& driverName, const std::string& d
     if (!LoadConfigFile(parser, driverName, directory))
         return config;
     const std::string section = DeviceSection(device);
-    config.inputCodec = ReadKey(parser, kDefaultSection, section, "AudioInputChannel/Codec");
+    ApplyCodec(ReadKey(parser, kDefaultSection, section, "AudioInputChannel/Codec"), config.inputCodec);
     ApplyAudioSource(ReadKey(parser, kDefaultSection, section, "AudioInputChannel/AudioSource"), config.inputSource);
     ApplyVolume(ReadKey(parser, kDefaultSection, section, "AudioInputChannel/Volume"), config.inputVolume);
-    config.outputCodec = ReadKey(parser, kDefaultSection, section, "AudioOutputChannel/Codec");
+    ApplyCodec(ReadKey(parser, kDefaultSection, section, "AudioOutputChannel/Codec"), config.outputCodec);
     ApplyVolume(ReadKey(parser, kDefaultSection, section, "AudioOutputChannel/Volume"), config.outputVolume);
     config.rtpMode = ParseRtpMode(ReadKey(parser, kDefaultSection, section, "RTPMode"));
     return config;

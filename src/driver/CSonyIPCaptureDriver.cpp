@@ -1,5 +1,9 @@
 #include "driver/CSonyIPCaptureDriver.h"
 
+#include "audio/CAudioCapabilities.h"
+#include "audio/CAudioCaptureChannel.h"
+#include "audio/CAudioCaptureHTTPChannel.h"
+#include "audio/CAudioOutputChannel.h"
 #include "common/Conversions.h"
 #include "common/StringFormat.h"
 #include "edgestorage/CSonyEdgeStorageHandler.h"
@@ -32,6 +36,8 @@ constexpr uint32_t kPtzCapabilitiesParameter = 4;
 constexpr uint32_t kEdgeStorageParameter = 11;
 constexpr uint32_t kEdgeStorageQueuePerChannel = 10;
 constexpr uint32_t kOperationModeParameter = 18;
+constexpr uint32_t kAudioInputParameter = 101;
+constexpr uint32_t kAudioOutputParameter = 102;
 // The host's codec numbers that stand for the device's default codec.
 constexpr uint32_t kHostDefaultCodec = 0;
 constexpr uint32_t kHostDefaultCodecToo = 5;
@@ -51,7 +57,7 @@ CSonyIPCaptureDriver::~CSonyIPCaptureDriver() {
     Close();
 }
 
-bool CSonyIPCaptureDriver::Initialize(ipcapture::IDeviceSettings* /*settings*/) {
+bool CSonyIPCaptureDriver::Initialize(ipcapture::IDeviceSettings* settings) {
     m_deviceInfo.firstTimeoutMs = kFirstTimeoutMs;
     m_deviceInfo.secondTimeoutMs = kSecondTimeoutMs;
     std::string videoStandard = GetParameterText(kVideoStandardParameter);
@@ -63,6 +69,8 @@ bool CSonyIPCaptureDriver::Initialize(ipcapture::IDeviceSettings* /*settings*/) 
     m_ptzCapabilities = CPtzCapabilities::FromText(GetParameterText(kPtzCapabilitiesParameter));
     if (GetParameterNumber(kEdgeStorageParameter) == 1 && m_timeSyncKey.empty())
         m_timeSyncKey = CSonyTimeProvider::Register(m_deviceInfo, this);
+    if (!settings || !CreateAudioObjects(*settings))
+        return false;
     if (!CreateVideoSettingsManagers(m_videoChannelCount))
         return false;
     LogDriverOpened(GetParameterText(kFirmwareParameter));
@@ -70,6 +78,8 @@ bool CSonyIPCaptureDriver::Initialize(ipcapture::IDeviceSettings* /*settings*/) 
 }
 
 void CSonyIPCaptureDriver::ReleaseDeviceObjects() {
+    m_audioCapture.reset();
+    m_audioSender.reset();
     {
         CAutoLock lock(m_settingsManagerLock);
         m_settingsManagers.clear();
@@ -77,6 +87,50 @@ void CSonyIPCaptureDriver::ReleaseDeviceObjects() {
     // Outside the managers' lock: the last camera's unregistration joins the service thread.
     if (!m_timeSyncKey.empty())
         CSonyTimeProvider::Unregister(std::exchange(m_timeSyncKey, std::string()), this);
+}
+
+bool CSonyIPCaptureDriver::CreateAudioObjects(const ipcapture::IDeviceSettings& settings) {
+    const char* input = settings.GetParameter(kAudioInputParameter);
+    const char* output = settings.GetParameter(kAudioOutputParameter);
+    if (!input && !output)
+        return true;
+    if (input && !m_audioCapture) {
+        const uint32_t count = CAudioCapabilities::FromText(input).Count;
+        if (count != 0)
+            m_audioCapture.reset(new (std::nothrow) CIPAudioCapture(this, count));
+    }
+    if (output && !m_audioSender) {
+        const uint32_t count = CAudioCapabilities::FromText(output).Count;
+        if (count != 0)
+            m_audioSender.reset(new (std::nothrow) CIPAudioSender(this, count));
+    }
+    return m_audioCapture || m_audioSender;
+}
+
+ipcapture::IIPAudioCapture2* CSonyIPCaptureDriver::GetAudioCapture() {
+    return m_audioCapture.get();
+}
+
+ipcapture::IIPAudioSender* CSonyIPCaptureDriver::GetAudioSender() {
+    return m_audioSender.get();
+}
+
+bool CSonyIPCaptureDriver::IsFullsizeMode() const {
+    return m_deviceInfo.generation == kFullsizeGeneration && GetParameterText(kOperationModeParameter) == "fullsize";
+}
+
+IAudioInputChannel* CSonyIPCaptureDriver::CreateAudioInputChannel(uint32_t id, uint32_t channel,
+                                                                  ipcapture::IAudioCaptureCallback* callback,
+                                                                  void* context) {
+    if (IsFullsizeMode())
+        return new (std::nothrow) CAudioCaptureHTTPChannel(this, channel, id, callback, context);
+    return new (std::nothrow) CAudioCaptureChannel(this, channel, id, callback, context);
+}
+
+IAudioOutputChannel* CSonyIPCaptureDriver::CreateAudioOutputChannel(uint32_t id, uint32_t channel,
+                                                                    ipcapture::IAudioSenderCallback* callback,
+                                                                    ipcapture::IAudioFormatList* formats) {
+    return new (std::nothrow) CAudioOutputChannel(this, channel, id, callback, formats);
 }
 
 bool CSonyIPCaptureDriver::CreateVideoSettingsManagers(uint32_t channelCount) {
@@ -117,8 +171,7 @@ ICameraChannel* CSonyIPCaptureDriver::CreateVideoChannel(uint32_t channelIndex,
         codecType = m_defaultCodecType;
     try {
         const uint32_t generation = m_deviceInfo.generation;
-        const bool httpMjpeg = generation < kFirstRtspGeneration ||
-                               (generation == kFullsizeGeneration && GetParameterText(kOperationModeParameter) == "fullsize");
+        const bool httpMjpeg = generation < kFirstRtspGeneration || IsFullsizeMode();
         if (codecType == kCodecJpeg && httpMjpeg)
             return new CMJPEGChannelHTTP(channelIndex, this, channelCallback);
         if (generation < kFirstRtspGeneration) {

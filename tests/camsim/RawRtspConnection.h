@@ -43,7 +43,7 @@ public:
             return {};
         return ReadAnswerHead();
     }
-    // The head of the next answer (status line to the empty line); the body is read and dropped.
+    // The head of the next answer (status line to the empty line); its body is kept as LastBody().
     std::string ReadAnswerHead() {
         std::string head;
         while (!head.ends_with("\r\n\r\n")) {
@@ -53,10 +53,12 @@ public:
             head.push_back(char((*byte)[0]));
         }
         const size_t length = head.find("Content-Length: ");
-        if (length != std::string::npos)
-            ReadExactly(std::strtoul(head.c_str() + length + 16, nullptr, 10));
+        const auto body =
+            length == std::string::npos ? std::nullopt : ReadExactly(std::strtoul(head.c_str() + length + 16, nullptr, 10));
+        m_lastBody = body ? std::string(body->begin(), body->end()) : std::string();
         return head;
     }
+    const std::string& LastBody() const { return m_lastBody; }
     std::optional<std::vector<uint8_t>> ReadExactly(size_t count) {
         std::vector<uint8_t> bytes(count);
         for (size_t done = 0; done < count;) {
@@ -82,6 +84,7 @@ private:
     int m_fd = -1;
     bool m_connected = false;
     uint32_t m_cseq = 0;
+    std::string m_lastBody;
 };
 
 inline std::string SessionId(const std::string& head) {

@@ -1,5 +1,6 @@
 // camsim's RTSP server faults that a client sees on its RTSP connection: a
-// burst of garbage bytes and a key frame grown far above the usual size.
+// burst of garbage bytes, a key frame grown far above the usual size, and a
+// description without its audio track.
 #include "RtspServer.h"
 
 #include "RawRtspConnection.h"
@@ -133,5 +134,37 @@ TEST_F(RtspServerFaults, NextKeyFrameGrowsOnceInEveryPlayingSession) {
         EXPECT_LT(*std::min_element(sizes->sizes.begin(), sizes->sizes.end()), 1024u * 1024u);
     }
 }
+
+// With or without the fault, what a client finds of the audio track: the
+// description's audio media and the answer to its SETUP.
+struct AudioTrackCase {
+    const char* name;
+    bool noAudioTrack;
+    bool described;
+    const char* setupStatus;
+};
+
+class RtspAudioTrackFault : public ::testing::TestWithParam<AudioTrackCase> {};
+
+TEST_P(RtspAudioTrackFault, DescriptionAndSetupOfTheAudioTrack) {
+    camsim::RtspServer server{camsim::RtspServerOptions{}};
+    std::string error;
+    ASSERT_TRUE(server.Start(error)) << error;
+    server.Faults().noAudioTrack = GetParam().noAudioTrack;
+    const std::string url = "rtsp://127.0.0.1:" + std::to_string(server.GetPort()) + "/video1";
+    RawRtspConnection connection(server.GetPort());
+    ASSERT_TRUE(connection.Request("DESCRIBE", url).starts_with("RTSP/1.0 200"));
+    EXPECT_EQ(connection.LastBody().find("m=audio") != std::string::npos, GetParam().described) << connection.LastBody();
+    EXPECT_NE(connection.LastBody().find("m=video"), std::string::npos);
+    const std::string setUp =
+        connection.Request("SETUP", url + "/trackID=2", "Transport: RTP/AVP/TCP;unicast;interleaved=2-3\r\n");
+    EXPECT_TRUE(setUp.starts_with(GetParam().setupStatus)) << setUp;
+    server.Stop();
+}
+
+INSTANTIATE_TEST_SUITE_P(AudioTrack, RtspAudioTrackFault,
+                         ::testing::Values(AudioTrackCase{"Served", false, true, "RTSP/1.0 200"},
+                                           AudioTrackCase{"LeftOut", true, false, "RTSP/1.0 404"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -172,5 +172,13 @@ TEST(DeviceProfile, PtzCapabilitiesFillTheGapsBelowProperty4) {
     EXPECT_EQ(profile.properties[4], "Zoom=1");
 }
 
+TEST(DeviceProfile, AudioChannelsAreOfferedOnlyWhereTheProfileGivesNone) {
+    DeviceProfile profile;
+    ASSERT_FALSE(ParseDeviceProfile("102=Count=0; IsStereo=0\n", profile));
+    OfferAudioChannels(profile);
+    EXPECT_EQ(profile.properties.at(kPropertyAudioInput), "Count=1; IsStereo=0");
+    EXPECT_EQ(profile.properties.at(kPropertyAudioOutput), "Count=0; IsStereo=0") << "the profile's own is kept";
+}
+
 } // namespace
 } // namespace fennwick_host

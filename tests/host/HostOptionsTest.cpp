@@ -92,6 +92,13 @@ TEST(HostOptions, RefusedCommandLinesNameTheirFault) {
         {{"io", "--generation", "6", "--set", "1=yes"}, "not '1=yes'"},
         {{"io", "--generation", "6", "--set", "1"}, "not '1'"},
         {{"ptz", "--generation", "6"}, "ptz needs at least one ACTION after its options"},
+        // Audio.
+        {{"speak", "--generation", "6"}, "speak needs --file FILE"},
+        {{"speak", "--generation", "6", "--file", "a.wav", "--codec", "opus"}, "not 'opus'"},
+        {{"speak", "--generation", "6", "--file", "a.wav", "--codec", "h264"}, "not 'h264'"},
+        {{"speak", "--generation", "6", "--file", "a.wav", "--seconds", "0"}, "--seconds wants a number from 1"},
+        {{"speak", "--generation", "6", "--file", "a.wav", "--audio"}, "unknown option --audio"},
+        {{"open", "--generation", "6", "--audio"}, "unknown option --audio"},
         {{"ptz", "--generation", "6", "turn", "left"}, "'turn' is not a ptz action"},
         {{"ptz", "--generation", "6", "stop", "--ptz", "Pan=1"}, "'--ptz' is not a ptz action"},
         {{"ptz", "--generation", "6", "move", "sideways", "4"}, "ptz action 'move' wants left, right"},
@@ -119,6 +126,15 @@ TEST(HostOptions, RefusedCommandLinesNameTheirFault) {
         EXPECT_FALSE(Parse(refusal.arguments, &error)) << Joined(refusal.arguments);
         EXPECT_NE(error.find(refusal.names), std::string::npos) << Joined(refusal.arguments) << ": " << error;
     }
+}
+
+TEST(HostOptions, SpeakTakesItsCodecAsTheOfferedAudioFormatNotTheDevicesDefault) {
+    auto options = Parse({"speak", "--generation", "6", "--codec", "g726", "--file", "a.wav", "--seconds", "3"});
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->speakCodec, SpeakCodec::G726);
+    EXPECT_EQ(options->speakFile, "a.wav");
+    EXPECT_EQ(options->seconds, 3u);
+    EXPECT_TRUE(options->deviceOptions.empty());
 }
 
 TEST(HostOptions, OpenKeepsDeviceOptionsInOrderWithCodecAsDeviceDefault) {

@@ -20,6 +20,8 @@ extern "C" {
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -272,6 +274,73 @@ TEST_F(MatroskaRecording, WriterStartsTheFileAtTheFirstFramesTime) {
     EXPECT_EQ(probe["nb_read_frames"], "10");
     EXPECT_NEAR(Seconds(probe["duration"]), 10 * m_frameSeconds, 0.001);
 }
+
+// When the audio input's frames come against the video's, and in which codec:
+// what the file of a stream that expects audio ends up holding.
+struct AudioPlanCase {
+    const char* name;
+    AudioCodec codec;
+    uint32_t bitRate;
+    const char* clip;        // camsim's audio clip the frames are cut from; nullptr: no audio comes
+    bool beforeVideo;        // one more audio frame before the first key frame
+    const char* probedCodec; // "" for a file without an audio track
+    uint64_t written;        // audio frames in the file
+};
+
+void PrintTo(const AudioPlanCase& row, std::ostream* out) { *out << row.name; }
+
+class MatroskaAudioRecording : public MatroskaRecording, public ::testing::WithParamInterface<AudioPlanCase> {
+protected:
+    // One second of the clip's audio, delivered as beginning at time.
+    bool AddSecond(StreamRecorder& recorder, size_t second, uint64_t time) const {
+        const AudioPlanCase& row = GetParam();
+        std::ifstream file(std::string(FENNWICK_CAMSIM_CLIPS) + "/" + row.clip, std::ios::binary);
+        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        const size_t perSecond = row.bitRate / 8;
+        EXPECT_GE(bytes.size(), (second + 1) * perSecond) << row.clip;
+        const std::span<const uint8_t> piece(bytes.data() + second * perSecond, perSecond);
+        return recorder.AddAudio({row.codec, row.bitRate}, piece, time);
+    }
+};
+
+TEST_P(MatroskaAudioRecording, FileHoldsWhatAudioCameInTime) {
+    const AudioPlanCase& row = GetParam();
+    std::vector<ClipFrame> frames = MakeClip(kH264Clip);
+    const size_t half = frames.size() / 2;
+    FrameAllocator allocator;
+    StreamRecorder recorder("rec", OutputPath());
+    recorder.ExpectAudio();
+    constexpr uint64_t kSecond = 10000000;
+    if (row.beforeVideo) {
+        EXPECT_FALSE(AddSecond(recorder, 0, kMorning - kSecond)) << "audio written before the first key frame";
+    }
+    DeliverAll(recorder, allocator, kH264Clip, std::vector<ClipFrame>(frames.begin(), frames.begin() + ptrdiff_t(half)));
+    const bool writable = row.probedCodec[0] != '\0';
+    if (row.clip) {
+        EXPECT_EQ(AddSecond(recorder, 1, kMorning), writable);
+    }
+    DeliverAll(recorder, allocator, kH264Clip, frames, half);
+    if (row.clip) {
+        EXPECT_EQ(AddSecond(recorder, 2, kMorning + half * m_frameInterval), writable);
+    }
+    EXPECT_FALSE(recorder.Finish());
+    const StreamReport report = recorder.Report();
+    EXPECT_EQ(report.framesWritten, frames.size()) << "video lost while the file waited for audio";
+    EXPECT_EQ(report.audioFramesWritten, row.written);
+    EXPECT_EQ(ProbeEntries(OutputPath(), "stream=codec_name", "", "a:0")["codec_name"], row.probedCodec);
+    ExpectCleanDecode(OutputPath());
+}
+
+const AudioPlanCase AUDIO_PLAN_CASES[] = {
+    {"MuLawAfterTheFirstKeyFrame", AudioCodec::MuLaw, 64000, "voice-8k.ulaw", false, "pcm_mulaw", 2},
+    {"ALawAlsoBeforeIt", AudioCodec::ALaw, 64000, "voice-8k.alaw", true, "pcm_alaw", 2},
+    {"G726At32k", AudioCodec::G726, 32000, "voice-8k-32k.g726", false, "adpcm_g726", 2},
+    {"AacLeftOut", AudioCodec::Aac, 64000, "voice-16k.aac", false, "", 0},
+    {"NoAudioCame", AudioCodec::MuLaw, 64000, nullptr, false, "", 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(AudioPlans, MatroskaAudioRecording, ::testing::ValuesIn(AUDIO_PLAN_CASES),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace fennwick_host

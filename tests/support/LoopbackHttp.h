@@ -1,5 +1,6 @@
-// A plain HTTP/1.1 GET on loopback for tests that meet a server as any client
-// does, streaming answers included: no authentication, one connection per call.
+// A plain HTTP/1.1 exchange on loopback for tests that meet a server as any
+// client does, streaming answers included: no authentication, one connection
+// per call.
 #pragma once
 
 #include "platform/CSocket.h"
@@ -12,19 +13,18 @@
 
 namespace talvex::test {
 
-// Sends the GET and collects the raw answer until the server closes, the
-// answer holds `until` (when not empty), or the limit has passed.
-inline std::string LoopbackGet(uint16_t port, const std::string& target, std::chrono::milliseconds limit,
-                               std::string_view until = {}) {
+// Sends the raw request bytes and collects the raw answer until the server
+// closes, the answer holds `until` (when not empty), or the limit has passed.
+// A server that closes before the whole request went out may still have answered.
+inline std::string LoopbackExchange(uint16_t port, std::string_view request, std::chrono::milliseconds limit,
+                                    std::string_view until = {}) {
     using Clock = std::chrono::steady_clock;
     talvex::CSocket socket;
     sockaddr_in address{};
     if (!socket.CreateTcp() || !talvex::ResolveIPv4("127.0.0.1", port, address) ||
         !socket.ConnectStepped(address, 10, 100, -1))
         return {};
-    const std::string request = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
-    if (!socket.SendAll({reinterpret_cast<const uint8_t*>(request.data()), request.size()}, -1, 1000))
-        return {};
+    socket.SendAll({reinterpret_cast<const uint8_t*>(request.data()), request.size()}, -1, 1000);
     std::string answer;
     std::vector<uint8_t> buffer(16384);
     for (const auto end = Clock::now() + limit; Clock::now() < end;) {
@@ -40,6 +40,13 @@ inline std::string LoopbackGet(uint16_t port, const std::string& target, std::ch
         answer.append(reinterpret_cast<const char*>(buffer.data()), received);
     }
     return answer;
+}
+
+// A GET of target, as LoopbackExchange.
+inline std::string LoopbackGet(uint16_t port, const std::string& target, std::chrono::milliseconds limit,
+                               std::string_view until = {}) {
+    return LoopbackExchange(port, "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n",
+                            limit, until);
 }
 
 inline int StatusOf(const std::string& answer) {

@@ -1,5 +1,6 @@
-// ffprobe's and ffmpeg's verdict on a media file: its first video stream's
-// entries, its packet times, and whether it decodes without one complaint.
+// ffprobe's and ffmpeg's verdict on a media file: a stream's entries (the
+// first video stream unless another is chosen, "a:0" the first audio stream),
+// its packet times, and whether the file decodes without one complaint.
 #pragma once
 
 #include "support/ChildProcess.h"
@@ -18,10 +19,11 @@ namespace talvex::test {
 inline std::string InputFormat(const std::string& format) { return format.empty() ? "" : " -f " + format; }
 
 // ffprobe's entries (e.g. "stream=codec_name,width:format=duration") of the
-// first video stream, frames counted, as key to value.
+// stream, frames counted, as key to value.
 inline std::map<std::string, std::string> ProbeEntries(const std::string& path, const std::string& entries,
-                                                       const std::string& format = "") {
-    const ToolResult result = RunTool("ffprobe -v error -count_frames -select_streams v:0" + InputFormat(format) +
+                                                       const std::string& format = "",
+                                                       const std::string& stream = "v:0") {
+    const ToolResult result = RunTool("ffprobe -v error -count_frames -select_streams " + stream + InputFormat(format) +
                                       " -show_entries " + entries + " -of default=noprint_wrappers=1 " + path);
     EXPECT_EQ(result.exitCode, 0) << path << ": " << result.output;
     std::map<std::string, std::string> values;
@@ -36,10 +38,10 @@ inline std::map<std::string, std::string> ProbeEntries(const std::string& path, 
     return values;
 }
 
-// The first video stream's packet times (pts_time, seconds) in file order.
-inline std::vector<double> PacketTimes(const std::string& path) {
+// The stream's packet times (pts_time, seconds) in file order.
+inline std::vector<double> PacketTimes(const std::string& path, const std::string& stream = "v:0") {
     const ToolResult result =
-        RunTool("ffprobe -v error -select_streams v:0 -show_entries packet=pts_time -of csv=p=0 " + path);
+        RunTool("ffprobe -v error -select_streams " + stream + " -show_entries packet=pts_time -of csv=p=0 " + path);
     std::vector<double> times;
     std::istringstream lines(result.output);
     for (std::string line; std::getline(lines, line);)

@@ -177,12 +177,12 @@ TEST_F(ConfigFileTest, AudioCodecsAndRtpModeFromDeviceSection) {
     EXPECT_EQ(config.rtpMode, uint32_t(kRtpOverRtsp));
 }
 
-// An absent codec key reads as an empty text, which replaces the default.
-TEST_F(ConfigFileTest, AbsentAudioCodecIsEmpty) {
+// An absent codec key keeps the default codec; an absent source empties it.
+TEST_F(ConfigFileTest, AbsentAudioCodecKeepsDefault) {
     Write("<Configuration><Default/></Configuration>");
     const AUDIO_CONFIG config = Audio(m_device);
-    EXPECT_EQ(config.inputCodec, "");
-    EXPECT_EQ(config.outputCodec, "");
+    EXPECT_EQ(config.inputCodec, "g711_64");
+    EXPECT_EQ(config.outputCodec, "g711_64");
     EXPECT_EQ(config.inputSource, "");
 }
 

@@ -425,8 +425,9 @@ TEST_P(HttpSenderInterruptTest, ReadEndsPromptlyAndTheRequestStaysClosed) {
     EXPECT_TRUE(interrupted) << "the read ended before it was interrupted";
     EXPECT_LT(ElapsedMs(interruptedAt), kCancelMarginMs);
     EXPECT_EQ(sender.ReadChunk(chunk, 8192, true), 0u);
-    if (GetParam().how == Interrupt::Cancel)
+    if (GetParam().how == Interrupt::Cancel) {
         EXPECT_EQ(sender.GetLastError(), uint32_t(CURLE_ABORTED_BY_CALLBACK));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, HttpSenderInterruptTest,

@@ -1,0 +1,192 @@
+#include "audio/CBaseAudioOutputChannel.h"
+
+#include "audio/CAudioOutputChannel.h"
+#include "support/FakeDriver.h"
+#include "support/WaitUntil.h"
+#include "unit/audio/FakeAudioHost.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <deque>
+
+namespace talvex::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace ipcapture;
+
+constexpr uint32_t kRefreshMs = 40;
+
+// The camera side scripted: each preparation and each upload answers from a
+// list (true once the list is used up); preparation times and sent sizes are kept.
+class ScriptedOutputChannel : public CBaseAudioOutputChannel {
+public:
+    ScriptedOutputChannel(IDriver* driver, IAudioSenderCallback* callback, IAudioFormatList* formats)
+        : CBaseAudioOutputChannel(driver, 0, 9, callback, formats, kRefreshMs) {}
+    ~ScriptedOutputChannel() override { StopChannel(); }
+
+    std::deque<bool> initResults, sendResults;
+    std::vector<Clock::time_point> initTimes;
+    std::vector<size_t> sent;
+
+protected:
+    void SelectFormat() override { SetFormat(AudioFormat{}); }
+    bool InitializeAudioDevice() override {
+        initTimes.push_back(Clock::now());
+        return Next(initResults);
+    }
+    bool SendAudioFrameToDevice(IAudioFrame* frame) override {
+        const bool ok = Next(sendResults);
+        if (ok)
+            sent.push_back(frame->GetDataSize());
+        return ok;
+    }
+    void CloseUpload() override {}
+
+private:
+    static bool Next(std::deque<bool>& results) {
+        const bool result = results.empty() || results.front();
+        if (!results.empty())
+            results.pop_front();
+        return result;
+    }
+};
+
+struct OutputRig {
+    OutputRig() {
+        driver.m_allocator = &allocator;
+        formats.formats.emplace_back(kFourccG711MuLaw);
+    }
+    // Starts a channel and waits until it reaches status.
+    std::unique_ptr<ScriptedOutputChannel> Start(uint32_t status, std::deque<bool> initResults = {}) {
+        auto channel = std::make_unique<ScriptedOutputChannel>(&driver, &callback, &formats);
+        channel->initResults = std::move(initResults);
+        EXPECT_TRUE(channel->StartChannel());
+        EXPECT_TRUE(WaitUntil([&] { return channel->GetStatus() == status; }));
+        return channel;
+    }
+    IAudioFrame* Frame(size_t size) { return allocator.MakeFrame(kFourccG711MuLaw, 64000, size); }
+
+    FakeDriver driver;
+    FakeAudioAllocator allocator;
+    FakeAudioSenderCallback callback;
+    FakeAudioFormatList formats;
+};
+
+struct FormatListCase {
+    const char* name;
+    std::vector<FakeAudioFormat> formats;
+    uint32_t status;
+};
+
+class OutputHostFormatTest : public ::testing::TestWithParam<FormatListCase> {};
+
+TEST_P(OutputHostFormatTest, PreparesOnlyForAUsableHostFormat) {
+    OutputRig rig;
+    rig.formats.formats = GetParam().formats;
+    auto channel = rig.Start(GetParam().status);
+    EXPECT_EQ(rig.callback.Statuses(), (std::vector<uint32_t>{ChannelStarting, GetParam().status}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, OutputHostFormatTest,
+    ::testing::Values(FormatListCase{"MatchingCodec", {FakeAudioFormat(kFourccAac), FakeAudioFormat(kFourccG711MuLaw)},
+                                     ChannelRunning},
+                      FormatListCase{"OtherCodecsOnly", {FakeAudioFormat(kFourccG711ALaw)}, ChannelFailed},
+                      FormatListCase{"MatchingButUnusable", {FakeAudioFormat(kFourccG711MuLaw, false)}, ChannelFailed},
+                      FormatListCase{"EmptyList", {}, ChannelFailed}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(OutputRefreshTest, RetriesThePreparationEveryRefreshIntervalUntilItWorks) {
+    OutputRig rig;
+    auto channel = rig.Start(ChannelRunning, {false, false, false});
+    ASSERT_EQ(channel->initTimes.size(), 4u);
+    for (size_t i = 1; i < channel->initTimes.size(); ++i)
+        EXPECT_GE(channel->initTimes[i] - channel->initTimes[i - 1], std::chrono::milliseconds(kRefreshMs));
+    EXPECT_EQ(rig.callback.Statuses(),
+              (std::vector<uint32_t>{ChannelStarting, ChannelSignalLost, ChannelStarting, ChannelSignalLost,
+                                     ChannelStarting, ChannelSignalLost, ChannelStarting, ChannelRunning}));
+}
+
+// Each frame that meets a lost signal tries the camera once; the retry item
+// stays single, so later frames do not wait behind a growing row of pauses.
+TEST(OutputRefreshTest, FramesDuringSignalLossLeaveOneRetryQueued) {
+    OutputRig rig;
+    auto channel = rig.Start(ChannelSignalLost, std::deque<bool>(200, false));
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(channel->SendAudioFrame(rig.Frame(160)));
+    ASSERT_TRUE(WaitUntil([&] { return rig.allocator.released == 5; }));
+    EXPECT_LE(channel->QueuedCount(), 1u);
+}
+
+TEST(OutputSendTest, FrameAfterAFailedUploadPreparesTheCameraAgain) {
+    OutputRig rig;
+    auto channel = rig.Start(ChannelRunning);
+    channel->sendResults = {true, false};
+    for (size_t size : {100, 200, 300})
+        ASSERT_TRUE(channel->SendAudioFrame(rig.Frame(size)));
+    ASSERT_TRUE(WaitUntil([&] { return rig.allocator.released == 3 && channel->GetStatus() == ChannelRunning; }));
+    EXPECT_EQ(channel->sent, (std::vector<size_t>{100, 300}));
+    EXPECT_EQ(channel->initTimes.size(), 2u);
+}
+
+struct RefusedFrameCase {
+    const char* name;
+    uint32_t codec, bitRate, samplesPerSecond;
+    bool stereo;
+    size_t size;
+};
+
+class OutputRefusedFrameTest : public ::testing::TestWithParam<RefusedFrameCase> {};
+
+TEST_P(OutputRefusedFrameTest, FrameThatDoesNotMatchStaysWithTheHost) {
+    OutputRig rig;
+    auto channel = rig.Start(ChannelRunning);
+    const RefusedFrameCase& c = GetParam();
+    FakeAudioFrame* frame = rig.allocator.MakeFrame(c.codec, c.bitRate, c.size);
+    frame->samplesPerSecond = c.samplesPerSecond;
+    frame->isStereo = c.stereo;
+    EXPECT_FALSE(channel->SendAudioFrame(frame));
+    EXPECT_EQ(rig.allocator.released.load(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Frames, OutputRefusedFrameTest,
+    ::testing::Values(RefusedFrameCase{"OtherCodec", kFourccG711ALaw, 64000, 8000, false, 160},
+                      RefusedFrameCase{"OtherBitRate", kFourccG711MuLaw, 32000, 8000, false, 160},
+                      RefusedFrameCase{"OtherRate", kFourccG711MuLaw, 64000, 16000, false, 160},
+                      RefusedFrameCase{"Stereo", kFourccG711MuLaw, 64000, 8000, true, 160},
+                      RefusedFrameCase{"NoBytes", kFourccG711MuLaw, 64000, 8000, false, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(OutputStopTest, StopReturnsQueuedFramesAndEndsStopped) {
+    OutputRig rig;
+    auto channel = rig.Start(ChannelSignalLost, {false});
+    for (int i = 0; i < 3; ++i)
+        channel->SendAudioFrame(rig.Frame(160));
+    EXPECT_TRUE(channel->StopChannel());
+    EXPECT_EQ(rig.allocator.released.load(), rig.allocator.allocated.load());
+    EXPECT_EQ(rig.callback.Statuses().back(), uint32_t(ChannelStopped));
+    EXPECT_FALSE(channel->SendAudioFrame(rig.Frame(160)));
+}
+
+struct BudgetCase {
+    const char* name;
+    uint32_t frameSize, budget;
+};
+
+class UploadBudgetTest : public ::testing::TestWithParam<BudgetCase> {};
+
+TEST_P(UploadBudgetTest, LargestMultipleOfTheFrameSize) {
+    EXPECT_EQ(CAudioOutputChannel::UploadBudget(GetParam().frameSize), GetParam().budget);
+}
+
+INSTANTIATE_TEST_SUITE_P(Frames, UploadBudgetTest,
+                         ::testing::Values(BudgetCase{"G711Frame", 2000, 9998000}, BudgetCase{"NotADivisor", 7, 9999997},
+                                           BudgetCase{"WholeBudget", 9999999, 9999999},
+                                           BudgetCase{"LargerThanTheBudget", 10000000, 0}, BudgetCase{"NoFrame", 0, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace talvex::test
