@@ -39,6 +39,11 @@ void CBaseEdgeStorageTask::BeginReplay(uint64_t replayStart) {
     m_converter.StartReplay(CTime(replayStart));
 }
 
+void CBaseEdgeStorageTask::AnchorReplayTime(uint32_t rtpTimestamp) {
+    std::lock_guard lock(m_converterLock);
+    m_converter.AnchorReplay(rtpTimestamp);
+}
+
 uint64_t CBaseEdgeStorageTask::NowMs() {
     using namespace std::chrono;
     return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());

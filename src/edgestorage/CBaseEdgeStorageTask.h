@@ -44,6 +44,10 @@ protected:
     // One replay begins at replayStart (the first RTP timestamp's time): the
     // key-frame wait, the frame count and the last-frame timer start over.
     void BeginReplay(uint64_t replayStart);
+    // Each packet of the replay: the first one's RTP timestamp stands for the
+    // replay's start, even when its frame is not a key frame and is dropped
+    // before its time is ever asked for.
+    void AnchorReplayTime(uint32_t rtpTimestamp);
     // A monotonic clock in milliseconds.
     static uint64_t NowMs();
     // The silence before the first frame is counted from now.

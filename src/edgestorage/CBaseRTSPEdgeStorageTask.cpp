@@ -38,8 +38,14 @@ void CBaseRTSPEdgeStorageTask::OnRTPPacket(const sockaddr_in& fromAddress, const
     if (m_searchingPorts.load(std::memory_order_relaxed))
         m_packetSeenEvent.Set();
     m_rtcpHandler.OnPacket(packet.GetSequenceNumber(), packet.GetTimestamp(), packet.GetArrivalNs());
-    if (CRTPMediaParser* parser = m_activeParser.load())
-        parser->ProcessPacket(packet);
+    CRTPMediaParser* parser = m_activeParser.load();
+    if (!parser)
+        return;
+    // The camera's first packet stands for the Range start, whatever frame it carries:
+    // a replay seldom starts on a key frame, and the depacketiser drops the frames
+    // before one without ever asking their times.
+    AnchorReplayTime(packet.GetTimestamp());
+    parser->ProcessPacket(packet);
 }
 
 bool CBaseRTSPEdgeStorageTask::SetUpRTP() {

@@ -36,7 +36,8 @@ public:
     const DEVICE_INFO& GetDeviceInfo() override { return *m_driver->GetDeviceInfo(); }
     ipcapture::IFrameAllocator* GetFrameAllocator() override { return m_driver->GetHostContext(); }
 
-    // IRTPReceiverUser: only the camera's packets reach the depacketiser.
+    // IRTPReceiverUser: only the camera's packets reach the depacketiser, and
+    // the first of them (once the depacketiser is chosen) sets the replay's time reference.
     void OnRTPPacket(const sockaddr_in& fromAddress, const CRTPPacket& packet) override;
     void OnReceiveTimeout() override {}
     void OnClosed() override {}

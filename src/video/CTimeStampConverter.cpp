@@ -33,6 +33,7 @@ CTimeStampConverter::CTimeStampConverter(Clock clock) : m_clock(std::move(clock)
 
 void CTimeStampConverter::Reset() {
     m_started = false;
+    m_anchorPending = false;
     m_steps = 0;
     m_recordedLead = 0;
     m_rtpWindow.Clear();
@@ -55,14 +56,29 @@ uint32_t CTimeStampConverter::ForwardDistance(uint32_t rtpTimestamp) const {
     return distance < kHalfRtpRange ? distance : 0;
 }
 
+void CTimeStampConverter::AnchorReplay(uint32_t rtpTimestamp) {
+    if (!m_replay || m_started)
+        return;
+    StartReplayAt(rtpTimestamp);
+    m_anchorPending = true;
+}
+
+void CTimeStampConverter::StartReplayAt(uint32_t rtpTimestamp) {
+    m_started = true;
+    m_time = m_replayBase.IsEmpty() ? m_clock().Value() : m_replayBase.Value();
+    m_lastRtp = rtpTimestamp;
+}
+
 CTime CTimeStampConverter::ConvertReplay(uint32_t rtpTimestamp) {
     if (!m_started) {
-        m_started = true;
-        m_time = m_replayBase.IsEmpty() ? m_clock().Value() : m_replayBase.Value();
-    } else {
-        uint32_t distance = ForwardDistance(rtpTimestamp);
-        m_time += distance ? NominalStep(distance) : m_replayIncrement;
+        StartReplayAt(rtpTimestamp);
+        return CTime(m_time);
     }
+    const uint32_t distance = ForwardDistance(rtpTimestamp);
+    const bool anchorFrame = m_anchorPending && rtpTimestamp == m_lastRtp;
+    m_anchorPending = false;
+    if (!anchorFrame)
+        m_time += distance ? NominalStep(distance) : m_replayIncrement;
     m_lastRtp = rtpTimestamp;
     return CTime(m_time);
 }

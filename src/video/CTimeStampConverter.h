@@ -2,7 +2,9 @@
 //
 // Replay mode (recordings fetched from the camera): the first timestamp gives
 // the base time; later ones advance by their RTP distance, repeated ones by a
-// fixed increment.
+// fixed increment. The first timestamp is the replay's first packet's when
+// AnchorReplay is told of it: the frames before the first key frame are never
+// converted, yet the base time stands for the first of them.
 //
 // Live mode (the default): the first frame takes the system time. For the
 // first 100 steps the time advances by the nominal RTP distance. After that
@@ -54,6 +56,9 @@ public:
     // Replay mode from baseTime (the system time when empty).
     void StartReplay(CTime baseTime, uint64_t increment = kDefaultReplayIncrement);
     CTime Convert(uint32_t rtpTimestamp);
+    // In replay mode, before the first conversion: rtpTimestamp (the replay's
+    // first packet's) stands for the base time. Ignored otherwise.
+    void AnchorReplay(uint32_t rtpTimestamp);
 
     // Lead over the system clock currently being worked off.
     uint64_t GetRecordedLead() const { return m_recordedLead; }
@@ -73,6 +78,8 @@ private:
         uint64_t m_sum = 0;
     };
 
+    // The base time for rtpTimestamp: the replay's reference from here on.
+    void StartReplayAt(uint32_t rtpTimestamp);
     CTime ConvertReplay(uint32_t rtpTimestamp);
     CTime ConvertLive(uint32_t rtpTimestamp);
     // Advancing timestamp in live mode after the first frame.
@@ -88,6 +95,8 @@ private:
     bool m_replay = false;
     CTime m_replayBase;
     uint64_t m_replayIncrement = kDefaultReplayIncrement;
+    // Anchored and not converted since: the anchor's own frame keeps the base time.
+    bool m_anchorPending = false;
 
     bool m_started = false;
     uint64_t m_time = 0;

@@ -1,9 +1,14 @@
 #include "edgestorage/CBaseEdgeStorageTask.h"
+#include "edgestorage/CBaseRTSPEdgeStorageTask.h"
 
 #include "EdgeTimes.h"
 #include "support/FakeDriver.h"
 #include "unit/video/FakeMediaHost.h"
+#include "unit/video/VideoTestData.h"
+#include "video/CH264RTPMediaParser.h"
 #include "video/FrameTypes.h"
+
+#include <netinet/in.h>
 
 #include <gtest/gtest.h>
 
@@ -90,6 +95,40 @@ INSTANTIATE_TEST_SUITE_P(
         FilterCase{"AFrameTheHostRefusedLeavesThePointReached",
                    {{At(10, 0, 1), true, false}, {At(10, 0, 1), true}}, {At(10, 0, 1)}, At(10, 0, 1), false}),
     [](const testing::TestParamInfo<FilterCase>& info) { return info.param.name; });
+
+// A replay over RTSP as its packets come, without a camera.
+class PacketTask : public CBaseRTSPEdgeStorageTask {
+public:
+    using CBaseRTSPEdgeStorageTask::BeginReplay;
+    using CBaseRTSPEdgeStorageTask::CBaseRTSPEdgeStorageTask;
+    using CBaseRTSPEdgeStorageTask::SetMediaParser;
+    bool Process(uint64_t&) override { return false; }
+};
+
+// Recordings are cut into replays at any frame: the first packet's timestamp
+// stands for the replay's start even when the first key frame comes later.
+TEST(RTSPReplay, FramesBeforeTheFirstKeyFrameStillSetTheTimeReference) {
+    FakeDriver driver;
+    FakeFrameAllocator allocator;
+    driver.m_allocator = &allocator;
+    RecordingUser user;
+    PacketTask task(user, &driver);
+    task.SetMediaParser(std::make_unique<CH264RTPMediaParser>(task));
+    task.Start(0, kBegin, kEnd);
+    task.BeginReplay(kBegin);
+    constexpr uint32_t kTicksPer100Ms = 9000;
+    const std::vector<uint8_t> sps = ReadVideoFile("h264_sps_1280x720.bin");
+    const std::vector<uint8_t> pps = {0x68, 0xCE, 0x38, 0x80};
+    const sockaddr_in camera{};
+    uint16_t sequence = 7;
+    task.OnRTPPacket(camera, MakeRtpPacket(sequence++, 90000, true, std::vector<uint8_t>{0x41, 0x9A})); // P frame
+    const uint32_t key = 90000 + kTicksPer100Ms;
+    task.OnRTPPacket(camera, MakeRtpPacket(sequence++, key, false, sps));
+    task.OnRTPPacket(camera, MakeRtpPacket(sequence++, key, false, pps));
+    task.OnRTPPacket(camera, MakeRtpPacket(sequence++, key, true, std::vector<uint8_t>{0x65, 0x88}));
+    task.OnRTPPacket(camera, MakeRtpPacket(sequence++, key + kTicksPer100Ms, true, std::vector<uint8_t>{0x41, 0x9A}));
+    EXPECT_EQ(user.passed, (std::vector<uint64_t>{At(10, 0, 0, 100), At(10, 0, 0, 200)}));
+}
 
 } // namespace
 } // namespace talvex::test

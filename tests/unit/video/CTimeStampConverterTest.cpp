@@ -90,6 +90,18 @@ TEST_F(TimeStampConverterTest, ReplayFollowsTheRtpClockFromTheBaseTime) {
     EXPECT_EQ(Convert(0xFFFFFF00u + 2 * kTicksPer40Ms), base + 90 * kMs);
 }
 
+TEST_F(TimeStampConverterTest, AnAnchoredReplayCountsFromTheFirstPacketNotTheFirstConvertedFrame) {
+    const uint64_t base = kStart - 3600 * 1000 * kMs;
+    converter.StartReplay(CTime(base));
+    converter.AnchorReplay(9000); // a frame before the first key frame: never converted
+    converter.AnchorReplay(18000); // later packets leave the reference alone
+    EXPECT_EQ(Convert(9000 + 10 * kTicksPer40Ms), base + 400 * kMs);
+    converter.StartReplay(CTime(base));
+    converter.AnchorReplay(9000);
+    EXPECT_EQ(Convert(9000), base) << "the anchor's own frame";
+    EXPECT_EQ(Convert(9000), base + 10 * kMs);
+}
+
 TEST_F(TimeStampConverterTest, ReplayWithoutABaseTimeStartsAtTheSystemTime) {
     converter.StartReplay(CTime());
     EXPECT_EQ(Convert(7), kStart);
