@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@ struct MaskCase {
     std::vector<std::string> reported;  // parts of the inquiry's answer afterwards
     std::vector<std::string> unreported;
 };
+
+void PrintTo(const MaskCase& value, std::ostream* out) { *out << value.name; }
 
 class PrivacyMasksTest : public ::testing::TestWithParam<MaskCase> {
 protected:

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstring>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -143,6 +144,8 @@ struct AudioTrackCase {
     bool described;
     const char* setupStatus;
 };
+
+void PrintTo(const AudioTrackCase& value, std::ostream* out) { *out << value.name; }
 
 class RtspAudioTrackFault : public ::testing::TestWithParam<AudioTrackCase> {};
 

@@ -14,6 +14,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <regex>
 #include <string>
 
@@ -113,6 +114,8 @@ struct QueryFailureCase {
     std::string password;
     std::string code;
 };
+
+void PrintTo(const QueryFailureCase& value, std::ostream* out) { *out << value.name; }
 
 class HostQueryFailureTest : public HostQueryCommandTest, public ::testing::WithParamInterface<QueryFailureCase> {};
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace talvex::test {
 namespace {
 
@@ -15,6 +17,8 @@ struct InCase {
     AudioInRequest request;
     std::optional<std::string> command;
 };
+
+void PrintTo(const InCase& value, std::ostream* out) { *out << value.name; }
 
 class BuildAudioInCommandTest : public ::testing::TestWithParam<InCase> {};
 
@@ -46,6 +50,8 @@ struct OutCase {
     int32_t volume;
     std::optional<std::string> command;
 };
+
+void PrintTo(const OutCase& value, std::ostream* out) { *out << value.name; }
 
 class BuildAudioOutCommandTest : public ::testing::TestWithParam<OutCase> {};
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace talvex::test {
 namespace {
 
@@ -15,6 +17,8 @@ struct CodecCase {
     uint32_t fourcc;
     uint32_t bitrate;
 };
+
+void PrintTo(const CodecCase& value, std::ostream* out) { *out << value.name; }
 
 class SelectAudioCodecTest : public ::testing::TestWithParam<CodecCase> {};
 
@@ -50,6 +54,8 @@ struct CapabilityCase {
     uint32_t count;
     bool stereo;
 };
+
+void PrintTo(const CapabilityCase& value, std::ostream* out) { *out << value.name; }
 
 class CAudioCapabilitiesTest : public ::testing::TestWithParam<CapabilityCase> {};
 

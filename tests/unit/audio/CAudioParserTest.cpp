@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <ostream>
 
 namespace talvex::test {
 namespace {
@@ -67,6 +68,8 @@ struct StreamCase {
     std::vector<Bytes> frames;
 };
 
+void PrintTo(const StreamCase& value, std::ostream* out) { *out << value.name; }
+
 const Bytes kG711 = Pattern(4500, 1), kG726 = Pattern(1600, 9);
 const Bytes kUnit1 = Pattern(5, 3), kUnit2 = Pattern(300, 40), kUnit3 = Pattern(1, 200);
 
@@ -105,6 +108,8 @@ struct MalformedCase {
     size_t frames;
 };
 
+void PrintTo(const MalformedCase& value, std::ostream* out) { *out << value.name; }
+
 class CAudioParserMalformedTest : public ::testing::TestWithParam<MalformedCase> {};
 
 TEST_P(CAudioParserMalformedTest, FailsThePieceThatShowsTheFault) {
@@ -131,6 +136,8 @@ struct FrameSizeCase {
     AudioFormat format;
     uint32_t bytes;
 };
+
+void PrintTo(const FrameSizeCase& value, std::ostream* out) { *out << value.name; }
 
 class CAudioParserFrameSizeTest : public ::testing::TestWithParam<FrameSizeCase> {};
 

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <deque>
+#include <ostream>
 
 namespace talvex::test {
 namespace {
@@ -80,6 +81,8 @@ struct FormatListCase {
     uint32_t status;
 };
 
+void PrintTo(const FormatListCase& value, std::ostream* out) { *out << value.name; }
+
 class OutputHostFormatTest : public ::testing::TestWithParam<FormatListCase> {};
 
 TEST_P(OutputHostFormatTest, PreparesOnlyForAUsableHostFormat) {
@@ -138,6 +141,8 @@ struct RefusedFrameCase {
     size_t size;
 };
 
+void PrintTo(const RefusedFrameCase& value, std::ostream* out) { *out << value.name; }
+
 class OutputRefusedFrameTest : public ::testing::TestWithParam<RefusedFrameCase> {};
 
 TEST_P(OutputRefusedFrameTest, FrameThatDoesNotMatchStaysWithTheHost) {
@@ -175,6 +180,8 @@ struct BudgetCase {
     const char* name;
     uint32_t frameSize, budget;
 };
+
+void PrintTo(const BudgetCase& value, std::ostream* out) { *out << value.name; }
 
 class UploadBudgetTest : public ::testing::TestWithParam<BudgetCase> {};
 

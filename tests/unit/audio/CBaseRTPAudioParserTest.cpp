@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace talvex::test {
 namespace {
 
@@ -19,6 +21,8 @@ struct SequenceCase {
     // Sizes of the frames the host gets.
     std::vector<size_t> frames;
 };
+
+void PrintTo(const SequenceCase& value, std::ostream* out) { *out << value.name; }
 
 class CBaseRTPAudioParserTest : public ::testing::TestWithParam<SequenceCase> {};
 

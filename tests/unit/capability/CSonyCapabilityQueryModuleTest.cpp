@@ -12,6 +12,7 @@
 #include <numeric>
 #include <mutex>
 #include <optional>
+#include <ostream>
 #include <vector>
 
 namespace talvex::test {
@@ -124,6 +125,8 @@ struct FailureRow {
     uint32_t code;
     const char* textStart;
 };
+
+void PrintTo(const FailureRow& value, std::ostream* out) { *out << value.name; }
 
 class CapabilityQueryFailure : public CapabilityQueryTest, public ::testing::WithParamInterface<FailureRow> {
 protected:

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace talvex {
@@ -116,6 +117,8 @@ struct RateCase {
     const char* camera;
     const char* options;
 };
+
+void PrintTo(const RateCase& value, std::ostream* out) { *out << value.name; }
 
 class RateOptionsTest : public SonyOptionsTest, public ::testing::WithParamInterface<RateCase> {};
 

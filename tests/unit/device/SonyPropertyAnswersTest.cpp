@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace talvex::SonyPropertyAnswers {
 namespace {
 
@@ -12,6 +14,8 @@ struct CountRow {
     uint32_t inputs;
     uint32_t outputs;
 };
+
+void PrintTo(const CountRow& value, std::ostream* out) { *out << value.name; }
 
 class IoCounts : public ::testing::TestWithParam<CountRow> {};
 
@@ -47,6 +51,8 @@ struct PrivacyRow {
     uint32_t kind;
 };
 
+void PrintTo(const PrivacyRow& value, std::ostream* out) { *out << value.name; }
+
 class PrivacyAnswers : public ::testing::TestWithParam<PrivacyRow> {};
 
 TEST_P(PrivacyAnswers, CountAndKind) {
@@ -68,6 +74,8 @@ struct RateRow {
     std::vector<std::string> tokens;
     std::map<uint16_t, std::string> texts;
 };
+
+void PrintTo(const RateRow& value, std::ostream* out) { *out << value.name; }
 
 class FrameRateAnswers : public ::testing::TestWithParam<RateRow> {};
 

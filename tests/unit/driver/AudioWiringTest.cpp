@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 
 namespace talvex {
 namespace {
@@ -23,6 +24,8 @@ struct AudioPropertiesCase {
     bool capture;
     bool sender;
 };
+
+void PrintTo(const AudioPropertiesCase& value, std::ostream* out) { *out << value.name; }
 
 class SonyDriverAudioObjects : public ::testing::TestWithParam<AudioPropertiesCase> {};
 

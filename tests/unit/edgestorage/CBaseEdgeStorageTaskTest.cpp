@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <vector>
 
 namespace talvex::test {
@@ -51,6 +52,8 @@ struct FilterCase {
     uint64_t progress;
     bool finished;
 };
+
+void PrintTo(const FilterCase& value, std::ostream* out) { *out << value.name; }
 
 constexpr uint64_t kBegin = At(10, 0, 0);
 constexpr uint64_t kEnd = At(10, 5, 0);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <tuple>
 #include <vector>
 
@@ -25,6 +26,8 @@ struct OutageCase {
     uint64_t now;
     bool outage;
 };
+
+void PrintTo(const OutageCase& value, std::ostream* out) { *out << value.name; }
 
 class OutageThreshold : public testing::TestWithParam<OutageCase> {};
 
@@ -61,6 +64,8 @@ struct IntervalCase {
     uint64_t now;
     std::vector<Interval> expected;
 };
+
+void PrintTo(const IntervalCase& value, std::ostream* out) { *out << value.name; }
 
 class MissedIntervals : public testing::TestWithParam<IntervalCase> {};
 

@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,8 @@ struct AnswerCase {
     std::vector<SonyRecording> entries;
     std::optional<uint32_t> remain;
 };
+
+void PrintTo(const AnswerCase& value, std::ostream* out) { *out << value.name; }
 
 class CapturedAnswer : public testing::TestWithParam<AnswerCase> {};
 
@@ -70,6 +73,8 @@ struct LineCase {
     std::string answer;
     size_t entries;
 };
+
+void PrintTo(const LineCase& value, std::ostream* out) { *out << value.name; }
 
 class MalformedAnswer : public testing::TestWithParam<LineCase> {};
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <ostream>
 #include <vector>
 
 namespace talvex::test {
@@ -32,6 +33,8 @@ struct LimitCase {
     uint64_t pushed;
     std::vector<uint64_t> processed;
 };
+
+void PrintTo(const LimitCase& value, std::ostream* out) { *out << value.name; }
 
 class QueueLimit : public testing::TestWithParam<LimitCase> {};
 

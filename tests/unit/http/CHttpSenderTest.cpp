@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -204,6 +205,17 @@ TEST_F(HttpSenderTest, Port443StartsWithHttps) {
 std::string AuthName(camsim::AuthMode mode) {
     return mode == camsim::AuthMode::None ? "None" : mode == camsim::AuthMode::Basic ? "Basic" : "Digest";
 }
+
+} // namespace
+} // namespace talvex::test
+
+namespace camsim {
+// gtest finds an enum's printer by argument-dependent lookup, so it lives in the enum's namespace.
+static void PrintTo(AuthMode mode, std::ostream* out) { *out << talvex::test::AuthName(mode); }
+} // namespace camsim
+
+namespace talvex::test {
+namespace {
 
 // The flip is remembered whether or not a Digest challenge came on the way.
 class HttpsFlipTest : public CamsimFixture, public ::testing::WithParamInterface<camsim::AuthMode> {};

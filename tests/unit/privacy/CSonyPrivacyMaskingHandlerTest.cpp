@@ -8,6 +8,7 @@
 
 #include <array>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,8 @@ struct WriteCase {
     std::vector<std::string> requests; // after the inquiry
 };
 
+void PrintTo(const WriteCase& value, std::ostream* out) { *out << value.name; }
+
 class WriteSequenceTest : public MaskingCamera, public ::testing::WithParamInterface<WriteCase> {};
 
 TEST_P(WriteSequenceTest, WritesOnlyWhatDiffers) {
@@ -120,6 +123,8 @@ struct ResultCase {
     uint32_t writeStatus;
     bool applied;
 };
+
+void PrintTo(const ResultCase& value, std::ostream* out) { *out << value.name; }
 
 class ApplyResultTest : public MaskingCamera, public ::testing::WithParamInterface<ResultCase> {};
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <string>
 
 namespace talvex {
@@ -17,6 +18,8 @@ struct EdgeCase {
     float left, top, zoneWidth, zoneHeight;
     const char* cameraText;
 };
+
+void PrintTo(const EdgeCase& value, std::ostream* out) { *out << value.name; }
 
 class ConversionAtEdgesTest : public ::testing::TestWithParam<EdgeCase> {};
 

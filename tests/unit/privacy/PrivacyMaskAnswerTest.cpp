@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <set>
 #include <string>
 
@@ -29,6 +30,8 @@ struct AnswerCase {
     std::set<uint32_t> shown;
     const char* mask3; // empty: no mask 3
 };
+
+void PrintTo(const AnswerCase& value, std::ostream* out) { *out << value.name; }
 
 class MaskAnswerTest : public ::testing::TestWithParam<AnswerCase> {};
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <ostream>
 
 namespace talvex {
 namespace {
@@ -56,6 +57,8 @@ struct SetCase {
     std::vector<std::string> settings; // up to the time
 };
 
+void PrintTo(const SetCase& value, std::ostream* out) { *out << value.name; }
+
 class SynchroItemSetTest : public ::testing::TestWithParam<SetCase> {};
 
 TEST_P(SynchroItemSetTest, SetsTheClockOnlyBeyondTheLimitAndNotAgainWithinTheInterval) {
@@ -90,6 +93,8 @@ struct FaultCase {
     const char* name;
     Camera camera;
 };
+
+void PrintTo(const FaultCase& value, std::ostream* out) { *out << value.name; }
 
 class SynchroItemFaultTest : public ::testing::TestWithParam<FaultCase> {};
 

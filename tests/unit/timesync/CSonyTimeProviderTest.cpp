@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace talvex {
 namespace {
 
@@ -32,6 +34,8 @@ struct KeyCase {
     bool otherPort;
     uint32_t countOfFirst;
 };
+
+void PrintTo(const KeyCase& value, std::ostream* out) { *out << value.name; }
 
 class TimeProviderKeyTest : public ::testing::TestWithParam<KeyCase> {};
 

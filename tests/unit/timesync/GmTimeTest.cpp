@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace talvex {
 namespace {
 
@@ -18,6 +20,8 @@ struct GmTimeCase {
     const char* value;
     int64_t unixSeconds;
 };
+
+void PrintTo(const GmTimeCase& value, std::ostream* out) { *out << value.name; }
 
 class ReadGmTimeTest : public ::testing::TestWithParam<GmTimeCase> {
     test::LocalZone m_zone{"America/New_York"};
