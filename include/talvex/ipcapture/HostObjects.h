@@ -76,7 +76,7 @@ public:
     virtual const IVideoStreamSettings* GetStreamSettings() const = 0;    // slot 1
     virtual const IVideoPictureSettings* GetPictureSettings() const = 0;  // slot 2
     virtual const char* GetChannelName() const = 0;                       // slot 3 (not used)
-    virtual uint32_t GetChannelFlags() const = 0;                         // slot 4 (not used)
+    virtual uint32_t GetChannelFlags() const = 0;                         // slot 4: kChannelFlagPrivacyZones (below)
     virtual uint32_t GetChannelOption() const = 0;                        // slot 5: handed to the channel
 };
 
