@@ -1,6 +1,10 @@
 # Helpers shared by every folder's CMakeLists.txt.
 include(GoogleTest)
 
+# Everything the sanitizer run needs (the unit test executables and the fuzz
+# targets), so that build can leave out the host, camsim and the benchmarks.
+add_custom_target(fennwick_unit_suite)
+
 # fennwick_add_library(NAME SOURCES ... DEPS ...)
 # A static, position-independent library of one subsystem; the driver's shared
 # library links them, tests link them directly.
@@ -22,7 +26,13 @@ function(fennwick_add_test name)
     set(ARG_TIMEOUT 120)
   endif()
   add_executable(${name} ${ARG_SOURCES})
+  # Test code itself is never what is measured; unoptimised it compiles in about
+  # half the time. The code under test keeps the build type's optimisation.
+  target_compile_options(${name} PRIVATE -O0)
   target_link_libraries(${name} PRIVATE fennwick_test_support GTest::gtest_main GTest::gmock ${ARG_DEPS})
+  if(ARG_LABEL STREQUAL "unit")
+    add_dependencies(fennwick_unit_suite ${name})
+  endif()
   target_compile_definitions(${name} PRIVATE
     FENNWICK_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
     FENNWICK_BINARY_DIR="${PROJECT_BINARY_DIR}")
@@ -46,6 +56,7 @@ function(fennwick_add_fuzzer name)
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS})
+  add_dependencies(fennwick_unit_suite ${name})
   # Smoke run: new inputs go to a scratch folder, the committed seeds are only read.
   set(scratch ${CMAKE_CURRENT_BINARY_DIR}/${name}.corpus)
   add_test(NAME ${name}.smoke
