@@ -2,6 +2,8 @@
 // slot it fills with the host's motion flag after a good start.
 #include "driver/CIPVideoCapture.h"
 
+#include "support/FakeChannelHost.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -133,18 +135,11 @@ public:
     uint32_t motionDetection = 0; // non-zero: the host also asks for motion detection
 };
 
-class FakeCallback : public ipcapture::IVideoChannelCallback {
-public:
-    bool OnFrame(ipcapture::IVideoFrame*) override { return true; }
-    void OnStateChanged(uint32_t) override {}
-    void OnSignalLost() override {}
-};
-
 class CIPVideoCaptureTest : public ::testing::Test {
 protected:
     FakeCreator creator;
     FakeSettings settings;
-    FakeCallback callback;
+    test::FakeChannelSink callback;
     CIPVideoCapture capture{&creator, 2};
 };
 
@@ -288,7 +283,7 @@ TEST_P(CIPVideoCaptureMotion, IsStartedOnlyWithTheFlagAfterAGoodStart) {
     creator.motionStarts = c.motionStarts;
     FakeSettings settings;
     settings.motionDetection = c.motionFlag;
-    FakeCallback callback;
+    test::FakeChannelSink callback;
     CIPVideoCapture capture(&creator, 2);
     EXPECT_EQ(capture.StartChannel(1, &callback, &settings), c.result);
     EXPECT_EQ(creator.journal, c.journal);

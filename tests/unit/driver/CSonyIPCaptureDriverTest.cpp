@@ -1,9 +1,16 @@
-// The camera driver: its open line, and the device objects it makes from the
-// host's properties (audio 101/102, PTZ 4, motion by host version, digital I/O),
-// hands out and removes at close.
+// The camera driver: its open line, the choice of video channel class, and the
+// device objects it makes from the host's properties (audio 101/102, PTZ 4,
+// motion by host version, digital I/O), hands out and removes at close.
 #include "driver/CSonyIPCaptureDriver.h"
 
+#include "channels/CH264ChannelRTP.h"
+#include "channels/CH264ChannelRTSP.h"
+#include "channels/CMJPEGChannelHTTP.h"
+#include "channels/CMJPEGChannelRTSP.h"
+#include "channels/CMPEG4ChannelRTP.h"
+#include "channels/CMPEG4ChannelRTSP.h"
 #include "events/CSonyMotionChannel.h"
+#include "support/FakeChannelHost.h"
 #include "unit/driver/FakeHostObjects.h"
 
 #include <gtest/gtest.h>
@@ -117,13 +124,6 @@ INSTANTIATE_TEST_SUITE_P(
                       AudioPropertiesCase{"UnreadableText", "two channels", std::nullopt, false, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-class NoFrames : public ipcapture::IVideoChannelCallback {
-public:
-    bool OnFrame(ipcapture::IVideoFrame*) override { return false; }
-    void OnStateChanged(uint32_t) override {}
-    void OnSignalLost() override {}
-};
-
 TEST(SonyDriverMotion, HostsBefore58GetNoChannelAndOneWarning) {
     const struct {
         HostVersion version;
@@ -136,7 +136,7 @@ TEST(SonyDriverMotion, HostsBefore58GetNoChannelAndOneWarning) {
         SCOPED_TRACE(version);
         RecordingDebugSink sink;
         FakeDeviceSettings settings;
-        NoFrames callback;
+        test::FakeChannelSink callback;
         CSonyIPCaptureDriver driver(test.version);
         ASSERT_TRUE(driver.Open(&sink, nullptr, &settings));
         sink.Clear();
@@ -190,6 +190,62 @@ TEST_F(SonyDriver, WithoutPropertyFourTheCameraOffersNoPtz) {
     ASSERT_NE(ptz, nullptr);
     EXPECT_FALSE(ptz->PTZ_IsSupported());
     EXPECT_EQ(ptz->PTZ_Move(0, 8), -19);
+}
+
+class SonyDriverVideoChannel : public ::testing::Test {
+protected:
+    // Opens a device of this generation (and operation mode) and asks for a channel of codecType.
+    std::unique_ptr<ICameraChannel> Create(const std::string& generation, uint32_t codecType,
+                                           const std::string& operationMode = "", uint32_t defaultCodec = 3) {
+        FakeDeviceSettings settings;
+        settings.parameters[2] = generation;
+        settings.codecType = defaultCodec;
+        for (uint32_t id = 3; id < 18 && !operationMode.empty(); ++id)
+            settings.parameters[id] = "";
+        settings.parameters[18] = operationMode;
+        driver = std::make_unique<CSonyIPCaptureDriver>(HostVersion{6, 3, 0, 0});
+        EXPECT_TRUE(driver->Open(&sink, nullptr, &settings));
+        return std::unique_ptr<ICameraChannel>(driver->CreateVideoChannel(0, &callback, codecType));
+    }
+
+    template <class T>
+    static bool Is(const std::unique_ptr<ICameraChannel>& channel) {
+        return dynamic_cast<T*>(channel.get()) != nullptr;
+    }
+
+    RecordingDebugSink sink;
+    test::FakeChannelSink callback;
+    std::unique_ptr<CSonyIPCaptureDriver> driver;
+};
+
+// A generation that does not read takes the HTTP branch.
+TEST_F(SonyDriverVideoChannel, BelowGenerationFiveStreamsStartOverHttp) {
+    EXPECT_TRUE(Is<CH264ChannelRTP>(Create("4", 3)));
+    EXPECT_TRUE(Is<CMPEG4ChannelRTP>(Create("4", 2)));
+    EXPECT_TRUE(Is<CMJPEGChannelHTTP>(Create("3", 1)));
+    EXPECT_TRUE(Is<CH264ChannelRTP>(Create("3a", 3)));
+    EXPECT_EQ(Create("4", 4), nullptr);
+}
+
+TEST_F(SonyDriverVideoChannel, FromGenerationFiveStreamsUseRtsp) {
+    EXPECT_TRUE(Is<CH264ChannelRTSP>(Create("5", 3)));
+    EXPECT_TRUE(Is<CMPEG4ChannelRTSP>(Create("6", 2)));
+    EXPECT_TRUE(Is<CMJPEGChannelRTSP>(Create("6", 1)));
+    EXPECT_EQ(Create("6", 4), nullptr);
+    EXPECT_EQ(driver->CreateVideoChannel(0, nullptr, 3), nullptr); // no callback
+}
+
+TEST_F(SonyDriverVideoChannel, FullsizeModeOfGenerationSevenPullsJpegOverHttp) {
+    EXPECT_TRUE(Is<CMJPEGChannelHTTP>(Create("7", 1, "fullsize")));
+    EXPECT_TRUE(Is<CMJPEGChannelRTSP>(Create("7", 1, "Fullsize")));
+    EXPECT_TRUE(Is<CMJPEGChannelRTSP>(Create("6", 1, "fullsize")));
+    EXPECT_TRUE(Is<CH264ChannelRTSP>(Create("7", 3, "fullsize")));
+}
+
+TEST_F(SonyDriverVideoChannel, CodecZeroAndFiveMeanTheDeviceDefault) {
+    EXPECT_TRUE(Is<CMPEG4ChannelRTSP>(Create("6", 0, "", 2)));
+    EXPECT_TRUE(Is<CMJPEGChannelRTSP>(Create("6", 5, "", 1)));
+    EXPECT_TRUE(Is<CH264ChannelRTP>(Create("4", 5, "", 3)));
 }
 
 } // namespace
