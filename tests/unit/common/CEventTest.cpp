@@ -100,36 +100,27 @@ TEST(CEvent, WaitAnyReturnsTheLowestSignalledIndex) {
     EXPECT_EQ(CEvent::WaitAny(events.data(), 3, 0), -1);
 }
 
-TEST(CEvent, WaitForFdReportsReadyStopHangUpAndTimeOut) {
+TEST(CEvent, WaitForFdReportsTimeOutStopReadyAndHangUp) {
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
     CManualEvent stop;
     EXPECT_EQ(CEvent::WaitForFd(fds[0], POLLIN, stop, 30), -1);
-    ASSERT_EQ(::write(fds[1], "x", 1), 1);
-    EXPECT_EQ(CEvent::WaitForFd(fds[0], POLLIN, stop, 1000), 1);
-    stop.Set();
-    EXPECT_EQ(CEvent::WaitForFd(fds[0], POLLIN, stop, 1000), 0); // stop comes first
-    EXPECT_EQ(CEvent::WaitForFd(-1, POLLIN, stop, 0), -1);
-    stop.Reset();
-    char byte;
-    ASSERT_EQ(::read(fds[0], &byte, 1), 1);
-    ::close(fds[1]);
-    EXPECT_EQ(CEvent::WaitForFd(fds[0], POLLIN, stop, 1000), 1); // hang-up
-    ::close(fds[0]);
-}
-
-TEST(CEvent, WaitForFdWakesOnStopFromAnotherThread) {
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    CManualEvent stop;
     std::thread stopper([&] {
         std::this_thread::sleep_for(20ms);
         stop.Set();
     });
     EXPECT_EQ(CEvent::WaitForFd(fds[0], POLLIN, stop, 10000), 0);
     stopper.join();
-    ::close(fds[0]);
+    ASSERT_EQ(::write(fds[1], "x", 1), 1);
+    EXPECT_EQ(CEvent::WaitForFd(fds[0], POLLIN, stop, 1000), 0); // stop comes first
+    EXPECT_EQ(CEvent::WaitForFd(-1, POLLIN, stop, 0), -1);
+    stop.Reset();
+    EXPECT_EQ(CEvent::WaitForFd(fds[0], POLLIN, stop, 1000), 1);
+    char byte;
+    ASSERT_EQ(::read(fds[0], &byte, 1), 1);
     ::close(fds[1]);
+    EXPECT_EQ(CEvent::WaitForFd(fds[0], POLLIN, stop, 1000), 1); // hang-up
+    ::close(fds[0]);
 }
 
 } // namespace

@@ -50,18 +50,25 @@ private:
     std::vector<int> m_processed;
 };
 
+// A throwing item is deleted with one log line and the items after it are processed.
 TEST(CQueueThread, ProcessesItemsInOrderAndDeletesThem) {
+    test::FakeDriver driver;
     std::atomic<int> deleted{0};
-    RecordingQueue queue(nullptr);
+    RecordingQueue queue(&driver);
     ASSERT_TRUE(queue.Start("queue"));
     std::vector<int> expected;
-    for (int i = 1; i <= 200; ++i) {
+    for (int i = -1; i <= 200; i += (i == -1 ? 2 : 1)) {
         EXPECT_TRUE(queue.Push(new Item(i, deleted)));
         expected.push_back(i);
     }
-    EXPECT_TRUE(WaitUntil([&] { return deleted.load() == 200; }));
+    EXPECT_TRUE(WaitUntil([&] { return deleted.load() == 201; }));
     EXPECT_EQ(queue.Processed(), expected);
+    EXPECT_TRUE(queue.IsRunning());
     EXPECT_TRUE(queue.Stop(5000));
+    const auto lines = driver.Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].level, 1u);
+    EXPECT_NE(lines[0].text.find("bad item"), std::string::npos);
 }
 
 TEST(CQueueThread, PushAfterStopDeletesTheItemAndARestartAcceptsAgain) {
@@ -77,23 +84,6 @@ TEST(CQueueThread, PushAfterStopDeletesTheItemAndARestartAcceptsAgain) {
     EXPECT_TRUE(queue.Push(new Item(3, deleted)));
     EXPECT_TRUE(WaitUntil([&] { return deleted.load() == 2; }));
     EXPECT_EQ(queue.Processed(), std::vector<int>{3});
-}
-
-TEST(CQueueThread, ThrowingItemIsDeletedAndNextProcessed) {
-    test::FakeDriver driver;
-    std::atomic<int> deleted{0};
-    RecordingQueue queue(&driver);
-    ASSERT_TRUE(queue.Start("queue"));
-    queue.Push(new Item(-1, deleted));
-    queue.Push(new Item(2, deleted));
-    EXPECT_TRUE(WaitUntil([&] { return deleted.load() == 2; }));
-    EXPECT_EQ(queue.Processed(), (std::vector<int>{-1, 2}));
-    EXPECT_TRUE(queue.IsRunning());
-    EXPECT_TRUE(queue.Stop(5000));
-    const auto lines = driver.Lines();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].level, 1u);
-    EXPECT_NE(lines[0].text.find("bad item"), std::string::npos);
 }
 
 TEST(CQueueThread, StopDropsQueuedItems) {

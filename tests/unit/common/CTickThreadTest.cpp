@@ -50,7 +50,6 @@ TEST(CTickThread, TicksEveryPeriod) {
     // Nominally 15 ticks; generous bounds for a loaded machine.
     EXPECT_GE(counter.ticks.load(), 3);
     EXPECT_LE(counter.ticks.load(), 16);
-    EXPECT_EQ(thread.GetPeriodMs(), 20u);
 }
 
 TEST(CTickThread, FailingTickIsLoggedAndTicksContinue) {

@@ -5,8 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
+#include <filesystem>
 #include <memory>
 
 namespace talvex {
@@ -31,16 +30,6 @@ protected:
     FakeDeviceSettings settings;
 };
 
-// Levels the sink sees for driver levels 1, 2, 3 and 100.
-std::vector<uint32_t> DeliveredLevels(CIPCaptureDriver& driver, RecordingDebugSink& sink) {
-    for (uint32_t level : {1u, 2u, 3u, 4u, 100u})
-        driver.DebugMessage(level, "talvex::Test::Levels: level %u", level);
-    std::vector<uint32_t> levels;
-    for (const auto& line : sink.Lines())
-        levels.push_back(line.level);
-    return levels;
-}
-
 TEST_F(DriverTest, OlderHostsGetLevelsTheyUnderstandAndLevel4IsNeverDelivered) {
     struct Case {
         HostVersion version;
@@ -53,8 +42,12 @@ TEST_F(DriverTest, OlderHostsGetLevelsTheyUnderstandAndLevel4IsNeverDelivered) {
     };
     for (const auto& c : cases) {
         auto driver = OpenDriver(c.version);
-        EXPECT_EQ(DeliveredLevels(*driver, sink), c.expected)
-            << "host " << c.version.major << "." << c.version.minor;
+        for (uint32_t level : {1u, 2u, 3u, 4u, 100u})
+            driver->DebugMessage(level, "talvex::Test::Levels: level %u", level);
+        std::vector<uint32_t> levels;
+        for (const auto& line : sink.Lines())
+            levels.push_back(line.level);
+        EXPECT_EQ(levels, c.expected) << "host " << c.version.major << "." << c.version.minor;
         sink.Clear();
     }
 }
@@ -67,40 +60,30 @@ TEST_F(DriverTest, DebugMessageFormatsTextAndDropsEmptyMessages) {
     EXPECT_EQ(sink.Lines(), (std::vector<SinkLine>{{1, "talvex::Test::Run: device 10.0.0.1:8080 code -7"}}));
 }
 
-TEST_F(DriverTest, ParameterTextHidesOnlyTheExactNoneMarker) {
-    settings.parameters[3] = "(none)";
-    settings.parameters[4] = "(none) ";
-    settings.parameters[5] = "(None)";
-    settings.parameters[6] = "";
-    auto driver = OpenDriver();
-    EXPECT_EQ(driver->GetParameterText(3), "");
-    EXPECT_EQ(driver->GetParameterText(4), "(none) ");
-    EXPECT_EQ(driver->GetParameterText(5), "(None)");
-    EXPECT_EQ(driver->GetParameterText(6), "");
-    EXPECT_EQ(driver->GetParameterText(7), "");
-}
-
-TEST_F(DriverTest, ParameterNumberIsASignedDecimalOrTheMissingMarker) {
-    const std::pair<const char*, int32_t> cases[] = {
-        {"+5", 5},
-        {"-5", -5},
-        {"0", 0},
-        {"2147483647", 2147483647},
-        {"5a", IDriver::kParameterMissing},
-        {"", IDriver::kParameterMissing},
-        {"-", IDriver::kParameterMissing},
-        {"+", IDriver::kParameterMissing},
-        {" 5", IDriver::kParameterMissing},
-        {"5 ", IDriver::kParameterMissing},
-        {"2147483648", IDriver::kParameterMissing},
+// The text hides only the exact "(none)"; a number is a signed decimal or the missing marker.
+TEST_F(DriverTest, ParameterTextAndNumber) {
+    constexpr int32_t kMissing = IDriver::kParameterMissing;
+    const struct {
+        const char* stored;
+        const char* text;
+        int32_t number;
+    } rows[] = {
+        {"(none)", "", kMissing},  {"(none) ", "(none) ", kMissing}, {"(None)", "(None)", kMissing},
+        {"", "", kMissing},        {"+5", "+5", 5},                  {"-5", "-5", -5},
+        {"0", "0", 0},             {"2147483647", "2147483647", 2147483647},
+        {"5a", "5a", kMissing},    {"-", "-", kMissing},            {"+", "+", kMissing},
+        {" 5", " 5", kMissing},    {"5 ", "5 ", kMissing},          {"2147483648", "2147483648", kMissing},
     };
     uint32_t id = 3;
-    for (const auto& [text, number] : cases)
-        settings.parameters[id++] = text;
+    for (const auto& row : rows)
+        settings.parameters[id++] = row.stored;
     auto driver = OpenDriver();
     id = 3;
-    for (const auto& [text, number] : cases)
-        EXPECT_EQ(driver->GetParameterNumber(id++), number) << '"' << text << '"';
+    for (const auto& row : rows) {
+        EXPECT_EQ(driver->GetParameterText(id), row.text) << '"' << row.stored << '"';
+        EXPECT_EQ(driver->GetParameterNumber(id++), row.number) << '"' << row.stored << '"';
+    }
+    EXPECT_EQ(driver->GetParameterText(99), "");
     EXPECT_EQ(driver->GetParameterNumber(99), int32_t(0x80000000u)); // absent
 }
 
@@ -163,12 +146,8 @@ TEST_F(DriverTest, OpenFailsWithoutVideoStandardOrGeneration) {
 }
 
 TEST_F(DriverTest, HostDirectoryIsTheExecutablesDirectoryWithItsSlash) {
-    char path[4096] = {};
-    ASSERT_GT(readlink("/proc/self/exe", path, sizeof(path) - 1), 0);
-    std::string executable(path);
-    CSonyIPCaptureDriver driver(kCurrentHost);
-    EXPECT_EQ(driver.GetHostDirectory(), executable.substr(0, executable.rfind('/') + 1));
-    EXPECT_TRUE(driver.GetHostDirectory().ends_with('/'));
+    EXPECT_EQ(CSonyIPCaptureDriver(kCurrentHost).GetHostDirectory(),
+              std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/");
 }
 
 // The base class writes the line without generation and edge storage pieces.

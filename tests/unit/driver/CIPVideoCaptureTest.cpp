@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,7 @@ using Journal = std::vector<std::string>;
 // What happened to one video channel a fake creator made.
 struct ChannelRecord {
     uint32_t codecType = 0;
-    bool optionSet = false;
-    uint32_t option = 0;
+    std::optional<uint32_t> option;
     std::vector<ChannelStartParameters> starts;
     int suspends = 0;
     bool deleted = false;
@@ -39,10 +39,7 @@ public:
     ipcapture::IVideoChannelCallback* GetCallback() const override { return m_callback; }
     void SetEdgeMonitor(IEdgeStorageCallback*) override {}
     void SetPictureSize(uint16_t, uint16_t) override {}
-    void SetChannelOption(uint32_t option) override {
-        m_record.option = option;
-        m_record.optionSet = true;
-    }
+    void SetChannelOption(uint32_t option) override { m_record.option = option; }
     bool Start(const ChannelStartParameters& parameters) override {
         m_record.starts.push_back(parameters);
         return m_starts;
@@ -158,7 +155,6 @@ TEST_F(CIPVideoCaptureTest, StartChannelHandsOverTheRecordTheOptionAndThePicture
     ASSERT_EQ(creator.records.size(), 1u);
     const ChannelRecord& record = *creator.records[0];
     EXPECT_EQ(record.codecType, 3u);
-    EXPECT_TRUE(record.optionSet);
     EXPECT_EQ(record.option, 9u);
     ASSERT_EQ(record.starts.size(), 1u);
     EXPECT_EQ(record.starts[0].firstValue, 40u);
@@ -191,7 +187,7 @@ TEST_F(CIPVideoCaptureTest, StreamsFillTheirOwnSlotsAndIndexFourIsRefused) {
     ASSERT_TRUE(capture.StartStream(0, 1, &callback, &settings));
     ASSERT_EQ(creator.records.size(), 2u);
     EXPECT_EQ(creator.records[0]->starts[0].kind, 3u);
-    EXPECT_FALSE(creator.records[0]->optionSet);
+    EXPECT_EQ(creator.records[0]->option, std::nullopt);
     EXPECT_FALSE(capture.StopStream(0, 2));
     EXPECT_TRUE(capture.StopStream(0, 3));
     EXPECT_EQ(creator.journal.size(), 2u);
@@ -199,21 +195,6 @@ TEST_F(CIPVideoCaptureTest, StreamsFillTheirOwnSlotsAndIndexFourIsRefused) {
     // StopChannel empties every slot of the entry.
     EXPECT_TRUE(capture.StopChannel(0));
     EXPECT_EQ(creator.journal.size(), 4u);
-}
-
-TEST_F(CIPVideoCaptureTest, StatusComesFromTheRecordingChannel) {
-    uint32_t status = 99, extra = 99;
-    char text[8] = "junk";
-    EXPECT_FALSE(capture.GetChannelStatus(0, &status, &extra, text, sizeof text));
-    EXPECT_EQ(extra, 0u);
-    EXPECT_EQ(text[0], 0);
-    EXPECT_EQ(status, 99u);
-    ASSERT_TRUE(capture.StartChannel(0, &callback, &settings));
-    EXPECT_TRUE(capture.GetChannelStatus(0, &status, &extra, nullptr, 0));
-    EXPECT_EQ(status, uint32_t(kChannelStreaming));
-    // A live stream alone does not answer for the channel.
-    ASSERT_TRUE(capture.StartStream(1, 1, &callback, &settings));
-    EXPECT_FALSE(capture.GetChannelStatus(1, &status, &extra, nullptr, 0));
 }
 
 TEST_F(CIPVideoCaptureTest, EdgeStorageStateIsTheOnlyPropertyAndOnlyAsA16BitInteger) {
@@ -233,10 +214,21 @@ TEST_F(CIPVideoCaptureTest, EdgeStorageStateIsTheOnlyPropertyAndOnlyAsA16BitInte
     EXPECT_EQ(read, 0);
 }
 
-TEST_F(CIPVideoCaptureTest, SuspendResumeAndUpdateGoToTheRecordingChannel) {
+TEST_F(CIPVideoCaptureTest, StatusSuspendResumeAndUpdateGoToTheRecordingChannel) {
+    uint32_t status = 99, extra = 99;
+    char text[8] = "junk";
+    EXPECT_FALSE(capture.GetChannelStatus(0, &status, &extra, text, sizeof text));
+    EXPECT_EQ(extra, 0u);
+    EXPECT_EQ(text[0], 0);
+    EXPECT_EQ(status, 99u);
     EXPECT_FALSE(capture.SuspendChannel(0));
     EXPECT_FALSE(capture.ResumeChannel(0));
     ASSERT_TRUE(capture.StartChannel(0, &callback, &settings));
+    EXPECT_TRUE(capture.GetChannelStatus(0, &status, &extra, nullptr, 0));
+    EXPECT_EQ(status, uint32_t(kChannelStreaming));
+    // A live stream alone does not answer for the channel.
+    ASSERT_TRUE(capture.StartStream(1, 1, &callback, &settings));
+    EXPECT_FALSE(capture.GetChannelStatus(1, &status, &extra, nullptr, 0));
     EXPECT_TRUE(capture.SuspendChannel(0));
     EXPECT_FALSE(capture.SuspendChannel(0));
     EXPECT_TRUE(capture.ResumeChannel(0));

@@ -157,20 +157,9 @@ TEST(SonyDriverMotion, HostsBefore58GetNoChannelAndOneWarning) {
     }
 }
 
-TEST_F(SonyDriver, DigitalIOHasTheHostCountsUntilClose) {
+TEST_F(SonyDriver, DigitalIOAndPtzFollowTheHostUntilClose) {
     settings.inputs = 3;
     settings.outputs = 2;
-    ASSERT_TRUE(driver.Open(&sink, nullptr, &settings));
-    ipcapture::ICaptureIOApi* io = driver.GetDigitalIO();
-    ASSERT_NE(io, nullptr);
-    EXPECT_EQ(io->GetInputCount(), 3u);
-    EXPECT_EQ(io->GetOutputCount(), 2u);
-    EXPECT_FALSE(io->SetCallback(nullptr));
-    driver.Close();
-    EXPECT_EQ(driver.GetDigitalIO(), nullptr);
-}
-
-TEST_F(SonyDriver, PtzCapabilitiesComeFromPropertyFourUntilClose) {
     settings.parameters[3] = "1.0";
     settings.parameters[4] = "Pan=1;Tilt=1;Zoom=1;Preset=16";
     ASSERT_TRUE(driver.Open(&sink, nullptr, &settings));
@@ -179,7 +168,13 @@ TEST_F(SonyDriver, PtzCapabilitiesComeFromPropertyFourUntilClose) {
     ASSERT_NE(ptz, nullptr);
     EXPECT_TRUE(ptz->PTZ_IsSupported());
     EXPECT_EQ(ptz->PTZ_FocusNear(3), -19);
+    ipcapture::ICaptureIOApi* io = driver.GetDigitalIO();
+    ASSERT_NE(io, nullptr);
+    EXPECT_EQ(io->GetInputCount(), 3u);
+    EXPECT_EQ(io->GetOutputCount(), 2u);
+    EXPECT_FALSE(io->SetCallback(nullptr));
     driver.Close();
+    EXPECT_EQ(driver.GetDigitalIO(), nullptr);
     EXPECT_EQ(driver.GetPTZDriver(), nullptr);
     EXPECT_EQ(driver.GetPTZDriverEx(), nullptr);
 }
