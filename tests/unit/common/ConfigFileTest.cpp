@@ -30,7 +30,7 @@ std::string Input(const std::string& body) { return Default("<AudioInputChannel>
 
 const std::string kDeviceSections = R"(<Configuration>
   <Default>
-    <RTPMode>RTPoverRTSP</RTPMode>
+    <RTPMode>rtpOverRTSP</RTPMode>
     <VideoChannel>
       <DisableSecondStream>No</DisableSecondStream><PrivacyMasking>No</PrivacyMasking><BitrateMode>CBR</BitrateMode>
     </VideoChannel>
