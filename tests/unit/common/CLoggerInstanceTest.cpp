@@ -38,28 +38,24 @@ TEST(CLoggerInstance, ThinsOutAFloodBySchedule) {
     EXPECT_EQ(SentNumbers(65536 + 4096), expected);
 }
 
-TEST(CLoggerInstance, IdenticalConsecutiveMessagesAreSentOnce) {
+// A repeat of the last sent text is dropped until ResetLastMessage; an empty text is never sent.
+TEST(CLoggerInstance, RepeatsOfTheLastSentTextAndEmptyTextsAreDropped) {
+    CLoggerInstance(nullptr).Log(1, "nowhere"); // without owner nothing is sent
     test::FakeDriver driver;
     CLoggerInstance logger(&driver);
-    logger.Log(1, "camera %s unreachable", "10.0.0.1");
-    logger.Log(1, "camera %s unreachable", "10.0.0.1");
-    logger.Log(1, "camera %s unreachable", "10.0.0.2");
-    logger.Log(1, "camera %s unreachable", "10.0.0.1");
-    const auto lines = driver.Lines();
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0].text, "camera 10.0.0.1 unreachable");
-    EXPECT_EQ(lines[1].text, "camera 10.0.0.2 unreachable");
-    EXPECT_EQ(lines[2].text, "camera 10.0.0.1 unreachable");
-    EXPECT_EQ(lines[0].level, 1u);
-}
-
-TEST(CLoggerInstance, ResetLastMessageLetsARepeatThrough) {
-    test::FakeDriver driver;
-    CLoggerInstance logger(&driver);
-    logger.Log(2, "lost");
+    for (const char* address : {"10.0.0.1", "10.0.0.1", "10.0.0.2", "10.0.0.1"})
+        logger.Log(1, "camera %s unreachable", address);
+    logger.Log(1, "%s", "");
+    logger.Log(1, "%s", "100% loss");
+    logger.Log(1, "lost");
     logger.ResetLastMessage();
-    logger.Log(2, "lost");
-    EXPECT_EQ(driver.Lines().size(), 2u);
+    logger.Log(1, "lost");
+    std::vector<std::string> texts;
+    for (const auto& line : driver.Lines())
+        texts.push_back(line.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"camera 10.0.0.1 unreachable", "camera 10.0.0.2 unreachable",
+                                               "camera 10.0.0.1 unreachable", "100% loss", "lost", "lost"}));
+    EXPECT_EQ(driver.Lines()[0].level, 1u);
 }
 
 // A repeat of the last sent text is dropped without counting; a text thinned
@@ -77,22 +73,6 @@ TEST(CLoggerInstance, OnlySentTextsSuppressRepeats) {
     logger.Log(3, "text 15"); // 16th: sent
     ASSERT_EQ(driver.Lines().size(), 15u);
     EXPECT_EQ(driver.Lines().back().text, "text 15");
-}
-
-TEST(CLoggerInstance, EmptyTextAndPercentSigns) {
-    test::FakeDriver driver;
-    CLoggerInstance logger(&driver);
-    logger.Log(2, "%s", "");
-    EXPECT_TRUE(driver.Lines().empty());
-    logger.Log(2, "%s", "100% loss");
-    ASSERT_EQ(driver.Lines().size(), 1u);
-    EXPECT_EQ(driver.Lines()[0].text, "100% loss");
-}
-
-TEST(CLoggerInstance, WithoutOwnerNothingIsSent) {
-    CLoggerInstance logger(nullptr);
-    logger.Log(1, "nowhere");
-    logger.ResetLastMessage();
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 namespace talvex {
 namespace {
 
-TEST(CResultDef, KeepsCodeDetailAndFormattedMessage) {
+TEST(CResultDef, KeepsCodeDetailAndFormattedMessageANullFormatClearsIt) {
     CResultDef result;
     EXPECT_EQ(result.GetCode(), 0u);
     EXPECT_EQ(result.GetMessage(), "");
@@ -13,12 +13,7 @@ TEST(CResultDef, KeepsCodeDetailAndFormattedMessage) {
     EXPECT_EQ(result.GetCode(), 5u);
     EXPECT_EQ(result.GetDetail(), 404u);
     EXPECT_EQ(result.GetMessage(), "talvex::Test::Run: HTTP status 404 from 10.0.0.1:80");
-}
-
-TEST(CResultDef, NullFormatClearsTheMessage) {
-    CResultDef result;
-    result.SetResultEx(1, 2, "old %d", 1);
-    result.SetResultEx(3, 4, nullptr);
+    result.SetResultEx(3, 4, nullptr); // a null format clears the message
     EXPECT_EQ(result.GetCode(), 3u);
     EXPECT_EQ(result.GetDetail(), 4u);
     EXPECT_EQ(result.GetMessage(), "");

@@ -6,41 +6,112 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sstream>
 
 namespace talvex {
 namespace {
 
+// Both records in one line, so that a row states every field the file decides.
+std::string Describe(const VIDEO_CONFIG& v, const AUDIO_CONFIG& a) {
+    const auto flag = [](bool on) { return on ? '+' : '-'; };
+    const auto volume = [](int32_t x) { return x == AUDIO_CONFIG::kVolumeNotSet ? "unset" : std::to_string(x); };
+    std::ostringstream out;
+    out << "rtp" << v.rtpMode << " 2nd" << flag(v.disableSecondStream) << " mask" << flag(v.privacyMasking) << " cbr"
+        << flag(v.constantBitRate) << " b" << flag(v.allowH264BFrame) << " | rtp" << a.rtpMode << " in "
+        << a.inputCodec << " '" << a.inputSource << "' " << volume(a.inputVolume) << " out " << a.outputCodec << " "
+        << volume(a.outputVolume);
+    return out.str();
+}
 
-// A private host directory holding "Fennwick.xml" with the given content.
-class ConfigFileTest : public ::testing::Test {
-protected:
-    void Write(const std::string& content) { std::ofstream(Directory() + "Fennwick.xml") << content; }
-    std::string Directory() const { return m_host.Path(); }
-    VIDEO_CONFIG Video(const DEVICE_INFO& device) const { return ReadVideoConfig("Fennwick", Directory(), device); }
-    AUDIO_CONFIG Audio(const DEVICE_INFO& device) const { return ReadAudioConfig("Fennwick", Directory(), device); }
+constexpr const char* kDefaults = "rtp0 2nd+ mask+ cbr- b- | rtp0 in g711_64 'mic' unset out g711_64 unset";
 
-    DEVICE_INFO m_device{"192.168.0.10", 80, "admin", "admin"};
+std::string Default(const std::string& body) { return "<Configuration><Default>" + body + "</Default></Configuration>"; }
+std::string Input(const std::string& body) { return Default("<AudioInputChannel>" + body + "</AudioInputChannel>"); }
 
-private:
-    test::HostDirectory m_host;
+const std::string kDeviceSections = R"(<Configuration>
+  <Default>
+    <RTPMode>rtpOverRTSP</RTPMode>
+    <VideoChannel>
+      <DisableSecondStream>No</DisableSecondStream><PrivacyMasking>No</PrivacyMasking><BitrateMode>CBR</BitrateMode>
+    </VideoChannel>
+    <AudioInputChannel><Codec>g711_64</Codec><AudioSource>line</AudioSource></AudioInputChannel>
+    <AudioOutputChannel><Codec>g726_32</Codec></AudioOutputChannel>
+  </Default>
+  <Device address="192.168.0.10" port="80">
+    <RTPMode>RTPoverTCP</RTPMode>
+    <VideoChannel>
+      <PrivacyMasking>Yes</PrivacyMasking><BitrateMode></BitrateMode><AllowH264BFrame>TRUE</AllowH264BFrame>
+    </VideoChannel>
+    <AudioInputChannel><Codec>aac_64</Codec></AudioInputChannel>
+  </Device>
+  <Device address="192.168.0.10" port="8080"><RTPMode>RTPoverUDP</RTPMode></Device>
+</Configuration>)";
+
+struct ConfigCase {
+    const char* name;
+    std::string file; // empty: no file at all
+    std::string expected;
+    const char* address = "192.168.0.10";
+    uint16_t port = 80;
 };
 
-void ExpectDefaultVideo(const VIDEO_CONFIG& config) {
-    EXPECT_TRUE(config.disableSecondStream);
-    EXPECT_TRUE(config.privacyMasking);
-    EXPECT_FALSE(config.constantBitRate);
-    EXPECT_EQ(config.rtpMode, uint32_t(kRtpOverUdp));
-    EXPECT_FALSE(config.allowH264BFrame);
+void PrintTo(const ConfigCase& c, std::ostream* out) { *out << c.name; }
+
+class ConfigFile : public ::testing::TestWithParam<ConfigCase> {};
+
+TEST_P(ConfigFile, GivesTheseRecords) {
+    const ConfigCase& c = GetParam();
+    test::HostDirectory host;
+    if (!c.file.empty())
+        std::ofstream(host.Path() + "Fennwick.xml") << c.file;
+    const DEVICE_INFO device(c.address, c.port, "admin", "admin");
+    EXPECT_EQ(Describe(ReadVideoConfig("Fennwick", host.Path(), device), ReadAudioConfig("Fennwick", host.Path(), device)),
+              c.expected);
 }
 
-void ExpectDefaultAudio(const AUDIO_CONFIG& config) {
-    EXPECT_EQ(config.inputCodec, "g711_64");
-    EXPECT_EQ(config.inputSource, "mic");
-    EXPECT_EQ(config.inputVolume, AUDIO_CONFIG::kVolumeNotSet);
-    EXPECT_EQ(config.outputCodec, "g711_64");
-    EXPECT_EQ(config.outputVolume, AUDIO_CONFIG::kVolumeNotSet);
-    EXPECT_EQ(config.rtpMode, uint32_t(kRtpOverUdp));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Files, ConfigFile,
+    ::testing::Values(
+        ConfigCase{"Missing", "", kDefaults},
+        ConfigCase{"Malformed", "<Configuration><Default><RTPMode>RTPoverTCP</RTPMode></Default>", kDefaults},
+        // The device section overrides key by key; an empty value counts as absent.
+        ConfigCase{"DeviceSection", kDeviceSections,
+                   "rtp1 2nd- mask+ cbr+ b+ | rtp1 in aac_64 'line' unset out g726_32 unset"},
+        ConfigCase{"SameAddressOtherPort", kDeviceSections,
+                   "rtp0 2nd- mask- cbr+ b- | rtp0 in g711_64 'line' unset out g726_32 unset", "192.168.0.10", 8080},
+        ConfigCase{"OtherAddress", kDeviceSections,
+                   "rtp2 2nd- mask- cbr+ b- | rtp2 in g711_64 'line' unset out g726_32 unset", "192.168.0.11"},
+        // An absent codec keeps the default codec; an absent source empties it.
+        ConfigCase{"EmptyDefault", Default(""), "rtp0 2nd+ mask+ cbr- b- | rtp0 in g711_64 '' unset out g711_64 unset"},
+        ConfigCase{"RtpModeAnyCase", Default("<RTPMode>rtpovertcp</RTPMode>"),
+                   "rtp1 2nd+ mask+ cbr- b- | rtp1 in g711_64 '' unset out g711_64 unset"},
+        ConfigCase{"RtpModeWithSpaces", Default("<RTPMode>RTP over TCP</RTPMode>"),
+                   "rtp0 2nd+ mask+ cbr- b- | rtp0 in g711_64 '' unset out g711_64 unset"},
+        ConfigCase{"RtpModeShortWord", Default("<RTPMode>TCP</RTPMode>"),
+                   "rtp0 2nd+ mask+ cbr- b- | rtp0 in g711_64 '' unset out g711_64 unset"},
+        // An unknown yes/no word keeps the default.
+        ConfigCase{"YesNoAndBitrateWords",
+                   Default("<VideoChannel><DisableSecondStream>false</DisableSecondStream><PrivacyMasking>maybe"
+                           "</PrivacyMasking><BitrateMode>vbr</BitrateMode><AllowH264BFrame>yes</AllowH264BFrame>"
+                           "</VideoChannel>"),
+                   "rtp0 2nd- mask+ cbr- b+ | rtp0 in g711_64 '' unset out g711_64 unset"},
+        ConfigCase{"VolumesClampedToTen",
+                   Default("<AudioInputChannel><Volume>25</Volume></AudioInputChannel>"
+                           "<AudioOutputChannel><Volume>-40</Volume></AudioOutputChannel>"),
+                   "rtp0 2nd+ mask+ cbr- b- | rtp0 in g711_64 '' 10 out g711_64 -10"},
+        ConfigCase{"VolumePlus", Input("<AudioSource>mic</AudioSource><Volume>+7</Volume>"),
+                   "rtp0 2nd+ mask+ cbr- b- | rtp0 in g711_64 'mic' 7 out g711_64 unset"},
+        ConfigCase{"VolumeWithUnit", Input("<Volume>5dB</Volume>"),
+                   "rtp0 2nd+ mask+ cbr- b- | rtp0 in g711_64 '' 0 out g711_64 unset"},
+        ConfigCase{"VolumeBeyond32Bits", Input("<Volume>99999999999</Volume>"),
+                   "rtp0 2nd+ mask+ cbr- b- | rtp0 in g711_64 '' 0 out g711_64 unset"},
+        ConfigCase{"VolumeEmpty", Input("<Volume></Volume>"),
+                   "rtp0 2nd+ mask+ cbr- b- | rtp0 in g711_64 '' unset out g711_64 unset"},
+        ConfigCase{"SourceUpperCase", Input("<AudioSource>LINE</AudioSource>"),
+                   "rtp0 2nd+ mask+ cbr- b- | rtp0 in g711_64 'line' unset out g711_64 unset"},
+        ConfigCase{"SourceUnknownWord", Input("<AudioSource>speaker</AudioSource>"),
+                   "rtp0 2nd+ mask+ cbr- b- | rtp0 in g711_64 'mic' unset out g711_64 unset"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ConfigFilePath, JoinsDirectoryAndDriverName) {
     EXPECT_EQ(ConfigFilePath("", "/opt/host/"), "");
@@ -49,152 +120,16 @@ TEST(ConfigFilePath, JoinsDirectoryAndDriverName) {
     EXPECT_EQ(ConfigFilePath("Fennwick", "/opt/host"), "/opt/host/Fennwick.xml");
 }
 
-TEST_F(ConfigFileTest, MissingFileGivesDefaults) {
-    ExpectDefaultVideo(Video(m_device));
-    ExpectDefaultAudio(Audio(m_device));
-    ExpectDefaultVideo(ReadVideoConfig("", Directory(), m_device));
-}
-
-TEST_F(ConfigFileTest, MalformedFileGivesDefaults) {
-    Write("<Configuration><Default><RTPMode>RTPoverTCP</RTPMode></Default>");
-    ExpectDefaultVideo(Video(m_device));
-    ExpectDefaultAudio(Audio(m_device));
-}
-
-TEST_F(ConfigFileTest, DeviceSectionOverridesDefaultKeyByKey) {
-    Write(R"(<Configuration>
-  <Default>
-    <RTPMode>RTPoverRTSP</RTPMode>
-    <VideoChannel>
-      <DisableSecondStream>No</DisableSecondStream>
-      <PrivacyMasking>No</PrivacyMasking>
-      <BitrateMode>CBR</BitrateMode>
-    </VideoChannel>
-  </Default>
-  <Device address="192.168.0.10" port="80">
-    <RTPMode>RTPoverTCP</RTPMode>
-    <VideoChannel>
-      <PrivacyMasking>Yes</PrivacyMasking>
-      <BitrateMode></BitrateMode>
-      <AllowH264BFrame>TRUE</AllowH264BFrame>
-    </VideoChannel>
-  </Device>
-  <Device address="192.168.0.10" port="8080">
-    <RTPMode>RTPoverUDP</RTPMode>
-  </Device>
-</Configuration>)");
-    const VIDEO_CONFIG config = Video(m_device);
-    EXPECT_EQ(config.rtpMode, uint32_t(kRtpOverTcp));  // device
-    EXPECT_FALSE(config.disableSecondStream);          // default: the device has no such key
-    EXPECT_TRUE(config.privacyMasking);                // device
-    EXPECT_TRUE(config.constantBitRate);               // empty in the device counts as absent
-    EXPECT_TRUE(config.allowH264BFrame);               // device, any case
-
-    DEVICE_INFO otherPort("192.168.0.10", 8080, "", "");
-    EXPECT_EQ(Video(otherPort).rtpMode, uint32_t(kRtpOverUdp));
-    DEVICE_INFO otherAddress("192.168.0.11", 80, "", "");
-    EXPECT_EQ(Video(otherAddress).rtpMode, uint32_t(kRtpOverRtsp));
-}
-
-TEST_F(ConfigFileTest, RtpModeWords) {
-    const auto modeFor = [&](const std::string& word) {
-        Write("<Configuration><Default><RTPMode>" + word + "</RTPMode></Default></Configuration>");
-        return Video(m_device).rtpMode;
-    };
-    EXPECT_EQ(modeFor("rtpovertcp"), uint32_t(kRtpOverTcp));
-    EXPECT_EQ(modeFor("RTPOVERRTSP"), uint32_t(kRtpOverRtsp));
-    EXPECT_EQ(modeFor("RTPoverUDP"), uint32_t(kRtpOverUdp));
-    EXPECT_EQ(modeFor("RTP over TCP"), uint32_t(kRtpOverUdp));
-    EXPECT_EQ(modeFor("TCP"), uint32_t(kRtpOverUdp));
-    EXPECT_EQ(modeFor(""), uint32_t(kRtpOverUdp));
-}
-
-TEST_F(ConfigFileTest, YesNoAndBitrateWords) {
-    Write(R"(<Configuration><Default><VideoChannel>
-      <DisableSecondStream>false</DisableSecondStream>
-      <PrivacyMasking>maybe</PrivacyMasking>
-      <BitrateMode>vbr</BitrateMode>
-      <AllowH264BFrame>yes</AllowH264BFrame>
-    </VideoChannel></Default></Configuration>)");
-    const VIDEO_CONFIG config = Video(m_device);
-    EXPECT_FALSE(config.disableSecondStream);
-    EXPECT_TRUE(config.privacyMasking); // an unknown word keeps the default
-    EXPECT_FALSE(config.constantBitRate);
-    EXPECT_TRUE(config.allowH264BFrame);
-}
-
-TEST_F(ConfigFileTest, AudioVolumesAreClamped) {
-    Write(R"(<Configuration><Default>
-      <AudioInputChannel><Volume>25</Volume></AudioInputChannel>
-      <AudioOutputChannel><Volume>-40</Volume></AudioOutputChannel>
-    </Default></Configuration>)");
-    const AUDIO_CONFIG config = Audio(m_device);
-    EXPECT_EQ(config.inputVolume, 10);
-    EXPECT_EQ(config.outputVolume, -10);
-}
-
-TEST_F(ConfigFileTest, AudioVolumeText) {
-    const auto volumeFor = [&](const std::string& text) {
-        Write("<Configuration><Default><AudioInputChannel><AudioSource>mic</AudioSource><Volume>" + text +
-              "</Volume></AudioInputChannel></Default></Configuration>");
-        return Audio(m_device).inputVolume;
-    };
-    EXPECT_EQ(volumeFor("+7"), 7);
-    EXPECT_EQ(volumeFor("-3"), -3);
-    EXPECT_EQ(volumeFor("5dB"), 0);
-    EXPECT_EQ(volumeFor("99999999999"), 0); // does not fit: not a number
-    EXPECT_EQ(volumeFor(""), AUDIO_CONFIG::kVolumeNotSet);
-}
-
-TEST_F(ConfigFileTest, AudioSourceWords) {
-    const auto sourceFor = [&](const std::string& element) {
-        Write("<Configuration><Default><AudioInputChannel>" + element +
-              "</AudioInputChannel></Default></Configuration>");
-        return Audio(m_device).inputSource;
-    };
-    EXPECT_EQ(sourceFor("<AudioSource>LINE</AudioSource>"), "line");
-    EXPECT_EQ(sourceFor("<AudioSource>Mic</AudioSource>"), "mic");
-    EXPECT_EQ(sourceFor("<AudioSource>speaker</AudioSource>"), "mic");
-    EXPECT_EQ(sourceFor("<Volume>1</Volume>"), "");
-}
-
-TEST_F(ConfigFileTest, AudioCodecsAndRtpModeFromDeviceSection) {
-    Write(R"(<Configuration>
-  <Default>
-    <AudioInputChannel><Codec>g711_64</Codec><AudioSource>line</AudioSource></AudioInputChannel>
-    <AudioOutputChannel><Codec>g726_32</Codec></AudioOutputChannel>
-  </Default>
-  <Device address="192.168.0.10" port="80">
-    <RTPMode>rtpoverrtsp</RTPMode>
-    <AudioInputChannel><Codec>aac_64</Codec></AudioInputChannel>
-  </Device>
-</Configuration>)");
-    const AUDIO_CONFIG config = Audio(m_device);
-    EXPECT_EQ(config.inputCodec, "aac_64");
-    EXPECT_EQ(config.inputSource, "line");
-    EXPECT_EQ(config.outputCodec, "g726_32");
-    EXPECT_EQ(config.inputVolume, AUDIO_CONFIG::kVolumeNotSet);
-    EXPECT_EQ(config.rtpMode, uint32_t(kRtpOverRtsp));
-}
-
-// An absent codec key keeps the default codec; an absent source empties it.
-TEST_F(ConfigFileTest, AbsentAudioCodecKeepsDefault) {
-    Write("<Configuration><Default/></Configuration>");
-    const AUDIO_CONFIG config = Audio(m_device);
-    EXPECT_EQ(config.inputCodec, "g711_64");
-    EXPECT_EQ(config.outputCodec, "g711_64");
-    EXPECT_EQ(config.inputSource, "");
-}
-
-TEST_F(ConfigFileTest, ParserLoadsOnceAndReadsPaths) {
-    Write(R"(<Configuration><Device address="10.0.0.1" port="80"><Name>  front
-door </Name><Nested><A>x</A><B>y</B></Nested></Device></Configuration>)");
-    const std::string path = Directory() + "Fennwick.xml";
+TEST(CXMLParser, LoadsOnceAndReadsPaths) {
+    test::HostDirectory host;
+    const std::string path = host.Path() + "Fennwick.xml";
+    std::ofstream(path) << R"(<Configuration><Device address="10.0.0.1" port="80"><Name>  front
+door </Name><Nested><A>x</A><B>y</B></Nested></Device></Configuration>)";
     CXMLParser parser;
     EXPECT_EQ(parser.GetValue("Configuration"), "");
     EXPECT_FALSE(parser.Load(""));
-    EXPECT_FALSE(parser.Load(Directory() + "absent.xml"));
-    EXPECT_FALSE(parser.Load(Directory()));
+    EXPECT_FALSE(parser.Load(host.Path() + "absent.xml"));
+    EXPECT_FALSE(parser.Load(host.Path()));
     ASSERT_TRUE(parser.Load(path));
     EXPECT_TRUE(parser.IsLoaded());
     EXPECT_FALSE(parser.Load(path)); // already loaded

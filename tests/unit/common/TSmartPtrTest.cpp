@@ -33,16 +33,9 @@ TEST(TSmartPtr, CopiesShareAndTheLastReleaseDestroys) {
     EXPECT_EQ(destroyed.load(), 1);
     first.Release(); // releasing an empty reference does nothing
     EXPECT_EQ(destroyed.load(), 1);
-}
-
-TEST(TSmartPtr, EmptyReferences) {
-    TSmartPtr<int> none;
-    EXPECT_FALSE(none);
+    TSmartPtr<Tracked> none, fromNull(nullptr), copy(fromNull);
+    EXPECT_FALSE(none || fromNull || copy);
     EXPECT_EQ(none.UseCount(), 0);
-    TSmartPtr<int> fromNull(nullptr);
-    EXPECT_FALSE(fromNull);
-    TSmartPtr<int> copy(fromNull);
-    EXPECT_FALSE(copy);
 }
 
 TEST(TSmartPtr, CountStopsAt127) {

@@ -1,42 +1,47 @@
+// The camera driver: its open line, the choice of video channel class, and the
+// device objects it makes from the host's properties (audio 101/102, PTZ 4,
+// motion by host version, digital I/O), hands out and removes at close.
 #include "driver/CSonyIPCaptureDriver.h"
 
+#include "channels/CH264ChannelRTP.h"
+#include "channels/CH264ChannelRTSP.h"
+#include "channels/CMJPEGChannelHTTP.h"
+#include "channels/CMJPEGChannelRTSP.h"
+#include "channels/CMPEG4ChannelRTP.h"
+#include "channels/CMPEG4ChannelRTSP.h"
+#include "events/CSonyMotionChannel.h"
+#include "support/FakeChannelHost.h"
 #include "unit/driver/FakeHostObjects.h"
 
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <ostream>
 
 namespace talvex {
 namespace {
 
 using fennwick_test::FakeDeviceSettings;
 using fennwick_test::RecordingDebugSink;
-using fennwick_test::SinkLine;
 
-constexpr HostVersion kCurrentHost{6, 3, 0, 0};
-
-// The open line a driver of the given class writes for the settings.
-template <typename Driver>
-std::vector<SinkLine> OpenedLines(FakeDeviceSettings& settings, HostVersion version = kCurrentHost) {
+class SonyDriver : public ::testing::Test {
+protected:
     RecordingDebugSink sink;
-    Driver driver(version);
-    EXPECT_TRUE(driver.Open(&sink, nullptr, &settings));
-    return sink.LinesStartingWith("DRIVER IS OPENED");
-}
+    FakeDeviceSettings settings;
+    CSonyIPCaptureDriver driver{HostVersion{6, 3, 0, 0}};
+};
 
+// The open line a driver writes for the settings ("<n lines>" unless there is exactly one).
 std::string OpenedLine(FakeDeviceSettings& settings) {
-    auto lines = OpenedLines<CSonyIPCaptureDriver>(settings);
+    RecordingDebugSink sink;
+    CSonyIPCaptureDriver driver(HostVersion{6, 3, 0, 0});
+    EXPECT_TRUE(driver.Open(&sink, nullptr, &settings));
+    auto lines = sink.LinesStartingWith("DRIVER IS OPENED");
     return lines.size() == 1 ? lines.front().text : "<" + std::to_string(lines.size()) + " lines>";
 }
 
-TEST(SonyDriverOpenedLine, CarriesModelGenerationFirmwareAndAddressAtLevel100) {
-    FakeDeviceSettings settings;
-    settings.parameters[3] = "1.2.0";
-    auto lines = OpenedLines<CSonyIPCaptureDriver>(settings);
-    EXPECT_EQ(lines, (std::vector<SinkLine>{
-                         {100, "DRIVER IS OPENED (name: Fennwick, device model: SNC-VB630 (6th generation), "
-                               "FW:1.2.0, address: 127.0.0.1:80)"}}));
-}
-
-// The pieces that depend on the properties; the whole line is the case above.
+// The pieces that depend on the properties; the whole line is checked end to end.
 TEST(SonyDriverOpenedLine, PiecesFollowTheProperties) {
     const struct {
         uint32_t property;
@@ -65,52 +70,177 @@ TEST(SonyDriverOpenedLine, PiecesFollowTheProperties) {
             settings.parameters[id] = "";
         settings.parameters[test.property] = test.value;
         const std::string line = OpenedLine(settings);
-        const std::string row = "property " + std::to_string(test.property) + " = " + test.value + ": " + line;
-        if (test.piece) {
-            EXPECT_NE(line.find(test.piece), std::string::npos) << row;
-        }
-        if (test.absent) {
-            EXPECT_EQ(line.find(test.absent), std::string::npos) << row;
-        }
-        EXPECT_TRUE(line.starts_with("DRIVER IS OPENED (name: Fennwick, device model: SNC-VB630")) << row;
+        SCOPED_TRACE("property " + std::to_string(test.property) + " = " + test.value + ": " + line);
+        EXPECT_TRUE(!test.piece || line.find(test.piece) != std::string::npos);
+        EXPECT_TRUE(!test.absent || line.find(test.absent) == std::string::npos);
+        EXPECT_TRUE(line.starts_with("DRIVER IS OPENED (name: Fennwick, device model: SNC-VB630"));
     }
-    FakeDeviceSettings unreadable;
-    unreadable.parameters[2] = "3a";
-    RecordingDebugSink sink;
-    CSonyIPCaptureDriver driver(kCurrentHost);
-    ASSERT_TRUE(driver.Open(&sink, nullptr, &unreadable));
-    EXPECT_EQ(driver.GetDeviceInfo()->generation, 0u) << "an unreadable generation becomes 0";
 }
 
-TEST(SonyDriverOpenedLine, NotWrittenWithoutModelName) {
-    FakeDeviceSettings settings;
+TEST_F(SonyDriver, UnreadableGenerationBecomesZeroAndNoModelNoOpenLine) {
+    settings.parameters[2] = "3a";
     settings.model = "";
-    EXPECT_TRUE(OpenedLines<CSonyIPCaptureDriver>(settings).empty());
+    ASSERT_TRUE(driver.Open(&sink, nullptr, &settings));
+    EXPECT_EQ(driver.GetDeviceInfo()->generation, 0u);
+    EXPECT_TRUE(sink.LinesStartingWith("DRIVER IS OPENED").empty());
 }
 
-TEST(SonyDriverOpenedLine, OlderHostsSeeItAsInformationOrWarning) {
-    FakeDeviceSettings settings;
-    EXPECT_EQ(OpenedLines<CSonyIPCaptureDriver>(settings, {6, 2, 0, 0}).at(0).level, 3u);
-    EXPECT_EQ(OpenedLines<CSonyIPCaptureDriver>(settings, {5, 11, 0, 0}).at(0).level, 2u);
-}
-
-// The base class writes the line without generation and edge storage pieces.
-class PlainDriver : public CIPCaptureDriver {
-public:
-    using CIPCaptureDriver::CIPCaptureDriver;
-    bool Initialize(ipcapture::IDeviceSettings*) override {
-        LogDriverOpened(GetParameterText(3));
-        return true;
-    }
+struct AudioPropertiesCase {
+    const char* name;
+    std::optional<std::string> input;
+    std::optional<std::string> output;
+    bool opens;
+    bool capture;
+    bool sender;
 };
 
-TEST(BaseDriverOpenedLine, HasNoGenerationOrEdgeStoragePiece) {
-    FakeDeviceSettings settings;
-    settings.parameters = {{1, "0"}, {2, "6"}, {3, "2.1"}, {4, ""}, {5, ""}, {6, ""}, {7, ""}, {8, ""}, {9, ""},
-                           {10, ""}, {11, "1"}};
-    EXPECT_EQ(OpenedLines<PlainDriver>(settings),
-              (std::vector<SinkLine>{
-                  {100, "DRIVER IS OPENED (name: Fennwick, device model: SNC-VB630, FW:2.1, address: 127.0.0.1:80)"}}));
+void PrintTo(const AudioPropertiesCase& value, std::ostream* out) { *out << value.name; }
+
+class SonyDriverAudioObjects : public SonyDriver, public ::testing::WithParamInterface<AudioPropertiesCase> {};
+
+TEST_P(SonyDriverAudioObjects, FollowTheHostsAudioCapabilities) {
+    const AudioPropertiesCase& c = GetParam();
+    if (c.input)
+        settings.parameters[101] = *c.input;
+    if (c.output)
+        settings.parameters[102] = *c.output;
+    EXPECT_EQ(driver.Open(&sink, nullptr, &settings), c.opens);
+    EXPECT_EQ(driver.GetAudioCapture() != nullptr, c.capture);
+    EXPECT_EQ(driver.GetAudioSender() != nullptr, c.sender);
+    driver.Close();
+    EXPECT_EQ(driver.GetAudioCapture(), nullptr);
+    EXPECT_EQ(driver.GetAudioSender(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Properties, SonyDriverAudioObjects,
+    ::testing::Values(AudioPropertiesCase{"NoAudio", std::nullopt, std::nullopt, true, false, false},
+                      AudioPropertiesCase{"InputAndOutput", "Count=1; IsStereo=0", "Count=1; IsStereo=0", true, true, true},
+                      AudioPropertiesCase{"InputOnly", "Count=2; IsStereo=0", std::nullopt, true, true, false},
+                      AudioPropertiesCase{"OutputWithoutInputChannels", "Count=0; IsStereo=0", "Count=1; IsStereo=0",
+                                          true, false, true},
+                      AudioPropertiesCase{"AskedButNoChannels", "Count=0; IsStereo=0", "Count=0; IsStereo=0", false,
+                                          false, false},
+                      AudioPropertiesCase{"UnreadableText", "two channels", std::nullopt, false, false, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SonyDriverMotion, HostsBefore58GetNoChannelAndOneWarning) {
+    const struct {
+        HostVersion version;
+        bool motion;
+    } cases[] = {
+        {{5, 7, 3, 0}, false}, {{4, 20, 0, 0}, false}, {{5, 8, 0, 0}, true}, {{6, 0, 0, 0}, true}, {{5, 12, 0, 0}, true}};
+    for (const auto& test : cases) {
+        const std::string version = std::to_string(test.version.major) + "." + std::to_string(test.version.minor) +
+                                    "." + std::to_string(test.version.build);
+        SCOPED_TRACE(version);
+        RecordingDebugSink sink;
+        FakeDeviceSettings settings;
+        test::FakeChannelSink callback;
+        CSonyIPCaptureDriver driver(test.version);
+        ASSERT_TRUE(driver.Open(&sink, nullptr, &settings));
+        sink.Clear();
+        std::unique_ptr<IMotionChannel> channel(driver.CreateMotionChannel(0, &callback));
+        const auto warnings = sink.LinesStartingWith("talvex::CSonyIPCaptureDriver::CreateMotionChannel()");
+        if (test.motion) {
+            EXPECT_TRUE(warnings.empty());
+            ASSERT_NE(dynamic_cast<CSonyMotionChannel*>(channel.get()), nullptr);
+            EXPECT_EQ(channel->GetChannel(), 0u);
+            EXPECT_EQ(channel->GetCallback(), &callback);
+        } else {
+            EXPECT_EQ(channel, nullptr);
+            ASSERT_EQ(warnings.size(), 1u);
+            EXPECT_EQ(warnings[0].level, 2u);
+            EXPECT_NE(warnings[0].text.find("(" + version + ")"), std::string::npos) << warnings[0].text;
+            EXPECT_NE(warnings[0].text.find("motion detection"), std::string::npos) << warnings[0].text;
+        }
+    }
+}
+
+TEST_F(SonyDriver, DigitalIOAndPtzFollowTheHostUntilClose) {
+    settings.inputs = 3;
+    settings.outputs = 2;
+    settings.parameters[3] = "1.0";
+    settings.parameters[4] = "Pan=1;Tilt=1;Zoom=1;Preset=16";
+    ASSERT_TRUE(driver.Open(&sink, nullptr, &settings));
+    EXPECT_EQ(driver.GetPtzCapabilities()->ToText(), "Pan=1; Tilt=1; Zoom=1; Focus=0; Iris=0; Preset=16");
+    ipcapture::IIPPTZApi* ptz = driver.GetPTZDriverEx()->GetPTZApi(0);
+    ASSERT_NE(ptz, nullptr);
+    EXPECT_TRUE(ptz->PTZ_IsSupported());
+    EXPECT_EQ(ptz->PTZ_FocusNear(3), -19);
+    ipcapture::ICaptureIOApi* io = driver.GetDigitalIO();
+    ASSERT_NE(io, nullptr);
+    EXPECT_EQ(io->GetInputCount(), 3u);
+    EXPECT_EQ(io->GetOutputCount(), 2u);
+    EXPECT_FALSE(io->SetCallback(nullptr));
+    driver.Close();
+    EXPECT_EQ(driver.GetDigitalIO(), nullptr);
+    EXPECT_EQ(driver.GetPTZDriver(), nullptr);
+    EXPECT_EQ(driver.GetPTZDriverEx(), nullptr);
+}
+
+TEST_F(SonyDriver, WithoutPropertyFourTheCameraOffersNoPtz) {
+    ASSERT_TRUE(driver.Open(&sink, nullptr, &settings));
+    ipcapture::IIPPTZApi* ptz = driver.GetPTZDriver()->GetPTZ(0);
+    ASSERT_NE(ptz, nullptr);
+    EXPECT_FALSE(ptz->PTZ_IsSupported());
+    EXPECT_EQ(ptz->PTZ_Move(0, 8), -19);
+}
+
+class SonyDriverVideoChannel : public ::testing::Test {
+protected:
+    // Opens a device of this generation (and operation mode) and asks for a channel of codecType.
+    std::unique_ptr<ICameraChannel> Create(const std::string& generation, uint32_t codecType,
+                                           const std::string& operationMode = "", uint32_t defaultCodec = 3) {
+        FakeDeviceSettings settings;
+        settings.parameters[2] = generation;
+        settings.codecType = defaultCodec;
+        for (uint32_t id = 3; id < 18 && !operationMode.empty(); ++id)
+            settings.parameters[id] = "";
+        settings.parameters[18] = operationMode;
+        driver = std::make_unique<CSonyIPCaptureDriver>(HostVersion{6, 3, 0, 0});
+        EXPECT_TRUE(driver->Open(&sink, nullptr, &settings));
+        return std::unique_ptr<ICameraChannel>(driver->CreateVideoChannel(0, &callback, codecType));
+    }
+
+    template <class T>
+    static bool Is(const std::unique_ptr<ICameraChannel>& channel) {
+        return dynamic_cast<T*>(channel.get()) != nullptr;
+    }
+
+    RecordingDebugSink sink;
+    test::FakeChannelSink callback;
+    std::unique_ptr<CSonyIPCaptureDriver> driver;
+};
+
+// A generation that does not read takes the HTTP branch.
+TEST_F(SonyDriverVideoChannel, BelowGenerationFiveStreamsStartOverHttp) {
+    EXPECT_TRUE(Is<CH264ChannelRTP>(Create("4", 3)));
+    EXPECT_TRUE(Is<CMPEG4ChannelRTP>(Create("4", 2)));
+    EXPECT_TRUE(Is<CMJPEGChannelHTTP>(Create("3", 1)));
+    EXPECT_TRUE(Is<CH264ChannelRTP>(Create("3a", 3)));
+    EXPECT_EQ(Create("4", 4), nullptr);
+}
+
+TEST_F(SonyDriverVideoChannel, FromGenerationFiveStreamsUseRtsp) {
+    EXPECT_TRUE(Is<CH264ChannelRTSP>(Create("5", 3)));
+    EXPECT_TRUE(Is<CMPEG4ChannelRTSP>(Create("6", 2)));
+    EXPECT_TRUE(Is<CMJPEGChannelRTSP>(Create("6", 1)));
+    EXPECT_EQ(Create("6", 4), nullptr);
+    EXPECT_EQ(driver->CreateVideoChannel(0, nullptr, 3), nullptr); // no callback
+}
+
+TEST_F(SonyDriverVideoChannel, FullsizeModeOfGenerationSevenPullsJpegOverHttp) {
+    EXPECT_TRUE(Is<CMJPEGChannelHTTP>(Create("7", 1, "fullsize")));
+    EXPECT_TRUE(Is<CMJPEGChannelRTSP>(Create("7", 1, "Fullsize")));
+    EXPECT_TRUE(Is<CMJPEGChannelRTSP>(Create("6", 1, "fullsize")));
+    EXPECT_TRUE(Is<CH264ChannelRTSP>(Create("7", 3, "fullsize")));
+}
+
+TEST_F(SonyDriverVideoChannel, CodecZeroAndFiveMeanTheDeviceDefault) {
+    EXPECT_TRUE(Is<CMPEG4ChannelRTSP>(Create("6", 0, "", 2)));
+    EXPECT_TRUE(Is<CMJPEGChannelRTSP>(Create("6", 5, "", 1)));
+    EXPECT_TRUE(Is<CH264ChannelRTP>(Create("4", 5, "", 3)));
 }
 
 } // namespace

@@ -27,6 +27,12 @@ struct StopFd {
     int fd;
 };
 
+// A socket bound to an ephemeral loopback port.
+void BindLoopback(CSocket& socket, bool tcp) {
+    ASSERT_TRUE(tcp ? socket.CreateTcp() : socket.CreateUdp());
+    ASSERT_TRUE(socket.Bind(htonl(INADDR_LOOPBACK), 0));
+}
+
 TEST(CSocket, StartupAndCleanupAreCounted) {
     const int before = GetSocketStartupCount();
     SocketStartup();
@@ -37,12 +43,16 @@ TEST(CSocket, StartupAndCleanupAreCounted) {
     EXPECT_EQ(GetSocketStartupCount(), before);
 }
 
-TEST(CSocket, SteppedConnectReachesListenerAndExchangesBytes) {
-    CSocket listener;
-    ASSERT_TRUE(listener.CreateTcp());
-    ASSERT_TRUE(listener.Bind(htonl(INADDR_LOOPBACK), 0));
+TEST(CSocket, SteppedConnectFailsOnAClosedPortReachesAListenerAndExchangesBytes) {
+    CSocket probe, listener;
+    BindLoopback(probe, true);
+    const uint16_t unusedPort = probe.GetLocalPort();
+    probe.Close();
+    BindLoopback(listener, true);
     ASSERT_TRUE(listener.Listen(1));
-    CSocket client;
+    CSocket refused, client;
+    ASSERT_TRUE(refused.CreateTcp());
+    EXPECT_FALSE(refused.ConnectStepped(Loopback(unusedPort), 5, 100, CSocket::kNoStop));
     ASSERT_TRUE(client.CreateTcp());
     ASSERT_TRUE(client.ConnectStepped(Loopback(listener.GetLocalPort()), 50, 100, CSocket::kNoStop));
     CSocket server;
@@ -59,53 +69,29 @@ TEST(CSocket, SteppedConnectReachesListenerAndExchangesBytes) {
     EXPECT_EQ(client.Receive(buffer, received, CSocket::kNoStop, 1000), SocketResult::Closed);
 }
 
-TEST(CSocket, ConnectToClosedPortFails) {
-    CSocket probe;
-    ASSERT_TRUE(probe.CreateTcp());
-    ASSERT_TRUE(probe.Bind(htonl(INADDR_LOOPBACK), 0));
-    const uint16_t unusedPort = probe.GetLocalPort();
-    probe.Close();
-    CSocket client;
-    ASSERT_TRUE(client.CreateTcp());
-    EXPECT_FALSE(client.ConnectStepped(Loopback(unusedPort), 5, 100, CSocket::kNoStop));
-}
-
-TEST(CSocket, StopDescriptorEndsAWaitingReceive) {
-    CSocket udp;
-    ASSERT_TRUE(udp.CreateUdp());
-    ASSERT_TRUE(udp.Bind(htonl(INADDR_LOOPBACK), 0));
+TEST(CSocket, ReceiveEndsOnStopTimeOutOrAnOversizedDatagram) {
+    CSocket udp, sender;
+    BindLoopback(udp, false);
     StopFd stop;
     std::thread stopper([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         stop.Signal();
     });
-    std::vector<uint8_t> buffer(16);
+    std::vector<uint8_t> buffer(10);
     size_t received = 0;
     sockaddr_in from{};
     EXPECT_EQ(udp.ReceiveFrom(buffer, received, from, stop.fd, 10000), SocketResult::Stopped);
     stopper.join();
     EXPECT_EQ(udp.ReceiveFrom(buffer, received, from, CSocket::kNoStop, 20), SocketResult::TimedOut);
-}
-
-TEST(CSocket, OversizedDatagramIsReportedTruncated) {
-    CSocket receiver;
-    ASSERT_TRUE(receiver.CreateUdp());
-    ASSERT_TRUE(receiver.Bind(htonl(INADDR_LOOPBACK), 0));
-    CSocket sender;
     ASSERT_TRUE(sender.CreateUdp());
-    ASSERT_TRUE(sender.SendTo(std::vector<uint8_t>(100, 7), Loopback(receiver.GetLocalPort())));
-    std::vector<uint8_t> buffer(10);
-    size_t received = 0;
-    sockaddr_in from{};
-    EXPECT_EQ(receiver.ReceiveFrom(buffer, received, from, CSocket::kNoStop, 1000), SocketResult::Truncated);
+    ASSERT_TRUE(sender.SendTo(std::vector<uint8_t>(100, 7), Loopback(udp.GetLocalPort())));
+    EXPECT_EQ(udp.ReceiveFrom(buffer, received, from, CSocket::kNoStop, 1000), SocketResult::Truncated);
     EXPECT_EQ(received, 10u);
 }
 
 TEST(CSocket, BatchReadTakesWhatIsQueuedAndMarksCutDatagrams) {
-    CSocket receiver;
-    ASSERT_TRUE(receiver.CreateUdp());
-    ASSERT_TRUE(receiver.Bind(htonl(INADDR_LOOPBACK), 0));
-    CSocket sender;
+    CSocket receiver, sender;
+    BindLoopback(receiver, false);
     ASSERT_TRUE(sender.CreateUdp());
     const sockaddr_in target = Loopback(receiver.GetLocalPort());
     ASSERT_TRUE(sender.SendTo(std::vector<uint8_t>(5, 1), target));
