@@ -117,26 +117,21 @@ struct FailureRow {
 
 void PrintTo(const FailureRow& value, std::ostream* out) { *out << value.name; }
 
-class CapabilityQueryFailure : public CapabilityQueryTest, public ::testing::WithParamInterface<FailureRow> {
-protected:
-    // Starts the query the row describes against a VB630.
-    void Run(QueryHost& host) {
-        StartCamera("SNC-VB630", camsim::AuthMode::Digest);
-        const std::string row = GetParam().name;
-        CSonyCapabilityQueryModule module(&host, false);
-        camsim::HttpFaults faults;
-        faults.status = row == "ServerError" ? 500 : row == "NotFound" ? 404 : 0;
-        Http().SetFaults(faults);
-        const std::string address = row == "InvalidAddress" ? "127.0.0.1/evil" : "127.0.0.1";
-        const uint16_t port = row == "NoCamera" ? UnusedLoopbackPort() : Http().Port();
-        ASSERT_TRUE(Start(module, host, address, port, row == "WrongPassword" ? "wrong" : "secret"));
-        ASSERT_TRUE(host.WaitForEnd());
-    }
-};
+class CapabilityQueryFailure : public CapabilityQueryTest, public ::testing::WithParamInterface<FailureRow> {};
 
+// Each row starts its query against a VB630, broken as its name says.
 TEST_P(CapabilityQueryFailure, CodeAndText) {
-    QueryHost host(std::string(GetParam().name) != "ResultsRefused");
-    Run(host);
+    const std::string row = GetParam().name;
+    StartCamera("SNC-VB630", camsim::AuthMode::Digest);
+    QueryHost host(row != "ResultsRefused");
+    CSonyCapabilityQueryModule module(&host, false);
+    camsim::HttpFaults faults;
+    faults.status = row == "ServerError" ? 500 : row == "NotFound" ? 404 : 0;
+    Http().SetFaults(faults);
+    const uint16_t port = row == "NoCamera" ? UnusedLoopbackPort() : Http().Port();
+    ASSERT_TRUE(Start(module, host, row == "InvalidAddress" ? "127.0.0.1/evil" : "127.0.0.1", port,
+                      row == "WrongPassword" ? "wrong" : "secret"));
+    ASSERT_TRUE(host.WaitForEnd());
     ASSERT_TRUE(host.m_failureCode);
     EXPECT_EQ(*host.m_failureCode, GetParam().code);
     EXPECT_EQ(host.m_failureText.rfind(GetParam().textStart, 0), 0u) << host.m_failureText;
