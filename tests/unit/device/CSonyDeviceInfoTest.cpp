@@ -26,12 +26,6 @@ std::string Capture(const std::string& name) {
     return answer;
 }
 
-CSonyDeviceInfo Parsed(const std::string& answer) {
-    CSonyDeviceInfo info;
-    EXPECT_TRUE(info.Parse(answer)) << answer;
-    return info;
-}
-
 // Everything the driver reads from a device record, in one line.
 std::string Summary(const CSonyDeviceInfo& info) {
     std::ostringstream out;
@@ -39,16 +33,15 @@ std::string Summary(const CSonyDeviceInfo& info) {
     const auto& cgi = info.GetCGIVersion();
     out << info.GetModel() << " gen " << info.GetGeneration()
         << (info.GetVideoStandard() == CSonyDeviceInfo::kVideoStandardPal ? " PAL" : " NTSC") << " software "
-        << software.major << "." << software.minor << " CGI " << cgi.major << "." << cgi.minor << "; codecs"
+        << software.major << "." << software.minor << " (" << software.text << ") CGI " << cgi.major << "." << cgi.minor << "; codecs"
         << (info.IsJPEGSupported() ? " JPEG" : "") << (info.IsMPEG4Supported() ? " MPEG-4" : "")
         << (info.IsH264Supported() ? " H.264" : "") << "; streams " << info.GetStreamCount() << ";"
         << (info.HasSolidPTZ() ? " solid-PTZ" : "") << (info.HasPanTilt() ? " pan-tilt" : "")
         << (info.HasZoom() ? " zoom" : "") << (info.HasAnyZoom() ? " any-zoom" : "")
         << (info.HasPrivacyMasking() ? " privacy" : "") << (info.HasEdgeStorage() ? " edge" : "");
     const auto codecs = [&](const char* name, bool present, const Codecs& list) {
-        out << "; audio " << name;
-        if (!present)
-            out << " none";
+        if (present || !list.empty())
+            out << "; audio " << name;
         for (const std::string& codec : list)
             out << " " << codec;
     };
@@ -59,170 +52,116 @@ std::string Summary(const CSonyDeviceInfo& info) {
     return out.str();
 }
 
-struct CaptureCase {
-    const char* file; // under tests/data/device
-    const char* summary;
+// A record answer (or a capture under tests/data/device when it ends in .txt) and
+// everything read from it, after "refused: " when Parse refuses the answer.
+struct RecordCase {
+    const char* name;
+    std::string answer;
+    std::string summary;
 };
 
-void PrintTo(const CaptureCase& capture, std::ostream* out) { *out << capture.file; }
+void PrintTo(const RecordCase& row, std::ostream* out) { *out << row.name; }
 
-class CapturedDeviceInfo : public ::testing::TestWithParam<CaptureCase> {};
+class DeviceRecord : public ::testing::TestWithParam<RecordCase> {};
 
-// Generation, codecs, PTZ, audio and storage as the camera's captured answer gives them.
-TEST_P(CapturedDeviceInfo, RecordMatchesTheCamera) {
-    EXPECT_EQ(Summary(Parsed(Capture(GetParam().file))), GetParam().summary);
+// A reused record must not keep anything of the last answer.
+TEST_P(DeviceRecord, ReadsWhatTheCameraSays) {
+    const RecordCase& row = GetParam();
+    const std::string answer = row.answer.ends_with(".txt") ? Capture(row.answer) : row.answer;
+    CSonyDeviceInfo fresh;
+    CSonyDeviceInfo reused;
+    ASSERT_TRUE(reused.Parse(Capture("SNC-VB770.txt")));
+    const bool accepted = !row.summary.starts_with("refused: ");
+    EXPECT_EQ(fresh.Parse(answer), accepted);
+    reused.Parse(answer);
+    EXPECT_EQ(Summary(fresh), accepted ? row.summary : row.summary.substr(9));
+    EXPECT_EQ(Summary(reused), Summary(fresh));
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Generations, CapturedDeviceInfo,
+    Answers, DeviceRecord,
     ::testing::Values(
-        CaptureCase{"SNC-Z20N.txt", "SNC-Z20N gen 1 NTSC software 1.12 CGI 0.0; codecs JPEG; streams 1; zoom any-zoom"
-                    "; audio in none; audio out none"},
-        CaptureCase{"SNC-RZ25N.txt", "SNC-RZ25N gen 2 NTSC software 2.20 CGI 1.10; codecs JPEG MPEG-4; streams 1; pan-tilt zoom any-zoom privacy"
-                    "; audio in none; audio out none"},
-        CaptureCase{"SNC-DF50P.txt", "SNC-DF50P gen 3 PAL software 1.40 CGI 1.21; codecs JPEG MPEG-4; streams 1; any-zoom privacy"
-                    "; audio in none; audio out none"},
-        CaptureCase{"SNC-RH124.txt", "SNC-RH124 gen 4 NTSC software 1.50 CGI 1.30; codecs JPEG MPEG-4 H.264; streams 1; pan-tilt zoom any-zoom privacy"
-                    "; audio in none; audio out none"},
-        CaptureCase{"SNC-CH210.txt", "SNC-CH210 gen 5 NTSC software 1.82 CGI 2.10; codecs JPEG MPEG-4 H.264; streams 3; any-zoom privacy edge"
-                    "; audio in g711_64 g726_40 g726_32 g726_24 g726_16; audio out g711_64 g726_40 g726_32 g726_24 g726_16"},
-        CaptureCase{"SNT-EX104.txt", "SNT-EX104 gen 5 NTSC software 1.30 CGI 2.30; codecs JPEG MPEG-4 H.264; streams 2; any-zoom"
-                    "; audio in none; audio out none"},
-        CaptureCase{"SNC-VB630.txt", "SNC-VB630 gen 6 NTSC software 1.10 CGI 6.0; codecs JPEG H.264; streams 3; any-zoom privacy edge"
-                    "; audio in g711_64 g726_40 g726_32 g726_24 g726_16 aac16_64 aac48_128; audio out g711_64 g726_40 g726_32 g726_24 g726_16"},
-        CaptureCase{"SNC-WR630.txt", "SNC-WR630 gen 6 PAL software 1.20 CGI 6.10; codecs JPEG H.264; streams 3; solid-PTZ pan-tilt zoom any-zoom privacy edge"
-                    "; audio in g711_64 g726_40 g726_32 g726_24 g726_16 aac16_64 aac48_128; audio out none"},
-        CaptureCase{"SNC-VB770.txt", "SNC-VB770 gen 7 NTSC software 2.0 CGI 7.0; codecs JPEG H.264; streams 3; any-zoom privacy edge"
-                    "; audio in g711_64 g726_40 g726_32 g726_24 g726_16 aac16_64 aac48_128; audio out g711_64 aac16_64; mode normal"}),
-    [](const auto& info) {
-        std::string name = info.param.file;
-        name = name.substr(0, name.find('.'));
-        std::erase(name, '-');
-        return name;
-    });
-
-TEST(CSonyDeviceInfo, UnsupportedModelsAreRefused) {
-    CSonyDeviceInfo info;
-    EXPECT_FALSE(info.Parse(Capture("SNT-V704-unsupported.txt")));
-    EXPECT_EQ(info.GetModel(), "");
-    EXPECT_FALSE(info.Parse("ModelName=XYZ-100&SoftVersion=1.0"));
-    EXPECT_FALSE(info.Parse("SoftVersion=1.0"));
-    EXPECT_FALSE(info.Parse(""));
-    EXPECT_TRUE(info.Parse("ModelName=SNT-EP104&SoftVersion=1.0"));
-}
-
-TEST(CSonyDeviceInfo, SoftwareVersionMustHaveAPoint) {
-    CSonyDeviceInfo info;
-    EXPECT_FALSE(info.Parse(Capture("SNC-CH210-version-without-point.txt")));
-    EXPECT_EQ(info.GetSoftwareVersion().text, "");
-    EXPECT_FALSE(info.Parse("ModelName=SNC-CH210&SoftVersion=1."));
-    EXPECT_FALSE(info.Parse("ModelName=SNC-CH210&SoftVersion=.82"));
-    EXPECT_FALSE(info.Parse("ModelName=SNC-CH210&SoftVersion=99999999999.1"));
-    ASSERT_TRUE(info.Parse("ModelName=SNC-CH210&SoftVersion=1.82 build 3"));
-    EXPECT_EQ(info.GetSoftwareVersion().minor, 82u);
-    EXPECT_EQ(info.GetSoftwareVersion().text, "1.82 build 3");
-}
-
-TEST(CSonyDeviceInfo, MalformedCgiVersionStaysZero) {
-    CSonyDeviceInfo info;
-    ASSERT_TRUE(info.Parse("ModelName=SNC-CH210&SoftVersion=1.0&CGIVersion=6&ImageSize1=1,1&ImageCodec1=h264"));
-    EXPECT_EQ(info.GetCGIVersion().major, 0u);
-    EXPECT_EQ(info.GetGeneration(), 5u);
-}
-
-TEST(CSonyDeviceInfo, VideoStandardIsExactLowerCase) {
-    CSonyDeviceInfo info;
-    EXPECT_FALSE(info.Parse(Capture("SNC-CH210-videostd-capitals.txt")));
-    EXPECT_FALSE(info.Parse("ModelName=SNC-CH210&SoftVersion=1.0&VideoStd=secam"));
-    ASSERT_TRUE(info.Parse("ModelName=SNC-CH210N&SoftVersion=1.0&VideoStd=pal"));
-    EXPECT_EQ(info.GetVideoStandard(), CSonyDeviceInfo::kVideoStandardPal);
-    ASSERT_TRUE(info.Parse("ModelName=SNC-CH210X&SoftVersion=1.0"));
-    EXPECT_EQ(info.GetVideoStandard(), CSonyDeviceInfo::kVideoStandardPal);
-}
-
-TEST(CSonyDeviceInfo, NumberedStreamsByCgiMajor) {
-    const std::string base = "ModelName=SNC-CH210&SoftVersion=1.0&ImageSize1=1920,1080&ImageCodec1=h264&CGIVersion=";
-    CSonyDeviceInfo info;
-    ASSERT_TRUE(info.Parse(base + "2.10"));
-    EXPECT_EQ(info.GetGeneration(), 5u);
-    EXPECT_TRUE(info.IsJPEGSupported() && info.IsMPEG4Supported() && info.IsH264Supported());
-    ASSERT_TRUE(info.Parse(base + "6.00"));
-    EXPECT_EQ(info.GetGeneration(), 6u);
-    EXPECT_TRUE(info.IsJPEGSupported() && !info.IsMPEG4Supported() && info.IsH264Supported());
-    ASSERT_TRUE(info.Parse(base + "7.1"));
-    EXPECT_EQ(info.GetGeneration(), 7u);
-    // Only one of the two keys: not a multi-stream device.
-    ASSERT_TRUE(info.Parse("ModelName=SNC-CH210&SoftVersion=1.0&ImageSize1=1920,1080&CGIVersion=6.0"));
-    EXPECT_EQ(info.GetGeneration(), 4u);
-    EXPECT_FALSE(info.IsJPEGSupported());
-}
-
-TEST(CSonyDeviceInfo, ModelListsMatchAnywhereInTheName) {
-    CSonyDeviceInfo info;
-    ASSERT_TRUE(info.Parse("ModelName=SNC-P1X&SoftVersion=1.0&ImageSize=640"));
-    EXPECT_EQ(info.GetGeneration(), 2u);
-    EXPECT_TRUE(info.IsMPEG4Supported());
-    ASSERT_TRUE(info.Parse("ModelName=SNC-CS50N&SoftVersion=1.0&ImageSize=640"));
-    EXPECT_EQ(info.GetGeneration(), 3u);
-    EXPECT_FALSE(info.IsMPEG4Supported()); // MPEG-4 under "ImageSize" only on generation 2
-}
-
-TEST(CSonyDeviceInfo, SolidPtzOtherThanOnHidesPanTiltAndZoom) {
-    CSonyDeviceInfo info;
-    ASSERT_TRUE(info.Parse("ModelName=SNC-WR630&SoftVersion=1.0&SolidPTZ=off&PanTiltFunc=1&ZoomFunc=1"));
-    EXPECT_TRUE(info.HasSolidPTZ());
-    EXPECT_FALSE(info.HasPanTilt());
-    EXPECT_FALSE(info.HasZoom());
-    EXPECT_FALSE(info.HasAnyZoom());
-    ASSERT_TRUE(info.Parse("ModelName=SNC-WR630&SoftVersion=1.0&SolidPTZ1=on&PanTiltFunc=1&ZoomFunc=2"));
-    EXPECT_TRUE(info.HasPanTilt());
-    EXPECT_FALSE(info.HasZoom());
-    EXPECT_TRUE(info.HasAnyZoom());
-    // A switched-off solid PTZ function is not looked at.
-    ASSERT_TRUE(info.Parse("ModelName=SNC-WR630&SoftVersion=1.0&SolidPTZFunc=0&SolidPTZ=off&PanTiltFunc=1"));
-    EXPECT_FALSE(info.HasSolidPTZ());
-    EXPECT_TRUE(info.HasPanTilt());
-}
-
-TEST(CSonyDeviceInfo, StreamCountIsAtLeastOne) {
-    CSonyDeviceInfo info;
-    ASSERT_TRUE(info.Parse("ModelName=SNC-CH210&SoftVersion=1.0&ImageCodecMaxNum=0"));
-    EXPECT_EQ(info.GetStreamCount(), 1u);
-    ASSERT_TRUE(info.Parse("ModelName=SNC-CH210&SoftVersion=1.0&ImageCodecMaxNum=x3"));
-    EXPECT_EQ(info.GetStreamCount(), 1u);
-    ASSERT_TRUE(info.Parse("ModelName=SNC-CH210&SoftVersion=1.0&ImageCodecMaxNum=4"));
-    EXPECT_EQ(info.GetStreamCount(), 4u);
-}
-
-TEST(CSonyDeviceInfo, AudioOutputCodecsSkipEmptyParts) {
-    CSonyDeviceInfo info;
-    ASSERT_TRUE(info.Parse("ModelName=SNC-VB770&SoftVersion=1.0&CGIVersion=7.0&ImageSize1=1,1&ImageCodec1=h264"
-                           "&AudioOutFunc=1&AudioOutSupportedCodec=/g711_64//aac16_64/"));
-    EXPECT_EQ(info.GetAudioOutputCodecs(), (Codecs{"g711_64", "aac16_64"}));
-}
-
-TEST(CSonyDeviceInfo, EdgeStorageAndOperationModeOnlyOnTheirGenerations) {
-    CSonyDeviceInfo info;
-    ASSERT_TRUE(info.Parse("ModelName=SNC-RH124&SoftVersion=1.0&EdgeStorageFunc=1&OperationMode=fullsize"));
-    EXPECT_EQ(info.GetGeneration(), 4u);
-    EXPECT_FALSE(info.HasEdgeStorage());
-    EXPECT_EQ(info.GetOperationMode(), "");
-    ASSERT_TRUE(info.Parse("ModelName=SNC-VB630&SoftVersion=1.0&CGIVersion=6.0&ImageSize1=1,1&ImageCodec1=h264"
-                           "&EdgeStorageFunc=1&OperationMode=fullsize"));
-    EXPECT_TRUE(info.HasEdgeStorage());
-    EXPECT_EQ(info.GetOperationMode(), "");
-}
-
-TEST(CSonyDeviceInfo, ParseResetsEverything) {
-    CSonyDeviceInfo info;
-    ASSERT_TRUE(info.Parse(Capture("SNC-VB770.txt")));
-    EXPECT_FALSE(info.Parse("ModelName=SNC-VB770"));
-    EXPECT_EQ(info.GetGeneration(), CSonyDeviceInfo::kDefaultGeneration);
-    EXPECT_FALSE(info.IsH264Supported());
-    EXPECT_TRUE(info.GetAudioOutputCodecs().empty());
-    EXPECT_EQ(info.GetOperationMode(), "");
-    EXPECT_EQ(info.GetStreamCount(), 0u);
-}
+        RecordCase{"Z20N", "SNC-Z20N.txt",
+                   "SNC-Z20N gen 1 NTSC software 1.12 (1.12) CGI 0.0; codecs JPEG; streams 1; zoom any-zoom"},
+        RecordCase{"RZ25N", "SNC-RZ25N.txt",
+                   "SNC-RZ25N gen 2 NTSC software 2.20 (2.20) CGI 1.10; codecs JPEG MPEG-4; streams 1; pan-tilt zoom any-zoom privacy"},
+        RecordCase{"DF50P", "SNC-DF50P.txt",
+                   "SNC-DF50P gen 3 PAL software 1.40 (1.40) CGI 1.21; codecs JPEG MPEG-4; streams 1; any-zoom privacy"},
+        RecordCase{"RH124", "SNC-RH124.txt",
+                   "SNC-RH124 gen 4 NTSC software 1.50 (1.50) CGI 1.30; codecs JPEG MPEG-4 H.264; streams 1; pan-tilt zoom any-zoom privacy"},
+        RecordCase{"CH210", "SNC-CH210.txt",
+                   "SNC-CH210 gen 5 NTSC software 1.82 (1.82) CGI 2.10; codecs JPEG MPEG-4 H.264; streams 3; any-zoom privacy edge; audio in g711_64 g726_40 g726_32 g726_24 g726_16; audio out g711_64 g726_40 g726_32 g726_24 g726_16"},
+        RecordCase{"EX104", "SNT-EX104.txt",
+                   "SNT-EX104 gen 5 NTSC software 1.30 (1.30) CGI 2.30; codecs JPEG MPEG-4 H.264; streams 2; any-zoom"},
+        RecordCase{"VB630", "SNC-VB630.txt",
+                   "SNC-VB630 gen 6 NTSC software 1.10 (1.10) CGI 6.0; codecs JPEG H.264; streams 3; any-zoom privacy edge; audio in g711_64 g726_40 g726_32 g726_24 g726_16 aac16_64 aac48_128; audio out g711_64 g726_40 g726_32 g726_24 g726_16"},
+        RecordCase{"WR630", "SNC-WR630.txt",
+                   "SNC-WR630 gen 6 PAL software 1.20 (1.20) CGI 6.10; codecs JPEG H.264; streams 3; solid-PTZ pan-tilt zoom any-zoom privacy edge; audio in g711_64 g726_40 g726_32 g726_24 g726_16 aac16_64 aac48_128"},
+        RecordCase{"VB770", "SNC-VB770.txt",
+                   "SNC-VB770 gen 7 NTSC software 2.0 (2.00) CGI 7.0; codecs JPEG H.264; streams 3; any-zoom privacy edge; audio in g711_64 g726_40 g726_32 g726_24 g726_16 aac16_64 aac48_128; audio out g711_64 aac16_64; mode normal"},
+        RecordCase{"UnsupportedModelCaptured", "SNT-V704-unsupported.txt",
+                   "refused:  gen 4 PAL software 0.0 () CGI 0.0; codecs; streams 0;"},
+        RecordCase{"UnknownModel", "ModelName=XYZ-100&SoftVersion=1.0",
+                   "refused:  gen 4 PAL software 0.0 () CGI 0.0; codecs; streams 0;"},
+        RecordCase{"NoModel", "SoftVersion=1.0",
+                   "refused:  gen 4 PAL software 0.0 () CGI 0.0; codecs; streams 0;"},
+        RecordCase{"Empty", "",
+                   "refused:  gen 4 PAL software 0.0 () CGI 0.0; codecs; streams 0;"},
+        RecordCase{"NoModelName", "ModelName=SNC-VB770",
+                   "refused: SNC-VB770 gen 4 PAL software 0.0 () CGI 0.0; codecs; streams 0;"},
+        RecordCase{"ListedModelOfNoGeneration", "ModelName=SNT-EP104&SoftVersion=1.0",
+                   "SNT-EP104 gen 4 PAL software 1.0 (1.0) CGI 0.0; codecs; streams 1; any-zoom"},
+        RecordCase{"VersionWithoutPointCaptured", "SNC-CH210-version-without-point.txt",
+                   "refused: SNC-CH210 gen 4 PAL software 0.0 () CGI 0.0; codecs; streams 0;"},
+        RecordCase{"VersionWithoutMinor", "ModelName=SNC-CH210&SoftVersion=1.",
+                   "refused: SNC-CH210 gen 4 PAL software 0.0 () CGI 0.0; codecs; streams 0;"},
+        RecordCase{"VersionWithoutMajor", "ModelName=SNC-CH210&SoftVersion=.82",
+                   "refused: SNC-CH210 gen 4 PAL software 0.0 () CGI 0.0; codecs; streams 0;"},
+        RecordCase{"VersionBeyondItsType", "ModelName=SNC-CH210&SoftVersion=99999999999.1",
+                   "refused: SNC-CH210 gen 4 PAL software 0.0 () CGI 0.0; codecs; streams 0;"},
+        RecordCase{"VersionWithBuild", "ModelName=SNC-CH210&SoftVersion=1.82 build 3",
+                   "SNC-CH210 gen 4 PAL software 1.82 (1.82 build 3) CGI 0.0; codecs; streams 1; any-zoom"},
+        RecordCase{"CgiVersionWithoutPointStaysZero", "ModelName=SNC-CH210&SoftVersion=1.0&CGIVersion=6&ImageSize1=1,1&ImageCodec1=h264",
+                   "SNC-CH210 gen 5 PAL software 1.0 (1.0) CGI 0.0; codecs JPEG MPEG-4 H.264; streams 1; any-zoom"},
+        RecordCase{"VideoStandardCapitalsCaptured", "SNC-CH210-videostd-capitals.txt",
+                   "refused: SNC-CH210 gen 4 PAL software 1.82 (1.82) CGI 2.10; codecs; streams 0;"},
+        RecordCase{"VideoStandardUnknown", "ModelName=SNC-CH210&SoftVersion=1.0&VideoStd=secam",
+                   "refused: SNC-CH210 gen 4 PAL software 1.0 (1.0) CGI 0.0; codecs; streams 0;"},
+        RecordCase{"VideoStandardPal", "ModelName=SNC-CH210N&SoftVersion=1.0&VideoStd=pal",
+                   "SNC-CH210N gen 4 PAL software 1.0 (1.0) CGI 0.0; codecs; streams 1; any-zoom"},
+        RecordCase{"VideoStandardFromModelSuffix", "ModelName=SNC-CH210X&SoftVersion=1.0",
+                   "SNC-CH210X gen 4 PAL software 1.0 (1.0) CGI 0.0; codecs; streams 1; any-zoom"},
+        RecordCase{"NumberedStreamsCgi2", "ModelName=SNC-CH210&SoftVersion=1.0&ImageSize1=1920,1080&ImageCodec1=h264&CGIVersion=2.10",
+                   "SNC-CH210 gen 5 PAL software 1.0 (1.0) CGI 2.10; codecs JPEG MPEG-4 H.264; streams 1; any-zoom"},
+        RecordCase{"NumberedStreamsCgi6", "ModelName=SNC-CH210&SoftVersion=1.0&ImageSize1=1920,1080&ImageCodec1=h264&CGIVersion=6.00",
+                   "SNC-CH210 gen 6 PAL software 1.0 (1.0) CGI 6.0; codecs JPEG H.264; streams 1; any-zoom"},
+        RecordCase{"NumberedStreamsCgi7", "ModelName=SNC-CH210&SoftVersion=1.0&ImageSize1=1920,1080&ImageCodec1=h264&CGIVersion=7.1",
+                   "SNC-CH210 gen 7 PAL software 1.0 (1.0) CGI 7.1; codecs JPEG H.264; streams 1; any-zoom"},
+        RecordCase{"NumberedSizeWithoutCodec", "ModelName=SNC-CH210&SoftVersion=1.0&ImageSize1=1920,1080&CGIVersion=6.0",
+                   "SNC-CH210 gen 4 PAL software 1.0 (1.0) CGI 6.0; codecs; streams 1; any-zoom"},
+        RecordCase{"ModelListedInsideTheName", "ModelName=SNC-P1X&SoftVersion=1.0&ImageSize=640",
+                   "SNC-P1X gen 2 PAL software 1.0 (1.0) CGI 0.0; codecs JPEG MPEG-4; streams 1; any-zoom"},
+        RecordCase{"Mpeg4UnnumberedOnlyOnGeneration2", "ModelName=SNC-CS50N&SoftVersion=1.0&ImageSize=640",
+                   "SNC-CS50N gen 3 NTSC software 1.0 (1.0) CGI 0.0; codecs JPEG; streams 1; any-zoom"},
+        RecordCase{"SolidPtzOffHidesPanTiltAndZoom", "ModelName=SNC-WR630&SoftVersion=1.0&SolidPTZ=off&PanTiltFunc=1&ZoomFunc=1",
+                   "SNC-WR630 gen 4 PAL software 1.0 (1.0) CGI 0.0; codecs; streams 1; solid-PTZ"},
+        RecordCase{"SolidPtzOnWithDigitalZoom", "ModelName=SNC-WR630&SoftVersion=1.0&SolidPTZ1=on&PanTiltFunc=1&ZoomFunc=2",
+                   "SNC-WR630 gen 4 PAL software 1.0 (1.0) CGI 0.0; codecs; streams 1; solid-PTZ pan-tilt any-zoom"},
+        RecordCase{"SolidPtzFunctionSwitchedOff", "ModelName=SNC-WR630&SoftVersion=1.0&SolidPTZFunc=0&SolidPTZ=off&PanTiltFunc=1",
+                   "SNC-WR630 gen 4 PAL software 1.0 (1.0) CGI 0.0; codecs; streams 1; pan-tilt any-zoom"},
+        RecordCase{"StreamCountZero", "ModelName=SNC-CH210&SoftVersion=1.0&ImageCodecMaxNum=0",
+                   "SNC-CH210 gen 4 PAL software 1.0 (1.0) CGI 0.0; codecs; streams 1; any-zoom"},
+        RecordCase{"StreamCountMalformed", "ModelName=SNC-CH210&SoftVersion=1.0&ImageCodecMaxNum=x3",
+                   "SNC-CH210 gen 4 PAL software 1.0 (1.0) CGI 0.0; codecs; streams 1; any-zoom"},
+        RecordCase{"StreamCountFour", "ModelName=SNC-CH210&SoftVersion=1.0&ImageCodecMaxNum=4",
+                   "SNC-CH210 gen 4 PAL software 1.0 (1.0) CGI 0.0; codecs; streams 4; any-zoom"},
+        RecordCase{"AudioOutputCodecsSkipEmptyParts", "ModelName=SNC-VB770&SoftVersion=1.0&CGIVersion=7.0&ImageSize1=1,1&ImageCodec1=h264&AudioOutFunc=1&AudioOutSupportedCodec=/g711_64//aac16_64/",
+                   "SNC-VB770 gen 7 PAL software 1.0 (1.0) CGI 7.0; codecs JPEG H.264; streams 1; any-zoom; audio out g711_64 aac16_64"},
+        RecordCase{"EdgeStorageAndModeNotBelowGeneration5", "ModelName=SNC-RH124&SoftVersion=1.0&EdgeStorageFunc=1&OperationMode=fullsize",
+                   "SNC-RH124 gen 4 PAL software 1.0 (1.0) CGI 0.0; codecs; streams 1; any-zoom"},
+        RecordCase{"OperationModeOnlyOnGeneration7", "ModelName=SNC-VB630&SoftVersion=1.0&CGIVersion=6.0&ImageSize1=1,1&ImageCodec1=h264&EdgeStorageFunc=1&OperationMode=fullsize",
+                   "SNC-VB630 gen 6 PAL software 1.0 (1.0) CGI 6.0; codecs JPEG H.264; streams 1; any-zoom edge"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace talvex

@@ -70,42 +70,60 @@ protected:
     void SetUp() override { driver.m_parameters = {{5, "1"}}; }
 };
 
-struct WriteCase {
+// The camera's masks and answers, the host's zones, and what is written after the inquiry.
+struct MaskCase {
     const char* name;
     uint32_t generation;
     std::string inquiry;
     Zones zones;
-    std::vector<std::string> requests; // after the inquiry
+    std::vector<std::string> requests;
+    uint32_t inquiryStatus = 200;
+    uint32_t writeStatus = 200;
+    bool reachable = true;
+    bool applied = true; // false only when the camera answered nothing
 };
 
-void PrintTo(const WriteCase& value, std::ostream* out) { *out << value.name; }
+void PrintTo(const MaskCase& value, std::ostream* out) { *out << value.name; }
 
-class WriteSequenceTest : public MaskingCamera, public ::testing::WithParamInterface<WriteCase> {};
+class MaskWrites : public MaskingCamera, public ::testing::WithParamInterface<MaskCase> {};
 
-TEST_P(WriteSequenceTest, WritesOnlyWhatDiffers) {
-    inquiry = GetParam().inquiry;
-    Apply(GetParam().zones, GetParam().generation);
+TEST_P(MaskWrites, WritesOnlyWhatDiffers) {
+    const MaskCase& row = GetParam();
+    inquiry = row.inquiry;
+    inquiryStatus = row.inquiryStatus;
+    writeStatus = row.writeStatus;
+    EXPECT_EQ(Apply(row.zones, row.generation, row.reachable), row.applied);
     std::vector<std::string> requests = server.Lines();
-    ASSERT_FALSE(requests.empty());
-    EXPECT_EQ(std::vector<std::string>(requests.begin() + 1, requests.end()), GetParam().requests);
+    ASSERT_EQ(requests.empty(), !row.reachable);
+    EXPECT_EQ(std::vector<std::string>(requests.begin() + (row.reachable ? 1 : 0), requests.end()), row.requests);
+    // A second start repeats no line.
+    const size_t lines = driver.Lines().size();
+    Apply(row.zones, row.generation, row.reachable);
+    EXPECT_EQ(driver.Lines().size(), lines);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cameras, WriteSequenceTest,
+    Cameras, MaskWrites,
     ::testing::Values(
-        WriteCase{"EachMaskSwitched", 4, kGeneration4Masks, {{10, 10, 50, 50}, {0, 0, 100, 100}, {10, 10, 50, 50}},
-                  {"GET /command/camera.cgi?PrivacyMaskPosition=1,65,49,320,240&PrivacyDispEach=1,on",
-                   "GET /command/camera.cgi?PrivacyMaskPosition=2,1,1,640,480&PrivacyDispEach=2,on",
-                   "GET /command/camera.cgi?PrivacyDispEach=5,off"}},
-        WriteCase{"ShownMaskBeyondAGapSwitchedOff", 4,
-                  "PrivacyMaskPosition=1,65,49,320,240,4,0,0,0,0&PrivacyMonitor=1,4", {{10, 10, 50, 50}},
-                  {"GET /command/camera.cgi?PrivacyDispEach=4,off"}},
-        WriteCase{"FormUnknownLeavesCameraMasks", 1, kGeneration4Masks, {{10, 10, 50, 50}}, {}},
-        WriteCase{"DisplayListChanged", 7, kGeneration7Masks + "1,3", {{0, 0, 100, 100}, {50, 50, 50, 50}},
-                  {"GET /command/masking.cgi?PrivacyMaskVertex2=960,540,1919,540,1919,1079,960,1079",
-                   "GET /command/masking.cgi?PrivacyDisplay=1,2"}},
-        WriteCase{"DisplayListUnchanged", 7, kGeneration7Masks + "1", {{0, 0, 100, 100}}, {}},
-        WriteCase{"NoZonesHideAll", 7, kGeneration7Masks + "2", {}, {"GET /command/masking.cgi?PrivacyDisplay="}}),
+        MaskCase{"EachMaskSwitched", 4, kGeneration4Masks, {{10, 10, 50, 50}, {0, 0, 100, 100}, {10, 10, 50, 50}},
+                 {"GET /command/camera.cgi?PrivacyMaskPosition=1,65,49,320,240&PrivacyDispEach=1,on",
+                  "GET /command/camera.cgi?PrivacyMaskPosition=2,1,1,640,480&PrivacyDispEach=2,on",
+                  "GET /command/camera.cgi?PrivacyDispEach=5,off"}},
+        MaskCase{"ShownMaskBeyondAGapSwitchedOff", 4,
+                 "PrivacyMaskPosition=1,65,49,320,240,4,0,0,0,0&PrivacyMonitor=1,4", {{10, 10, 50, 50}},
+                 {"GET /command/camera.cgi?PrivacyDispEach=4,off"}},
+        MaskCase{"FormUnknownLeavesCameraMasks", 1, kGeneration4Masks, {{10, 10, 50, 50}}, {}},
+        MaskCase{"DisplayListChanged", 7, kGeneration7Masks + "1,3", {{0, 0, 100, 100}, {50, 50, 50, 50}},
+                 {"GET /command/masking.cgi?PrivacyMaskVertex2=960,540,1919,540,1919,1079,960,1079",
+                  "GET /command/masking.cgi?PrivacyDisplay=1,2"}},
+        MaskCase{"DisplayListUnchanged", 7, kGeneration7Masks + "1", {{0, 0, 100, 100}}, {}},
+        MaskCase{"NoZonesHideAll", 7, kGeneration7Masks + "2", {}, {"GET /command/masking.cgi?PrivacyDisplay="}},
+        MaskCase{"InquiryRefused", 4, kGeneration4Masks, {{10, 10, 50, 50}}, {}, 500},
+        MaskCase{"EmptyInquiry", 4, "", {{10, 10, 50, 50}}, {}},
+        // The first refused write ends the sequence.
+        MaskCase{"WriteRefused", 4, kGeneration4Masks, {{10, 10, 50, 50}},
+                 {"GET /command/camera.cgi?PrivacyMaskPosition=1,65,49,320,240&PrivacyDispEach=1,on"}, 200, 403},
+        MaskCase{"NoCamera", 4, kGeneration4Masks, {{10, 10, 50, 50}}, {}, 200, 200, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MaskingCamera, WithoutPrivacySupportNothingIsAsked) {
@@ -114,38 +132,6 @@ TEST_F(MaskingCamera, WithoutPrivacySupportNothingIsAsked) {
     EXPECT_TRUE(server.Lines().empty());
     EXPECT_TRUE(driver.HasLine(2, "property 5"));
 }
-
-struct ResultCase {
-    const char* name;
-    bool reachable;
-    uint32_t inquiryStatus;
-    std::string inquiry;
-    uint32_t writeStatus;
-    bool applied;
-};
-
-void PrintTo(const ResultCase& value, std::ostream* out) { *out << value.name; }
-
-class ApplyResultTest : public MaskingCamera, public ::testing::WithParamInterface<ResultCase> {};
-
-TEST_P(ApplyResultTest, FalseOnlyWhenTheCameraAnsweredNothing) {
-    const ResultCase& row = GetParam();
-    inquiryStatus = row.inquiryStatus;
-    inquiry = row.inquiry;
-    writeStatus = row.writeStatus;
-    EXPECT_EQ(Apply({{10, 10, 50, 50}}, 4, row.reachable), row.applied);
-    // A second failing start repeats no line.
-    const size_t lines = driver.Lines().size();
-    Apply({{10, 10, 50, 50}}, 4, row.reachable);
-    EXPECT_EQ(driver.Lines().size(), lines);
-}
-
-INSTANTIATE_TEST_SUITE_P(Camera, ApplyResultTest,
-                         ::testing::Values(ResultCase{"InquiryRefused", true, 500, kGeneration4Masks, 200, true},
-                                           ResultCase{"EmptyInquiry", true, 200, "", 200, true},
-                                           ResultCase{"WriteRefused", true, 200, kGeneration4Masks, 403, true},
-                                           ResultCase{"NoCamera", false, 200, kGeneration4Masks, 200, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace talvex
