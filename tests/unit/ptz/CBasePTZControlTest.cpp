@@ -230,6 +230,9 @@ TEST_F(CBasePTZControlTest, CapabilitiesFillTheHostRecord) {
     EXPECT_EQ(record.maxPresetCount, 16u);
     EXPECT_EQ(record.currentPresetCount, 3u);
     EXPECT_TRUE(open.PTZ_IsSupported());
+    TestControl presetsOnly(&driver, "Preset=16");
+    ASSERT_TRUE(presetsOnly.Open());
+    EXPECT_FALSE(presetsOnly.PTZ_IsSupported());
 }
 
 } // namespace
