@@ -72,7 +72,7 @@ TEST_F(CSonyDigitalIOTest, OutputsAreConfiguredInTheirGenerationsWayThenSwitched
     };
     camera.Answer("/command/inquiry.cgi?inq=sysinfo", {200, "ModelName=SNC-Z20N&AlarmData=on"});
     for (const auto& [generation, expected] : cases) {
-        SCOPED_TRACE(generation);
+        SCOPED_TRACE("generation " + std::to_string(generation));
         driver.GetDeviceInfo()->generation = generation;
         if (generation == 1)
             camera.Answer("/command/inquiry.cgi?inq=alarmout", {200, "AlarmOutFunc=on&AoManualFunc=on"});

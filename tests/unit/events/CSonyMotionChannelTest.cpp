@@ -39,7 +39,7 @@ TEST_F(CSonyMotionChannelTest, EachGenerationOpensTheAlarmStreamInItsWay) {
         {5, {kMdAlarmData, kAlarmData, kAlarmStream}},
     };
     for (const auto& [generation, opening] : cases) {
-        SCOPED_TRACE(generation);
+        SCOPED_TRACE("generation " + std::to_string(generation));
         driver.GetDeviceInfo()->generation = generation;
         camera.ClearTargets();
         test::FakeChannelSink host;
