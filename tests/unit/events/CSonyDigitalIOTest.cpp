@@ -61,46 +61,27 @@ protected:
     std::unique_ptr<CSonyDigitalIO> io;
 };
 
-TEST_F(CSonyDigitalIOTest, OneInputAnsweringSensorReportsInputZeroOn) {
-    MakeIO(1, 0).StartIO();
-    ASSERT_TRUE(test::WaitUntil([&] { return !callback.Changes().empty(); }));
-    io->StopIO();
-    using Changes = std::vector<std::pair<uint32_t, uint32_t>>;
-    EXPECT_EQ(callback.Changes(), (Changes{{0, 2}}));
-    EXPECT_EQ(camera.Targets().front(), "/command/inquiry.cgi?inq=sensor");
-}
-
-TEST_F(CSonyDigitalIOTest, OutputsAreConfiguredOnceThenSwitchedInTheNumberedStyle) {
-    CSonyDigitalIO& outputs = MakeIO(0, 1);
-    outputs.StartIO();
-    ASSERT_TRUE(SeenTimes("/command/main.cgi?trigger=alarmout1off", 1));
-    outputs.SetOutput(0, 2);
-    outputs.SetOutput(0, 2);
-    outputs.SetOutput(0, 7);
-    ASSERT_TRUE(SeenTimes("/command/main.cgi?trigger=alarmout1on", 1));
-    EXPECT_FALSE(test::WaitUntil([&] { return camera.Targets().size() > 6; }, std::chrono::milliseconds(200)));
-    outputs.StopIO();
-    const std::vector<std::string> expected = {
-        "/command/inquiry.cgi?inq=system",
-        "/command/system.cgi?AlarmData=on",
-        "/command/inquiry.cgi?inq=alarmout",
-        "/command/alarmout.cgi?AlarmOut1Func=on&Ao1ManualFunc=on",
-        "/command/main.cgi?trigger=alarmout1off",
-        "/command/main.cgi?trigger=alarmout1on",
+// What an output's set-up asks and sends, by generation: the alarm-data switch
+// unless it is on, the configuration of the numbered style, the first switch off.
+TEST_F(CSonyDigitalIOTest, OutputsAreConfiguredInTheirGenerationsWayThenSwitchedOff) {
+    const std::pair<uint32_t, std::vector<std::string>> cases[] = {
+        {6,
+         {"/command/inquiry.cgi?inq=system", "/command/system.cgi?AlarmData=on", "/command/inquiry.cgi?inq=alarmout",
+          "/command/alarmout.cgi?AlarmOut1Func=on&Ao1ManualFunc=on", "/command/main.cgi?trigger=alarmout1off"}},
+        {1, {"/command/inquiry.cgi?inq=sysinfo", "/command/inquiry.cgi?inq=alarmout", "/command/main.cgi?trigger=alarmoutoff"}},
     };
-    EXPECT_EQ(camera.Targets(), expected);
-}
-
-TEST_F(CSonyDigitalIOTest, FirstGenerationAsksSysinfoAndKeepsAlarmDataThatIsOn) {
-    driver.GetDeviceInfo()->generation = 1;
     camera.Answer("/command/inquiry.cgi?inq=sysinfo", {200, "ModelName=SNC-Z20N&AlarmData=on"});
-    camera.Answer("/command/inquiry.cgi?inq=alarmout", {200, "AlarmOutFunc=on&AoManualFunc=on"});
-    MakeIO(0, 1).StartIO();
-    ASSERT_TRUE(SeenTimes("/command/main.cgi?trigger=alarmoutoff", 1));
-    io->StopIO();
-    const std::vector<std::string> expected = {"/command/inquiry.cgi?inq=sysinfo", "/command/inquiry.cgi?inq=alarmout",
-                                               "/command/main.cgi?trigger=alarmoutoff"};
-    EXPECT_EQ(camera.Targets(), expected);
+    for (const auto& [generation, expected] : cases) {
+        SCOPED_TRACE("generation " + std::to_string(generation));
+        driver.GetDeviceInfo()->generation = generation;
+        if (generation == 1)
+            camera.Answer("/command/inquiry.cgi?inq=alarmout", {200, "AlarmOutFunc=on&AoManualFunc=on"});
+        camera.ClearTargets();
+        MakeIO(0, 1).StartIO();
+        ASSERT_TRUE(SeenTimes(expected.back(), 1));
+        io->StopIO();
+        EXPECT_EQ(camera.Targets(), expected);
+    }
 }
 
 TEST_F(CSonyDigitalIOTest, RefusedSwitchFailsAndIsLoggedOnceWithItsCause) {

@@ -8,6 +8,7 @@
 #include "support/RecordingHttpServer.h"
 #include "support/WaitUntil.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +33,10 @@ public:
     std::vector<std::string> Await(size_t count) {
         WaitUntil([&] { return server.Requests().size() >= count; }, std::chrono::milliseconds(3000));
         return server.Lines();
+    }
+    // Whether the camera saw the request line within the limit.
+    bool Saw(const std::string& line) {
+        return WaitUntil([&] { return std::ranges::count(server.Lines(), line) > 0; }, std::chrono::milliseconds(3000));
     }
 
 private:
