@@ -73,7 +73,8 @@ INSTANTIATE_TEST_SUITE_P(Texts, CAudioCapabilitiesTest,
                                            CapabilityCase{"StereoOnlyForOne", "Count=2; IsStereo=1", 2, true},
                                            CapabilityCase{"StereoTwoIsNotStereo", "Count=2; IsStereo=2", 2, false},
                                            CapabilityCase{"MissingStereo", "Count=3", 0, false},
-                                           CapabilityCase{"OtherWords", "Channels=1; IsStereo=0", 0, false}),
+                                           CapabilityCase{"OtherWords", "Channels=1; IsStereo=0", 0, false},
+                                           CapabilityCase{"Empty", "", 0, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 constexpr int32_t kNoVolume = AUDIO_CONFIG::kVolumeNotSet;

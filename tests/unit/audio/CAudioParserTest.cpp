@@ -148,6 +148,7 @@ TEST_P(CAudioParserFrameSizeTest, FrameBytesFollowCodecAndRate) {
 
 INSTANTIATE_TEST_SUITE_P(Codecs, CAudioParserFrameSizeTest,
                          ::testing::Values(FrameSizeCase{"ALawAnyRate", Format(kFourccG711ALaw, 1), 2000},
+                                           FrameSizeCase{"G726At16k", Format(kFourccG726, 16000), 500},
                                            FrameSizeCase{"G726At40k", Format(kFourccG726, 40000), 1250},
                                            FrameSizeCase{"G726OtherRate", Format(kFourccG726, 48000), 8000},
                                            FrameSizeCase{"AacAt64k", Format(kFourccAac, 64000), 2000},
