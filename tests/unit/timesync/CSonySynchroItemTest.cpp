@@ -1,9 +1,13 @@
 #include "timesync/CSonySynchroItem.h"
+#include "timesync/CSonyTimeProvider.h"
 
+#include "driver/CSonyIPCaptureDriver.h"
 #include "support/FakeDriver.h"
 #include "support/LocalZone.h"
 #include "support/RecordingHttpServer.h"
+#include "support/WaitUntil.h"
 #include "timesync/GmTime.h"
+#include "unit/driver/FakeHostObjects.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +16,8 @@
 
 namespace talvex {
 namespace {
+
+using namespace std::chrono_literals;
 
 struct Camera {
     uint32_t generation;
@@ -93,9 +99,11 @@ INSTANTIATE_TEST_SUITE_P(
                   {5, "on", 60},
                   {"POST /command/system.cgi NtpService=off", "POST /command/etc.cgi GmTime="}, 1, 1},
         CheckCase{"InquiryRefused", {6, "off", 0, 500}, {}, 2, 1},
-        CheckCase{"SettingRefused", {6, "off", 60, 200, 403}, {"GET /command/system.cgi?GmTime=", "GET /command/system.cgi?GmTime="}, 2, 1},
-        CheckCase{"NtpSwitchRefused", {5, "on", 60, 200, 500}, {"POST /command/system.cgi NtpService=off", "POST /command/system.cgi NtpService=off"}, 2, 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+        CheckCase{"SettingRefused", {6, "off", 60, 200, 403},
+                  {"GET /command/system.cgi?GmTime=", "GET /command/system.cgi?GmTime="}, 2, 1},
+        CheckCase{"NtpSwitchRefused", {5, "on", 60, 200, 500},
+                  {"POST /command/system.cgi NtpService=off", "POST /command/system.cgi NtpService=off"}, 2, 1}),
+    kByName);
 
 
 CTime FromUnixSeconds(int64_t seconds) {
@@ -142,6 +150,81 @@ INSTANTIATE_TEST_SUITE_P(Seconds, WriteGmTimeTest,
                                            GmTimeCase{"Second57", "2612061200570", 1796558457},
                                            GmTimeCase{"Second59", "2612061200590", 1796558459}),
                          kByName);
+
+
+// A camera on loopback; a held one answers only when the test ends.
+struct LoopbackCamera {
+    explicit LoopbackCamera(bool hold = false)
+        : server([this, hold](const test::RecordedRequest&) {
+              if (hold)
+                  server.Hold();
+              return test::RecordedAnswer{200, "NtpService=off&GmTime=0001010000000"};
+          }) {}
+    DEVICE_INFO Device(const char* address = "127.0.0.1") const {
+        return DEVICE_INFO(address, server.Port(), "admin", "admin");
+    }
+    test::RecordingHttpServer server;
+};
+
+struct KeyCase {
+    const char* name;
+    const char* otherAddress;
+    bool otherPort;
+    uint32_t countOfFirst;
+};
+
+void PrintTo(const KeyCase& value, std::ostream* out) { *out << value.name; }
+
+class TimeProviderKeyTest : public ::testing::TestWithParam<KeyCase> {};
+
+TEST_P(TimeProviderKeyTest, OneItemPerResolvedAddressAndPort) {
+    LoopbackCamera camera;
+    LoopbackCamera otherCamera;
+    const LoopbackCamera& second = GetParam().otherPort ? otherCamera : camera;
+    const std::string first = CSonyTimeProvider::Register(camera.Device(), nullptr);
+    const std::string other = CSonyTimeProvider::Register(second.Device(GetParam().otherAddress), nullptr);
+    EXPECT_EQ(CSonyTimeProvider::RegistrationCount(first), GetParam().countOfFirst);
+    CSonyTimeProvider::Unregister(first, nullptr);
+    EXPECT_EQ(CSonyTimeProvider::RegistrationCount(other), 1u);
+    CSonyTimeProvider::Unregister(other, nullptr);
+    CSonyTimeProvider::Unregister(other, nullptr); // one more: harmless
+    EXPECT_EQ(CSonyTimeProvider::RegistrationCount(first), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, TimeProviderKeyTest,
+                         ::testing::Values(KeyCase{"SameAddress", "127.0.0.1", false, 2},
+                                           KeyCase{"HostNameOfTheAddress", "localhost", false, 2},
+                                           KeyCase{"OtherPort", "127.0.0.1", true, 1}),
+                         kByName);
+
+TEST(TimeProviderTest, NewCameraIsCheckedAtOnceAndItsRemovalEndsTheCheck) {
+    LoopbackCamera camera(true);
+    const std::string key = CSonyTimeProvider::Register(camera.Device(), nullptr);
+    EXPECT_TRUE(test::WaitUntil([&] { return camera.server.Requests().size() == 1; }, 5000ms));
+    const auto start = std::chrono::steady_clock::now();
+    CSonyTimeProvider::Unregister(key, nullptr);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+}
+
+TEST(TimeProviderTest, DriverWithoutEdgeStorageLeavesTheOthersRegistration) {
+    LoopbackCamera camera;
+    fennwick_test::RecordingDebugSink sink;
+    fennwick_test::FakeDeviceSettings settings[2];
+    CSonyIPCaptureDriver drivers[2] = {CSonyIPCaptureDriver(HostVersion{6, 3, 0, 0}),
+                                       CSonyIPCaptureDriver(HostVersion{6, 3, 0, 0})};
+    for (uint32_t index = 0; index < 2; ++index) {
+        settings[index].port = camera.Device().port;
+        for (uint32_t id = 3; id <= 10; ++id) // the host hands out properties up to the first it lacks
+            settings[index].parameters[id] = "";
+        settings[index].parameters[11] = index == 0 ? "1" : "0";
+        ASSERT_TRUE(drivers[index].Open(&sink, nullptr, &settings[index]));
+    }
+    const std::string key = CSonyTimeProvider::DeviceKey(camera.Device());
+    drivers[1].Close();
+    EXPECT_EQ(CSonyTimeProvider::RegistrationCount(key), 1u);
+    drivers[0].Close();
+    EXPECT_EQ(CSonyTimeProvider::RegistrationCount(key), 0u);
+}
 
 } // namespace
 } // namespace talvex
