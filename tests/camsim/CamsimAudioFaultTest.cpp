@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -44,7 +45,9 @@ TEST(CamsimAudioCommandLine, FaultFlagsCutTheUploadAndTheStream) {
     const uint16_t port = process.Port();
     ASSERT_NE(port, 0);
     const std::string upload = "POST /audio-out/g711_64.cgi HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 1000\r\n\r\n";
+    const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(LoopbackExchange(port, upload + std::string(1000, 'x'), 3s), "") << "the camera answered an upload it cut";
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s) << "the camera kept the cut upload's connection open";
     // Running when the cut comes: 20 ms pieces of G.711 up to it, then half a piece.
     const std::string audio = LoopbackGet(port, "/audio", 3s);
     EXPECT_EQ(StatusOf(audio), 200);
