@@ -1,4 +1,5 @@
 #include "audio/CAudioParser.h"
+#include "audio/CBaseRTPAudioParser.h"
 
 #include "support/FakeDriver.h"
 #include "unit/audio/FakeAudioHost.h"
@@ -165,6 +166,51 @@ TEST(CAudioParserHostTest, HostTroubleCostsOneFrameAndEveryFrameGoesBack) {
     EXPECT_EQ(rig.consumer.codecs, (std::vector<uint32_t>{kFourccG711ALaw, kFourccG711ALaw}));
     EXPECT_EQ(rig.allocator.released.load(), 2);
 }
+
+struct Packet {
+    uint16_t sequence;
+    size_t bytes;
+};
+
+// The RTP assembler: one frame per 8000 gathered bytes; a gap discards what
+// was gathered; a refused frame starts a fresh one at any sequence number.
+struct SequenceCase {
+    const char* name;
+    std::vector<Packet> packets;
+    std::vector<size_t> frames; // sizes the host gets
+    bool hostTakes = true;
+};
+
+void PrintTo(const SequenceCase& value, std::ostream* out) { *out << value.name; }
+
+class CBaseRTPAudioParserTest : public ::testing::TestWithParam<SequenceCase> {};
+
+TEST_P(CBaseRTPAudioParserTest, GathersFramesAlongTheSequence) {
+    ParserRig rig(AudioFormat{});
+    rig.consumer.accept = GetParam().hostTakes;
+    CBaseRTPAudioParser parser(&rig.driver, &rig.consumer, 3, "Fennwick::AudioStream");
+    parser.SetFormat(AudioFormat{});
+    for (const Packet& packet : GetParam().packets)
+        parser.OnRtpPacket(Bytes(packet.bytes, uint8_t(packet.sequence)), packet.sequence);
+    std::vector<size_t> sizes;
+    for (const auto& frame : rig.consumer.frames)
+        sizes.push_back(frame.size());
+    EXPECT_EQ(sizes, GetParam().frames);
+    EXPECT_EQ(rig.allocator.allocated.load(), rig.allocator.released.load());
+    EXPECT_EQ(rig.driver.HasLine(1, "Audio-frame processing error, camera 127.0.0.1:80"), !GetParam().hostTakes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sequences, CBaseRTPAudioParserTest,
+    ::testing::Values(SequenceCase{"EightThousandBytesMakeOneFrame", {{1, 4000}, {2, 4000}}, {8000}},
+                      SequenceCase{"OverflowStaysInTheFrame", {{1, 4000}, {2, 4500}, {3, 8000}}, {8500, 8000}},
+                      SequenceCase{"SkippedNumberDiscards", {{1, 4000}, {3, 4000}, {4, 4000}}, {8000}},
+                      SequenceCase{"RepeatedNumberDiscards", {{1, 4000}, {1, 4000}}, {}},
+                      SequenceCase{"WrapAroundIsInOrder", {{65535, 4000}, {0, 4000}}, {8000}},
+                      SequenceCase{"FirstPacketStartsAnywhere", {{40000, 8000}}, {8000}},
+                      SequenceCase{"OneBytePayloadsAreDropped", {{1, 1}, {2, 7999}, {3, 1}}, {}},
+                      SequenceCase{"RefusedFrameStartsAFreshFrame", {{10, 8000}, {500, 8000}}, {8000, 8000}, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace talvex::test

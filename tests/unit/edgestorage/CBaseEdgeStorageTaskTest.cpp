@@ -27,18 +27,6 @@ public:
     bool IsFinished() { return m_finishedEvent.Wait(0); }
 };
 
-class RecordingUser : public IEdgeStorageTaskUser {
-public:
-    bool CaptureFrameCallback(uint32_t, ipcapture::IVideoFrame* frame) override {
-        if (refuse)
-            return false;
-        passed.push_back(frame->GetTime());
-        return true;
-    }
-    bool refuse = false;
-    std::vector<uint64_t> passed;
-};
-
 struct Frame {
     uint64_t time;
     bool key;
@@ -73,7 +61,7 @@ TEST_P(FrameFilter, PassesOnlyTheIntervalFromTheFirstKeyFrame) {
         host.SetTime(frame.time);
         task.DeliverFrame(&host);
     }
-    EXPECT_EQ(user.passed, GetParam().passed);
+    EXPECT_EQ(user.Times(), GetParam().passed);
     EXPECT_EQ(task.GetProgress(), GetParam().progress);
     EXPECT_EQ(task.IsFinished(), GetParam().finished);
 }
@@ -130,7 +118,7 @@ TEST(RTSPReplay, FramesBeforeTheFirstKeyFrameStillSetTheTimeReference) {
     task.OnRTPPacket(camera, MakeRtpPacket(sequence++, key, false, pps));
     task.OnRTPPacket(camera, MakeRtpPacket(sequence++, key, true, std::vector<uint8_t>{0x65, 0x88}));
     task.OnRTPPacket(camera, MakeRtpPacket(sequence++, key + kTicksPer100Ms, true, std::vector<uint8_t>{0x41, 0x9A}));
-    EXPECT_EQ(user.passed, (std::vector<uint64_t>{At(10, 0, 0, 100), At(10, 0, 0, 200)}));
+    EXPECT_EQ(user.Times(), (std::vector<uint64_t>{At(10, 0, 0, 100), At(10, 0, 0, 200)}));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // interval that spans two recordings is filled from both.
 #include "edgestorage/CSonyEdgeStorageTask.h"
 
+#include "EdgeTimes.h"
 #include "support/ChannelRig.h"
 #include "support/FakeChannelHost.h"
 #include "support/FakeDriver.h"
@@ -10,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -18,22 +18,6 @@ namespace talvex::test {
 namespace {
 
 constexpr uint64_t kUnitsPerMs = 10000;
-
-class FrameTimes : public IEdgeStorageTaskUser {
-public:
-    bool CaptureFrameCallback(uint32_t, ipcapture::IVideoFrame* frame) override {
-        std::lock_guard lock(mutex);
-        times.push_back(frame->GetTime());
-        return true;
-    }
-    std::vector<uint64_t> Times() {
-        std::lock_guard lock(mutex);
-        return times;
-    }
-
-    std::mutex mutex;
-    std::vector<uint64_t> times;
-};
 
 class SonyEdgeStorageReplayTest : public testing::Test {
 protected:
@@ -73,7 +57,7 @@ protected:
 
     FakeDriver m_driver;
     LockedFrameAllocator m_allocator;
-    FrameTimes m_user;
+    RecordingUser m_user;
     std::unique_ptr<CSonyEdgeStorageTask> m_task;
     uint64_t m_begin = 0, m_end = 0;
     std::vector<uint64_t> m_progress;
