@@ -96,7 +96,7 @@ protected:
         return std::chrono::duration_cast<std::chrono::milliseconds>(later - earlier).count();
     }
     // Starts the channel and brings it to streaming with one frame.
-    void StartStreaming(FakeTransportChannel& channel) {
+    void StartStreaming() {
         ASSERT_TRUE(channel.Start(Recording()));
         ASSERT_TRUE(WaitUntil([&] { return !channel.ConnectAttempts().empty(); }));
         channel.SendFrame();
@@ -105,6 +105,7 @@ protected:
 
     FakeDriver driver;
     FakeChannelSink sink;
+    FakeTransportChannel channel{&driver, &sink};
 };
 
 // The moment itself: at W = T2 / 2, within one pass of the worker (1 s while
@@ -113,8 +114,7 @@ protected:
 TEST_F(CBaseRTPChannelTest, SignalIsLostAtHalfTheSecondTimeOutAndReportedAfterIt) {
     constexpr uint32_t kLongT2 = 3000;
     driver.m_device.secondTimeoutMs = kLongT2;
-    FakeTransportChannel channel(&driver, &sink);
-    StartStreaming(channel);
+    StartStreaming();
     for (int i = 0; i < 8; ++i) { // frames keep it streaming: the time counts from the last
         std::this_thread::sleep_for(40ms);
         channel.SendFrame();
@@ -131,7 +131,6 @@ TEST_F(CBaseRTPChannelTest, SignalIsLostAtHalfTheSecondTimeOutAndReportedAfterIt
 }
 
 TEST_F(CBaseRTPChannelTest, UnreachableCameraIsTriedOncePerSecondAndNeverOnline) {
-    FakeTransportChannel channel(&driver, &sink);
     channel.reachable = false;
     ASSERT_TRUE(channel.Start(Recording()));
     std::this_thread::sleep_for(2600ms);
@@ -148,7 +147,6 @@ TEST_F(CBaseRTPChannelTest, UnreachableCameraIsTriedOncePerSecondAndNeverOnline)
 }
 
 TEST_F(CBaseRTPChannelTest, FirstFrameLogsTheOnlineLineOnceAndStopTheOfflineLine) {
-    FakeTransportChannel channel(&driver, &sink);
     ASSERT_TRUE(channel.Start(Recording()));
     ASSERT_TRUE(WaitUntil([&] { return !channel.ConnectAttempts().empty(); }));
     for (int i = 0; i < 5; ++i)
@@ -164,9 +162,8 @@ TEST_F(CBaseRTPChannelTest, FirstFrameLogsTheOnlineLineOnceAndStopTheOfflineLine
 
 // Suspend and Resume answer only a real change.
 TEST_F(CBaseRTPChannelTest, SuspendedChannelDropsFramesAsDeliveredAndKeepsItsState) {
-    FakeTransportChannel channel(&driver, &sink);
     EXPECT_FALSE(channel.Resume());
-    StartStreaming(channel);
+    StartStreaming();
     ASSERT_TRUE(channel.Suspend());
     EXPECT_FALSE(channel.Suspend());
     const size_t before = sink.FrameCount();
@@ -184,7 +181,6 @@ TEST_F(CBaseRTPChannelTest, SuspendedChannelDropsFramesAsDeliveredAndKeepsItsSta
 }
 
 TEST_F(CBaseRTPChannelTest, PacketsFromAnotherAddressNeverReachTheChannel) {
-    FakeTransportChannel channel(&driver, &sink);
     const CRTPPacket packet = test::MakeRtpPacket(1, 1000, true, std::vector<uint8_t>{0x65, 1, 2});
     sockaddr_in other{};
     other.sin_family = AF_INET;
@@ -198,8 +194,7 @@ TEST_F(CBaseRTPChannelTest, PacketsFromAnotherAddressNeverReachTheChannel) {
 }
 
 TEST_F(CBaseRTPChannelTest, LostConnectionReconnectsWithoutWaitingForTheTimer) {
-    FakeTransportChannel channel(&driver, &sink);
-    StartStreaming(channel);
+    StartStreaming();
     const size_t attempts = channel.ConnectAttempts().size();
     channel.LoseConnection();
     channel.SendFrame(); // the timer alone would keep the channel streaming
@@ -208,7 +203,6 @@ TEST_F(CBaseRTPChannelTest, LostConnectionReconnectsWithoutWaitingForTheTimer) {
 }
 
 TEST_F(CBaseRTPChannelTest, StopBreaksABlockedSessionStartPromptly) {
-    FakeTransportChannel channel(&driver, &sink);
     channel.blockInSession = true;
     ASSERT_TRUE(channel.Start(Recording()));
     ASSERT_TRUE(WaitUntil([&] { return !channel.ConnectAttempts().empty(); }));
@@ -222,7 +216,6 @@ TEST_F(CBaseRTPChannelTest, StopBreaksABlockedSessionStartPromptly) {
 
 // The picture size comes from the last key frame, else from the configured one.
 TEST_F(CBaseRTPChannelTest, StartTwiceRefusesTheSecondAndPictureSizeFollowsKeyFramesAndRestarts) {
-    FakeTransportChannel channel(&driver, &sink);
     ASSERT_TRUE(channel.Start(Recording(640, 480)));
     EXPECT_FALSE(channel.Start(Recording()));
     EXPECT_EQ(channel.GetPictureSize(), (std::pair<uint16_t, uint16_t>{640, 480}));
@@ -236,7 +229,6 @@ TEST_F(CBaseRTPChannelTest, StartTwiceRefusesTheSecondAndPictureSizeFollowsKeyFr
 }
 
 TEST_F(CBaseRTPChannelTest, RefusedFrameIsNotDeliveredAndThrowingSinkIsLogged) {
-    FakeTransportChannel channel(&driver, &sink);
     sink.accept = false;
     EXPECT_FALSE(channel.SendFrame());
     EXPECT_EQ(test::CountLines(driver, "is online"), 0u);
@@ -253,7 +245,6 @@ public:
 };
 
 TEST_F(CBaseRTPChannelTest, EdgeMonitorHearsEveryDeliveredFrameTime) {
-    FakeTransportChannel channel(&driver, &sink);
     RecordingEdgeMonitor monitor;
     channel.SetEdgeMonitor(&monitor);
     test::FakeVideoFrame frame(kTypeH264KeyFrame, 4);

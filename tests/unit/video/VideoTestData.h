@@ -62,18 +62,11 @@ inline std::vector<std::vector<uint8_t>> UnitsOfType(const std::vector<std::vect
 // One datagram: version 2, no padding, extension or CSRC, payload type 96.
 inline std::vector<uint8_t> MakeRtpDatagram(uint16_t sequence, uint32_t timestamp, bool marker,
                                             std::span<const uint8_t> payload) {
-    std::vector<uint8_t> datagram = {0x80,
-                                     uint8_t((marker ? 0x80 : 0x00) | 96),
-                                     uint8_t(sequence >> 8),
-                                     uint8_t(sequence),
-                                     uint8_t(timestamp >> 24),
-                                     uint8_t(timestamp >> 16),
-                                     uint8_t(timestamp >> 8),
-                                     uint8_t(timestamp),
-                                     0x11,
-                                     0x22,
-                                     0x33,
-                                     0x44};
+    std::vector<uint8_t> datagram = {0x80, uint8_t((marker ? 0x80 : 0x00) | 96), uint8_t(sequence >> 8),
+                                     uint8_t(sequence)};
+    for (int shift = 24; shift >= 0; shift -= 8)
+        datagram.push_back(uint8_t(timestamp >> shift));
+    datagram.insert(datagram.end(), {0x11, 0x22, 0x33, 0x44}); // SSRC
     datagram.insert(datagram.end(), payload.begin(), payload.end());
     return datagram;
 }
