@@ -39,7 +39,6 @@ TEST_F(CCommonRTSPChannelTest, PathFollowsGenerationAndStream) {
     SessionProbe generation5(0, &driver, &sink, {});
     EXPECT_EQ(generation5.Params(kRecordingChannel).path, "/media/video1");
     EXPECT_EQ(generation5.Params(kRecordingChannel).port, 554);
-    EXPECT_EQ(generation5.Params(kRecordingChannel).mediaIndex, uint32_t(SDP_MEDIA_VIDEO));
     driver.m_device.generation = 6;
     SessionProbe generation6(0, &driver, &sink, {});
     EXPECT_EQ(generation6.Params(kLiveChannel).path, "/video2");
