@@ -1,8 +1,9 @@
+// The channel worker of the RTP channels, with a fake transport whose camera
+// answers or not and whose frames come when the test delivers them.
 #include "channels/CBaseRTPChannel.h"
 
-#include "support/WaitUntil.h"
 #include "support/FakeChannelHost.h"
-#include "unit/channels/FakeTransportChannel.h"
+#include "support/WaitUntil.h"
 #include "unit/video/VideoTestData.h"
 #include "video/FrameTypes.h"
 
@@ -21,9 +22,58 @@ namespace {
 using namespace std::chrono_literals;
 using test::FakeChannelSink;
 using test::FakeDriver;
-using test::FakeTransportChannel;
 using test::SteadyTime;
 using test::WaitUntil;
+
+class FakeTransportChannel : public CBaseRTPChannel {
+public:
+    FakeTransportChannel(IDriver* driver, ipcapture::IVideoChannelCallback* sink)
+        : CBaseRTPChannel(0, driver, sink, 0) {}
+    ~FakeTransportChannel() override { StopThread(); }
+
+    void SetChannelOption(uint32_t) override {}
+
+    bool SendFrame(uint32_t type = kTypeH264KeyFrame, uint16_t width = 320, uint16_t height = 240) {
+        test::FakeVideoFrame frame(type, 16);
+        frame.SetDataSize(16);
+        frame.SetPictureFormat(width, height, 2);
+        frame.SetTypeCode(type);
+        return DeliverFrame(&frame);
+    }
+    std::vector<SteadyTime> ConnectAttempts() {
+        std::lock_guard lock(m_mutex);
+        return m_attempts;
+    }
+    void LoseConnection() { OnPeerBye(); }
+
+    std::atomic<bool> reachable{true};
+    std::atomic<bool> blockInSession{false};
+    std::atomic<int> packets{0};
+    std::atomic<int> sessionsStopped{0};
+    CManualEvent interrupted;
+
+protected:
+    bool PrepareDevice() override {
+        std::lock_guard lock(m_mutex);
+        m_attempts.push_back(std::chrono::steady_clock::now());
+        return reachable;
+    }
+    bool SetUpRTP() override { return true; }
+    bool StartSession() override {
+        // A camera that never answers: only Interrupt gets the worker out.
+        if (blockInSession)
+            interrupted.Wait(CEvent::kInfinite);
+        return !blockInSession;
+    }
+    void StopSession() override { ++sessionsStopped; }
+    bool KeepAlive() override { return true; }
+    void Interrupt() override { interrupted.Set(); }
+    void ProcessPacket(const CRTPPacket&) override { ++packets; }
+
+private:
+    std::mutex m_mutex;
+    std::vector<SteadyTime> m_attempts;
+};
 
 // Shortened device time-outs: T1 = 200 ms, T2 = 800 ms, so W = 400 ms.
 constexpr uint32_t kT1 = 200;
@@ -45,62 +95,42 @@ protected:
     static int64_t MsBetween(SteadyTime earlier, SteadyTime later) {
         return std::chrono::duration_cast<std::chrono::milliseconds>(later - earlier).count();
     }
-    // Sends frames every 40 ms until the channel streams, then a few more; returns when the last went out.
-    SteadyTime StreamFor(FakeTransportChannel& channel, std::chrono::milliseconds duration) {
-        const auto end = std::chrono::steady_clock::now() + duration;
-        SteadyTime last;
-        while (std::chrono::steady_clock::now() < end) {
-            channel.SendFrame();
-            last = std::chrono::steady_clock::now();
-            std::this_thread::sleep_for(40ms);
-        }
-        return last;
+    // Starts the channel and brings it to streaming with one frame.
+    void StartStreaming() {
+        ASSERT_TRUE(channel.Start(Recording()));
+        ASSERT_TRUE(WaitUntil([&] { return !channel.ConnectAttempts().empty(); }));
+        channel.SendFrame();
+        ASSERT_TRUE(WaitUntil([&] { return channel.GetState() == kChannelStreaming; }));
     }
 
     FakeDriver driver;
     FakeChannelSink sink;
+    FakeTransportChannel channel{&driver, &sink};
 };
 
-TEST_F(CBaseRTPChannelTest, SignalIsLostAfterHalfTheSecondTimeOutAndReportedAfterIt) {
-    FakeTransportChannel channel(&driver, &sink);
-    ASSERT_TRUE(channel.Start(Recording()));
-    ASSERT_TRUE(WaitUntil([&] { return !channel.ConnectAttempts().empty(); }));
-    channel.SendFrame();
-    ASSERT_TRUE(WaitUntil([&] { return channel.GetState() == kChannelStreaming; }));
-    const SteadyTime lastFrame = StreamFor(channel, 300ms);
-
-    ASSERT_TRUE(WaitUntil([&] { return channel.GetState() == kChannelSignalLost; }, 5000ms));
-    const SteadyTime lost = std::chrono::steady_clock::now();
-    EXPECT_GE(MsBetween(lastFrame, lost), kT2 / 2);
-    ASSERT_TRUE(WaitUntil([&] { return !sink.SignalLostTimes().empty(); }, 5000ms));
-    EXPECT_GE(MsBetween(lastFrame, sink.SignalLostTimes().front()), kT2);
-    // The notice repeats while the signal stays lost; the line is logged once.
-    ASSERT_TRUE(WaitUntil([&] { return sink.SignalLostTimes().size() >= 2; }, 5000ms));
-    EXPECT_TRUE(driver.HasLine(1, "Signal was lost for camera 127.0.0.1 (Recording)"));
-    EXPECT_EQ(test::CountLines(driver, "Signal was lost"), 1u);
-    channel.Stop();
-}
-
-// The moment itself: at W, within one pass of the worker (1 s while streaming),
-// with a second time-out long enough to tell W from T2.
-TEST_F(CBaseRTPChannelTest, SignalIsLostAtHalfTheSecondTimeOutNotAtIt) {
+// The moment itself: at W = T2 / 2, within one pass of the worker (1 s while
+// streaming), with a second time-out long enough to tell W from T2; the notice
+// comes at T2 and repeats while the signal stays lost, the line is logged once.
+TEST_F(CBaseRTPChannelTest, SignalIsLostAtHalfTheSecondTimeOutAndReportedAfterIt) {
     constexpr uint32_t kLongT2 = 3000;
     driver.m_device.secondTimeoutMs = kLongT2;
-    FakeTransportChannel channel(&driver, &sink);
-    ASSERT_TRUE(channel.Start(Recording()));
-    ASSERT_TRUE(WaitUntil([&] { return !channel.ConnectAttempts().empty(); }));
-    channel.SendFrame();
-    ASSERT_TRUE(WaitUntil([&] { return channel.GetState() == kChannelStreaming; }));
-    const SteadyTime lastFrame = StreamFor(channel, 100ms);
+    StartStreaming();
+    for (int i = 0; i < 8; ++i) { // frames keep it streaming: the time counts from the last
+        std::this_thread::sleep_for(40ms);
+        channel.SendFrame();
+    }
+    const SteadyTime lastFrame = std::chrono::steady_clock::now();
     ASSERT_TRUE(WaitUntil([&] { return channel.GetState() == kChannelSignalLost; }, 5000ms));
     const int64_t lostAfter = MsBetween(lastFrame, std::chrono::steady_clock::now());
     EXPECT_GE(lostAfter, kLongT2 / 2);
     EXPECT_LT(lostAfter, kLongT2 / 2 + CBaseRTPChannel::kSlowPassMs + 300) << "lost later than W";
+    ASSERT_TRUE(WaitUntil([&] { return sink.SignalLostTimes().size() >= 2; }, 8000ms));
+    EXPECT_GE(MsBetween(lastFrame, sink.SignalLostTimes().front()), kLongT2);
+    EXPECT_EQ(test::CountLines(driver, "Signal was lost for camera 127.0.0.1"), 1u);
     channel.Stop();
 }
 
 TEST_F(CBaseRTPChannelTest, UnreachableCameraIsTriedOncePerSecondAndNeverOnline) {
-    FakeTransportChannel channel(&driver, &sink);
     channel.reachable = false;
     ASSERT_TRUE(channel.Start(Recording()));
     std::this_thread::sleep_for(2600ms);
@@ -117,7 +147,6 @@ TEST_F(CBaseRTPChannelTest, UnreachableCameraIsTriedOncePerSecondAndNeverOnline)
 }
 
 TEST_F(CBaseRTPChannelTest, FirstFrameLogsTheOnlineLineOnceAndStopTheOfflineLine) {
-    FakeTransportChannel channel(&driver, &sink);
     ASSERT_TRUE(channel.Start(Recording()));
     ASSERT_TRUE(WaitUntil([&] { return !channel.ConnectAttempts().empty(); }));
     for (int i = 0; i < 5; ++i)
@@ -131,22 +160,12 @@ TEST_F(CBaseRTPChannelTest, FirstFrameLogsTheOnlineLineOnceAndStopTheOfflineLine
     EXPECT_GE(channel.sessionsStopped.load(), 1);
 }
 
-TEST_F(CBaseRTPChannelTest, SuspendAndResumeAnswerOnlyARealChange) {
-    FakeTransportChannel channel(&driver, &sink);
-    EXPECT_FALSE(channel.Resume());
-    EXPECT_TRUE(channel.Suspend());
-    EXPECT_FALSE(channel.Suspend());
-    EXPECT_TRUE(channel.Resume());
-    EXPECT_FALSE(channel.Resume());
-}
-
+// Suspend and Resume answer only a real change.
 TEST_F(CBaseRTPChannelTest, SuspendedChannelDropsFramesAsDeliveredAndKeepsItsState) {
-    FakeTransportChannel channel(&driver, &sink);
-    ASSERT_TRUE(channel.Start(Recording()));
-    ASSERT_TRUE(WaitUntil([&] { return !channel.ConnectAttempts().empty(); }));
-    channel.SendFrame();
-    ASSERT_TRUE(WaitUntil([&] { return channel.GetState() == kChannelStreaming; }));
+    EXPECT_FALSE(channel.Resume());
+    StartStreaming();
     ASSERT_TRUE(channel.Suspend());
+    EXPECT_FALSE(channel.Suspend());
     const size_t before = sink.FrameCount();
     EXPECT_TRUE(channel.SendFrame());
     EXPECT_EQ(sink.FrameCount(), before);
@@ -155,13 +174,13 @@ TEST_F(CBaseRTPChannelTest, SuspendedChannelDropsFramesAsDeliveredAndKeepsItsSta
     EXPECT_EQ(channel.GetState(), kChannelStreaming);
     EXPECT_TRUE(sink.SignalLostTimes().empty());
     ASSERT_TRUE(channel.Resume());
+    EXPECT_FALSE(channel.Resume());
     EXPECT_TRUE(channel.SendFrame());
     EXPECT_EQ(sink.FrameCount(), before + 1);
     channel.Stop();
 }
 
 TEST_F(CBaseRTPChannelTest, PacketsFromAnotherAddressNeverReachTheChannel) {
-    FakeTransportChannel channel(&driver, &sink);
     const CRTPPacket packet = test::MakeRtpPacket(1, 1000, true, std::vector<uint8_t>{0x65, 1, 2});
     sockaddr_in other{};
     other.sin_family = AF_INET;
@@ -175,11 +194,7 @@ TEST_F(CBaseRTPChannelTest, PacketsFromAnotherAddressNeverReachTheChannel) {
 }
 
 TEST_F(CBaseRTPChannelTest, LostConnectionReconnectsWithoutWaitingForTheTimer) {
-    FakeTransportChannel channel(&driver, &sink);
-    ASSERT_TRUE(channel.Start(Recording()));
-    ASSERT_TRUE(WaitUntil([&] { return !channel.ConnectAttempts().empty(); }));
-    channel.SendFrame();
-    ASSERT_TRUE(WaitUntil([&] { return channel.GetState() == kChannelStreaming; }));
+    StartStreaming();
     const size_t attempts = channel.ConnectAttempts().size();
     channel.LoseConnection();
     channel.SendFrame(); // the timer alone would keep the channel streaming
@@ -188,7 +203,6 @@ TEST_F(CBaseRTPChannelTest, LostConnectionReconnectsWithoutWaitingForTheTimer) {
 }
 
 TEST_F(CBaseRTPChannelTest, StopBreaksABlockedSessionStartPromptly) {
-    FakeTransportChannel channel(&driver, &sink);
     channel.blockInSession = true;
     ASSERT_TRUE(channel.Start(Recording()));
     ASSERT_TRUE(WaitUntil([&] { return !channel.ConnectAttempts().empty(); }));
@@ -200,30 +214,21 @@ TEST_F(CBaseRTPChannelTest, StopBreaksABlockedSessionStartPromptly) {
     EXPECT_EQ(test::CountLines(driver, "Unable to stop"), 0u);
 }
 
-TEST_F(CBaseRTPChannelTest, StartTwiceRefusesTheSecondAndRestartRunsAgain) {
-    FakeTransportChannel channel(&driver, &sink);
-    ASSERT_TRUE(channel.Start(Recording()));
-    EXPECT_FALSE(channel.Start(Recording()));
-    ChannelStartParameters next = Recording(320, 240);
-    next.secondValue = 77;
-    EXPECT_TRUE(channel.Restart(next));
-    EXPECT_EQ(channel.GetPictureSize(), (std::pair<uint16_t, uint16_t>{320, 240}));
-    channel.Stop();
-}
-
-TEST_F(CBaseRTPChannelTest, PictureSizeComesFromTheLastKeyFrameElseTheConfiguredOne) {
-    FakeTransportChannel channel(&driver, &sink);
+// The picture size comes from the last key frame, else from the configured one.
+TEST_F(CBaseRTPChannelTest, StartTwiceRefusesTheSecondAndPictureSizeFollowsKeyFramesAndRestarts) {
     ASSERT_TRUE(channel.Start(Recording(640, 480)));
+    EXPECT_FALSE(channel.Start(Recording()));
     EXPECT_EQ(channel.GetPictureSize(), (std::pair<uint16_t, uint16_t>{640, 480}));
+    EXPECT_TRUE(channel.Restart(Recording(320, 240)));
+    EXPECT_EQ(channel.GetPictureSize(), (std::pair<uint16_t, uint16_t>{320, 240}));
     channel.SendFrame(kTypeH264Frame, 176, 144);
-    EXPECT_EQ(channel.GetPictureSize(), (std::pair<uint16_t, uint16_t>{640, 480}));
+    EXPECT_EQ(channel.GetPictureSize(), (std::pair<uint16_t, uint16_t>{320, 240}));
     channel.SendFrame(kTypeH264KeyFrame, 1280, 720);
     EXPECT_EQ(channel.GetPictureSize(), (std::pair<uint16_t, uint16_t>{1280, 720}));
     channel.Stop();
 }
 
 TEST_F(CBaseRTPChannelTest, RefusedFrameIsNotDeliveredAndThrowingSinkIsLogged) {
-    FakeTransportChannel channel(&driver, &sink);
     sink.accept = false;
     EXPECT_FALSE(channel.SendFrame());
     EXPECT_EQ(test::CountLines(driver, "is online"), 0u);
@@ -234,18 +239,12 @@ TEST_F(CBaseRTPChannelTest, RefusedFrameIsNotDeliveredAndThrowingSinkIsLogged) {
 
 class RecordingEdgeMonitor : public IEdgeStorageCallback {
 public:
-    void OnFrameTime(uint32_t channelIndex, uint64_t time) override {
-        std::lock_guard lock(mutex);
-        times.emplace_back(channelIndex, time);
-    }
-    void OnSignalLost(uint32_t channelIndex) override { lost.push_back(channelIndex); }
-    std::mutex mutex;
+    void OnFrameTime(uint32_t channelIndex, uint64_t time) override { times.emplace_back(channelIndex, time); }
+    void OnSignalLost(uint32_t) override {}
     std::vector<std::pair<uint32_t, uint64_t>> times;
-    std::vector<uint32_t> lost;
 };
 
 TEST_F(CBaseRTPChannelTest, EdgeMonitorHearsEveryDeliveredFrameTime) {
-    FakeTransportChannel channel(&driver, &sink);
     RecordingEdgeMonitor monitor;
     channel.SetEdgeMonitor(&monitor);
     test::FakeVideoFrame frame(kTypeH264KeyFrame, 4);

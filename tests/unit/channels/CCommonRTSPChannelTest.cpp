@@ -28,32 +28,31 @@ public:
     }
 };
 
-TEST(CCommonRTSPChannelTest, PathFollowsGenerationAndStream) {
+class CCommonRTSPChannelTest : public ::testing::Test {
+protected:
     FakeDriver driver;
     FakeChannelSink sink;
+};
+
+TEST_F(CCommonRTSPChannelTest, PathFollowsGenerationAndStream) {
     driver.m_device.generation = 5;
     SessionProbe generation5(0, &driver, &sink, {});
     EXPECT_EQ(generation5.Params(kRecordingChannel).path, "/media/video1");
     EXPECT_EQ(generation5.Params(kRecordingChannel).port, 554);
-    EXPECT_EQ(generation5.Params(kRecordingChannel).mediaIndex, uint32_t(SDP_MEDIA_VIDEO));
     driver.m_device.generation = 6;
     SessionProbe generation6(0, &driver, &sink, {});
     EXPECT_EQ(generation6.Params(kLiveChannel).path, "/video2");
     EXPECT_EQ(generation6.Params(kRemoteChannel).path, "/video3");
 }
 
-TEST(CCommonRTSPChannelTest, SettingsManagerPortReplaces554UnlessZero) {
-    FakeDriver driver;
-    FakeChannelSink sink;
+TEST_F(CCommonRTSPChannelTest, SettingsManagerPortReplaces554UnlessZero) {
     SessionProbe named(0, &driver, &sink, PortOnly(8554));
     EXPECT_EQ(named.Params(kRecordingChannel).port, 8554);
     SessionProbe unnamed(0, &driver, &sink, PortOnly(0));
     EXPECT_EQ(unnamed.Params(kRecordingChannel).port, 554);
 }
 
-TEST(CCommonRTSPChannelTest, RestartOnlyTakesTheConfiguredSize) {
-    FakeDriver driver;
-    FakeChannelSink sink;
+TEST_F(CCommonRTSPChannelTest, RestartOnlyTakesTheConfiguredSize) {
     CH264ChannelRTSP channel(0, &driver, &sink, {});
     ChannelStartParameters parameters;
     parameters.width = 1280;
@@ -63,7 +62,7 @@ TEST(CCommonRTSPChannelTest, RestartOnlyTakesTheConfiguredSize) {
     EXPECT_EQ(channel.GetState(), uint32_t(kChannelStopped));
 }
 
-TEST(CCommonRTSPChannelTest, StreamWishIsTheStartRecord) {
+TEST_F(CCommonRTSPChannelTest, StreamWishIsTheStartRecord) {
     ChannelStartParameters parameters{40, 80, 640, 480, kRemoteChannel};
     const VIDEO_STREAM_SETTINGS wish = CCommonRTSPChannel::ToStreamWish(parameters);
     EXPECT_EQ(wish, (VIDEO_STREAM_SETTINGS{40, 80, 640, 480, 2}));

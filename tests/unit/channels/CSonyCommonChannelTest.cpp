@@ -66,6 +66,8 @@ TEST_F(SonyOptionsTest, CodecPrefixedKeysByCodec) {
     EXPECT_EQ(Options(4, kCodecH264, 640, 480), "&ImageCodec=h264&H264ImageSize=640");
     EXPECT_EQ(Options(4, kCodecMpeg4, 320, 240), "&ImageCodec=mpeg4&M4ImageSize=320");
     EXPECT_EQ(Options(4, kCodecJpeg, 320, 240), "&ImageCodec=jpeg&ImageSize=320");
+    EXPECT_EQ(Options(4, kCodecH264, 640, 0), "&ImageCodec=h264") << "no size without both dimensions";
+    EXPECT_EQ(Options(4, kCodecH264, 1280, 720, "ImageCodec=h264&H264ImageSize=1280"), "") << "camera unchanged";
 }
 
 TEST_F(SonyOptionsTest, OlderGenerationsHaveTheirOwnSizeRules) {
@@ -79,10 +81,6 @@ TEST_F(SonyOptionsTest, NumberedKeysCarryWidthAndHeight) {
     EXPECT_EQ(Options(5, kCodecH264, 1280, 720, "", true), "&ImageCodec1=h264&ImageSize1=1280,720");
     EXPECT_EQ(Options(5, kCodecH264, 2048, 1536, "", true, "SNC-CH210"), "&ImageCodec1=h264&ImageSize1=1600,1200");
     EXPECT_EQ(Options(5, kCodecH264, 2048, 1536, "", true, "SNC-VB630"), "&ImageCodec1=h264&ImageSize1=2048,1536");
-}
-
-TEST_F(SonyOptionsTest, NoSizeWithoutBothDimensions) {
-    EXPECT_EQ(Options(4, kCodecH264, 640, 0), "&ImageCodec=h264");
 }
 
 TEST_F(SonyOptionsTest, LightFunnelIsSwitchedToAutoWhereAvailable) {
@@ -101,10 +99,6 @@ TEST_F(SonyOptionsTest, FrameRateNeedsARateAndAKnownSize) {
     EXPECT_EQ(Options(5, kCodecH264, 640, 480, "FrameRate1=30", true, "SNC-X", 0x7000 | 60), "&FrameRate1=60");
     EXPECT_EQ(Options(4, kCodecH264, 0, 0, "H264FrameRate=30", false, "SNC-X", 100), "");
     EXPECT_EQ(Options(4, kCodecH264, 640, 480, "H264ImageSize=640&H264FrameRate=30", false, "SNC-X", 0), "");
-}
-
-TEST_F(SonyOptionsTest, UnchangedCameraGetsNoOptions) {
-    EXPECT_EQ(Options(4, kCodecH264, 1280, 720, "ImageCodec=h264&H264ImageSize=1280"), "");
 }
 
 struct RateCase {

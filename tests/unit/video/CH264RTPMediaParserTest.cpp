@@ -1,3 +1,5 @@
+// The H.264 depacketiser (RFC 6184 single NAL units, STAP-A and FU-A), also
+// against cameras that mark an SEI packet sent before the slices of a picture.
 #include "video/CH264RTPMediaParser.h"
 
 #include "unit/video/RtpParserFixture.h"
@@ -5,277 +7,199 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace talvex::test {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// NAL units of an Annex B stream (3- or 4-byte start codes), start codes removed.
-std::vector<Bytes> SplitAnnexB(const Bytes& stream) {
-    std::vector<Bytes> units;
-    size_t i = 0;
-    auto isStart = [&](size_t at) { return at + 3 <= stream.size() && stream[at] == 0 && stream[at + 1] == 0 && stream[at + 2] == 1; };
-    while (i < stream.size() && !isStart(i))
-        ++i;
-    while (i < stream.size()) {
-        size_t begin = i + 3;
-        size_t end = begin;
-        while (end < stream.size() && !isStart(end))
-            ++end;
-        size_t last = end;
-        while (end < stream.size() && last > begin && stream[last - 1] == 0)
-            --last; // the zero byte of a following 4-byte start code
-        units.emplace_back(stream.begin() + ptrdiff_t(begin), stream.begin() + ptrdiff_t(last));
-        i = end;
-    }
-    return units;
-}
-
-uint8_t TypeOf(const Bytes& nal) { return nal[0] & 0x1F; }
-
-std::vector<Bytes> UnitsOfType(const std::vector<Bytes>& units, std::initializer_list<uint8_t> types) {
-    std::vector<Bytes> selected;
-    for (const auto& unit : units)
-        for (uint8_t type : types)
-            if (TypeOf(unit) == type)
-                selected.push_back(unit);
-    return selected;
-}
-
+const std::vector<Bytes> kStreamUnits = SplitAtStartCodes(ReadVideoFile("h264_176x120.h264"));
+const Bytes kSps = UnitsOfType(kStreamUnits, 0x1F, {7}).at(0);
+const Bytes kPps = UnitsOfType(kStreamUnits, 0x1F, {8}).at(0);
+const Bytes kSei = {0x06, 0x05, 0x01, 0x00, 0x80};
 const Bytes kStart = {0, 0, 1};
 const Bytes kAud = {0, 0, 1, 0x09, 0x30};
 
+// The access unit the parser should deliver: each unit after a start code, then a delimiter.
+Bytes AccessUnit(std::initializer_list<Bytes> units) {
+    Bytes all;
+    for (const Bytes& unit : units)
+        all = Concat({all, kStart, unit});
+    return Concat({all, kAud});
+}
+
+Bytes StapA(std::initializer_list<Bytes> units) {
+    Bytes stap = {0x78};
+    for (const Bytes& unit : units)
+        stap = Concat({stap, {uint8_t(unit.size() >> 8), uint8_t(unit.size())}, unit});
+    return stap;
+}
+
 class H264ParserTest : public RtpParserFixture<CH264RTPMediaParser> {
 protected:
-    H264ParserTest() {
-        auto units = SplitAnnexB(ReadVideoFile("h264_176x120.h264"));
-        sps = UnitsOfType(units, {7}).at(0);
-        pps = UnitsOfType(units, {8}).at(0);
-    }
-
     // A key frame from the configured SPS and PPS and a one-byte IDR slice.
     void SendKeyFrame() {
-        parser.SetConfiguration(sps, pps, {});
+        parser.SetConfiguration(kSps, kPps, {});
         Send(true, {0x65, 0x88});
     }
-
-    Bytes sps, pps;
 };
 
-TEST_F(H264ParserTest, CapturedStreamGivesEveryAccessUnitWithItsSlicesIntact) {
+TEST_F(H264ParserTest, CapturedStreamGivesEveryAccessUnitWithItsSlicesIntactAtItsMarkerTime) {
     auto packets = ReadRtpSequence("h264_176x120.rtp");
     ASSERT_GT(packets.size(), 20u);
     Feed(packets);
 
-    auto esUnits = SplitAnnexB(ReadVideoFile("h264_176x120.h264"));
-    auto esSlices = UnitsOfType(esUnits, {1, 5});
+    std::vector<uint64_t> markerTimes;
+    for (const auto& packet : packets)
+        if (packet.GetMarker())
+            markerTimes.push_back(packet.GetTimestamp());
     ASSERT_EQ(client.frames.size(), 6u);
+    ASSERT_EQ(markerTimes.size(), 6u);
     std::vector<Bytes> deliveredSlices;
     const uint32_t expectedTypes[] = {kTypeH264KeyFrame, kTypeH264Frame, kTypeH264Frame,
                                       kTypeH264KeyFrame, kTypeH264Frame, kTypeH264Frame};
     for (size_t i = 0; i < client.frames.size(); ++i) {
         const auto& frame = client.frames[i];
         EXPECT_EQ(frame.typeCode, expectedTypes[i]) << "frame " << i;
+        EXPECT_EQ(frame.time, markerTimes[i]) << "frame " << i;
         EXPECT_EQ(frame.width, 176);
         EXPECT_EQ(frame.height, 120);
         EXPECT_EQ(frame.sizeClass, 1u);
-        EXPECT_EQ(frame.calls, (std::vector<std::string>{"data", "size", "format", "type", "time"}));
         ASSERT_GE(frame.data.size(), kAud.size());
         EXPECT_TRUE(std::equal(kAud.begin(), kAud.end(), frame.data.end() - 5)) << "frame " << i;
         ASSERT_TRUE(std::equal(kStart.begin(), kStart.end(), frame.data.begin()));
-        auto units = SplitAnnexB(frame.data);
+        auto units = SplitAtStartCodes(frame.data);
         if (frame.typeCode == kTypeH264KeyFrame) {
-            EXPECT_EQ(UnitsOfType(units, {7}).at(0), sps);
+            EXPECT_EQ(UnitsOfType(units, 0x1F, {7}).at(0), kSps);
         }
-        for (auto& slice : UnitsOfType(units, {1, 5}))
+        for (auto& slice : UnitsOfType(units, 0x1F, {1, 5}))
             deliveredSlices.push_back(slice);
     }
-    EXPECT_EQ(deliveredSlices, esSlices);
-    EXPECT_EQ(owner.allocator.allocated, 6);
+    EXPECT_EQ(deliveredSlices, UnitsOfType(kStreamUnits, 0x1F, {1, 5}));
     EXPECT_EQ(owner.allocator.released, 6);
     EXPECT_EQ(owner.allocator.lastName, "Camera 10.1.1.9");
 }
 
-TEST_F(H264ParserTest, FrameTimeIsThatOfTheMarkerPacket) {
-    auto packets = ReadRtpSequence("h264_176x120.rtp");
-    Feed(packets);
-    std::vector<uint64_t> markerTimes;
-    for (const auto& packet : packets)
-        if (packet.GetMarker())
-            markerTimes.push_back(packet.GetTimestamp());
-    ASSERT_EQ(markerTimes.size(), client.frames.size());
-    for (size_t i = 0; i < markerTimes.size(); ++i)
-        EXPECT_EQ(client.frames[i].time, markerTimes[i]);
-}
-
-TEST_F(H264ParserTest, LostFragmentDropsTheFrameAndWaitsForTheNextKeyFrame) {
-    auto packets = ReadRtpSequence("h264_176x120.rtp");
-    // The first IDR is the first FU-A run with type 5; lose its third fragment.
-    size_t firstIdrFragment = 0;
-    while (!(packets[firstIdrFragment].GetPayload()[0] == 0x7C && (packets[firstIdrFragment].GetPayload()[1] & 0x1F) == 5))
-        ++firstIdrFragment;
-    packets.erase(packets.begin() + ptrdiff_t(firstIdrFragment + 2));
-    Feed(packets);
-    ASSERT_EQ(client.frames.size(), 3u);
-    EXPECT_EQ(client.frames[0].typeCode, kTypeH264KeyFrame);
-    EXPECT_EQ(client.frames[1].typeCode, kTypeH264Frame);
-}
-
-TEST_F(H264ParserTest, ParameterSetsFromTheSessionArePutBeforeASingleNalIdr) {
-    parser.SetConfiguration(sps, pps, {});
-    EXPECT_EQ(parser.GetWidth(), 176);
-    EXPECT_EQ(parser.GetHeight(), 120);
-    Send(true, {0x65, 0x88, 0x84});
-    ASSERT_EQ(client.frames.size(), 1u);
-    EXPECT_EQ(client.frames[0].data, Concat({kStart, sps, kStart, pps, kStart, {0x65, 0x88, 0x84}, kAud}));
-    EXPECT_EQ(client.frames[0].typeCode, kTypeH264KeyFrame);
-}
-
-TEST_F(H264ParserTest, InBandParameterSetsAreStoredAndPutBeforeAFragmentedIdr) {
-    Send(false, sps);
-    Send(false, pps);
-    Send(false, {0x7C, 0x85, 0x01, 0x02}); // FU-A start of an IDR
-    Send(false, {0x7C, 0x05, 0x03});       // middle
-    Send(true, {0x7C, 0x45, 0x04});        // end
-    ASSERT_EQ(client.frames.size(), 1u);
-    EXPECT_EQ(client.frames[0].data,
-              Concat({kStart, sps, kStart, pps, kStart, {0x65, 0x01, 0x02, 0x03, 0x04}, kAud}));
-}
-
-TEST_F(H264ParserTest, FragmentedIdrBeforeAnyFrameBoundaryGetsNoParameterSets) {
-    parser.SetConfiguration(sps, pps, {});
-    // Right after start the parser cannot know this is the first slice of an access unit.
-    Send(false, {0x7C, 0x85, 0x01});
-    Send(true, {0x7C, 0x45, 0x02});
-    EXPECT_TRUE(client.frames.empty());
-    Send(false, {0x7C, 0x85, 0x03});
-    Send(true, {0x7C, 0x45, 0x04});
-    ASSERT_EQ(client.frames.size(), 1u);
-    EXPECT_EQ(client.frames[0].data, Concat({kStart, sps, kStart, pps, kStart, {0x65, 0x03, 0x04}, kAud}));
-}
-
-TEST_F(H264ParserTest, StapAUnitsAreAppendedWithStartCodes) {
-    Bytes stap = {0x78};
-    for (const Bytes* unit : {&sps, &pps}) {
-        stap.push_back(uint8_t(unit->size() >> 8));
-        stap.push_back(uint8_t(unit->size()));
-        stap.insert(stap.end(), unit->begin(), unit->end());
-    }
-    stap.insert(stap.end(), {0x00, 0x02, 0x65, 0x88});
-    Send(true, stap);
-    ASSERT_EQ(client.frames.size(), 1u);
-    EXPECT_EQ(client.frames[0].data, Concat({kStart, sps, kStart, pps, kStart, {0x65, 0x88}, kAud}));
-    EXPECT_EQ(client.frames[0].typeCode, kTypeH264KeyFrame);
-}
-
-TEST_F(H264ParserTest, StapAWithASizeBeyondThePacketDropsThePartialFrame) {
-    SendKeyFrame();
-    Send(false, {0x41, 0x9A, 0x01});             // slice, NRI 2
-    Send(false, {0x78, 0x00, 0x09, 0x41, 0x9A}); // claims 9 bytes, has 2
-    Send(true, {0x41, 0x9A, 0x02});
-    ASSERT_EQ(client.frames.size(), 1u); // the reset also waits for the next key frame
-}
-
-TEST_F(H264ParserTest, InterleavedModePacketTypesResetTheParser) {
-    for (uint8_t type : {25, 26, 27, 29, 30, 31}) {
-        SendKeyFrame();
-        Send(false, {0x41, 0x9A, 0x01});
-        Send(false, {uint8_t(0x60 | type), 0x00, 0x00, 0x00});
-        Send(true, {0x41, 0x9A, 0x02});
-    }
-    EXPECT_EQ(client.frames.size(), 6u); // only the key frames
-}
-
-TEST_F(H264ParserTest, NonIdrFramesBeforeTheFirstKeyFrameAreDropped) {
-    Send(true, {0x41, 0x9A, 0x01});
-    Send(true, {0x41, 0x9A, 0x02});
-    EXPECT_TRUE(client.frames.empty());
-    SendKeyFrame();
-    Send(true, {0x41, 0x9A, 0x03});
-    ASSERT_EQ(client.frames.size(), 2u);
-    EXPECT_EQ(client.frames[1].typeCode, kTypeH264Frame);
-    EXPECT_EQ(client.frames[1].width, 176); // the size of the last key frame
-}
-
-TEST_F(H264ParserTest, SliceWithNriZeroNeverReachesTheFrame) {
-    SendKeyFrame();
-    Send(true, {0x01, 0x9A, 0x01}); // NRI 0: nothing refers to it
-    EXPECT_EQ(client.frames.size(), 1u);
-    Send(false, {0x01, 0x9A, 0x02});
-    Send(true, {0x21, 0x9A, 0x03}); // NRI 1
-    ASSERT_EQ(client.frames.size(), 2u);
-    EXPECT_EQ(client.frames[1].data, Concat({kStart, {0x21, 0x9A, 0x03}, kAud}));
-}
-
-TEST_F(H264ParserTest, SeiAndDelimitersAreLeftOut) {
-    SendKeyFrame();
-    Send(false, {0x06, 0x05, 0x01});
-    Send(false, {0x09, 0x30});
-    Send(true, {0x41, 0x9A, 0x01});
-    ASSERT_EQ(client.frames.size(), 2u);
-    EXPECT_EQ(client.frames[1].data, Concat({kStart, {0x41, 0x9A, 0x01}, kAud}));
-}
-
-TEST_F(H264ParserTest, ContinuationFragmentsWithoutTheirStartAreDropped) {
-    SendKeyFrame();
-    Send(false, {0x7C, 0x01, 0x05}); // middle of a unit whose start was lost before the key frame
-    Send(true, {0x41, 0x9A, 0x01});
-    ASSERT_EQ(client.frames.size(), 2u);
-    EXPECT_EQ(client.frames[1].data, Concat({kStart, {0x41, 0x9A, 0x01}, kAud}));
-}
-
-class H264SizeLimitTest : public H264ParserTest {
-protected:
-    // One FU-A slice whose assembled frame (start code, header, data) has frameBytes bytes.
-    void SendFragmentedSlice(size_t frameBytes) {
-        const size_t chunk = 60000;
-        size_t data = frameBytes - 4; // start code and rebuilt NAL header
-        Bytes payload(2 + std::min(chunk, data), 0x55);
-        payload[0] = 0x5C;
-        payload[1] = 0x81;
-        size_t left = data;
-        while (true) {
-            size_t take = std::min(chunk, left);
-            payload.resize(2 + take);
+TEST_F(H264ParserTest, FrameOfExactlyTheSizeLimitPassesAndOneByteMoreIsDropped) {
+    // One FU-A slice whose assembled frame (start code, rebuilt header, data) has frameBytes bytes.
+    auto sendSlice = [this](size_t frameBytes) {
+        for (size_t left = frameBytes - 4, first = 1; left > 0; first = 0) {
+            const size_t take = std::min<size_t>(60000, left);
             left -= take;
+            Bytes payload(2 + take, 0x55);
+            payload[0] = 0x5C;
+            payload[1] = uint8_t(first ? 0x81 : 0x01);
             Send(left == 0, payload);
-            if (left == 0)
-                break;
-            payload[1] = 0x01;
         }
-    }
-};
-
-TEST_F(H264SizeLimitTest, FrameOfExactlyTheLimitPassesAndOneByteMoreResets) {
+    };
     SendKeyFrame();
-    SendFragmentedSlice(kMaxFrameBytes);
+    sendSlice(kMaxFrameBytes);
     ASSERT_EQ(client.frames.size(), 2u);
     EXPECT_EQ(client.frames[1].data.size(), kMaxFrameBytes + kAud.size());
     EXPECT_TRUE(owner.driver.Lines().empty());
-
-    SendFragmentedSlice(kMaxFrameBytes + 1);
+    sendSlice(kMaxFrameBytes + 1);
     EXPECT_EQ(client.frames.size(), 2u);
-    EXPECT_TRUE(owner.driver.HasLine(1, "Frame buffer overflow detected, device 10.1.1.9:8080"));
-    // The reset waits for a key frame again.
-    Send(true, {0x41, 0x9A, 0x01});
-    EXPECT_EQ(client.frames.size(), 2u);
+    EXPECT_EQ(CountLines(owner.driver, "Frame buffer overflow"), 1u);
 }
 
 TEST_F(H264ParserTest, HostFrameTooSmallLogsACopyErrorAndIsReleased) {
     owner.allocator.shortBy = 1;
     SendKeyFrame();
     EXPECT_TRUE(client.frames.empty());
-    EXPECT_TRUE(owner.driver.HasLine(1, "Data copying error, device Camera 10.1.1.9"));
+    EXPECT_EQ(CountLines(owner.driver, "Data copying error"), 1u);
     EXPECT_EQ(owner.allocator.allocated, 1);
     EXPECT_EQ(owner.allocator.released, 1);
 }
 
 TEST_F(H264ParserTest, ConfigurationWithAnUnreadableSpsIsIgnored) {
-    parser.SetConfiguration(Bytes{0x67, 0x64}, pps, {});
+    parser.SetConfiguration(Bytes{0x67, 0x64}, kPps, {});
     EXPECT_EQ(parser.GetWidth(), 0);
     Send(true, {0x65, 0x88});
     EXPECT_TRUE(client.frames.empty()); // no parameter sets, so no key frame
 }
+
+// Packets and the access units they give, with the session's parameter sets or without.
+struct AssemblyCase {
+    const char* name;
+    bool sessionParameterSets;
+    std::vector<RtpPayload> packets;
+    std::vector<Bytes> frames;
+};
+
+void PrintTo(const AssemblyCase& value, std::ostream* out) { *out << value.name; }
+
+class H264AssemblyTest : public H264ParserTest, public ::testing::WithParamInterface<AssemblyCase> {};
+
+TEST_P(H264AssemblyTest, GivesTheAccessUnits) {
+    if (GetParam().sessionParameterSets)
+        parser.SetConfiguration(kSps, kPps, {});
+    Send(GetParam().packets);
+    EXPECT_EQ(DeliveredData(), GetParam().frames);
+    for (const auto& frame : client.frames) {
+        const bool idr = !UnitsOfType(SplitAtStartCodes(frame.data), 0x1F, {5}).empty();
+        EXPECT_EQ(frame.typeCode, idr ? kTypeH264KeyFrame : kTypeH264Frame);
+    }
+}
+
+const Bytes kIdr = {0x65, 0x88};
+const Bytes kSlice = {0x41, 0x9A, 0x01};      // non-IDR slice, NRI 2
+const Bytes kNri1Slice = {0x21, 0x9A, 0x03}; // NRI 1 still counts
+const Bytes kSeiAlone = {0x06, 0x05, 0x01};
+
+// The key frame after an interleaved-mode packet of this type (RFC 6184 section 5.4) reset the parser.
+AssemblyCase Interleaved(const char* name, uint8_t type) {
+    return {name, true, {{true, kIdr}, {false, kSlice}, {false, {uint8_t(0x60 | type), 0, 0, 0}}, {true, kSlice}},
+            {AccessUnit({kSps, kPps, kIdr})}};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Packets, H264AssemblyTest,
+    ::testing::Values(
+        AssemblyCase{"SessionParameterSetsBeforeASingleNalIdr", true, {{true, kIdr}}, {AccessUnit({kSps, kPps, kIdr})}},
+        AssemblyCase{"InBandParameterSetsBeforeAFragmentedIdr",
+                     false,
+                     {{false, kSps}, {false, kPps}, {false, {0x7C, 0x85, 0x01, 0x02}}, {false, {0x7C, 0x05, 0x03}},
+                      {true, {0x7C, 0x45, 0x04}}},
+                     {AccessUnit({kSps, kPps, {0x65, 0x01, 0x02, 0x03, 0x04}})}},
+        // Right after start the parser cannot know this is the first slice of an access unit.
+        AssemblyCase{"FragmentedIdrBeforeAnyFrameBoundaryIsDropped",
+                     true,
+                     {{false, {0x7C, 0x85, 0x01}}, {true, {0x7C, 0x45, 0x02}}, {false, {0x7C, 0x85, 0x03}},
+                      {true, {0x7C, 0x45, 0x04}}},
+                     {AccessUnit({kSps, kPps, {0x65, 0x03, 0x04}})}},
+        AssemblyCase{"StapAUnitsGetStartCodes", false, {{true, StapA({kSps, kPps, kIdr})}}, {AccessUnit({kSps, kPps, kIdr})}},
+        // The reset also waits for the next key frame.
+        AssemblyCase{"StapAWithASizeBeyondThePacketDropsThePartialFrame",
+                     true,
+                     {{true, kIdr}, {false, kSlice}, {false, {0x78, 0x00, 0x09, 0x41, 0x9A}}, {true, kSlice}},
+                     {AccessUnit({kSps, kPps, kIdr})}},
+        Interleaved("InterleavedStapBResets", 25), Interleaved("InterleavedMtap16Resets", 26),
+        Interleaved("InterleavedMtap24Resets", 27), Interleaved("InterleavedFuBResets", 29),
+        Interleaved("ReservedType30Resets", 30), Interleaved("ReservedType31Resets", 31),
+        // Units that never reach a frame.
+        AssemblyCase{"SliceOfNriZeroIsLeftOut", true, {{true, kIdr}, {false, {0x01, 0x9A, 0x02}}, {true, kNri1Slice}},
+                     {AccessUnit({kSps, kPps, kIdr}), AccessUnit({kNri1Slice})}},
+        AssemblyCase{"SeiAndDelimiterAreLeftOut", true,
+                     {{true, kIdr}, {false, kSeiAlone}, {false, {0x09, 0x30}}, {true, kNri1Slice}},
+                     {AccessUnit({kSps, kPps, kIdr}), AccessUnit({kNri1Slice})}},
+        // The middle of a unit whose start was lost before the key frame.
+        AssemblyCase{"ContinuationWithoutItsStartIsLeftOut", true,
+                     {{true, kIdr}, {false, {0x7C, 0x01, 0x05}}, {true, kNri1Slice}},
+                     {AccessUnit({kSps, kPps, kIdr}), AccessUnit({kNri1Slice})}},
+        // Cameras that mark an SEI sent before the slices of a picture, alone or in the STAP-A.
+        AssemblyCase{"MarkedSeiAloneDoesNotSplitAPicture",
+                     false,
+                     {{false, StapA({kSps, kPps})}, {true, kSei}, {false, {0x7C, 0x85, 0x01}}, {true, {0x7C, 0x45, 0x02}},
+                      {true, kSei}, {true, kSlice}, {true, kSei}, {true, kNri1Slice}},
+                     {AccessUnit({kSps, kPps, {0x65, 0x01, 0x02}}), AccessUnit({kSlice}), AccessUnit({kNri1Slice})}},
+        AssemblyCase{"MarkedSeiInTheStapADoesNotSplitAPicture",
+                     false,
+                     {{true, StapA({kSps, kPps, kSei})}, {false, {0x7C, 0x85, 0x01}}, {true, {0x7C, 0x45, 0x02}},
+                      {true, kSei}, {true, kSlice}},
+                     {AccessUnit({kSps, kPps, kSei, {0x65, 0x01, 0x02}}), AccessUnit({kSlice})}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 
 } // namespace
 } // namespace talvex::test

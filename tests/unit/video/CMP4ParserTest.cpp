@@ -7,14 +7,6 @@
 namespace talvex::test {
 namespace {
 
-TEST(MP4Parser, ReadsTheLayerSizeOfAnFfmpegStream) {
-    auto stream = ReadVideoFile("mpeg4_208x120.m4v");
-    uint16_t width = 0, height = 0;
-    ASSERT_TRUE(CMP4Parser::ReadPictureSize(stream, width, height));
-    EXPECT_EQ(width, 208);
-    EXPECT_EQ(height, 120);
-}
-
 TEST(MP4Parser, HeaderCutShortOrMissingFails) {
     auto stream = ReadVideoFile("mpeg4_208x120.m4v");
     uint16_t width = 0, height = 0;

@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+#include <vector>
+
 namespace talvex::test {
 namespace {
 
 constexpr uint64_t kMs = CTimeStampConverter::kUnitsPerMs;
 constexpr uint64_t kStart = 133000000000000000ULL; // a file time in 2022
 constexpr uint32_t kTicksPer40Ms = 3600;
+constexpr uint64_t kReplayBase = kStart - 3600 * 1000 * kMs;
 
 class TimeStampConverterTest : public ::testing::Test {
 protected:
@@ -17,81 +21,67 @@ protected:
     uint64_t Convert(uint32_t rtp) { return converter.Convert(rtp).Value(); }
 };
 
-TEST_F(TimeStampConverterTest, FirstFrameTakesTheSystemTime) {
-    EXPECT_EQ(Convert(12345), kStart);
-}
+// One frame: the system clock moves on by advance, then a frame of this RTP
+// timestamp should get the time origin + expected (origin: the start time, or
+// the replay base time).
+struct Step {
+    uint64_t advance;
+    uint32_t rtp;
+    uint64_t expected;
+};
 
-TEST_F(TimeStampConverterTest, EarlyStepsFollowTheRtpClockAt90kHz) {
-    uint32_t rtp = 1000;
-    Convert(rtp);
-    for (uint64_t k = 1; k <= 10; ++k)
-        EXPECT_EQ(Convert(rtp += kTicksPer40Ms), kStart + k * 40 * kMs);
-}
+struct ConversionCase {
+    const char* name;
+    bool replay;
+    std::vector<Step> steps;
+};
 
-TEST_F(TimeStampConverterTest, FrameTimesNeverLagTheSystemClock) {
-    uint32_t rtp = 0;
-    Convert(rtp);
-    for (int k = 1; k <= 5; ++k) {
-        now += 100 * kMs; // frames arrive slower than their timestamps say
-        EXPECT_EQ(Convert(rtp += kTicksPer40Ms), now);
+void PrintTo(const ConversionCase& value, std::ostream* out) { *out << value.name; }
+
+class TimeStampConversionTest : public TimeStampConverterTest,
+                                public ::testing::WithParamInterface<ConversionCase> {};
+
+TEST_P(TimeStampConversionTest, GivesEachFrameItsTime) {
+    const uint64_t origin = GetParam().replay ? kReplayBase : kStart;
+    if (GetParam().replay)
+        converter.StartReplay(CTime(kReplayBase));
+    for (size_t i = 0; i < GetParam().steps.size(); ++i) {
+        now += GetParam().steps[i].advance;
+        EXPECT_EQ(Convert(GetParam().steps[i].rtp), origin + GetParam().steps[i].expected) << "frame " << i;
     }
-    EXPECT_EQ(converter.GetRecordedLead(), 0u);
 }
 
-TEST_F(TimeStampConverterTest, TimestampWrapAroundIsAForwardStep) {
-    Convert(0xFFFFF000u);
-    EXPECT_EQ(Convert(0x00000E10u), kStart + uint64_t(0x1000 + 0xE10) * 1000 / 9);
-}
-
-TEST_F(TimeStampConverterTest, RepeatedTimestampAdvancesOneMillisecondOrToNow) {
-    Convert(500);
-    EXPECT_EQ(Convert(500), kStart + kMs);
-    now += 10 * kMs;
-    EXPECT_EQ(Convert(500), now);
-}
-
-TEST_F(TimeStampConverterTest, OlderTimestampBecomesTheNewReference) {
-    Convert(900000);
-    EXPECT_EQ(Convert(90000), kStart + kMs); // the camera restarted its clock
-    EXPECT_EQ(Convert(90000 + kTicksPer40Ms), kStart + kMs + 40 * kMs);
-}
-
-TEST_F(TimeStampConverterTest, StepOfASecondOrMoreStartsOverFromTheSystemClock) {
-    Convert(0);
-    now += 40 * kMs;
-    EXPECT_EQ(Convert(10 * 90000), now);
-    EXPECT_EQ(Convert(10 * 90000 + kTicksPer40Ms), now + 40 * kMs);
-}
-
-TEST_F(TimeStampConverterTest, ResyncStepStartsAtExactlyOneSecond) {
-    Convert(0);
-    EXPECT_EQ(Convert(89999), kStart + uint64_t(89999) * 1000 / 9) << "a step under one second not trusted";
-    converter.Reset();
-    Convert(0);
-    now += 40 * kMs;
-    EXPECT_EQ(Convert(90000), now) << "a one-second step trusted";
-}
-
-TEST_F(TimeStampConverterTest, ReplayTimestampOlderThanTheReferenceStepsOnAndBecomesTheReference) {
-    const uint64_t base = kStart - 3600 * 1000 * kMs;
-    converter.StartReplay(CTime(base));
-    EXPECT_EQ(Convert(90000), base);
-    EXPECT_EQ(Convert(45000), base + 10 * kMs); // older: the replay increment, never back
-    EXPECT_EQ(Convert(45000 + kTicksPer40Ms), base + 50 * kMs);
-}
-
-TEST_F(TimeStampConverterTest, ReplayFollowsTheRtpClockFromTheBaseTime) {
-    const uint64_t base = kStart - 3600 * 1000 * kMs;
-    converter.StartReplay(CTime(base));
-    EXPECT_EQ(Convert(0xFFFFFF00u), base);
-    EXPECT_EQ(Convert(0xFFFFFF00u + kTicksPer40Ms), base + 40 * kMs); // across the wrap
-    EXPECT_EQ(Convert(0xFFFFFF00u + kTicksPer40Ms), base + 50 * kMs); // repeated: 10 ms increment
-    now += 1000 * 1000 * kMs;                                        // the system clock plays no part
-    EXPECT_EQ(Convert(0xFFFFFF00u + 2 * kTicksPer40Ms), base + 90 * kMs);
-}
+constexpr uint64_t k40 = 40 * kMs;
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TimeStampConversionTest,
+    ::testing::Values(
+        // Live: the first frame takes the system time, the early steps follow the 90 kHz clock.
+        ConversionCase{"EarlyStepsFollowTheRtpClock", false, {{0, 1000, 0}, {0, 4600, k40}, {0, 8200, 2 * k40}}},
+        ConversionCase{"FrameTimesNeverLagTheSystemClock", false,
+                       {{0, 0, 0}, {100 * kMs, 3600, 100 * kMs}, {100 * kMs, 7200, 200 * kMs}}},
+        ConversionCase{"TimestampWrapIsAForwardStep", false,
+                       {{0, 0xFFFFF000u, 0}, {0, 0xE10, uint64_t(0x1000 + 0xE10) * 1000 / 9}}},
+        ConversionCase{"RepeatedTimestampAdvancesOneMillisecondOrToNow", false,
+                       {{0, 500, 0}, {0, 500, kMs}, {10 * kMs, 500, 10 * kMs}}},
+        // The camera restarted its clock.
+        ConversionCase{"OlderTimestampBecomesTheReference", false,
+                       {{0, 900000, 0}, {0, 90000, kMs}, {0, 93600, kMs + k40}}},
+        ConversionCase{"StepJustUnderASecondIsTrusted", false, {{0, 0, 0}, {0, 89999, uint64_t(89999) * 1000 / 9}}},
+        ConversionCase{"StepOfASecondStartsOverFromTheSystemClock", false,
+                       {{0, 0, 0}, {k40, 90000, k40}, {0, 93600, 2 * k40}}},
+        // Replay: older steps on by the 10 ms increment, never back.
+        ConversionCase{"ReplayOlderTimestampStepsOnAndBecomesTheReference", true,
+                       {{0, 90000, 0}, {0, 45000, 10 * kMs}, {0, 48600, 50 * kMs}}},
+        // Across the wrap; repeated: the 10 ms increment; the system clock plays no part.
+        ConversionCase{"ReplayFollowsTheRtpClockAlone", true,
+                       {{0, 0xFFFFFF00u, 0},
+                        {0, 0xFFFFFF00u + 3600, k40},
+                        {0, 0xFFFFFF00u + 3600, 50 * kMs},
+                        {1000 * 1000 * kMs, 0xFFFFFF00u + 7200, 90 * kMs}}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TimeStampConverterTest, AnAnchoredReplayCountsFromTheFirstPacketNotTheFirstConvertedFrame) {
-    const uint64_t base = kStart - 3600 * 1000 * kMs;
+    const uint64_t base = kReplayBase;
     converter.StartReplay(CTime(base));
     converter.AnchorReplay(9000); // a frame before the first key frame: never converted
     converter.AnchorReplay(18000); // later packets leave the reference alone

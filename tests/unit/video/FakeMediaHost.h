@@ -1,5 +1,4 @@
-// Fakes for the media parser tests: a host frame allocator whose frames record
-// how they were filled, a parser owner and a channel-side client that keeps
+// Fakes for the media parser tests: a host frame allocator, a parser owner and a channel-side client that keeps
 // every delivered frame.
 #pragma once
 
@@ -18,38 +17,24 @@ namespace talvex::test {
 class FakeVideoFrame : public ipcapture::IVideoFrame {
 public:
     FakeVideoFrame(uint32_t typeCode, uint32_t capacity) : allocatedType(typeCode), buffer(capacity) {}
-    uint8_t* GetBuffer() override {
-        calls.push_back("data");
-        return buffer.data();
-    }
+    uint8_t* GetBuffer() override { return buffer.data(); }
     uint32_t GetCapacity() const override { return uint32_t(buffer.size()); }
-    void SetDataSize(uint32_t size) override {
-        calls.push_back("size");
-        dataSize = size;
-    }
+    void SetDataSize(uint32_t size) override { dataSize = size; }
     uint32_t GetDataSize() const override { return dataSize; }
     void SetPictureFormat(uint16_t w, uint16_t h, uint32_t cls) override {
-        calls.push_back("format");
         width = w;
         height = h;
         sizeClass = cls;
     }
     uint16_t GetWidth() const override { return width; }
     uint16_t GetHeight() const override { return height; }
-    void SetTypeCode(uint32_t fourcc) override {
-        calls.push_back("type");
-        typeCode = fourcc;
-    }
+    void SetTypeCode(uint32_t fourcc) override { typeCode = fourcc; }
     uint32_t GetTypeCode() const override { return typeCode; }
-    void SetTime(uint64_t fileTime) override {
-        calls.push_back("time");
-        time = fileTime;
-    }
+    void SetTime(uint64_t fileTime) override { time = fileTime; }
     uint64_t GetTime() const override { return time; }
 
     uint32_t allocatedType;
     std::vector<uint8_t> buffer;
-    std::vector<std::string> calls;
     uint32_t dataSize = 0, typeCode = 0, sizeClass = 0;
     uint16_t width = 0, height = 0;
     uint64_t time = 0;
@@ -101,7 +86,6 @@ struct DeliveredFrame {
     uint16_t width = 0, height = 0;
     uint32_t sizeClass = 0;
     uint64_t time = 0;
-    std::vector<std::string> calls;
 };
 
 class FakeParserClient : public IMediaParserClient {
@@ -109,7 +93,7 @@ public:
     bool DeliverFrame(ipcapture::IVideoFrame* frame) override {
         auto& fake = static_cast<FakeVideoFrame&>(*frame);
         frames.push_back({std::vector<uint8_t>(fake.buffer.begin(), fake.buffer.begin() + fake.dataSize),
-                          fake.typeCode, fake.width, fake.height, fake.sizeClass, fake.time, fake.calls});
+                          fake.typeCode, fake.width, fake.height, fake.sizeClass, fake.time});
         return accept;
     }
     void GetConfiguredSize(uint16_t& width, uint16_t& height) override {

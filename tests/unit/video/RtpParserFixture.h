@@ -12,6 +12,12 @@
 
 namespace talvex::test {
 
+// A packet of a table case: its marker and payload.
+struct RtpPayload {
+    bool marker;
+    std::vector<uint8_t> payload;
+};
+
 template <class Parser>
 class RtpParserFixture : public ::testing::Test {
 protected:
@@ -25,6 +31,16 @@ protected:
         parser.ProcessPacket(MakeRtpPacket(sequence++, timestamp, marker, payload));
         if (marker)
             timestamp += 3600;
+    }
+    void Send(const std::vector<RtpPayload>& packets) {
+        for (const auto& packet : packets)
+            Send(packet.marker, packet.payload);
+    }
+    std::vector<std::vector<uint8_t>> DeliveredData() const {
+        std::vector<std::vector<uint8_t>> data;
+        for (const auto& frame : client.frames)
+            data.push_back(frame.data);
+        return data;
     }
 
     FakeParserOwner owner;
