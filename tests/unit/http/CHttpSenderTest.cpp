@@ -328,12 +328,10 @@ TEST_F(HttpSenderTest, ChunksArriveInOrderWithinTheLimit) {
 
 // Cancel from another thread and the watched stop event end a read promptly,
 // whether the body keeps flowing or has stalled; the request stays closed.
-enum class Interrupt { Cancel, StopEvent };
-enum class Body { Endless, Stalled };
 struct InterruptCase {
-    Interrupt how;
-    Body body;
     const char* name;
+    bool cancel; // otherwise the stop event
+    Then body;   // Endless or Stall
 };
 
 void PrintTo(const InterruptCase& value, std::ostream* out) { *out << value.name; }
@@ -342,10 +340,8 @@ class HttpSenderInterruptTest : public CamsimFixture, public ::testing::WithPara
 
 TEST_P(HttpSenderInterruptTest, ReadEndsPromptlyAndTheRequestStaysClosed) {
     StartCamera("SNC-CH210", camsim::AuthMode::None);
-    if (GetParam().body == Body::Endless)
-        AddBody(Http(), 200, std::nullopt, 0, Then::Endless);
-    else
-        AddBody(Http(), 200, 1000, 10, Then::Stall);
+    const bool endless = GetParam().body == Then::Endless;
+    AddBody(Http(), 200, endless ? std::nullopt : std::optional<size_t>(1000), 10, GetParam().body);
     DEVICE_INFO device = Device();
     device.firstTimeoutMs = 30000;
     CHttpSender sender(device);
@@ -358,7 +354,7 @@ TEST_P(HttpSenderInterruptTest, ReadEndsPromptlyAndTheRequestStaysClosed) {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         interruptedAt = Clock::now();
         interrupted = true;
-        if (GetParam().how == Interrupt::Cancel)
+        if (GetParam().cancel)
             sender.Cancel();
         else
             stop.Set();
@@ -370,16 +366,16 @@ TEST_P(HttpSenderInterruptTest, ReadEndsPromptlyAndTheRequestStaysClosed) {
     EXPECT_TRUE(interrupted) << "the read ended before it was interrupted";
     EXPECT_LT(ElapsedMs(interruptedAt), kCancelMarginMs);
     EXPECT_EQ(sender.ReadChunk(chunk, 8192, true), 0u);
-    if (GetParam().how == Interrupt::Cancel) {
+    if (GetParam().cancel) {
         EXPECT_EQ(sender.GetLastError(), uint32_t(CURLE_ABORTED_BY_CALLBACK));
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, HttpSenderInterruptTest,
-                         ::testing::Values(InterruptCase{Interrupt::Cancel, Body::Endless, "CancelEndless"},
-                                           InterruptCase{Interrupt::Cancel, Body::Stalled, "CancelStalled"},
-                                           InterruptCase{Interrupt::StopEvent, Body::Endless, "StopEventEndless"},
-                                           InterruptCase{Interrupt::StopEvent, Body::Stalled, "StopEventStalled"}),
+                         ::testing::Values(InterruptCase{"CancelEndless", true, Then::Endless},
+                                           InterruptCase{"CancelStalled", true, Then::Stall},
+                                           InterruptCase{"StopEventEndless", false, Then::Endless},
+                                           InterruptCase{"StopEventStalled", false, Then::Stall}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HttpSenderTest, StreamedUploadThenResponse) {

@@ -133,30 +133,28 @@ TEST(CRTSPStreamParser, NestedFeedHoldsPacketsInOrder) {
 }
 
 TEST(CRTSPStreamParser, ReusedPacketsCarryOnlyTheirOwnBytesAndABacklogIsDeliveredWhole) {
-    struct PayloadUser : IRTPReceiverUser {
-        void OnRTPPacket(const sockaddr_in&, const CRTPPacket& packet) override {
-            payloads.emplace_back(packet.GetPayload().begin(), packet.GetPayload().end());
-        }
-        void OnReceiveTimeout() override {}
-        void OnClosed() override {}
-        std::vector<Bytes> payloads;
-    } user;
+    std::vector<Bytes> payloads;
+    test::RtpPacketRecorder user;
+    user.keep = [&](const sockaddr_in&, const CRTPPacket& packet) {
+        payloads.emplace_back(packet.GetPayload().begin(), packet.GetPayload().end());
+        return true;
+    };
     CRTSPStreamParser parser(&user, sockaddr_in{});
     Bytes large = RtpPacket(1);
     large.resize(1400, 0x77);
     parser.Feed(Frame(0, large));
     parser.Feed(Frame(0, RtpPacket(2)));
-    ASSERT_EQ(user.payloads.size(), 2u);
-    EXPECT_EQ(user.payloads[0].size(), 1400u - 12);
-    EXPECT_EQ(user.payloads[1], (Bytes{'$', 0, 0, 1, 0xAB}));
+    ASSERT_EQ(payloads.size(), 2u);
+    EXPECT_EQ(payloads[0].size(), 1400u - 12);
+    EXPECT_EQ(payloads[1], (Bytes{'$', 0, 0, 1, 0xAB}));
     // More packets in one piece than the parser keeps slots for between deliveries.
     Bytes backlog;
     for (uint16_t sequence = 0; sequence < 300; ++sequence)
         backlog = Join({backlog, Frame(0, RtpPacket(sequence))});
-    user.payloads.clear();
+    payloads.clear();
     parser.Feed(backlog);
     parser.Feed(Frame(0, RtpPacket(300)));
-    EXPECT_EQ(user.payloads.size(), 301u);
+    EXPECT_EQ(payloads.size(), 301u);
     EXPECT_EQ(parser.GetPendingPacketBytes(), 0u);
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/CSocket.h"
 #include "support/Loopback.h"
+#include "support/RtpPacketRecorder.h"
 
 #include <arpa/inet.h>
 
@@ -67,14 +68,8 @@ uint16_t FirstFreePair() {
 TEST_F(RTPPortPair, APortWithAnotherStreamOnItIsPassedOverEvenWithAManualBusyEvent) {
     // Another stream keeps arriving at the first port; the user marks a busy
     // port with a manual event, which must not make every later port look busy.
-    struct BusyMarker : IRTPReceiverUser {
-        explicit BusyMarker(CEvent& event) : busy(event) {}
-        void OnRTPPacket(const sockaddr_in&, const CRTPPacket&) override { busy.Set(); }
-        void OnReceiveTimeout() override {}
-        void OnClosed() override {}
-        CEvent& busy;
-    };
-    BusyMarker marker(portBusy);
+    test::RtpPacketRecorder marker;
+    marker.keep = [this](const sockaddr_in&, const CRTPPacket&) { return portBusy.Set(); };
     receiver.SetUser(&marker);
     const uint16_t busyPort = FirstFreePair();
     ASSERT_NE(busyPort, 0);
