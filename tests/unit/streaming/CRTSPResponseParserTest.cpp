@@ -30,10 +30,14 @@ TEST(CRTSPResponseParser, CapturedBasicChallenge) {
     EXPECT_EQ(parser.GetRealm(), "GStreamer RTSP Server");
 }
 
-TEST(CRTSPResponseParser, StatusOtherThan200Or401Fails) {
+TEST(CRTSPResponseParser, StatusOtherThan200Or401AndMalformedAnswersFail) {
     CRTSPResponseParser parser;
     EXPECT_FALSE(parser.Parse("RTSP/1.0 404 Not Found\r\nCSeq: 2\r\n\r\n", RTSP_SETUP));
     EXPECT_EQ(parser.GetStatusCode(), 404u);
+    EXPECT_FALSE(parser.Parse(Answer("CSeq: x\r\n"), RTSP_PLAY));
+    EXPECT_FALSE(parser.Parse(Answer("Content-Length: -1\r\n"), RTSP_PLAY));
+    EXPECT_FALSE(parser.Parse(Answer("Content-Type:\r\n"), RTSP_PLAY));
+    EXPECT_FALSE(parser.Parse(Answer("CSeq: 99999999999\r\n"), RTSP_PLAY));
     EXPECT_FALSE(parser.Parse("garbage\r\n\r\n", RTSP_SETUP));
     EXPECT_FALSE(parser.Parse("", RTSP_SETUP));
 }
@@ -104,14 +108,6 @@ TEST(CRTSPResponseParser, SessionHeaderAndTimeout) {
     EXPECT_EQ(parser.GetSessionTimeoutSeconds(), 45u);
     EXPECT_FALSE(parser.Parse(Answer("Session: 12345678;other=1\r\n"), RTSP_SETUP));
     EXPECT_TRUE(parser.GetSessionId().empty());
-}
-
-TEST(CRTSPResponseParser, MalformedNumbersFail) {
-    CRTSPResponseParser parser;
-    EXPECT_FALSE(parser.Parse(Answer("CSeq: x\r\n"), RTSP_PLAY));
-    EXPECT_FALSE(parser.Parse(Answer("Content-Length: -1\r\n"), RTSP_PLAY));
-    EXPECT_FALSE(parser.Parse(Answer("Content-Type:\r\n"), RTSP_PLAY));
-    EXPECT_FALSE(parser.Parse(Answer("CSeq: 99999999999\r\n"), RTSP_PLAY));
 }
 
 TEST(CRTSPResponseParser, ContentBaseKeepsItsCase) {

@@ -7,11 +7,14 @@
 namespace talvex {
 namespace {
 
-TEST(CSDPResponseParser, EmptyBodySucceedsWithEmptyRecords) {
+TEST(CSDPResponseParser, EmptyBodyAndLineFeedEndingsSucceed) {
     CSDPResponseParser parser;
     ASSERT_TRUE(parser.Parse(""));
     EXPECT_TRUE(parser.GetMedia(SDP_MEDIA_VIDEO).protocol.empty());
     EXPECT_TRUE(parser.GetFirstParameterSet().empty());
+    ASSERT_TRUE(parser.Parse("m=video 5000 RTP/AVP 26\na=control:video\n")); // line feeds alone
+    EXPECT_EQ(parser.GetMedia(SDP_MEDIA_VIDEO).port, 5000u);
+    EXPECT_EQ(parser.GetMedia(SDP_MEDIA_VIDEO).control, "video");
 }
 
 TEST(CSDPResponseParser, H264DescriptionFillsVideoAndAudioRecords) {
@@ -33,22 +36,11 @@ TEST(CSDPResponseParser, H264DescriptionFillsVideoAndAudioRecords) {
     EXPECT_EQ(parser.GetMedia(SDP_MEDIA_AUDIO).control, "trackID=2");
 }
 
-TEST(CSDPResponseParser, LineFeedOnlyEndingsWork) {
-    CSDPResponseParser parser;
-    ASSERT_TRUE(parser.Parse("m=video 5000 RTP/AVP 26\na=control:video\n"));
-    EXPECT_EQ(parser.GetMedia(SDP_MEDIA_VIDEO).port, 5000u);
-    EXPECT_EQ(parser.GetMedia(SDP_MEDIA_VIDEO).control, "video");
-}
-
-TEST(CSDPResponseParser, VideoFmtpWithoutParameterSetsFailsTheDescription) {
-    CSDPResponseParser parser;
-    EXPECT_FALSE(parser.Parse("m=video 0 RTP/AVP 96\r\na=fmtp:96 packetization-mode=1\r\n"));
-    EXPECT_FALSE(parser.Parse("m=video 0 RTP/AVP 96\r\na=fmtp:96 sprop-parameter-sets=Z0IAHpWoKA9k\r\n"));
-}
-
-TEST(CSDPResponseParser, AudioFmtpIsAcceptedAndIgnored) {
+TEST(CSDPResponseParser, VideoFmtpWithoutParameterSetsFailsTheDescriptionAudioFmtpIsIgnored) {
     CSDPResponseParser parser;
     EXPECT_TRUE(parser.Parse("m=audio 0 RTP/AVP 97\r\na=fmtp:97 streamtype=5\r\n"));
+    EXPECT_FALSE(parser.Parse("m=video 0 RTP/AVP 96\r\na=fmtp:96 packetization-mode=1\r\n"));
+    EXPECT_FALSE(parser.Parse("m=video 0 RTP/AVP 96\r\na=fmtp:96 sprop-parameter-sets=Z0IAHpWoKA9k\r\n"));
 }
 
 TEST(CSDPResponseParser, ConnectionLines) {
@@ -97,7 +89,7 @@ TEST(CSDPResponseParser, UnknownMediaKeepsThePreviousKind) {
     EXPECT_FALSE(parser.Parse("m=video 0 RTP/AVP 96\r\na=rtpmap:96\r\n"));
 }
 
-TEST(CSDPResponseParser, Base64DecodingRules) {
+TEST(CSDPResponseParser, Base64AndHexDecodingRules) {
     EXPECT_EQ(CSDPResponseParser::DecodeBase64("TWFu"), (std::vector<uint8_t>{'M', 'a', 'n'}));
     EXPECT_EQ(CSDPResponseParser::DecodeBase64("TWE="), (std::vector<uint8_t>{'M', 'a'}));
     EXPECT_EQ(CSDPResponseParser::DecodeBase64("T W\r\nE"), (std::vector<uint8_t>{'M', 'a'}));
@@ -105,9 +97,6 @@ TEST(CSDPResponseParser, Base64DecodingRules) {
     EXPECT_EQ(CSDPResponseParser::DecodeBase64(std::string(340, 'A')).size(), 255u);
     EXPECT_EQ(CSDPResponseParser::DecodeBase64(std::string(342, 'A')).size(), 256u);
     EXPECT_TRUE(CSDPResponseParser::DecodeBase64(std::string(343, 'A')).empty());
-}
-
-TEST(CSDPResponseParser, HexDecodingRules) {
     EXPECT_EQ(CSDPResponseParser::DecodeHex("0aFf"), (std::vector<uint8_t>{0x0A, 0xFF}));
     EXPECT_EQ(CSDPResponseParser::DecodeHex("zz1"), (std::vector<uint8_t>{0x00, 0x01}));
     EXPECT_EQ(CSDPResponseParser::DecodeHex(std::string(512, 'f')).size(), 256u);
