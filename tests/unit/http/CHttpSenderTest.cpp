@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -105,7 +106,7 @@ private:
 
 class HttpSenderTest : public CamsimFixture {};
 
-TEST_F(HttpSenderTest, DigestIsLearnedFromTheFirst401AndRemembered) {
+TEST_F(HttpSenderTest, DigestIsLearnedFromTheFirst401AndRememberedForAStreamedUpload) {
     StartCamera("SNC-VB630", camsim::AuthMode::Digest);
     CHttpSender sender(Device());
     ASSERT_TRUE(sender.Send(Get("/command/inquiry.cgi?inq=camera")));
@@ -126,6 +127,36 @@ TEST_F(HttpSenderTest, DigestIsLearnedFromTheFirst401AndRemembered) {
     EXPECT_EQ(requests.back().authScheme, "Digest");
     for (const auto& request : requests)
         EXPECT_NE(request.authScheme, "Basic");
+
+    // With the scheme learned (an upload cannot be repeated after a 401): a streamed upload, then the response.
+    std::string received;
+    std::mutex receivedLock;
+    Http().AddRoute("/command/audioout", [&](camsim::HttpExchange& exchange) {
+        std::string body;
+        while (exchange.ReadBody(body, 1000)) {
+        }
+        {
+            std::lock_guard lock(receivedLock);
+            received = body;
+        }
+        exchange.SendResponse(200, "got " + std::to_string(body.size()));
+    });
+    HttpRequest upload;
+    upload.verb = "POST";
+    upload.path = "/command/audioout";
+    upload.headers = {"Content-Type: audio/basic"};
+    upload.body.assign(1000, 'a');
+    upload.totalLength = 3000;
+    ASSERT_TRUE(sender.Send(upload));
+    EXPECT_TRUE(sender.WriteData(std::vector<uint8_t>(1000, 'b')));
+    EXPECT_TRUE(sender.WriteData(std::vector<uint8_t>(1000, 'c')));
+    ASSERT_TRUE(sender.ReceiveResponse());
+    EXPECT_EQ(sender.GetStatusCode(), 200u);
+    std::vector<uint8_t> answer;
+    sender.ReadAll(answer);
+    EXPECT_EQ(Text(answer), "got 3000");
+    std::lock_guard lock(receivedLock);
+    EXPECT_EQ(received, std::string(1000, 'a') + std::string(1000, 'b') + std::string(1000, 'c'));
 }
 
 TEST_F(HttpSenderTest, RefusalNamingTheSchemeJustUsedIsNotResent) {
@@ -312,7 +343,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"TruncatedBody", 200, 1000, 500, Then::Close, 500, uint32_t(CURLE_PARTIAL_FILE)}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(HttpSenderTest, ChunksArriveInOrderWithinTheLimit) {
+TEST_F(HttpSenderTest, ChunksArriveInOrderWithinTheLimitAndNoResponseWaitReturnsOnceSent) {
     StartCamera("SNC-CH210", camsim::AuthMode::None);
     CHttpSender sender(Device());
     ASSERT_TRUE(sender.Send(Get("/command/inquiry.cgi?inq=system&inq=camera")));
@@ -324,6 +355,17 @@ TEST_F(HttpSenderTest, ChunksArriveInOrderWithinTheLimit) {
     }
     EXPECT_EQ(text.size(), sender.GetContentLength());
     EXPECT_EQ(text, *m_camera->State().Inquiry({"system", "camera"}));
+
+    // Without a response wait the request returns once sent, before a slow answer.
+    camsim::HttpFaults faults;
+    faults.delayMs = kTimeoutMs * 3;
+    Http().SetFaults(faults);
+    HttpRequest request = Get("/command/camera.cgi?Color=color");
+    request.options = Web::kOptionNoResponseWait;
+    const auto start = Clock::now();
+    EXPECT_TRUE(sender.Send(request));
+    EXPECT_LT(ElapsedMs(start), long(kTimeoutMs));
+    EXPECT_EQ(sender.GetStatusCode(), 0u);
 }
 
 // Cancel from another thread and the watched stop event end a read promptly,
@@ -378,41 +420,6 @@ INSTANTIATE_TEST_SUITE_P(Ways, HttpSenderInterruptTest,
                                            InterruptCase{"StopEventStalled", false, Then::Stall}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(HttpSenderTest, StreamedUploadThenResponse) {
-    StartCamera("SNC-CH210", camsim::AuthMode::Digest);
-    std::string received;
-    std::mutex receivedLock;
-    Http().AddRoute("/command/audioout", [&](camsim::HttpExchange& exchange) {
-        std::string body;
-        while (exchange.ReadBody(body, 1000)) {
-        }
-        {
-            std::lock_guard lock(receivedLock);
-            received = body;
-        }
-        exchange.SendResponse(200, "got " + std::to_string(body.size()));
-    });
-    CHttpSender sender(Device());
-    // Learn the camera's scheme first: an upload cannot be repeated after a 401.
-    ASSERT_TRUE(sender.Send(Get("/command/inquiry.cgi?inq=system")));
-
-    HttpRequest upload;
-    upload.verb = "POST";
-    upload.path = "/command/audioout";
-    upload.headers = {"Content-Type: audio/basic"};
-    upload.body.assign(1000, 'a');
-    upload.totalLength = 3000;
-    ASSERT_TRUE(sender.Send(upload));
-    EXPECT_TRUE(sender.WriteData(std::vector<uint8_t>(1000, 'b')));
-    EXPECT_TRUE(sender.WriteData(std::vector<uint8_t>(1000, 'c')));
-    ASSERT_TRUE(sender.ReceiveResponse());
-    EXPECT_EQ(sender.GetStatusCode(), 200u);
-    std::vector<uint8_t> answer;
-    sender.ReadAll(answer);
-    EXPECT_EQ(Text(answer), "got 3000");
-    std::lock_guard lock(receivedLock);
-    EXPECT_EQ(received, std::string(1000, 'a') + std::string(1000, 'b') + std::string(1000, 'c'));
-}
 
 // What reaches the camera of a request's target, headers and options: the
 // camera echoes the target, two headers and the user agent.
@@ -466,20 +473,6 @@ INSTANTIATE_TEST_SUITE_P(
         RequestCase{"RedirectFollowed", "/old", {}, 0, true, 200, "/echo?moved||no-cache|Talvex::HttpSender"},
         RequestCase{"RedirectNotFollowed", "/old", {}, Web::kOptionNoRedirects, true, 302, "moved"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(HttpSenderTest, NoResponseWaitReturnsOnceSent) {
-    StartCamera("SNC-CH210", camsim::AuthMode::None);
-    camsim::HttpFaults faults;
-    faults.delayMs = kTimeoutMs * 3;
-    Http().SetFaults(faults);
-    CHttpSender sender(Device());
-    HttpRequest request = Get("/command/camera.cgi?Color=color");
-    request.options = Web::kOptionNoResponseWait;
-    const auto start = Clock::now();
-    EXPECT_TRUE(sender.Send(request));
-    EXPECT_LT(ElapsedMs(start), long(kTimeoutMs));
-    EXPECT_EQ(sender.GetStatusCode(), 0u);
-}
 
 } // namespace
 } // namespace talvex::test

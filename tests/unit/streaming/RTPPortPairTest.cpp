@@ -27,19 +27,17 @@ protected:
     CManualEvent portBusy;
 };
 
-TEST_F(RTPPortPair, TakesAnEvenPortAndTheNextOne) {
+TEST_F(RTPPortPair, StopEndsTheSearchOtherwiseAnEvenPortAndTheNextOneAreTaken) {
+    stop.Set();
+    EXPECT_FALSE(Open());
+    EXPECT_EQ(receiver.GetLocalPort(), 0);
+    stop.Reset();
     ASSERT_TRUE(Open());
     const uint16_t port = receiver.GetLocalPort();
     EXPECT_GE(port, FIRST_RTP_PORT);
     EXPECT_LT(port, RTP_PORT_LIMIT);
     EXPECT_EQ(port % 2, 0);
     EXPECT_EQ(rtcpHandler.GetLocalPort(), port + 1);
-}
-
-TEST_F(RTPPortPair, StopEndsTheSearch) {
-    stop.Set();
-    EXPECT_FALSE(Open());
-    EXPECT_EQ(receiver.GetLocalPort(), 0);
 }
 
 TEST_F(RTPPortPair, FailsWhenEveryPortIsTaken) {
