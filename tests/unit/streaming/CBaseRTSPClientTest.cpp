@@ -268,7 +268,7 @@ TEST(CBaseRTSPClient, QopAuthChallengeIsAnsweredWithCountAndClientNonce) {
     EXPECT_NE(clientNonces[1], clientNonces[2]) << "client nonce kept for a new server nonce";
 }
 
-TEST(CBaseRTSPClient, NotFoundFailsAndClosedConnectionFails) {
+TEST(CBaseRTSPClient, NotFoundClosedConnectionClosedPortAndNoHostFail) {
     ScriptedRtspServer server([](const std::string& request, size_t index) -> std::string {
         if (index == 0)
             return "RTSP/1.0 404 Not Found\r\nCSeq: " + CSeqOf(request) + "\r\nContent-Length: 2\r\n\r\nno";
@@ -279,6 +279,13 @@ TEST(CBaseRTSPClient, NotFoundFailsAndClosedConnectionFails) {
     EXPECT_FALSE(client.SendRequest(RTSP_DESCRIBE));
     EXPECT_EQ(client.GetStatusCode(), 404u);
     EXPECT_FALSE(client.SendRequest(RTSP_DESCRIBE));
+    // Nor does a connection to a closed port or to no host at all.
+    CBaseRTSPClient unconnected;
+    RTSPSessionParams params = LoopbackParams(1);
+    EXPECT_FALSE(unconnected.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
+    params.host = "";
+    EXPECT_FALSE(unconnected.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
+    EXPECT_FALSE(unconnected.SendRequest(RTSP_DESCRIBE));
 }
 
 TEST(CBaseRTSPClient, LongHeaderBlockIsReadWhole) {
@@ -290,15 +297,6 @@ TEST(CBaseRTSPClient, LongHeaderBlockIsReadWhole) {
     ASSERT_TRUE(client.Connect(LoopbackParams(server.GetPort()), nullptr, RTSP_TRANSPORT_UDP));
     ASSERT_TRUE(client.SendRequest(RTSP_DESCRIBE));
     EXPECT_EQ(client.GetMediaRecord(SDP_MEDIA_VIDEO).control, "trackID=1");
-}
-
-TEST(CBaseRTSPClient, ConnectFailsForClosedPortAndUnresolvableHost) {
-    CBaseRTSPClient client;
-    RTSPSessionParams params = LoopbackParams(1);
-    EXPECT_FALSE(client.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
-    params.host = "";
-    EXPECT_FALSE(client.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
-    EXPECT_FALSE(client.SendRequest(RTSP_DESCRIBE));
 }
 
 using Bytes = std::string;

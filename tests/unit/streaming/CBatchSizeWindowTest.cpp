@@ -8,18 +8,17 @@ namespace {
 constexpr uint64_t kStartMs = 5'000'000;
 constexpr uint64_t kWindowMs = CBatchSizeWindow::WINDOW_MS;
 
-TEST(BatchSizeWindowTest, KeepsTwiceTheLargestRecentBatch) {
+// Twice the largest batch of the current or the previous window is kept; a
+// window ends exactly WINDOW_MS after it began, and a batch exactly two
+// windows after the last one forgets both.
+TEST(BatchSizeWindowTest, KeepsTwiceTheLargestRecentBatchWithExactWindowEdges) {
     CBatchSizeWindow window;
     EXPECT_EQ(window.KeptEntries(), 0u);
     window.Note(10, kStartMs);
     window.Note(40, kStartMs + 100);
     window.Note(5, kStartMs + 200);
     EXPECT_EQ(window.KeptEntries(), 80u);
-}
 
-// A window ends exactly WINDOW_MS after it began, and a batch exactly two
-// windows after the last one forgets both.
-TEST(BatchSizeWindowTest, WindowEdgesAreExact) {
     CBatchSizeWindow rolled;
     rolled.Note(2250, kStartMs);
     rolled.Note(3, kStartMs + kWindowMs);         // opens the second window
