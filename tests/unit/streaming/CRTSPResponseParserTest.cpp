@@ -96,7 +96,7 @@ TEST(CRTSPResponseParser, QopAuthIsFoundInItsQuotedList) {
     }
 }
 
-TEST(CRTSPResponseParser, SessionHeaderAndTimeout) {
+TEST(CRTSPResponseParser, SessionHeaderTimeoutAndContentBaseKeepTheirCase) {
     CRTSPResponseParser parser;
     ASSERT_TRUE(parser.Parse(Answer("Session: 12345678;timeout=0\r\n"), RTSP_SETUP));
     EXPECT_EQ(parser.GetSessionId(), "12345678");
@@ -108,10 +108,6 @@ TEST(CRTSPResponseParser, SessionHeaderAndTimeout) {
     EXPECT_EQ(parser.GetSessionTimeoutSeconds(), 45u);
     EXPECT_FALSE(parser.Parse(Answer("Session: 12345678;other=1\r\n"), RTSP_SETUP));
     EXPECT_TRUE(parser.GetSessionId().empty());
-}
-
-TEST(CRTSPResponseParser, ContentBaseKeepsItsCase) {
-    CRTSPResponseParser parser;
     ASSERT_TRUE(parser.Parse(Answer("Content-Base:  rtsp://Cam/Media/video1/ \r\n"), RTSP_DESCRIBE));
     EXPECT_EQ(parser.GetContentBase(), "rtsp://Cam/Media/video1/");
     ASSERT_TRUE(parser.Parse(Answer("Content-Base: http://cam/\r\n"), RTSP_DESCRIBE));

@@ -68,15 +68,12 @@ TEST(CSDPResponseParser, ConfigIsHexOrBase64AndParameterNamesMatchOnlyWhole) {
     EXPECT_EQ(parser.GetFirstParameterSet(), (std::vector<uint8_t>{0x67, 0x42, 0x00, 0x1F}));
 }
 
-TEST(CSDPResponseParser, AttributesBeforeTheFirstMediaLine) {
+TEST(CSDPResponseParser, AttributesBeforeTheFirstMediaLineAndUnderUnknownMedia) {
     CSDPResponseParser parser;
     ASSERT_TRUE(parser.Parse("a=control:*\r\nm=video 0 RTP/AVP 26\r\n"));
     EXPECT_TRUE(parser.GetMedia(SDP_MEDIA_VIDEO).control.empty());
     EXPECT_FALSE(parser.Parse("a=fmtp:96 config=000001B0\r\nm=video 0 RTP/AVP 96\r\n"));
-}
-
-TEST(CSDPResponseParser, UnknownMediaKeepsThePreviousKind) {
-    CSDPResponseParser parser;
+    // An unknown media line keeps the kind before it.
     ASSERT_TRUE(parser.Parse("m=video 0 RTP/AVP 26\r\nm=text 0 RTP/AVP 98\r\na=control:late\r\n"
                              "m=application 0 RTP/AVP 107\r\na=control:meta\r\n"));
     EXPECT_EQ(parser.GetMedia(SDP_MEDIA_VIDEO).control, "late");
