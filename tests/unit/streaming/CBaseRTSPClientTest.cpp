@@ -5,8 +5,10 @@
 #include "ScriptedRtspServer.h"
 #include "common/Base64.h"
 #include "common/Md5.h"
+#include "support/RtpPacketRecorder.h"
 
 #include <chrono>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -52,6 +54,8 @@ RTSPSessionParams LoopbackParams(uint16_t port) {
     params.path = "/media/video1";
     params.rtpPort = 5000;
     params.rtcpPort = 5001;
+    params.user = "admin";
+    params.password = "pw";
     params.connectTimeoutMs = 2000;
     params.receiveTimeoutMs = 2000;
     return params;
@@ -95,6 +99,7 @@ TEST(CBaseRTSPClient, RequestTextsAndCSeqFollowTheServer) {
     EXPECT_TRUE(first.empty() && second.empty() && config.empty());
 }
 
+// Also: TEARDOWN without a session sends nothing, and an unknown request is not built.
 TEST(CBaseRTSPClient, SecondExtraHeaderOnlyWithoutTheFirstAndSmallBlocksizeOmitted) {
     ScriptedRtspServer server(PlainCamera);
     CBaseRTSPClient client;
@@ -102,13 +107,16 @@ TEST(CBaseRTSPClient, SecondExtraHeaderOnlyWithoutTheFirstAndSmallBlocksizeOmitt
     params.blocksize = 100;
     params.extraHeader2 = "Rate-Control: no";
     ASSERT_TRUE(client.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
+    EXPECT_FALSE(client.SendRequest(RTSP_TEARDOWN));
+    EXPECT_FALSE(client.GetLastResult());
+    EXPECT_TRUE(server.GetRequests().empty());
+    EXPECT_TRUE(client.BuildRequest(7).empty());
     ASSERT_TRUE(client.SendRequest(RTSP_DESCRIBE));
     ASSERT_TRUE(client.SendRequest(RTSP_SETUP));
     ASSERT_TRUE(client.SendRequest(RTSP_PLAY));
     const auto requests = server.GetRequests();
     EXPECT_EQ(requests[1].find("Blocksize"), std::string::npos);
     EXPECT_NE(requests[2].find("Range: npt=0.000-\r\nRate-Control: no\r\nUser-Agent"), std::string::npos);
-    EXPECT_EQ(client.GetKeepAliveIntervalMs(), 20000u);
 }
 
 TEST(CBaseRTSPClient, BaseAndControlUrls) {
@@ -162,59 +170,105 @@ TEST(CBaseRTSPClient, TransportLineByMode) {
     }
 }
 
-TEST(CBaseRTSPClient, TeardownWithoutSessionSendsNothing) {
-    ScriptedRtspServer server(PlainCamera);
-    CBaseRTSPClient client;
-    ASSERT_TRUE(client.Connect(LoopbackParams(server.GetPort()), nullptr, RTSP_TRANSPORT_UDP));
-    EXPECT_FALSE(client.SendRequest(RTSP_TEARDOWN));
-    EXPECT_FALSE(client.GetLastResult());
-    EXPECT_TRUE(server.GetRequests().empty());
-    EXPECT_TRUE(client.BuildRequest(7).empty());
+constexpr const char* kDigest = "WWW-Authenticate: Digest realm=\"cam\", nonce=\"n0nce\"\r\n";
+constexpr const char* kBasic = "WWW-Authenticate: Basic realm=\"basic realm\"\r\n";
+
+std::string Unauthorized(const std::string& cseq, const std::string& challenges) {
+    return "RTSP/1.0 401 Unauthorized\r\nCSeq: " + cseq + "\r\n" + challenges + "\r\n";
 }
 
-TEST(CBaseRTSPClient, DigestChallengeIsAnsweredExactlyOnce) {
-    ScriptedRtspServer server([](const std::string& request, size_t) {
-        return "RTSP/1.0 401 Unauthorized\r\nCSeq: " + CSeqOf(request) +
-               "\r\nWWW-Authenticate: Digest realm=\"Sony Network Camera\", nonce=\"5f1e\"\r\n\r\n";
+// One field of a request's "Authorization: Digest" line, empty when absent.
+std::string DigestField(const std::string& request, const std::string& name) {
+    std::smatch match;
+    return std::regex_search(request, match, std::regex("[ ,]" + name + "=\"?([^\",\r]*)")) ? match[1].str() : "";
+}
+
+std::string DigestLine(const std::string& uri) {
+    return "Authorization: Digest username=\"admin\", realm=\"cam\", nonce=\"n0nce\", uri=\"" + uri +
+           "\", response=\"" + Md5Hex(Md5Hex("admin:cam:pw") + ":n0nce:" + Md5Hex("DESCRIBE:" + uri)) + "\"\r\n";
+}
+
+std::string BasicLine(const std::string&) {
+    return "Authorization: Basic " + Base64Encode("admin:pw") + "\r\n";
+}
+
+// A 401 is answered once, with the scheme it offers whatever was configured;
+// Digest wins when a camera offers Basic too (two headers, either order).
+struct ChallengeCase {
+    const char* name;
+    uint32_t configured;
+    std::string challenges;
+    std::string (*authorization)(const std::string& uri);
+};
+
+void PrintTo(const ChallengeCase& value, std::ostream* out) { *out << value.name; }
+
+class CBaseRTSPClientChallenge : public ::testing::TestWithParam<ChallengeCase> {};
+
+TEST_P(CBaseRTSPClientChallenge, IsAnsweredOnceWithTheOfferedScheme) {
+    ScriptedRtspServer server([challenges = GetParam().challenges](const std::string& request, size_t index) {
+        return index == 0 ? Unauthorized(CSeqOf(request), challenges) : DescribeAnswer(CSeqOf(request));
     });
     CBaseRTSPClient client;
     RTSPSessionParams params = LoopbackParams(server.GetPort());
-    params.user = "admin";
-    params.password = "pw";
-    ASSERT_TRUE(client.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
-    EXPECT_TRUE(client.SendRequest(RTSP_DESCRIBE));
-    EXPECT_EQ(client.GetStatusCode(), 401u);
-
-    const auto requests = server.GetRequests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].find("Authorization"), std::string::npos);
-    const std::string uri = "rtsp://127.0.0.1:" + std::to_string(server.GetPort()) + "/media/video1";
-    const std::string response =
-        Md5Hex(Md5Hex("admin:Sony Network Camera:pw") + ":5f1e:" + Md5Hex("DESCRIBE:" + uri));
-    EXPECT_NE(requests[1].find("CSeq: 2\r\nAuthorization: Digest username=\"admin\", realm=\"Sony Network Camera\", "
-                               "nonce=\"5f1e\", uri=\"" + uri + "\", response=\"" + response + "\"\r\n"),
-              std::string::npos);
-}
-
-TEST(CBaseRTSPClient, BasicChallengeRetriedWithCredentials) {
-    ScriptedRtspServer server([](const std::string& request, size_t index) {
-        if (index == 0)
-            return "RTSP/1.0 401 Unauthorized\r\nCSeq: " + CSeqOf(request) +
-                   "\r\nWWW-Authenticate: Basic realm=\"cam\"\r\n\r\n";
-        return DescribeAnswer(CSeqOf(request));
-    });
-    CBaseRTSPClient client;
-    RTSPSessionParams params = LoopbackParams(server.GetPort());
-    params.user = "admin";
-    params.password = "pw";
+    params.authScheme = GetParam().configured;
     ASSERT_TRUE(client.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
     ASSERT_TRUE(client.SendRequest(RTSP_DESCRIBE));
     EXPECT_EQ(client.GetStatusCode(), 200u);
-    EXPECT_NE(server.GetRequests()[1].find("Authorization: Basic " + Base64Encode("admin:pw") + "\r\n"),
-              std::string::npos);
+    const auto requests = server.GetRequests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].find("Authorization: Basic") != std::string::npos, GetParam().configured == RTSP_AUTH_BASIC);
+    const std::string uri = "rtsp://127.0.0.1:" + std::to_string(server.GetPort()) + "/media/video1";
+    EXPECT_NE(requests[1].find("CSeq: 2\r\n" + GetParam().authorization(uri)), std::string::npos) << requests[1];
+    EXPECT_EQ(requests[1].find("Authorization:"), requests[1].rfind("Authorization:")) << "two schemes sent";
 }
 
-TEST(CBaseRTSPClient, NotFoundFailsAndClosedConnectionFails) {
+INSTANTIATE_TEST_SUITE_P(
+    Schemes, CBaseRTSPClientChallenge,
+    ::testing::Values(ChallengeCase{"Digest", RTSP_AUTH_NONE, kDigest, DigestLine},
+                      ChallengeCase{"Basic", RTSP_AUTH_NONE, kBasic, BasicLine},
+                      ChallengeCase{"DigestThenBasicOverConfiguredBasic", RTSP_AUTH_BASIC,
+                                    std::string(kDigest) + kBasic, DigestLine},
+                      ChallengeCase{"BasicThenDigestOverConfiguredBasic", RTSP_AUTH_BASIC,
+                                    std::string(kBasic) + kDigest, DigestLine}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// With qop="auth" the count goes up with every request made with one nonce and
+// starts again at 1, with a new client nonce, when the camera changes its nonce.
+TEST(CBaseRTSPClient, QopAuthChallengeIsAnsweredWithCountAndClientNonce) {
+    ScriptedRtspServer server([](const std::string& request, size_t index) {
+        const std::string nonce = index >= 2 ? "n1nce" : "n0nce";
+        return Unauthorized(CSeqOf(request), "WWW-Authenticate: Digest realm=\"cam\", nonce=\"" + nonce +
+                                                 "\", qop=\"auth,auth-int\"\r\n");
+    });
+    CBaseRTSPClient client;
+    ASSERT_TRUE(client.Connect(LoopbackParams(server.GetPort()), nullptr, RTSP_TRANSPORT_UDP));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(client.SendRequest(RTSP_DESCRIBE));
+    const auto requests = server.GetRequests();
+    ASSERT_EQ(requests.size(), 4u); // the first unanswered, then one each: a repeated 401 is not resent
+    const std::string uri = "rtsp://127.0.0.1:" + std::to_string(server.GetPort()) + "/media/video1";
+    const std::string ha1 = Md5Hex("admin:cam:pw");
+    const std::string ha2 = Md5Hex("DESCRIBE:" + uri);
+    const char* expected[][2] = {{"n0nce", "00000001"}, {"n0nce", "00000002"}, {"n1nce", "00000001"}};
+    std::vector<std::string> clientNonces;
+    for (size_t i = 1; i < 4; ++i) {
+        const std::string& request = requests[i];
+        EXPECT_EQ(DigestField(request, "nonce"), expected[i - 1][0]) << "request " << i;
+        EXPECT_EQ(DigestField(request, "nc"), expected[i - 1][1]) << "request " << i << ": nonce count";
+        EXPECT_EQ(DigestField(request, "qop"), "auth");
+        EXPECT_EQ(DigestField(request, "uri"), uri);
+        clientNonces.push_back(DigestField(request, "cnonce"));
+        ASSERT_FALSE(clientNonces.back().empty());
+        EXPECT_EQ(DigestField(request, "response"),
+                  Md5Hex(ha1 + ":" + expected[i - 1][0] + ":" + expected[i - 1][1] + ":" + clientNonces.back() +
+                         ":auth:" + ha2));
+    }
+    EXPECT_EQ(clientNonces[0], clientNonces[1]);
+    EXPECT_NE(clientNonces[1], clientNonces[2]) << "client nonce kept for a new server nonce";
+}
+
+TEST(CBaseRTSPClient, NotFoundClosedConnectionClosedPortAndNoHostFail) {
     ScriptedRtspServer server([](const std::string& request, size_t index) -> std::string {
         if (index == 0)
             return "RTSP/1.0 404 Not Found\r\nCSeq: " + CSeqOf(request) + "\r\nContent-Length: 2\r\n\r\nno";
@@ -225,6 +279,13 @@ TEST(CBaseRTSPClient, NotFoundFailsAndClosedConnectionFails) {
     EXPECT_FALSE(client.SendRequest(RTSP_DESCRIBE));
     EXPECT_EQ(client.GetStatusCode(), 404u);
     EXPECT_FALSE(client.SendRequest(RTSP_DESCRIBE));
+    // Nor does a connection to a closed port or to no host at all.
+    CBaseRTSPClient unconnected;
+    RTSPSessionParams params = LoopbackParams(1);
+    EXPECT_FALSE(unconnected.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
+    params.host = "";
+    EXPECT_FALSE(unconnected.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
+    EXPECT_FALSE(unconnected.SendRequest(RTSP_DESCRIBE));
 }
 
 TEST(CBaseRTSPClient, LongHeaderBlockIsReadWhole) {
@@ -238,15 +299,6 @@ TEST(CBaseRTSPClient, LongHeaderBlockIsReadWhole) {
     EXPECT_EQ(client.GetMediaRecord(SDP_MEDIA_VIDEO).control, "trackID=1");
 }
 
-TEST(CBaseRTSPClient, ConnectFailsForClosedPortAndUnresolvableHost) {
-    CBaseRTSPClient client;
-    RTSPSessionParams params = LoopbackParams(1);
-    EXPECT_FALSE(client.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
-    params.host = "";
-    EXPECT_FALSE(client.Connect(params, nullptr, RTSP_TRANSPORT_UDP));
-    EXPECT_FALSE(client.SendRequest(RTSP_DESCRIBE));
-}
-
 using Bytes = std::string;
 
 Bytes Frame(uint8_t channel, const Bytes& body) {
@@ -258,19 +310,15 @@ Bytes RtpPacket(uint16_t sequence) {
 }
 
 // Sends its keep-alive from the packet path, as an interleaved channel does.
-struct KeepAliveChannel : IRTPReceiverUser {
-    void OnRTPPacket(const sockaddr_in&, const CRTPPacket& packet) override {
-        sequences.push_back(packet.GetSequenceNumber());
-        if (packet.GetSequenceNumber() == 2 || packet.GetSequenceNumber() == 4)
+struct KeepAliveChannel : test::RtpPacketRecorder {
+    void OnPacket(size_t count) override {
+        if (count == 2 || count == 4)
             keepAliveResult = keepAliveResult && client->SendRequest(RTSP_GET_PARAMETER) &&
                               client->GetStatusCode() == 200;
-        if (packet.GetSequenceNumber() == 5)
+        if (count == 5)
             client->Disconnect();
     }
-    void OnReceiveTimeout() override {}
-    void OnClosed() override {}
     CBaseRTSPClient* client = nullptr;
-    std::vector<uint16_t> sequences;
     bool keepAliveResult = true;
 };
 
@@ -302,8 +350,7 @@ TEST(CBaseRTSPClient, InterleavedKeepAliveAnswerAmongFramesLosesNoFrame) {
     ASSERT_TRUE(client.SendRequest(RTSP_SETUP));
     EXPECT_FALSE(client.SendRequest(RTSP_PLAY)); // ended by the channel's Disconnect
     EXPECT_TRUE(channel.keepAliveResult);
-    EXPECT_EQ(channel.sequences, (std::vector<uint16_t>{1, 2, 3, 4, 5}));
-    EXPECT_NE(server.GetRequests()[1].find("interleaved=0-1"), std::string::npos);
+    EXPECT_EQ(channel.Sequences(), (std::vector<uint16_t>{1, 2, 3, 4, 5}));
 }
 
 TEST(CBaseRTSPClient, InterleavedReaderReportsTheEndOfTheConnection) {
@@ -312,18 +359,13 @@ TEST(CBaseRTSPClient, InterleavedReaderReportsTheEndOfTheConnection) {
             return Ok(CSeqOf(request)) + Frame(0, RtpPacket(1));
         return {};
     });
-    struct Counter : IRTPReceiverUser {
-        void OnRTPPacket(const sockaddr_in&, const CRTPPacket&) override { ++packets; }
-        void OnReceiveTimeout() override {}
-        void OnClosed() override {}
-        int packets = 0;
-    } counter;
+    test::RtpPacketRecorder counter;
     CBaseRTSPClient client;
     RTSPSessionParams params = LoopbackParams(server.GetPort());
     params.receiveTimeoutMs = 500;
     ASSERT_TRUE(client.Connect(params, &counter, RTSP_TRANSPORT_INTERLEAVED));
     EXPECT_TRUE(client.SendRequest(RTSP_PLAY)); // the stream ends with the read time-out
-    EXPECT_EQ(counter.packets, 1);
+    EXPECT_EQ(counter.Packets(), 1u);
 }
 
 TEST(CBaseRTSPClient, DisconnectFromAnotherThreadEndsTheInterleavedReader) {

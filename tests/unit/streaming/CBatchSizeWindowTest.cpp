@@ -8,49 +8,17 @@ namespace {
 constexpr uint64_t kStartMs = 5'000'000;
 constexpr uint64_t kWindowMs = CBatchSizeWindow::WINDOW_MS;
 
-// Ordinary batches of a few packets every 33 ms from fromMs up to toMs.
-void NoteOrdinaryBatches(CBatchSizeWindow& window, uint64_t fromMs, uint64_t toMs) {
-    for (uint64_t now = fromMs; now < toMs; now += 33)
-        window.Note(6, now);
-}
-
-TEST(BatchSizeWindowTest, KeepsTwiceTheLargestRecentBatch) {
+// Twice the largest batch of the current or the previous window is kept; a
+// window ends exactly WINDOW_MS after it began, and a batch exactly two
+// windows after the last one forgets both.
+TEST(BatchSizeWindowTest, KeepsTwiceTheLargestRecentBatchWithExactWindowEdges) {
     CBatchSizeWindow window;
     EXPECT_EQ(window.KeptEntries(), 0u);
     window.Note(10, kStartMs);
     window.Note(40, kStartMs + 100);
     window.Note(5, kStartMs + 200);
     EXPECT_EQ(window.KeptEntries(), 80u);
-}
 
-TEST(BatchSizeWindowTest, ABurstIsForgottenAfterTwoWindowsOfOrdinaryBatches) {
-    CBatchSizeWindow window;
-    NoteOrdinaryBatches(window, kStartMs, kStartMs + 3000);
-    window.Note(2250, kStartMs + 3000); // a 3 MiB key frame in one batch
-    NoteOrdinaryBatches(window, kStartMs + 3033, kStartMs + 3000 + kWindowMs);
-    // Still within the window after the burst's: the burst sizes the storage.
-    EXPECT_EQ(window.KeptEntries(), 4500u);
-    NoteOrdinaryBatches(window, kStartMs + 3000 + kWindowMs, kStartMs + 3000 + 2 * kWindowMs + 100);
-    EXPECT_EQ(window.KeptEntries(), 12u);
-}
-
-TEST(BatchSizeWindowTest, ABatchAfterALongSilenceForgetsWhatCameBeforeIt) {
-    CBatchSizeWindow window;
-    window.Note(2250, kStartMs);
-    window.Note(3, kStartMs + 3 * kWindowMs); // the stream stalled in between
-    EXPECT_EQ(window.KeptEntries(), 6u);
-}
-
-TEST(BatchSizeWindowTest, ABatchOneWindowLaterStillRemembersThePreviousWindow) {
-    CBatchSizeWindow window;
-    window.Note(2250, kStartMs);
-    window.Note(3, kStartMs + kWindowMs + 1);
-    EXPECT_EQ(window.KeptEntries(), 4500u);
-}
-
-// A window ends exactly WINDOW_MS after it began, and a batch exactly two
-// windows after the last one forgets both.
-TEST(BatchSizeWindowTest, WindowEdgesAreExact) {
     CBatchSizeWindow rolled;
     rolled.Note(2250, kStartMs);
     rolled.Note(3, kStartMs + kWindowMs);         // opens the second window

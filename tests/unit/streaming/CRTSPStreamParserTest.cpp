@@ -2,20 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "support/RtpPacketRecorder.h"
+
+#include <ostream>
 #include <string>
 #include <vector>
 
 namespace talvex {
 namespace {
-
-struct RecordingUser : IRTPReceiverUser {
-    void OnRTPPacket(const sockaddr_in&, const CRTPPacket& packet) override {
-        sequences.push_back(packet.GetSequenceNumber());
-    }
-    void OnReceiveTimeout() override {}
-    void OnClosed() override {}
-    std::vector<uint16_t> sequences;
-};
 
 using Bytes = std::vector<uint8_t>;
 
@@ -59,53 +53,49 @@ struct Outcome {
 };
 
 Outcome FeedInPieces(const Bytes& stream, size_t split) {
-    RecordingUser user;
+    test::RtpPacketRecorder user;
     CRTSPStreamParser parser(&user, sockaddr_in{});
     parser.Feed(std::span<const uint8_t>(stream).first(split));
     parser.Feed(std::span<const uint8_t>(stream).subspan(split));
-    Outcome outcome{user.sequences, {}};
+    Outcome outcome{user.Sequences(), {}};
     while (auto response = parser.TakeResponse())
         outcome.responses.push_back(*response);
     return outcome;
 }
 
-TEST(CRTSPStreamParser, DeliversChannelZeroPacketsAndKeepsAnswers) {
-    const Outcome outcome = FeedInPieces(SampleStream(), 0);
-    EXPECT_EQ(outcome.sequences, (std::vector<uint16_t>{1, 2, 3}));
-    ASSERT_EQ(outcome.responses.size(), 1u);
-    EXPECT_EQ(outcome.responses[0], kKeepAliveAnswer);
-}
-
-TEST(CRTSPStreamParser, EverySplitPointGivesTheSameResult) {
+TEST(CRTSPStreamParser, DeliversChannelZeroPacketsAndKeepsAnswersWhereverTheStreamIsSplit) {
     const Bytes stream = SampleStream();
     const Outcome whole = FeedInPieces(stream, stream.size());
-    for (size_t split = 0; split <= stream.size(); ++split)
+    ASSERT_EQ(whole, (Outcome{{1, 2, 3}, {kKeepAliveAnswer}}));
+    for (size_t split = 0; split < stream.size(); ++split)
         ASSERT_EQ(FeedInPieces(stream, split), whole) << "split at " << split;
 }
 
-TEST(CRTSPStreamParser, BytesBeforeAFrameAreSkipped) {
-    RecordingUser user;
-    CRTSPStreamParser parser(&user, sockaddr_in{});
-    parser.Feed(Join({Text("xxRTSQ\r\n"), Frame(0, RtpPacket(9))}));
-    EXPECT_EQ(user.sequences, (std::vector<uint16_t>{9}));
+// Streams whose odd parts are passed over: the packets after them still come, no answer is kept.
+struct SkipCase {
+    const char* name;
+    Bytes stream;
+    uint16_t delivered;
+};
+
+void PrintTo(const SkipCase& value, std::ostream* out) { *out << value.name; }
+
+class CRTSPStreamParserSkips : public ::testing::TestWithParam<SkipCase> {};
+
+TEST_P(CRTSPStreamParserSkips, TheNextPacketStillComes) {
+    EXPECT_EQ(FeedInPieces(GetParam().stream, 0), (Outcome{{GetParam().delivered}, {}}));
 }
 
-TEST(CRTSPStreamParser, InvalidRtpInAFrameIsDropped) {
-    RecordingUser user;
-    CRTSPStreamParser parser(&user, sockaddr_in{});
-    parser.Feed(Join({Frame(0, Bytes(20, 0)), Frame(0, RtpPacket(4))}));
-    EXPECT_EQ(user.sequences, (std::vector<uint16_t>{4}));
-}
-
-TEST(CRTSPStreamParser, OversizedAnswerIsSkippedWhole) {
-    RecordingUser user;
-    CRTSPStreamParser parser(&user, sockaddr_in{});
-    const std::string body(CRTSPStreamParser::MAX_RESPONSE_BYTES, '$');
-    parser.Feed(Join({Text("RTSP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n"),
-                      Text(body), Frame(0, RtpPacket(7))}));
-    EXPECT_EQ(user.sequences, (std::vector<uint16_t>{7}));
-    EXPECT_FALSE(parser.TakeResponse());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Streams, CRTSPStreamParserSkips,
+    ::testing::Values(SkipCase{"BytesBeforeAFrame", Join({Text("xxRTSQ\r\n"), Frame(0, RtpPacket(9))}), 9},
+                      SkipCase{"InvalidRtpInAFrame", Join({Frame(0, Bytes(20, 0)), Frame(0, RtpPacket(4))}), 4},
+                      SkipCase{"OversizedAnswer",
+                               Join({Text("RTSP/1.0 200 OK\r\nContent-Length: " +
+                                          std::to_string(CRTSPStreamParser::MAX_RESPONSE_BYTES) + "\r\n\r\n"),
+                                     Bytes(CRTSPStreamParser::MAX_RESPONSE_BYTES, '$'), Frame(0, RtpPacket(7))}),
+                               7}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CRTSPStreamParser, OnlyTheLatestAnswersAreKept) {
     CRTSPStreamParser parser(nullptr, sockaddr_in{});
@@ -116,20 +106,16 @@ TEST(CRTSPStreamParser, OnlyTheLatestAnswersAreKept) {
 
 // A consumer that, like a channel sending its keep-alive, reads more of the
 // stream while a packet is being delivered: later packets must wait and keep their order.
-struct NestedFeedingUser : IRTPReceiverUser {
-    void OnRTPPacket(const sockaddr_in&, const CRTPPacket& packet) override {
-        sequences.push_back(packet.GetSequenceNumber());
-        if (packet.GetSequenceNumber() == 1) {
+struct NestedFeedingUser : test::RtpPacketRecorder {
+    void OnPacket(size_t count) override {
+        if (count == 1) {
             parser->Feed(more);
             nestedAnswer = parser->TakeResponse().value_or("");
             pendingDuringNestedRead = parser->GetPendingPacketBytes();
         }
     }
-    void OnReceiveTimeout() override {}
-    void OnClosed() override {}
     CRTSPStreamParser* parser = nullptr;
     Bytes more;
-    std::vector<uint16_t> sequences;
     std::string nestedAnswer;
     size_t pendingDuringNestedRead = 0;
 };
@@ -140,37 +126,35 @@ TEST(CRTSPStreamParser, NestedFeedHoldsPacketsInOrder) {
     user.parser = &parser;
     user.more = Join({Frame(0, RtpPacket(3)), Text("RTSP/1.0 200 OK\r\nCSeq: 9\r\n\r\n"), Frame(0, RtpPacket(4))});
     parser.Feed(Join({Frame(0, RtpPacket(1)), Frame(0, RtpPacket(2))}));
-    EXPECT_EQ(user.sequences, (std::vector<uint16_t>{1, 2, 3, 4}));
+    EXPECT_EQ(user.Sequences(), (std::vector<uint16_t>{1, 2, 3, 4}));
     EXPECT_EQ(user.nestedAnswer, "RTSP/1.0 200 OK\r\nCSeq: 9\r\n\r\n");
     EXPECT_EQ(user.pendingDuringNestedRead, 3 * 5u);
     EXPECT_EQ(parser.GetPendingPacketBytes(), 0u);
 }
 
 TEST(CRTSPStreamParser, ReusedPacketsCarryOnlyTheirOwnBytesAndABacklogIsDeliveredWhole) {
-    struct PayloadUser : IRTPReceiverUser {
-        void OnRTPPacket(const sockaddr_in&, const CRTPPacket& packet) override {
-            payloads.emplace_back(packet.GetPayload().begin(), packet.GetPayload().end());
-        }
-        void OnReceiveTimeout() override {}
-        void OnClosed() override {}
-        std::vector<Bytes> payloads;
-    } user;
+    std::vector<Bytes> payloads;
+    test::RtpPacketRecorder user;
+    user.keep = [&](const sockaddr_in&, const CRTPPacket& packet) {
+        payloads.emplace_back(packet.GetPayload().begin(), packet.GetPayload().end());
+        return true;
+    };
     CRTSPStreamParser parser(&user, sockaddr_in{});
     Bytes large = RtpPacket(1);
     large.resize(1400, 0x77);
     parser.Feed(Frame(0, large));
     parser.Feed(Frame(0, RtpPacket(2)));
-    ASSERT_EQ(user.payloads.size(), 2u);
-    EXPECT_EQ(user.payloads[0].size(), 1400u - 12);
-    EXPECT_EQ(user.payloads[1], (Bytes{'$', 0, 0, 1, 0xAB}));
+    ASSERT_EQ(payloads.size(), 2u);
+    EXPECT_EQ(payloads[0].size(), 1400u - 12);
+    EXPECT_EQ(payloads[1], (Bytes{'$', 0, 0, 1, 0xAB}));
     // More packets in one piece than the parser keeps slots for between deliveries.
     Bytes backlog;
     for (uint16_t sequence = 0; sequence < 300; ++sequence)
         backlog = Join({backlog, Frame(0, RtpPacket(sequence))});
-    user.payloads.clear();
+    payloads.clear();
     parser.Feed(backlog);
     parser.Feed(Frame(0, RtpPacket(300)));
-    EXPECT_EQ(user.payloads.size(), 301u);
+    EXPECT_EQ(payloads.size(), 301u);
     EXPECT_EQ(parser.GetPendingPacketBytes(), 0u);
 }
 

@@ -7,11 +7,14 @@
 namespace talvex {
 namespace {
 
-TEST(CSDPResponseParser, EmptyBodySucceedsWithEmptyRecords) {
+TEST(CSDPResponseParser, EmptyBodyAndLineFeedEndingsSucceed) {
     CSDPResponseParser parser;
     ASSERT_TRUE(parser.Parse(""));
     EXPECT_TRUE(parser.GetMedia(SDP_MEDIA_VIDEO).protocol.empty());
     EXPECT_TRUE(parser.GetFirstParameterSet().empty());
+    ASSERT_TRUE(parser.Parse("m=video 5000 RTP/AVP 26\na=control:video\n")); // line feeds alone
+    EXPECT_EQ(parser.GetMedia(SDP_MEDIA_VIDEO).port, 5000u);
+    EXPECT_EQ(parser.GetMedia(SDP_MEDIA_VIDEO).control, "video");
 }
 
 TEST(CSDPResponseParser, H264DescriptionFillsVideoAndAudioRecords) {
@@ -33,22 +36,11 @@ TEST(CSDPResponseParser, H264DescriptionFillsVideoAndAudioRecords) {
     EXPECT_EQ(parser.GetMedia(SDP_MEDIA_AUDIO).control, "trackID=2");
 }
 
-TEST(CSDPResponseParser, LineFeedOnlyEndingsWork) {
-    CSDPResponseParser parser;
-    ASSERT_TRUE(parser.Parse("m=video 5000 RTP/AVP 26\na=control:video\n"));
-    EXPECT_EQ(parser.GetMedia(SDP_MEDIA_VIDEO).port, 5000u);
-    EXPECT_EQ(parser.GetMedia(SDP_MEDIA_VIDEO).control, "video");
-}
-
-TEST(CSDPResponseParser, VideoFmtpWithoutParameterSetsFailsTheDescription) {
-    CSDPResponseParser parser;
-    EXPECT_FALSE(parser.Parse("m=video 0 RTP/AVP 96\r\na=fmtp:96 packetization-mode=1\r\n"));
-    EXPECT_FALSE(parser.Parse("m=video 0 RTP/AVP 96\r\na=fmtp:96 sprop-parameter-sets=Z0IAHpWoKA9k\r\n"));
-}
-
-TEST(CSDPResponseParser, AudioFmtpIsAcceptedAndIgnored) {
+TEST(CSDPResponseParser, VideoFmtpWithoutParameterSetsFailsTheDescriptionAudioFmtpIsIgnored) {
     CSDPResponseParser parser;
     EXPECT_TRUE(parser.Parse("m=audio 0 RTP/AVP 97\r\na=fmtp:97 streamtype=5\r\n"));
+    EXPECT_FALSE(parser.Parse("m=video 0 RTP/AVP 96\r\na=fmtp:96 packetization-mode=1\r\n"));
+    EXPECT_FALSE(parser.Parse("m=video 0 RTP/AVP 96\r\na=fmtp:96 sprop-parameter-sets=Z0IAHpWoKA9k\r\n"));
 }
 
 TEST(CSDPResponseParser, ConnectionLines) {
@@ -62,16 +54,12 @@ TEST(CSDPResponseParser, ConnectionLines) {
     EXPECT_TRUE(parser.Parse("c=IN IP4 1.2.3.4\r\n"));
 }
 
-TEST(CSDPResponseParser, ConfigIsHexOrBase64) {
+TEST(CSDPResponseParser, ConfigIsHexOrBase64AndParameterNamesMatchOnlyWhole) {
     CSDPResponseParser parser;
     ASSERT_TRUE(parser.Parse("m=video 0 RTP/AVP 96\r\na=fmtp:96 profile-level-id=1;config=000001B0f5;\r\n"));
     EXPECT_EQ(parser.GetConfiguration(), (std::vector<uint8_t>{0x00, 0x00, 0x01, 0xB0, 0xF5}));
-    ASSERT_TRUE(parser.Parse("m=video 0 RTP/AVP 96\r\na=fmtp:96 config=AAABsA==\r\n"));
-    EXPECT_EQ(parser.GetConfiguration(), (std::vector<uint8_t>{0x00, 0x00, 0x01, 0xB0}));
-}
-
-TEST(CSDPResponseParser, ParameterNamesMatchOnlyWhole) {
-    CSDPResponseParser parser;
+    ASSERT_TRUE(parser.Parse("m=video 0 RTP/AVP 96\r\na=fmtp:96 config=AAABsQ==\r\n"));
+    EXPECT_EQ(parser.GetConfiguration(), (std::vector<uint8_t>{0x00, 0x00, 0x01, 0xB1}));
     // "config" inside "x-config" and "sprop-parameter-sets" inside a longer name are other parameters.
     ASSERT_TRUE(parser.Parse("m=video 0 RTP/AVP 96\r\na=fmtp:96 x-config=FFFF;config=000001B0\r\n"));
     EXPECT_EQ(parser.GetConfiguration(), (std::vector<uint8_t>{0x00, 0x00, 0x01, 0xB0}));
@@ -80,15 +68,12 @@ TEST(CSDPResponseParser, ParameterNamesMatchOnlyWhole) {
     EXPECT_EQ(parser.GetFirstParameterSet(), (std::vector<uint8_t>{0x67, 0x42, 0x00, 0x1F}));
 }
 
-TEST(CSDPResponseParser, AttributesBeforeTheFirstMediaLine) {
+TEST(CSDPResponseParser, AttributesBeforeTheFirstMediaLineAndUnderUnknownMedia) {
     CSDPResponseParser parser;
     ASSERT_TRUE(parser.Parse("a=control:*\r\nm=video 0 RTP/AVP 26\r\n"));
     EXPECT_TRUE(parser.GetMedia(SDP_MEDIA_VIDEO).control.empty());
     EXPECT_FALSE(parser.Parse("a=fmtp:96 config=000001B0\r\nm=video 0 RTP/AVP 96\r\n"));
-}
-
-TEST(CSDPResponseParser, UnknownMediaKeepsThePreviousKind) {
-    CSDPResponseParser parser;
+    // An unknown media line keeps the kind before it.
     ASSERT_TRUE(parser.Parse("m=video 0 RTP/AVP 26\r\nm=text 0 RTP/AVP 98\r\na=control:late\r\n"
                              "m=application 0 RTP/AVP 107\r\na=control:meta\r\n"));
     EXPECT_EQ(parser.GetMedia(SDP_MEDIA_VIDEO).control, "late");
@@ -97,7 +82,7 @@ TEST(CSDPResponseParser, UnknownMediaKeepsThePreviousKind) {
     EXPECT_FALSE(parser.Parse("m=video 0 RTP/AVP 96\r\na=rtpmap:96\r\n"));
 }
 
-TEST(CSDPResponseParser, Base64DecodingRules) {
+TEST(CSDPResponseParser, Base64AndHexDecodingRules) {
     EXPECT_EQ(CSDPResponseParser::DecodeBase64("TWFu"), (std::vector<uint8_t>{'M', 'a', 'n'}));
     EXPECT_EQ(CSDPResponseParser::DecodeBase64("TWE="), (std::vector<uint8_t>{'M', 'a'}));
     EXPECT_EQ(CSDPResponseParser::DecodeBase64("T W\r\nE"), (std::vector<uint8_t>{'M', 'a'}));
@@ -105,9 +90,6 @@ TEST(CSDPResponseParser, Base64DecodingRules) {
     EXPECT_EQ(CSDPResponseParser::DecodeBase64(std::string(340, 'A')).size(), 255u);
     EXPECT_EQ(CSDPResponseParser::DecodeBase64(std::string(342, 'A')).size(), 256u);
     EXPECT_TRUE(CSDPResponseParser::DecodeBase64(std::string(343, 'A')).empty());
-}
-
-TEST(CSDPResponseParser, HexDecodingRules) {
     EXPECT_EQ(CSDPResponseParser::DecodeHex("0aFf"), (std::vector<uint8_t>{0x0A, 0xFF}));
     EXPECT_EQ(CSDPResponseParser::DecodeHex("zz1"), (std::vector<uint8_t>{0x00, 0x01}));
     EXPECT_EQ(CSDPResponseParser::DecodeHex(std::string(512, 'f')).size(), 256u);

@@ -50,17 +50,5 @@ TEST(RTPReceptionFigures, LossAndJitterOfAKnownPattern) {
     EXPECT_EQ(figures.jitter, 107u);
 }
 
-TEST(RTPReceptionFigures, ReportCarriesThem) {
-    RTCPReportState state;
-    state.reception = {40, -2, 65547, 204};
-    const auto report = CRTCPHandler::BuildReceiverReport(state, 0);
-    EXPECT_EQ(report[12], 40);
-    EXPECT_EQ(report[13], 0xFF); // -2 in 24 bits
-    EXPECT_EQ(report[14], 0xFF);
-    EXPECT_EQ(report[15], 0xFE);
-    EXPECT_EQ(report[19], 0x0B); // 65547 = 0x0001000B
-    EXPECT_EQ(report[23], 204);
-}
-
 } // namespace
 } // namespace talvex

@@ -1,44 +1,50 @@
-// RFC 3550 Appendix A.1 sequence state where the 16-bit sequence number wraps:
-// probation that ends across the wrap, and a restart (or its second packet)
-// after one.
+// RFC 3550 Appendix A.1 sequence state: probation, reordering, a jump that
+// restarts the source, and the 16-bit sequence number wrapping meanwhile.
 #include "streaming/CRTCPHandler.h"
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+#include <vector>
+
 namespace talvex {
 namespace {
 
-TEST(RTPSequenceStatistics, ProbationEndsAcrossTheWrap) {
+struct SequenceCase {
+    const char* name;
+    std::vector<uint16_t> sequences;
+    uint32_t received;
+    uint32_t extendedHighest;
+};
+
+void PrintTo(const SequenceCase& value, std::ostream* out) { *out << value.name; }
+
+class RTPSequenceStatisticsTest : public ::testing::TestWithParam<SequenceCase> {};
+
+TEST_P(RTPSequenceStatisticsTest, CountsAndExtendsTheHighestSequence) {
     RTPSequenceStatistics statistics;
-    statistics.OnSequence(65535);
-    statistics.OnSequence(0);
-    EXPECT_EQ(statistics.received, 1u) << "0 after 65535 not taken as the next packet";
-    statistics.OnSequence(1);
-    EXPECT_EQ(statistics.received, 2u);
-    EXPECT_EQ(statistics.GetExtendedHighestSequence(), 1u);
+    for (uint16_t sequence : GetParam().sequences)
+        statistics.OnSequence(sequence);
+    EXPECT_EQ(statistics.received, GetParam().received);
+    EXPECT_EQ(statistics.GetExtendedHighestSequence(), GetParam().extendedHighest);
 }
 
-TEST(RTPSequenceStatistics, RestartAfterAWrapStartsTheCountAgain) {
-    RTPSequenceStatistics statistics;
-    statistics.OnSequence(65000);
-    for (uint32_t sequence = 65001; sequence <= 65701; sequence += 100)
-        statistics.OnSequence(uint16_t(sequence));
-    ASSERT_EQ(statistics.GetExtendedHighestSequence(), 65701u);
-    statistics.OnSequence(30000); // far away: the first of a restart
-    statistics.OnSequence(30001);
-    EXPECT_EQ(statistics.GetExtendedHighestSequence(), 30001u) << "the wrap before the restart kept";
-}
-
-TEST(RTPSequenceStatistics, RestartWhoseSecondPacketWraps) {
-    RTPSequenceStatistics statistics;
-    statistics.OnSequence(1000);
-    statistics.OnSequence(1001);
-    statistics.OnSequence(65535);
-    statistics.OnSequence(0); // in sequence with the jump: the source restarted
-    EXPECT_EQ(statistics.GetExtendedHighestSequence(), 0u);
-    statistics.OnSequence(1);
-    EXPECT_EQ(statistics.GetExtendedHighestSequence(), 1u);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Sequences, RTPSequenceStatisticsTest,
+    ::testing::Values(
+        SequenceCase{"FirstPacketOnProbation", {100}, 0, 100},
+        SequenceCase{"SecondInSequenceEndsProbation", {100, 101}, 1, 101},
+        SequenceCase{"ReorderedPacketCountedHighestKept", {100, 101, 99}, 2, 101},
+        SequenceCase{"LargeJumpNotTakenAtOnce", {100, 101, 99, 40000}, 2, 101},
+        SequenceCase{"NextAfterAJumpRestartsTheSource", {100, 101, 40000, 40001}, 1, 40001},
+        SequenceCase{"ProbationEndsAcrossTheWrap", {65535, 0}, 1, 0},
+        SequenceCase{"CountAfterProbationAcrossTheWrap", {65535, 0, 1}, 2, 1},
+        SequenceCase{"StepsOverTheWrapAddACycle", {65000, 65001, 65101, 65201, 65301, 65401, 65501, 65, 165}, 8, 65701},
+        SequenceCase{"RestartAfterAWrapStartsTheCountAgain",
+                     {65000, 65001, 65101, 65201, 65301, 65401, 65501, 65, 165, 30000, 30001}, 1, 30001},
+        SequenceCase{"RestartWhoseSecondPacketWraps", {1000, 1001, 65535, 0}, 1, 0},
+        SequenceCase{"CountAfterARestartAcrossTheWrap", {1000, 1001, 65535, 0, 1}, 2, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace talvex

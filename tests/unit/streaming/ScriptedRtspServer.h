@@ -3,11 +3,10 @@
 // answer closes the connection). Raw bytes can be pushed between answers.
 #pragma once
 
+#include "common/CEvent.h"
 #include "platform/CSocket.h"
 
 #include <arpa/inet.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 #include <functional>
 #include <mutex>
@@ -21,7 +20,7 @@ class ScriptedRtspServer {
 public:
     using Script = std::function<std::string(const std::string& request, size_t index)>;
 
-    explicit ScriptedRtspServer(Script script) : m_script(std::move(script)), m_stopFd(eventfd(0, EFD_CLOEXEC)) {
+    explicit ScriptedRtspServer(Script script) : m_script(std::move(script)) {
         m_listener.CreateTcp();
         m_listener.SetOption(SOL_SOCKET, SO_REUSEADDR, 1);
         m_listener.Bind(htonl(INADDR_LOOPBACK), 0);
@@ -29,10 +28,8 @@ public:
         m_thread = std::thread([this] { Serve(); });
     }
     ~ScriptedRtspServer() {
-        uint64_t one = 1;
-        (void)!write(m_stopFd, &one, sizeof one);
+        m_stop.Set();
         m_thread.join();
-        close(m_stopFd);
     }
 
     uint16_t GetPort() const { return m_listener.GetLocalPort(); }
@@ -43,9 +40,10 @@ public:
 
 private:
     void Serve() {
+        const int stopFd = m_stop.GetNativeHandle();
         CSocket connection;
         sockaddr_in peer{};
-        if (m_listener.Accept(connection, peer, m_stopFd, 10000) != SocketResult::Data)
+        if (m_listener.Accept(connection, peer, stopFd, 10000) != SocketResult::Data)
             return;
         std::string pending;
         std::vector<uint8_t> buffer(4096);
@@ -63,18 +61,18 @@ private:
                 const std::string answer = m_script(request, index);
                 if (answer.empty())
                     return;
-                connection.SendAll({reinterpret_cast<const uint8_t*>(answer.data()), answer.size()}, m_stopFd, 2000);
+                connection.SendAll({reinterpret_cast<const uint8_t*>(answer.data()), answer.size()}, stopFd, 2000);
                 continue;
             }
             size_t received = 0;
-            if (connection.Receive(buffer, received, m_stopFd, 10000) != SocketResult::Data)
+            if (connection.Receive(buffer, received, stopFd, 10000) != SocketResult::Data)
                 return;
             pending.append(reinterpret_cast<const char*>(buffer.data()), received);
         }
     }
 
     Script m_script;
-    int m_stopFd;
+    CManualEvent m_stop;
     CSocket m_listener;
     mutable std::mutex m_mutex;
     std::vector<std::string> m_requests;
