@@ -17,9 +17,7 @@ namespace camsim {
 namespace {
 
 using namespace std::chrono_literals;
-using talvex::test::BodyOf;
-using talvex::test::LoopbackGet;
-using talvex::test::StatusOf;
+using namespace talvex::test;
 
 struct MaskCase {
     std::string name;

@@ -2,8 +2,8 @@
 // is asked for, so the bytes between two messages stay visible.
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
+#include "support/Loopback.h"
+
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -26,10 +26,7 @@ public:
         m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
         timeval timeout{std::chrono::duration_cast<std::chrono::seconds>(kReadTimeout).count(), 0};
         ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const sockaddr_in address = talvex::test::Loopback(port);
         m_connected = ::connect(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     }
     ~RawRtspConnection() { ::close(m_fd); }

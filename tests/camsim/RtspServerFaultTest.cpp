@@ -7,15 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
-#include <cstring>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -23,10 +15,7 @@
 
 namespace {
 
-using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
-using camsim::test::RawRtspConnection;
-using camsim::test::SessionId;
+using namespace camsim::test;
 
 constexpr size_t RTP_HEADER_BYTES = 12; // camsim sends neither CSRCs nor extensions
 constexpr uint32_t GROWN_KEY_FRAME_BYTES = 3 * 1024 * 1024;

@@ -1,4 +1,4 @@
-// camsim in the test process as an SNC-VB630 (generation 6) with Digest
+// camsim in the test process (by default an SNC-VB630, generation 6) with Digest
 // authorisation, its recording stream H.264 and live stream JPEG, and
 // fennwick-host runs against it as a person runs them. The driver reaches RTSP
 // on port 554 while the camera names no other, so the fixture takes that port
@@ -6,6 +6,7 @@
 #pragma once
 
 #include "Camera.h"
+#include "HttpMedia.h"
 #include "RtspServer.h"
 #include "support/MediaProbe.h"
 
@@ -70,6 +71,8 @@ protected:
         options.auth = camsim::AuthMode::Digest;
         options.http.bindAddress = address;
         camera = std::make_unique<camsim::Camera>(options);
+        if (m_withMedia)
+            camera->AddServer(std::make_unique<camsim::HttpMedia>(*camera));
         camsim::RtspServerOptions rtsp;
         rtsp.bindAddress = address;
         rtsp.port = kRtspPort;
@@ -97,6 +100,7 @@ protected:
 
     std::string Out() const { return (m_directory / "out").string(); }
 
+    bool m_withMedia = false; // camsim's motion JPEG and HTTP-started RTP routes too
     std::string m_model = kModel;
     uint32_t m_generation = 6;
     std::filesystem::path m_directory;
@@ -106,11 +110,5 @@ protected:
     camsim::RtspServer* m_secondRtsp = nullptr; // owned by m_secondCamera
     std::string m_skipReason;
 };
-
-#define START_CAMERA_OR_SKIP()          \
-    do {                                \
-        if (!StartCamera())             \
-            GTEST_SKIP() << m_skipReason; \
-    } while (false)
 
 } // namespace fennwick_host::test

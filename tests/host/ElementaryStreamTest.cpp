@@ -4,6 +4,7 @@
 
 #include <talvex/ipcapture/HostObjects.h>
 
+#include <optional>
 #include <vector>
 
 namespace fennwick_host {
@@ -13,25 +14,27 @@ using talvex::ipcapture::MakeFourCC;
 using Bytes = std::vector<uint8_t>;
 
 TEST(ElementaryStream, ClassifiesTheDriversFrameTypeCodes) {
-    auto h264Key = ClassifyFrameType(MakeFourCC('H', '2', '6', '4'));
-    ASSERT_TRUE(h264Key);
-    EXPECT_EQ(h264Key->codec, VideoCodec::H264);
-    EXPECT_TRUE(h264Key->isKey);
-    auto h264 = ClassifyFrameType(MakeFourCC('I', '2', '6', '4'));
-    ASSERT_TRUE(h264);
-    EXPECT_FALSE(h264->isKey);
-    auto mpeg4Key = ClassifyFrameType(MakeFourCC('D', 'I', 'V', 'X'));
-    ASSERT_TRUE(mpeg4Key);
-    EXPECT_EQ(mpeg4Key->codec, VideoCodec::Mpeg4);
-    EXPECT_TRUE(mpeg4Key->isKey);
-    EXPECT_FALSE(ClassifyFrameType(MakeFourCC('D', 'I', 'V', 'I'))->isKey);
-    auto jpeg = ClassifyFrameType(MakeFourCC('J', 'P', 'E', 'G'));
-    ASSERT_TRUE(jpeg);
-    EXPECT_EQ(jpeg->codec, VideoCodec::Jpeg);
-    EXPECT_TRUE(jpeg->isKey);
-    EXPECT_FALSE(ClassifyFrameType(MakeFourCC('7', '1', '1', 'M')));
-    EXPECT_FALSE(ClassifyFrameType(MakeFourCC('4', '6', '2', 'H')));
-    EXPECT_FALSE(ClassifyFrameType(0));
+    struct Row {
+        uint32_t type;
+        std::optional<VideoCodec> codec; // none: not a video type
+        bool isKey;
+    };
+    const Row rows[] = {{MakeFourCC('H', '2', '6', '4'), VideoCodec::H264, true},
+                        {MakeFourCC('I', '2', '6', '4'), VideoCodec::H264, false},
+                        {MakeFourCC('D', 'I', 'V', 'X'), VideoCodec::Mpeg4, true},
+                        {MakeFourCC('D', 'I', 'V', 'I'), VideoCodec::Mpeg4, false},
+                        {MakeFourCC('J', 'P', 'E', 'G'), VideoCodec::Jpeg, true},
+                        {MakeFourCC('7', '1', '1', 'M'), {}, false},
+                        {MakeFourCC('4', '6', '2', 'H'), {}, false},
+                        {0, {}, false}};
+    for (const Row& row : rows) {
+        const auto kind = ClassifyFrameType(row.type);
+        ASSERT_EQ(kind.has_value(), row.codec.has_value()) << std::hex << row.type;
+        if (kind) {
+            EXPECT_EQ(kind->codec, *row.codec) << std::hex << row.type;
+            EXPECT_EQ(kind->isKey, row.isKey) << std::hex << row.type;
+        }
+    }
 }
 
 TEST(ElementaryStream, ParameterSetsOfAnAccessUnit) {
@@ -49,10 +52,8 @@ TEST(ElementaryStream, ParameterSetsNeedBothKinds) {
     Bytes spsOnly = {0, 0, 0, 1, 0x67, 0x42, 0x00, 0x1e, 0, 0, 0, 1, 0x65, 0x88};
     Bytes ppsOnly = {0, 0, 0, 1, 0x68, 0xce, 0, 0, 0, 1, 0x65, 0x88};
     Bytes sliceOnly = {0, 0, 0, 1, 0x41, 0x9a};
-    EXPECT_TRUE(H264ParameterSets(spsOnly).empty());
-    EXPECT_TRUE(H264ParameterSets(ppsOnly).empty());
-    EXPECT_TRUE(H264ParameterSets(sliceOnly).empty());
-    EXPECT_TRUE(H264ParameterSets({}).empty());
+    for (const Bytes& unit : {spsOnly, ppsOnly, sliceOnly, Bytes{}})
+        EXPECT_TRUE(H264ParameterSets(unit).empty()) << unit.size() << " bytes";
 }
 
 TEST(ElementaryStream, ParameterSetsSurviveTruncatedAndEmptyUnits) {
@@ -79,12 +80,9 @@ TEST(ElementaryStream, Mpeg4FramesWithoutUsableHeaders) {
     Bytes vopOnly = {0, 0, 1, 0xb6, 0x10, 0x60};
     Bytes noVol = {0, 0, 1, 0xb0, 0xf5, 0, 0, 1, 0xb6, 0x10};
     Bytes noVop = {0, 0, 1, 0x20, 0x00, 0xc4};
-    EXPECT_TRUE(Mpeg4ConfigurationHeaders(vopOnly).empty());
-    EXPECT_TRUE(Mpeg4ConfigurationHeaders(noVol).empty());
-    EXPECT_TRUE(Mpeg4ConfigurationHeaders(noVop).empty());
-    EXPECT_TRUE(Mpeg4ConfigurationHeaders({}).empty());
     Bytes cutInStartCode = {0, 0, 1, 0x20, 0x00, 0, 0, 1};
-    EXPECT_TRUE(Mpeg4ConfigurationHeaders(cutInStartCode).empty());
+    for (const Bytes& frame : {vopOnly, noVol, noVop, cutInStartCode, Bytes{}})
+        EXPECT_TRUE(Mpeg4ConfigurationHeaders(frame).empty()) << frame.size() << " bytes";
 }
 
 } // namespace

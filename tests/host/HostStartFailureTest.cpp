@@ -4,10 +4,10 @@
 #include "Camera.h"
 #include "RtspServer.h"
 #include "support/ChildProcess.h"
+#include "support/HostDirectory.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -39,13 +39,13 @@ TEST(HostStartFailure, SummaryAndEventsNameTheCause) {
     std::string error;
     ASSERT_TRUE(camera.Start(error)) << error;
     server.Faults().describeStatus = 503;
-    const auto events = std::filesystem::path(FENNWICK_BINARY_DIR) / "tests" / "host" / "start-failure-events.txt";
-    std::filesystem::remove(events);
+    const talvex::test::HostDirectory folder; // of its own: suite runs side by side do not clash
+    const std::string events = folder.Path() + "events.txt";
 
     const auto result = RunTool(std::string(FENNWICK_HOST_EXECUTABLE) +
                                 " record --generation 6 --model SNC-VB630 --address 127.0.0.1 --port " +
                                 std::to_string(camera.Http().Port()) + " --user admin --password " + kPassword +
-                                " --discard --seconds 4 --events " + events.string());
+                                " --discard --seconds 4 --events " + events);
     camera.Stop();
     EXPECT_EQ(result.exitCode, 1) << result.output;
     EXPECT_NE(result.output.find("  no frames: talvex::CBaseRTPChannel::Connect: Recording stream of device 127.0.0.1:" +
@@ -58,7 +58,6 @@ TEST(HostStartFailure, SummaryAndEventsNameTheCause) {
     std::stringstream lines;
     lines << std::ifstream(events).rdbuf();
     EXPECT_EQ(Count(lines.str(), " 127.0.0.1 rec start-failed DESCRIBE rtsp://127.0.0.1:"), 1u) << lines.str();
-    std::filesystem::remove(events);
 }
 
 TEST(HostStartFailure, HelpAndUsageErrors) {

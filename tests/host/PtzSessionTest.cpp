@@ -88,6 +88,8 @@ struct SessionCase {
 TEST(PtzSession, EachActionCallsItsSlotAndPrintsTheCode) {
     const std::vector<SessionCase> cases = {
         {{"move", "up-right", "9"}, "Move(5,9)"},
+        {{"move", "left", "1"}, "Move(0,1)"},
+        {{"move", "down-right", "16"}, "Move(7,16)"},
         {{"zoom", "in", "3"}, "Move(8,3)"},
         {{"zoom", "out", "3"}, "Move(9,3)"},
         {{"focus", "near", "2"}, "FocusNear(2)"},

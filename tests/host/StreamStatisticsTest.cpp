@@ -17,21 +17,6 @@ TEST(FormatFileTime, ShowsUtcWithMilliseconds) {
     EXPECT_EQ(FormatFileTime(5), "before 1970 (5)");
 }
 
-TEST(StreamStatistics, RatesOfASteadyStream) {
-    StreamStatistics statistics;
-    // 250 frames at 25 frames/s, 5000 bytes each, a key frame every 25.
-    for (int index = 0; index < 250; ++index)
-        statistics.AddFrame(kMorning + uint64_t(index) * 40 * kMillisecond, 5000, index % 25 == 0);
-    EXPECT_EQ(statistics.Frames(), 250u);
-    EXPECT_EQ(statistics.KeyFrames(), 10u);
-    EXPECT_EQ(statistics.Bytes(), 1250000u);
-    EXPECT_NEAR(statistics.CoveredSeconds(), 10.0, 1e-9);
-    EXPECT_NEAR(statistics.FramesPerSecond(), 25.0, 1e-9);
-    EXPECT_NEAR(statistics.BitsPerSecond(), 1000000.0, 1e-6);
-    EXPECT_EQ(statistics.FirstTime(), kMorning);
-    EXPECT_EQ(statistics.LastTime(), kMorning + 249 * 40 * kMillisecond);
-}
-
 TEST(StreamStatistics, FramesOutOfTimeOrderWidenTheSpan) {
     StreamStatistics statistics;
     statistics.AddFrame(kMorning + 1000 * kMillisecond, 10, true);
@@ -57,14 +42,6 @@ TEST(StreamStatistics, NoRatesWithoutATimeSpan) {
     sameTime.AddFrame(kMorning, 100, true);
     sameTime.AddFrame(kMorning, 100, false);
     EXPECT_EQ(sameTime.BitsPerSecond(), 0);
-}
-
-TEST(StreamStatistics, CountsSignalLosses) {
-    StreamStatistics statistics;
-    statistics.AddSignalLoss();
-    statistics.AddSignalLoss();
-    EXPECT_EQ(statistics.SignalLosses(), 2u);
-    EXPECT_EQ(statistics.Frames(), 0u);
 }
 
 } // namespace

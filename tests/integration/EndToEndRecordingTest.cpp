@@ -9,21 +9,18 @@
 // its own hard link of fennwick-host in a directory of its own, with the file
 // that chooses the RTP mode. Until the driver learns the camera's RTSP port,
 // its RTSP channels reach port 554: the camera binds it there.
-#include "HttpMedia.h"
+#include "host/CamsimRecordingFixture.h"
 
-#include "Camera.h"
+#include "Catalogue.h"
 #include "MediaClips.h"
-#include "RtspServer.h"
-#include "support/MediaProbe.h"
+#include "support/HostDirectory.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,9 +29,6 @@ namespace {
 using namespace talvex::test;
 namespace fs = std::filesystem;
 
-constexpr uint16_t kDriverRtspPort = 554;
-constexpr const char* kUser = "operator";
-constexpr const char* kPassword = "rec-pass";
 constexpr uint32_t kRecordSeconds = 4;
 // Connecting (the RTP port search alone waits 500 ms) and the first key frame
 // take at most this much of a recording.
@@ -56,83 +50,40 @@ struct RecordingCase {
 
 void PrintTo(const RecordingCase& recording, std::ostream* out) { *out << recording.name; }
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-// A camsim camera and a host directory of its own for one recording.
-class EndToEndRecording : public ::testing::TestWithParam<RecordingCase> {
+// A camsim camera (with its media routes and RTSP on port 554) and a host
+// directory of its own for one recording.
+class EndToEndRecording : public fennwick_host::test::CamsimRecording,
+                          public ::testing::WithParamInterface<RecordingCase> {
 protected:
     const RecordingCase& Case() const { return GetParam(); }
 
     void SetUp() override {
-        const RecordingCase& recording = Case();
-        m_directory = fs::path(FENNWICK_BINARY_DIR) / "tests" / "integration" / (std::string("e2e-") + recording.name);
-        fs::remove_all(m_directory);
-        fs::create_directories(m_directory);
-        // Host directory of its own: the driver's configuration file sits beside the executable.
-        m_host = m_directory / "fennwick-host";
+        CamsimRecording::SetUp();
+        // The driver's configuration file sits beside the executable.
         std::error_code linkError;
         fs::create_hard_link(FENNWICK_HOST_EXECUTABLE, m_host, linkError);
         if (linkError)
             fs::copy_file(FENNWICK_HOST_EXECUTABLE, m_host);
-        if (recording.rtpMode)
-            std::ofstream(m_directory / "Fennwick.xml")
-                << "<Configuration><Default><RTPMode>" << recording.rtpMode << "</RTPMode></Default></Configuration>\n";
-        StartCamera();
-    }
-    void TearDown() override {
-        if (m_camera)
-            m_camera->Stop();
-        if (!HasFailure())
-            fs::remove_all(m_directory);
+        m_withMedia = true;
+        if (!StartCamera(Case().model, camsim::FindModel(Case().model)->generation))
+            GTEST_SKIP() << m_skipReason;
+        if (*Case().cameraSetup)
+            m_camera->State().ApplyCommand(camsim::CameraState::Cgi::Camera, camsim::SplitItems(Case().cameraSetup));
     }
 
-    void StartCamera() {
-        const RecordingCase& recording = Case();
-        camsim::CameraOptions options;
-        options.model = recording.model;
-        options.user = kUser;
-        options.password = kPassword;
-        options.auth = camsim::AuthMode::Digest;
-        m_camera = std::make_unique<camsim::Camera>(options);
-        auto media = std::make_unique<camsim::HttpMedia>(*m_camera);
-        m_media = media.get();
-        m_camera->AddServer(std::move(media));
-        if (!recording.rateKey) {
-            camsim::RtspServerOptions rtsp;
-            rtsp.port = kDriverRtspPort;
-            auto server = std::make_unique<camsim::RtspServer>(rtsp, m_camera.get());
-            m_rtsp = server.get();
-            m_camera->AddServer(std::move(server));
-        }
-        std::string error;
-        ASSERT_TRUE(m_camera->Start(error)) << error;
-        if (*recording.cameraSetup)
-            m_camera->State().ApplyCommand(camsim::CameraState::Cgi::Camera, camsim::SplitItems(recording.cameraSetup));
-    }
-
-    // The device as the host gets it: from the command line, or for a
-    // generation 7 in fullsize mode from a profile that stores property 18.
-    std::string DeviceArguments() {
-        const RecordingCase& recording = Case();
-        std::string arguments = std::string(" --model ") + recording.model + " --address 127.0.0.1 --port " +
-                                std::to_string(m_camera->Http().Port()) + " --user " + kUser + " --password " +
-                                kPassword + " --library " + FENNWICK_DRIVER_LIBRARY + " --host-version 6.3.0.0" +
-                                " --log " + (m_directory / "host.log").string();
-        const std::string generation = std::to_string(m_camera->State().Generation());
-        if (!recording.fullsize)
-            return " --generation " + generation + arguments;
+    // The device as the host gets it: from the command line, and for a
+    // generation 7 in fullsize mode a profile that stores property 18.
+    std::string Device() {
+        const std::string arguments = DeviceArguments() + " --library " + FENNWICK_DRIVER_LIBRARY;
+        if (!Case().fullsize)
+            return arguments;
         // The driver reads the numbered properties up to the first gap.
         std::ofstream profile(m_directory / "device.profile");
-        profile << "1=1\n2=" << generation << "\n3=2.00\n";
+        profile << "1=1\n2=" << m_generation << "\n3=2.00\n";
         for (int id = 4; id < 18; ++id)
             profile << id << "=(none)\n";
         profile << "18=fullsize\n";
-        return " --profile " + (m_directory / "device.profile").string() + arguments;
+        return arguments + " --profile " + (m_directory / "device.profile").string();
     }
 
     double CameraFrameRate() const {
@@ -144,7 +95,7 @@ protected:
     }
 
     bool CameraWasAskedFor(const std::string& path) const {
-        if (m_rtsp) {
+        if (Case().rtpMode) {
             for (const std::string& line : m_rtsp->RequestLog())
                 if (line.find(path) != std::string::npos)
                     return true;
@@ -159,23 +110,20 @@ protected:
     // Runs fennwick-host record for the case's stream; the file it writes.
     fs::path Record(ToolResult& result) {
         const std::string stream = Case().stream;
-        result = RunTool(m_host.string() + " record" + DeviceArguments() + " --stream " + stream + " --seconds " +
+        result = RunTool(m_host.string() + " record" + Device() + " --stream " + stream + " --seconds " +
                          std::to_string(kRecordSeconds) + " --out " + (m_directory / "out").string());
         return m_directory / "out" / (stream.substr(0, stream.find(':')) + ".mkv");
     }
 
-    fs::path m_directory;
-    fs::path m_host;
-    std::unique_ptr<camsim::Camera> m_camera;
-    camsim::HttpMedia* m_media = nullptr;  // owned by m_camera
-    camsim::RtspServer* m_rtsp = nullptr; // owned by m_camera
+    const HostDirectory m_folder{GetParam().rtpMode};
+    const fs::path m_host = fs::path(m_folder.Path()) / "fennwick-host";
 };
 
 TEST_P(EndToEndRecording, RecordingDecodesCleanlyWithEveryFrameTheCameraSent) {
     const RecordingCase& recording = Case();
     ToolResult result;
     const fs::path file = Record(result);
-    ASSERT_EQ(result.exitCode, 0) << result.output << ReadText(m_directory / "host.log");
+    ASSERT_EQ(result.exitCode, 0) << result.output << fennwick_host::test::ReadFile(m_directory / "host.log");
     EXPECT_TRUE(CameraWasAskedFor(recording.cameraPath)) << recording.cameraPath;
 
     auto probe = ProbeEntries(file.string(), "stream=codec_name,nb_read_frames");
@@ -189,8 +137,6 @@ TEST_P(EndToEndRecording, RecordingDecodesCleanlyWithEveryFrameTheCameraSent) {
     const double span = *std::max_element(pts.begin(), pts.end()) - *std::min_element(pts.begin(), pts.end());
     const double rate = CameraFrameRate();
     const double expected = span * rate + 1;
-    std::printf("[ frames   ] %s: %ld frames decoded, %zu packets, expected %.1f (%.3f s at %.1f frames/s)\n",
-                recording.name, frames, pts.size(), expected, span, rate);
     EXPECT_EQ(size_t(frames), pts.size());
     EXPECT_LE(std::abs(double(frames) - expected), expected * kFrameTolerance + 1)
         << frames << " frames, expected " << expected;

@@ -18,7 +18,6 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,8 +25,7 @@ namespace camsim {
 namespace {
 
 using namespace std::chrono_literals;
-using talvex::test::RunTool;
-using talvex::test::ToolResult;
+using namespace talvex::test;
 
 // Longer than the driver's outage threshold (the device's second time-out, 10 s).
 constexpr int kOutageSeconds = 13;

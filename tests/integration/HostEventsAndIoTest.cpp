@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <future>
 #include <string>
@@ -22,10 +21,7 @@ namespace camsim {
 namespace {
 
 using namespace std::chrono_literals;
-using talvex::test::BodyOf;
-using talvex::test::LoopbackGet;
-using talvex::test::RunTool;
-using talvex::test::ToolResult;
+using namespace talvex::test;
 
 class HostEventsAndIoTest : public ::testing::Test {
 protected:

@@ -1,11 +1,12 @@
 // fennwick-host open, run as a person would run it.
 #include "support/ChildProcess.h"
+#include "support/HostDirectory.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -17,41 +18,20 @@ CommandResult RunHost(const std::string& arguments) {
     return RunTool(std::string(FENNWICK_HOST_EXECUTABLE) + " " + arguments);
 }
 
-size_t LineCount(const std::string& text) {
-    return size_t(std::count(text.begin(), text.end(), '\n'));
-}
+const std::string kSample = std::string(" --profile ") + FENNWICK_SAMPLE_PROFILE;
 
-class HostOpenCommand : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_directory = std::filesystem::path(FENNWICK_BINARY_DIR) / "tests" / "integration" /
-                      ("host-open-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(m_directory);
-        std::filesystem::create_directories(m_directory);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_directory); }
-
-    std::string WriteProfile(const std::string& text) {
-        std::string path = (m_directory / "device.profile").string();
-        std::ofstream(path) << text;
-        return path;
-    }
-
-    std::filesystem::path m_directory;
-};
-
-TEST_F(HostOpenCommand, OpensTheSampleDeviceAndLogsTheOpenLine) {
-    auto result = RunHost(std::string("open --profile ") + FENNWICK_SAMPLE_PROFILE + " --host-version 6.3.0.0");
+TEST(HostOpenCommand, OpensTheSampleDeviceAndLogsTheOpenLine) {
+    auto result = RunHost("open" + kSample + " --host-version 6.3.0.0");
     EXPECT_EQ(result.exitCode, 0) << result.output;
     EXPECT_NE(result.output.find("[100] DRIVER IS OPENED (name: Fennwick, device model: SNC-VB630 (6th generation)"),
               std::string::npos)
         << result.output;
 }
 
-TEST_F(HostOpenCommand, CommandLineOverridesTheProfileAndTheLogFileGetsTheLines) {
-    std::string log = (m_directory / "host.log").string();
-    auto result = RunHost(std::string("open --profile ") + FENNWICK_SAMPLE_PROFILE +
-                          " --address 192.0.2.7 --port 8080 --model SNC-EM600 --log " + log);
+TEST(HostOpenCommand, CommandLineOverridesTheProfileAndTheLogFileGetsTheLines) {
+    const talvex::test::HostDirectory folder;
+    const std::string log = folder.Path() + "host.log";
+    auto result = RunHost("open" + kSample + " --address 192.0.2.7 --port 8080 --model SNC-EM600 --log " + log);
     EXPECT_EQ(result.exitCode, 0) << result.output;
     std::ifstream file(log);
     std::string line;
@@ -63,64 +43,37 @@ TEST_F(HostOpenCommand, CommandLineOverridesTheProfileAndTheLogFileGetsTheLines)
         << line;
 }
 
-TEST_F(HostOpenCommand, ReadsProfilesWithWindowsLineEndingsCommentsAndSpaces) {
-    auto result = RunHost("open --host-version 6.3.0.0 --profile " +
-                          WriteProfile("# written elsewhere\r\n\r\n  address = 10.0.0.9 \r\nmodel=SNC-CH110\r\n"
-                                       "1=0\r\n2=4\r\n3=(none)\r\n   # indented comment\r\n"));
-    EXPECT_EQ(result.exitCode, 0) << result.output;
-    EXPECT_NE(result.output.find("[100] DRIVER IS OPENED (name: Fennwick, device model: SNC-CH110 (4th generation), "
-                                 "address: 10.0.0.9:80)"),
-              std::string::npos)
-        << result.output;
-}
+// Runs that cannot open: exit code 1 and the one line that names why.
+struct OpenFailure {
+    const char* name;
+    std::string arguments; // after "open", in a folder of its own (FOLDER/)
+    const char* names;
+};
 
-TEST_F(HostOpenCommand, MissingProfileFailsWithOneLine) {
-    auto result = RunHost("open --profile " + (m_directory / "absent.profile").string());
-    EXPECT_NE(result.exitCode, 0);
-    EXPECT_EQ(LineCount(result.output), 1u) << result.output;
-    EXPECT_NE(result.output.find("cannot read profile"), std::string::npos) << result.output;
-}
+void PrintTo(const OpenFailure& failure, std::ostream* out) { *out << failure.name; }
 
-TEST_F(HostOpenCommand, BadProfileLineIsNamed) {
-    auto result = RunHost("open --profile " + WriteProfile("address=10.0.0.1\n# fine\nport=http\n"));
-    EXPECT_NE(result.exitCode, 0);
-    EXPECT_NE(result.output.find("line 3: port wants a number"), std::string::npos) << result.output;
-}
+class HostOpenFailure : public ::testing::TestWithParam<OpenFailure> {};
 
-TEST_F(HostOpenCommand, RefusedOpenFailsWithOneLine) {
+TEST_P(HostOpenFailure, ExitsWithOneLineNamingTheCause) {
+    const talvex::test::HostDirectory folder;
+    std::string arguments = GetParam().arguments;
+    if (const size_t at = arguments.find("FOLDER/"); at != std::string::npos)
+        arguments.replace(at, 7, folder.Path());
     // No generation (property 2): the driver refuses to open.
-    auto result = RunHost("open --profile " + WriteProfile("address=10.0.0.1\nmodel=SNC-VB630\n1=0\n"));
-    EXPECT_NE(result.exitCode, 0);
-    EXPECT_EQ(LineCount(result.output), 1u) << result.output;
-    EXPECT_NE(result.output.find("could not open"), std::string::npos) << result.output;
+    std::ofstream(folder.Path() + "bare.profile") << "address=10.0.0.1\nmodel=SNC-VB630\n1=0\n";
+    auto result = RunHost("open" + arguments);
+    EXPECT_EQ(result.exitCode, 1) << result.output;
+    EXPECT_EQ(std::count(result.output.begin(), result.output.end(), '\n'), 1) << result.output;
+    EXPECT_NE(result.output.find(GetParam().names), std::string::npos) << result.output;
 }
 
-TEST_F(HostOpenCommand, MissingLibraryFailsWithOneLine) {
-    auto result = RunHost(std::string("open --profile ") + FENNWICK_SAMPLE_PROFILE + " --library " +
-                          (m_directory / "libnothing.so").string());
-    EXPECT_NE(result.exitCode, 0);
-    EXPECT_EQ(LineCount(result.output), 1u) << result.output;
-    EXPECT_NE(result.output.find("cannot load the driver library"), std::string::npos) << result.output;
-}
-
-TEST_F(HostOpenCommand, ExplicitLibraryPathIsUsed) {
-    auto result =
-        RunHost(std::string("open --profile ") + FENNWICK_SAMPLE_PROFILE + " --library " + FENNWICK_DRIVER_LIBRARY);
-    EXPECT_EQ(result.exitCode, 0) << result.output;
-}
-
-TEST_F(HostOpenCommand, MalformedHostVersionIsRefused) {
-    auto result = RunHost(std::string("open --profile ") + FENNWICK_SAMPLE_PROFILE + " --host-version 6.3");
-    EXPECT_NE(result.exitCode, 0);
-    EXPECT_NE(result.output.find("--host-version"), std::string::npos) << result.output;
-}
-
-TEST_F(HostOpenCommand, UsageErrorsExitWith2) {
-    EXPECT_EQ(RunHost("").exitCode, 2);
-    EXPECT_EQ(RunHost("record --profile x").exitCode, 2);
-    EXPECT_EQ(RunHost("open").exitCode, 2);
-    EXPECT_EQ(RunHost("open --profile").exitCode, 2);
-    EXPECT_EQ(RunHost("open --profile x --speed 3").exitCode, 2);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Causes, HostOpenFailure,
+    ::testing::Values(OpenFailure{"MissingProfile", " --profile FOLDER/absent.profile", "cannot read profile"},
+                      OpenFailure{"RefusedOpen", " --profile FOLDER/bare.profile", "could not open"},
+                      OpenFailure{"MissingLibrary", kSample + " --library FOLDER/libnothing.so",
+                                  "cannot load the driver library"},
+                      OpenFailure{"MalformedHostVersion", kSample + " --host-version 6.3", "--host-version"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

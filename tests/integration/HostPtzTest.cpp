@@ -16,9 +16,7 @@ namespace camsim {
 namespace {
 
 using namespace std::chrono_literals;
-using talvex::test::BodyOf;
-using talvex::test::LoopbackGet;
-using talvex::test::RunTool;
+using namespace talvex::test;
 
 constexpr const char* kCapabilities = "Pan=1;Tilt=1;Zoom=1;Focus=1;Iris=1;AreaZoom=1;Center=1;Unzoom=1;Preset=16";
 

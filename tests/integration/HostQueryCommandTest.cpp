@@ -22,11 +22,7 @@ namespace camsim {
 namespace {
 
 using namespace std::chrono_literals;
-using talvex::test::BodyOf;
-using talvex::test::HostDirectory;
-using talvex::test::LoopbackGet;
-using talvex::test::RunTool;
-using talvex::test::ToolResult;
+using namespace talvex::test;
 
 constexpr const char* kUser = "admin";
 constexpr const char* kPassword = "secret";
@@ -43,10 +39,6 @@ Mask MaskOf(const std::string& state, int number) {
     if (!std::regex_search(state, match, pattern))
         return {};
     return {match[1], match[2] == "true"};
-}
-
-unsigned LeftOf(const Mask& mask) {
-    return unsigned(std::stoul(mask.area.substr(0, mask.area.find(','))));
 }
 
 class HostQueryCommandTest : public ::testing::Test {
@@ -103,7 +95,8 @@ TEST_F(HostQueryCommandTest, QueriedProfileRecordsAndPrivacyZonesBecomeTheCamera
     ASSERT_TRUE(first.displayed && second.displayed) << state;
     EXPECT_NE(first.area, "100,100,200,150") << state;
     EXPECT_NE(second.area, "400,300,80,60") << state;
-    EXPECT_LT(LeftOf(first), LeftOf(second)) << "zones become masks in the host's order: " << state;
+    // std::stoul reads the left edge, up to the first comma.
+    EXPECT_LT(std::stoul(first.area), std::stoul(second.area)) << "zones become masks in the host's order: " << state;
     for (int unused = 3; unused <= 8; ++unused)
         EXPECT_FALSE(MaskOf(state, unused).displayed) << unused << ": " << state;
 }

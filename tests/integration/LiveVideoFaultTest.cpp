@@ -8,16 +8,15 @@
 #include "support/ChannelRig.h"
 #include "support/MediaProbe.h"
 #include "support/WaitUntil.h"
-#include "channels/CH264ChannelRTSP.h"
 #include "channels/CMJPEGChannelHTTP.h"
 #include "video/FrameTypes.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -31,20 +30,18 @@ constexpr auto kLimit = 10000ms;
 
 class LiveVideoFaults : public ::testing::Test {
 protected:
-    void StartCamera(const std::string& model, bool withRtsp = false) {
+    // A generation 4 camera: HTTP-started RTP and motion JPEG over HTTP.
+    void SetUp() override {
         sink.keepBytes = true;
-        ASSERT_NO_FATAL_FAILURE(m_rig.Start(model, driver, allocator, {.media = true, .rtsp = withRtsp}));
+        ASSERT_NO_FATAL_FAILURE(m_rig.Start("SNC-RH124", driver, allocator, {.media = true}));
         m_camera = m_rig.camera.get();
         m_media = m_rig.media;
-        m_rtsp = m_rig.rtsp;
         driver.m_hostDirectory = m_host.Path();
     }
 
     // ffmpeg decodes the delivered frames as one stream without an error, and finds each of them.
     void ExpectEveryFrameDecodes(const char* format) {
-        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        const auto path = std::filesystem::path(FENNWICK_BINARY_DIR) / "tests" / "integration" /
-                          ("delivered-" + name + "." + format);
+        const std::string path = m_host.Path() + "delivered." + format;
         std::vector<uint8_t> stream;
         for (const std::vector<uint8_t>& frame : sink.Frames())
             stream.insert(stream.end(), frame.begin(), frame.end());
@@ -56,37 +53,9 @@ protected:
             stream.resize(stream.size() - sizeof kClosingDelimiter);
         std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(stream.data()),
                                                     std::streamsize(stream.size()));
-        ExpectCleanDecode(path.string(), format);
-        EXPECT_EQ(ProbeEntries(path.string(), "stream=nb_read_frames", format)["nb_read_frames"],
+        ExpectCleanDecode(path, format);
+        EXPECT_EQ(ProbeEntries(path, "stream=nb_read_frames", format)["nb_read_frames"],
                   std::to_string(sink.FrameCount()));
-        if (!HasFailure())
-            std::filesystem::remove(path);
-    }
-
-    // The camera stops sending: the loss is reported once; the channel is online again once frames return.
-    void StopSendingAndExpectRecovery(ICameraChannel& channel) {
-        ASSERT_TRUE(channel.Start({}));
-        ASSERT_TRUE(WaitUntil([&] { return channel.GetState() == kChannelStreaming; }, kLimit));
-        m_media->Faults().stopSending = true;
-        ASSERT_TRUE(WaitUntil([&] { return !sink.SignalLostTimes().empty(); }, kLimit));
-        EXPECT_EQ(CountLines(driver, "Signal was lost for camera 127.0.0.1"), 1u);
-        const size_t framesWhileLost = sink.FrameCount();
-        m_media->Faults().stopSending = false;
-        ASSERT_TRUE(WaitUntil([&] { return CountLines(driver, "is online") == 2; }, kLimit));
-        EXPECT_TRUE(WaitUntil([&] { return sink.FrameCount() > framesWhileLost + 5; }, kLimit));
-    }
-
-    // The camera ends its stream in the middle of a frame: the channel opens a new one and frames flow again.
-    void DropMidFrameAndExpectANewStream(ICameraChannel& channel) {
-        ASSERT_TRUE(channel.Start({}));
-        ASSERT_TRUE(WaitUntil([&] { return sink.FrameCount() >= 10; }, kLimit));
-        m_media->DropStreams();
-        ASSERT_TRUE(WaitUntil([&] { return m_media->StreamStarts() >= 2; }, kLimit));
-        const size_t framesBefore = sink.FrameCount();
-        ASSERT_TRUE(WaitUntil([&] { return sink.FrameCount() > framesBefore + 10; }, kLimit));
-        channel.Stop();
-        // Opened again before the first time-out: no loss reported.
-        EXPECT_TRUE(sink.SignalLostTimes().empty());
     }
 
     HostDirectory m_host; // no configuration file
@@ -96,31 +65,69 @@ protected:
     CamsimCamera m_rig; // declared last: stopped first
     camsim::Camera* m_camera = nullptr;
     camsim::HttpMedia* m_media = nullptr;
-    camsim::RtspServer* m_rtsp = nullptr;
 };
 
-TEST_F(LiveVideoFaults, HttpStartedRtpThatStopsIsReportedLostAndComesBack) {
-    StartCamera("SNC-RH124");
-    CH264ChannelRTP channel(0, &driver, &sink);
-    StopSendingAndExpectRecovery(channel);
-    // The stream the channel leaves is ended by its RTCP BYE (those it started
-    // while the camera sent nothing, no sender report either, run out by RtpExpire).
-    const size_t streams = m_media->ActiveRtpStreams();
-    ASSERT_GE(streams, 1u);
-    channel.Stop();
-    EXPECT_TRUE(WaitUntil([&] { return m_media->ActiveRtpStreams() == streams - 1; }, 2000ms));
-    ExpectEveryFrameDecodes("h264");
+// The camera stops sending or drops the stream mid-frame, for the HTTP-started
+// RTP channel and the motion JPEG channel.
+enum class Fault { StopSending, DropMidFrame };
+
+struct HttpFaultCase {
+    const char* name;
+    bool motionJpeg;
+    Fault fault;
+};
+
+void PrintTo(const HttpFaultCase& row, std::ostream* out) { *out << row.name; }
+
+class LiveVideoHttpFaults : public LiveVideoFaults, public ::testing::WithParamInterface<HttpFaultCase> {};
+
+TEST_P(LiveVideoHttpFaults, ChannelRecoversAndEveryFrameDecodes) {
+    const HttpFaultCase& row = GetParam();
+    std::unique_ptr<ICameraChannel> channel;
+    if (row.motionJpeg)
+        channel = std::make_unique<CMJPEGChannelHTTP>(0, &driver, &sink);
+    else
+        channel = std::make_unique<CH264ChannelRTP>(0, &driver, &sink);
+    ASSERT_TRUE(channel->Start({}));
+    ASSERT_TRUE(WaitUntil([&] { return sink.FrameCount() >= 10; }, kLimit));
+    if (row.fault == Fault::DropMidFrame) {
+        // The camera ends its stream in the middle of a frame: the channel opens
+        // a new one before the first time-out (no loss reported) and frames flow again.
+        m_media->DropStreams();
+        ASSERT_TRUE(WaitUntil([&] { return m_media->StreamStarts() >= 2; }, kLimit));
+        const size_t framesBefore = sink.FrameCount();
+        ASSERT_TRUE(WaitUntil([&] { return sink.FrameCount() > framesBefore + 10; }, kLimit));
+        channel->Stop();
+        EXPECT_TRUE(sink.SignalLostTimes().empty());
+    } else {
+        // The loss is reported once; the channel is online again once frames return.
+        m_media->Faults().stopSending = true;
+        ASSERT_TRUE(WaitUntil([&] { return !sink.SignalLostTimes().empty(); }, kLimit));
+        EXPECT_EQ(CountLines(driver, "Signal was lost for camera 127.0.0.1"), 1u);
+        const size_t framesWhileLost = sink.FrameCount();
+        m_media->Faults().stopSending = false;
+        ASSERT_TRUE(WaitUntil([&] { return CountLines(driver, "is online") == 2; }, kLimit));
+        EXPECT_TRUE(WaitUntil([&] { return sink.FrameCount() > framesWhileLost + 5; }, kLimit));
+        // The RTP stream the channel leaves is ended by its RTCP BYE (those it started
+        // while the camera sent nothing, no sender report either, run out by RtpExpire).
+        const size_t streams = m_media->ActiveRtpStreams();
+        channel->Stop();
+        if (!row.motionJpeg) {
+            ASSERT_GE(streams, 1u);
+            EXPECT_TRUE(WaitUntil([&] { return m_media->ActiveRtpStreams() == streams - 1; }, 2000ms));
+        }
+    }
+    ExpectEveryFrameDecodes(row.motionJpeg ? "mjpeg" : "h264");
 }
 
-TEST_F(LiveVideoFaults, HttpStartedRtpDroppedMidFrameIsStartedAgainWithoutAPartFrame) {
-    StartCamera("SNC-RH124");
-    CH264ChannelRTP channel(0, &driver, &sink);
-    DropMidFrameAndExpectANewStream(channel);
-    ExpectEveryFrameDecodes("h264");
-}
+INSTANTIATE_TEST_SUITE_P(Faults, LiveVideoHttpFaults,
+                         ::testing::Values(HttpFaultCase{"HttpRtpStopsSending", false, Fault::StopSending},
+                                           HttpFaultCase{"HttpRtpDroppedMidFrame", false, Fault::DropMidFrame},
+                                           HttpFaultCase{"MotionJpegStopsSending", true, Fault::StopSending},
+                                           HttpFaultCase{"MotionJpegDroppedMidPicture", true, Fault::DropMidFrame}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LiveVideoFaults, HttpStartedRtpWithLostPacketsDeliversOnlyWholeDecodableFrames) {
-    StartCamera("SNC-RH124");
     // Every stream restarts the count: 23 spares the key frame a new session waits for.
     m_media->Faults().loseEveryNth = 23;
     CH264ChannelRTP channel(0, &driver, &sink);
@@ -131,36 +138,7 @@ TEST_F(LiveVideoFaults, HttpStartedRtpWithLostPacketsDeliversOnlyWholeDecodableF
     ExpectEveryFrameDecodes("h264");
 }
 
-TEST_F(LiveVideoFaults, RtspWithLostPacketsWaitsForTheNextKeyFrame) {
-    StartCamera("SNC-CH210", true);
-    m_rtsp->Faults().loseEveryNth = 29;
-    CH264ChannelRTSP channel(0, &driver, &sink, PortOnly(m_rtsp->GetPort()));
-    ASSERT_TRUE(channel.Start({}));
-    ASSERT_TRUE(WaitUntil([&] { return sink.FrameCount() >= 15; }, kLimit));
-    channel.Stop();
-    EXPECT_EQ(sink.Types().front(), kTypeH264KeyFrame);
-    ExpectEveryFrameDecodes("h264");
-}
-
-TEST_F(LiveVideoFaults, MotionJpegDroppedMidPictureIsOpenedAgainWithoutAPartPicture) {
-    StartCamera("SNC-RH124");
-    CMJPEGChannelHTTP channel(0, &driver, &sink);
-    DropMidFrameAndExpectANewStream(channel);
-    for (uint32_t type : sink.Types())
-        EXPECT_EQ(type, kTypeJpeg);
-    ExpectEveryFrameDecodes("mjpeg");
-}
-
-TEST_F(LiveVideoFaults, MotionJpegThatStopsIsReportedLostAndComesBack) {
-    StartCamera("SNC-RH124");
-    CMJPEGChannelHTTP channel(0, &driver, &sink);
-    StopSendingAndExpectRecovery(channel);
-    channel.Stop();
-    ExpectEveryFrameDecodes("mjpeg");
-}
-
 TEST_F(LiveVideoFaults, ReconnectRefusedWith401IsRetriedUntilTheCameraTakesItAgain) {
-    StartCamera("SNC-RH124");
     CH264ChannelRTP channel(0, &driver, &sink);
     ASSERT_TRUE(channel.Start({}));
     ASSERT_TRUE(WaitUntil([&] { return channel.GetState() == kChannelStreaming; }, kLimit));

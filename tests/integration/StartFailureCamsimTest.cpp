@@ -6,18 +6,16 @@
 #include "Camera.h"
 #include "RtspServer.h"
 #include "channels/CH264ChannelRTP.h"
-#include "platform/CSocket.h"
 #include "settings/CSonyVideoSettingsManager.h"
+#include "support/ChannelRig.h"
+#include "support/Loopback.h"
 #include "support/RtspPortManager.h"
-#include "support/FakeChannelHost.h"
 #include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -26,22 +24,12 @@ namespace talvex {
 namespace {
 
 using namespace std::chrono_literals;
-using test::CountLines;
-using test::FakeChannelSink;
-using test::FakeDriver;
-using test::LockedFrameAllocator;
-using test::WaitUntil;
+using namespace test;
 
 // Attempts come once a second; this many pass while the same cause must stay quiet.
 constexpr auto kRepeatedAttempts = 3s;
 constexpr auto kLimit = 15s;
 constexpr const char* kFailureWords = "Recording stream of device 127.0.0.1:";
-
-// A port just given up: nothing listens there (the socket closes on return).
-uint16_t DeadPort() {
-    CSocket socket;
-    return socket.CreateTcp() && socket.Bind(htonl(INADDR_LOOPBACK), 0) ? socket.GetLocalPort() : 0;
-}
 
 enum class Channel { RtspGeneration6, RtspDeadPort, HttpStartedRtp };
 
@@ -57,13 +45,17 @@ struct FailureCase {
 class StartFailureBase : public ::testing::Test {
 protected:
     void TearDown() override {
+        // A stop during the attempts is prompt.
+        const auto stopStart = std::chrono::steady_clock::now();
         if (m_channel)
             m_channel->Stop();
+        EXPECT_LT(test::MsSince(stopStart), 2000);
         if (m_camera)
             m_camera->Stop();
     }
 
-    void StartCamera(const FailureCase& failure) {
+    // The camera with the fault, and the channel that meets it.
+    void Start(const FailureCase& failure) {
         camsim::CameraOptions options;
         options.model = failure.channel == Channel::HttpStartedRtp ? "SNC-RH124" : "SNC-VB630";
         if (failure.cameraFault)
@@ -84,20 +76,14 @@ protected:
             failure.rtspFault(m_rtsp->Faults());
         driver.m_device.port = m_camera->Http().Port();
         driver.m_device.model = options.model;
-        driver.m_device.generation = m_camera->State().Generation();
-        driver.m_device.firstTimeoutMs = 1000;
-        driver.m_device.secondTimeoutMs = 2000;
-        driver.m_allocator = &allocator;
-        driver.m_hostDirectory =
-            (std::filesystem::path(FENNWICK_BINARY_DIR) / "tests" / "integration" / "no-config/").string();
-    }
-
-    void StartChannel(Channel channel) {
+        test::UseShortTimeouts(driver, allocator, m_camera->State().Generation());
+        driver.m_hostDirectory = m_host.Path(); // no configuration file
+        const Channel channel = failure.channel;
         if (channel == Channel::HttpStartedRtp)
             m_channel = std::make_unique<CH264ChannelRTP>(0, &driver, &sink);
         else if (channel == Channel::RtspDeadPort)
             m_channel = std::make_unique<CH264ChannelRTSP>(0, &driver, &sink,
-                                                           TSmartPtr<IVideoSettingsManager>(new test::RtspPortManager(DeadPort())));
+                                                           TSmartPtr<IVideoSettingsManager>(new test::RtspPortManager(test::UnusedLoopbackPort())));
         else
             m_channel = std::make_unique<CH264ChannelRTSP>(
                 0, &driver, &sink, TSmartPtr<IVideoSettingsManager>(new CSonyVideoSettingsManager(&driver, 0)));
@@ -117,6 +103,7 @@ protected:
         return log;
     }
 
+    const test::HostDirectory m_host;
     std::unique_ptr<camsim::Camera> m_camera;
     camsim::RtspServer* m_rtsp = nullptr;
     FakeDriver driver{"127.0.0.1", 80, "admin", "admin"};
@@ -131,8 +118,7 @@ class StartFailure : public StartFailureBase, public ::testing::WithParamInterfa
 
 TEST_P(StartFailure, NamesItsCauseOnceOverSeveralAttempts) {
     const FailureCase& failure = GetParam();
-    StartCamera(failure);
-    StartChannel(failure.channel);
+    ASSERT_NO_FATAL_FAILURE(Start(failure));
     const auto causeLines = [&] {
         size_t count = 0;
         for (const test::LogLine& line : driver.Lines()) {
@@ -186,8 +172,7 @@ INSTANTIATE_TEST_SUITE_P(Causes, StartFailure, ::testing::ValuesIn(kCauses),
 // The fault goes away: the stream starts and one line counts the failed attempts.
 TEST_F(StartFailureBase, SaysItRecovered) {
     const FailureCase& failure = kCauses[0];
-    StartCamera(failure);
-    StartChannel(failure.channel);
+    ASSERT_NO_FATAL_FAILURE(Start(failure));
     ASSERT_TRUE(WaitUntil([&] { return CountLines(driver, "cannot start") == 1; }, kLimit)) << Log();
     std::this_thread::sleep_for(2s);
     m_rtsp->Faults().describeStatus = 0;
