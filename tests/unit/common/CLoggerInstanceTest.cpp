@@ -10,32 +10,24 @@
 namespace talvex {
 namespace {
 
-// Sends messages 1..count, each with its own text, and returns the numbers that reached the driver.
-std::vector<uint32_t> SentNumbers(uint32_t count) {
+// Messages 1..65536+4096, each with its own text: the numbers that reach the driver follow the schedule.
+TEST(CLoggerInstance, ThinsOutAFloodBySchedule) {
     test::FakeDriver driver;
     CLoggerInstance logger(&driver);
-    for (uint32_t i = 1; i <= count; ++i)
+    for (uint32_t i = 1; i <= 65536 + 4096; ++i)
         logger.Log(2, "message %u", i);
     std::vector<uint32_t> sent;
     for (const auto& line : driver.Lines())
         sent.push_back(uint32_t(std::stoul(line.text.substr(8))));
-    return sent;
-}
-
-TEST(CLoggerInstance, ThinsOutAFloodBySchedule) {
+    // Every message up to the 14th, then every 16th up to 240, every 256th up to 3840, every 4096th up to 61440.
     std::vector<uint32_t> expected;
-    for (uint32_t i = 1; i <= 14; ++i)
-        expected.push_back(i);
-    for (uint32_t i = 16; i <= 240; i += 16)
-        expected.push_back(i);
-    for (uint32_t i = 256; i <= 3840; i += 256)
-        expected.push_back(i);
-    for (uint32_t i = 4096; i <= 61440; i += 4096)
-        expected.push_back(i);
+    for (uint32_t step = 1; step <= 4096; step *= 16)
+        for (uint32_t i = step; i <= 15 * step && i != 15; i += step)
+            expected.push_back(i);
     // The 65535th message sets the counter back to 4095, so the next one is the 4096th again.
     expected.push_back(65536);
     expected.push_back(65536 + 4096);
-    EXPECT_EQ(SentNumbers(65536 + 4096), expected);
+    EXPECT_EQ(sent, expected);
 }
 
 // A repeat of the last sent text is dropped until ResetLastMessage; an empty text is never sent.

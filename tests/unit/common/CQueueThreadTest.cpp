@@ -50,15 +50,21 @@ private:
     std::vector<int> m_processed;
 };
 
-// A throwing item is deleted with one log line and the items after it are processed.
-TEST(CQueueThread, ProcessesItemsInOrderAndDeletesThem) {
+class CQueueThreadTest : public ::testing::Test {
+protected:
+    Item* NewItem(int value) { return new Item(value, deleted); }
+
     test::FakeDriver driver;
-    std::atomic<int> deleted{0};
-    RecordingQueue queue(&driver);
+    std::atomic<int> deleted{0}; // outlives the queue, whose destructor deletes items
+    RecordingQueue queue{&driver};
+};
+
+// A throwing item is deleted with one log line and the items after it are processed.
+TEST_F(CQueueThreadTest, ProcessesItemsInOrderAndDeletesThem) {
     ASSERT_TRUE(queue.Start("queue"));
     std::vector<int> expected;
     for (int i = -1; i <= 200; i += (i == -1 ? 2 : 1)) {
-        EXPECT_TRUE(queue.Push(new Item(i, deleted)));
+        EXPECT_TRUE(queue.Push(NewItem(i)));
         expected.push_back(i);
     }
     EXPECT_TRUE(WaitUntil([&] { return deleted.load() == 201; }));
@@ -71,41 +77,36 @@ TEST(CQueueThread, ProcessesItemsInOrderAndDeletesThem) {
     EXPECT_NE(lines[0].text.find("bad item"), std::string::npos);
 }
 
-TEST(CQueueThread, PushAfterStopDeletesTheItemAndARestartAcceptsAgain) {
-    std::atomic<int> deleted{0};
-    RecordingQueue queue(nullptr);
+TEST_F(CQueueThreadTest, PushAfterStopDeletesTheItemAndARestartAcceptsAgain) {
     ASSERT_TRUE(queue.Start("queue"));
     EXPECT_TRUE(queue.Stop(5000));
-    EXPECT_FALSE(queue.Push(new Item(7, deleted)));
+    EXPECT_FALSE(queue.Push(NewItem(7)));
     EXPECT_EQ(deleted.load(), 1);
     EXPECT_EQ(queue.QueuedCount(), 0u);
     EXPECT_FALSE(queue.Push(nullptr));
     ASSERT_TRUE(queue.Start("queue"));
-    EXPECT_TRUE(queue.Push(new Item(3, deleted)));
+    EXPECT_TRUE(queue.Push(NewItem(3)));
     EXPECT_TRUE(WaitUntil([&] { return deleted.load() == 2; }));
     EXPECT_EQ(queue.Processed(), std::vector<int>{3});
 }
 
-TEST(CQueueThread, StopDropsQueuedItems) {
-    std::atomic<int> deleted{0};
-    RecordingQueue queue(nullptr);
+TEST_F(CQueueThreadTest, StopDropsQueuedItems) {
     ASSERT_TRUE(queue.Start("queue"));
-    queue.Push(new Item(0, deleted)); // blocks the worker until the stop
+    queue.Push(NewItem(0)); // blocks the worker until the stop
     ASSERT_TRUE(WaitUntil([&] { return queue.Processed().size() == 1; }));
     for (int i = 1; i <= 5; ++i)
-        queue.Push(new Item(i, deleted));
+        queue.Push(NewItem(i));
     EXPECT_TRUE(queue.Stop(5000));
     EXPECT_EQ(deleted.load(), 6);
     EXPECT_EQ(queue.Processed(), std::vector<int>{0});
 }
 
-TEST(CQueueThread, DestructorFreesItemsNeverProcessed) {
-    std::atomic<int> deleted{0};
+TEST_F(CQueueThreadTest, DestructorFreesItemsNeverProcessed) {
     {
-        RecordingQueue queue(nullptr);
-        queue.Push(new Item(1, deleted));
-        queue.Push(new Item(2, deleted));
-        EXPECT_EQ(queue.QueuedCount(), 2u);
+        RecordingQueue unstarted(nullptr);
+        unstarted.Push(NewItem(1));
+        unstarted.Push(NewItem(2));
+        EXPECT_EQ(unstarted.QueuedCount(), 2u);
     }
     EXPECT_EQ(deleted.load(), 2);
 }

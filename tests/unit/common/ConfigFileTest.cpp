@@ -24,6 +24,8 @@ std::string Describe(const VIDEO_CONFIG& v, const AUDIO_CONFIG& a) {
 }
 
 constexpr const char* kDefaults = "rtp0 2nd+ mask+ cbr- b- | rtp0 in g711_64 'mic' unset out g711_64 unset";
+// A file whose default section is there but says nothing: the audio source is empty.
+constexpr const char* kEmptySection = "rtp0 2nd+ mask+ cbr- b- | rtp0 in g711_64 '' unset out g711_64 unset";
 
 std::string Default(const std::string& body) { return "<Configuration><Default>" + body + "</Default></Configuration>"; }
 std::string Input(const std::string& body) { return Default("<AudioInputChannel>" + body + "</AudioInputChannel>"); }
@@ -82,13 +84,11 @@ INSTANTIATE_TEST_SUITE_P(
         ConfigCase{"OtherAddress", kDeviceSections,
                    "rtp2 2nd- mask- cbr+ b- | rtp2 in g711_64 'line' unset out g726_32 unset", "192.168.0.11"},
         // An absent codec keeps the default codec; an absent source empties it.
-        ConfigCase{"EmptyDefault", Default(""), "rtp0 2nd+ mask+ cbr- b- | rtp0 in g711_64 '' unset out g711_64 unset"},
+        ConfigCase{"EmptyDefault", Default(""), kEmptySection},
         ConfigCase{"RtpModeAnyCase", Default("<RTPMode>rtpovertcp</RTPMode>"),
                    "rtp1 2nd+ mask+ cbr- b- | rtp1 in g711_64 '' unset out g711_64 unset"},
-        ConfigCase{"RtpModeWithSpaces", Default("<RTPMode>RTP over TCP</RTPMode>"),
-                   "rtp0 2nd+ mask+ cbr- b- | rtp0 in g711_64 '' unset out g711_64 unset"},
-        ConfigCase{"RtpModeShortWord", Default("<RTPMode>TCP</RTPMode>"),
-                   "rtp0 2nd+ mask+ cbr- b- | rtp0 in g711_64 '' unset out g711_64 unset"},
+        ConfigCase{"RtpModeWithSpaces", Default("<RTPMode>RTP over TCP</RTPMode>"), kEmptySection},
+        ConfigCase{"RtpModeShortWord", Default("<RTPMode>TCP</RTPMode>"), kEmptySection},
         // An unknown yes/no word keeps the default.
         ConfigCase{"YesNoAndBitrateWords",
                    Default("<VideoChannel><DisableSecondStream>false</DisableSecondStream><PrivacyMasking>maybe"
@@ -105,8 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "rtp0 2nd+ mask+ cbr- b- | rtp0 in g711_64 '' 0 out g711_64 unset"},
         ConfigCase{"VolumeBeyond32Bits", Input("<Volume>99999999999</Volume>"),
                    "rtp0 2nd+ mask+ cbr- b- | rtp0 in g711_64 '' 0 out g711_64 unset"},
-        ConfigCase{"VolumeEmpty", Input("<Volume></Volume>"),
-                   "rtp0 2nd+ mask+ cbr- b- | rtp0 in g711_64 '' unset out g711_64 unset"},
+        ConfigCase{"VolumeEmpty", Input("<Volume></Volume>"), kEmptySection},
         ConfigCase{"SourceUpperCase", Input("<AudioSource>LINE</AudioSource>"),
                    "rtp0 2nd+ mask+ cbr- b- | rtp0 in g711_64 'line' unset out g711_64 unset"},
         ConfigCase{"SourceUnknownWord", Input("<AudioSource>speaker</AudioSource>"),

@@ -9,21 +9,18 @@ namespace talvex {
 namespace {
 
 TEST(StringToUnsigned, AcceptsDigitsOnlyAndUpTo32Bits) {
-    EXPECT_EQ(StringToUnsigned("0"), 0u);
-    EXPECT_EQ(StringToUnsigned("123"), 123u);
-    EXPECT_EQ(StringToUnsigned("007"), 7u);
-    EXPECT_EQ(StringToUnsigned("4294967295"), 4294967295u);
+    const std::pair<const char*, uint32_t> good[] = {{"0", 0u}, {"123", 123u}, {"007", 7u}, {"4294967295", 4294967295u}};
+    for (const auto& [text, value] : good)
+        EXPECT_EQ(StringToUnsigned(text), value) << text;
     for (const char* bad : {"", "12a", "-1", "+1", " 1", "1 ", "1.5", "0x10", "4294967296", "99999999999999999999999"})
         EXPECT_EQ(StringToUnsigned(bad), 0u) << bad;
 }
 
 TEST(ParseSignedDecimal, OptionalSignThenDigits) {
-    EXPECT_EQ(ParseSignedDecimal("25"), 25);
-    EXPECT_EQ(ParseSignedDecimal("+5"), 5);
-    EXPECT_EQ(ParseSignedDecimal("-40"), -40);
-    EXPECT_EQ(ParseSignedDecimal("-0"), 0);
-    EXPECT_EQ(ParseSignedDecimal("2147483647"), std::numeric_limits<int32_t>::max());
-    EXPECT_EQ(ParseSignedDecimal("-2147483648"), std::numeric_limits<int32_t>::min());
+    const std::pair<const char*, int32_t> good[] = {{"25", 25}, {"+5", 5}, {"-40", -40}, {"-0", 0},
+        {"2147483647", std::numeric_limits<int32_t>::max()}, {"-2147483648", std::numeric_limits<int32_t>::min()}};
+    for (const auto& [text, value] : good)
+        EXPECT_EQ(ParseSignedDecimal(text), value) << text;
     for (const char* bad : {"", "+", "-", "+-5", "--5", " 5", "5 ", "1.5", "1e3", "abc", "5x", "2147483648",
                             "-2147483649", "99999999999999999999999"})
         EXPECT_EQ(ParseSignedDecimal(bad), std::nullopt) << '"' << bad << '"';

@@ -1,7 +1,7 @@
 #include "driver/CIPCaptureDriver.h"
 
 #include "driver/CSonyIPCaptureDriver.h"
-#include "unit/driver/FakeHostObjects.h"
+#include "unit/driver/DriverFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -12,23 +12,9 @@ namespace talvex {
 namespace {
 
 using fennwick_test::FakeDeviceSettings;
-using fennwick_test::RecordingDebugSink;
 using fennwick_test::SinkLine;
-
-constexpr HostVersion kCurrentHost{6, 3, 0, 0};
-
-class DriverTest : public ::testing::Test {
-protected:
-    std::unique_ptr<CSonyIPCaptureDriver> OpenDriver(HostVersion version = kCurrentHost) {
-        auto driver = std::make_unique<CSonyIPCaptureDriver>(version);
-        EXPECT_TRUE(driver->Open(&sink, nullptr, &settings));
-        sink.Clear();
-        return driver;
-    }
-
-    RecordingDebugSink sink;
-    FakeDeviceSettings settings;
-};
+using test::kCurrentHost;
+using DriverTest = test::DriverFixture;
 
 TEST_F(DriverTest, OlderHostsGetLevelsTheyUnderstandAndLevel4IsNeverDelivered) {
     struct Case {
@@ -41,20 +27,19 @@ TEST_F(DriverTest, OlderHostsGetLevelsTheyUnderstandAndLevel4IsNeverDelivered) {
         {{4, 99, 0, 0}, {1, 2, 2, 2}},
     };
     for (const auto& c : cases) {
-        auto driver = OpenDriver(c.version);
+        ASSERT_TRUE(Open(c.version));
         for (uint32_t level : {1u, 2u, 3u, 4u, 100u})
             driver->DebugMessage(level, "talvex::Test::Levels: level %u", level);
         std::vector<uint32_t> levels;
         for (const auto& line : sink.Lines())
             levels.push_back(line.level);
         EXPECT_EQ(levels, c.expected) << "host " << c.version.major << "." << c.version.minor;
-        sink.Clear();
     }
 }
 
 TEST_F(DriverTest, DebugMessageFormatsTextAndDropsEmptyMessages) {
     CSonyIPCaptureDriver(kCurrentHost).DebugMessage(1, "talvex::Test::Run: %s", "no sink: nobody listens");
-    auto driver = OpenDriver();
+    ASSERT_TRUE(Open());
     driver->DebugMessage(1, "talvex::Test::Run: device %s:%hu code %d", "10.0.0.1", uint16_t(8080), -7);
     driver->DebugMessage(1, "%s", "");
     EXPECT_EQ(sink.Lines(), (std::vector<SinkLine>{{1, "talvex::Test::Run: device 10.0.0.1:8080 code -7"}}));
@@ -77,7 +62,7 @@ TEST_F(DriverTest, ParameterTextAndNumber) {
     uint32_t id = 3;
     for (const auto& row : rows)
         settings.parameters[id++] = row.stored;
-    auto driver = OpenDriver();
+    ASSERT_TRUE(Open());
     id = 3;
     for (const auto& row : rows) {
         EXPECT_EQ(driver->GetParameterText(id), row.text) << '"' << row.stored << '"';
@@ -90,13 +75,10 @@ TEST_F(DriverTest, ParameterTextAndNumber) {
 TEST_F(DriverTest, OpenCopiesPropertiesUpToTheFirstGapThen120To127) {
     settings.parameters = {{1, "0"}, {2, "6"}, {3, "1.0"}, {5, "after gap"}, {119, "x"}, {120, "a"}, {127, "b"},
                            {128, "c"}};
-    auto driver = OpenDriver();
-    EXPECT_EQ(driver->GetParameterText(3), "1.0");
-    EXPECT_EQ(driver->GetParameterText(5), "");
-    EXPECT_EQ(driver->GetParameterText(119), "");
-    EXPECT_EQ(driver->GetParameterText(120), "a");
-    EXPECT_EQ(driver->GetParameterText(127), "b");
-    EXPECT_EQ(driver->GetParameterText(128), "");
+    ASSERT_TRUE(Open());
+    const std::pair<uint32_t, const char*> copied[] = {{3, "1.0"}, {5, ""}, {119, ""}, {120, "a"}, {127, "b"}, {128, ""}};
+    for (const auto& [id, text] : copied)
+        EXPECT_EQ(driver->GetParameterText(id), text) << id;
     EXPECT_FALSE(settings.askedIds.contains(5));
 }
 
@@ -104,7 +86,7 @@ TEST_F(DriverTest, OpenCopiesTheHostSettingsIntoTheDevice) {
     settings.address = "cam.example";
     settings.port = 8080;
     settings.parameters[1] = "1";
-    auto driver = OpenDriver();
+    ASSERT_TRUE(Open());
     const DEVICE_INFO* device = driver->GetDeviceInfo();
     EXPECT_EQ(device->address, "cam.example");
     EXPECT_EQ(device->port, 8080);
@@ -122,7 +104,7 @@ TEST_F(DriverTest, OpenCopiesTheHostSettingsIntoTheDevice) {
 TEST_F(DriverTest, ReopenReplacesSuppliedValuesAndKeepsTheRest) {
     settings.parameters[3] = "1.0";
     settings.parameters[120] = "kept";
-    auto driver = OpenDriver();
+    ASSERT_TRUE(Open());
     driver->Close();
     EXPECT_EQ(driver->GetVideoCapture(), nullptr);
     settings.parameters[3] = "2.0";

@@ -265,18 +265,14 @@ struct MotionCase {
 
 void PrintTo(const MotionCase& c, std::ostream* out) { *out << c.name; }
 
-class CIPVideoCaptureMotion : public ::testing::TestWithParam<MotionCase> {};
+class CIPVideoCaptureMotion : public CIPVideoCaptureTest, public ::testing::WithParamInterface<MotionCase> {};
 
 TEST_P(CIPVideoCaptureMotion, IsStartedOnlyWithTheFlagAfterAGoodStart) {
     const MotionCase& c = GetParam();
-    FakeCreator creator;
     creator.videoStarts = c.videoStarts;
     creator.makeMotion = c.makeMotion;
     creator.motionStarts = c.motionStarts;
-    FakeSettings settings;
     settings.motionDetection = c.motionFlag;
-    test::FakeChannelSink callback;
-    CIPVideoCapture capture(&creator, 2);
     EXPECT_EQ(capture.StartChannel(1, &callback, &settings), c.result);
     EXPECT_EQ(creator.journal, c.journal);
     EXPECT_TRUE(capture.StopChannel(1)) << "the video channel is kept also after a failed start";

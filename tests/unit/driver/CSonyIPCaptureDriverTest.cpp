@@ -10,8 +10,7 @@
 #include "channels/CMPEG4ChannelRTP.h"
 #include "channels/CMPEG4ChannelRTSP.h"
 #include "events/CSonyMotionChannel.h"
-#include "support/FakeChannelHost.h"
-#include "unit/driver/FakeHostObjects.h"
+#include "unit/driver/DriverFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -23,26 +22,30 @@ namespace talvex {
 namespace {
 
 using fennwick_test::FakeDeviceSettings;
-using fennwick_test::RecordingDebugSink;
 
-class SonyDriver : public ::testing::Test {
+class SonyDriver : public test::DriverFixture {
 protected:
-    RecordingDebugSink sink;
-    FakeDeviceSettings settings;
-    CSonyIPCaptureDriver driver{HostVersion{6, 3, 0, 0}};
+    // Opens a device of this generation (and operation mode) and asks for a channel of codecType.
+    std::unique_ptr<ICameraChannel> Create(const std::string& generation, uint32_t codecType,
+                                           const std::string& operationMode = "", uint32_t defaultCodec = 3) {
+        settings = FakeDeviceSettings();
+        settings.parameters[2] = generation;
+        settings.codecType = defaultCodec;
+        for (uint32_t id = 3; id < 18 && !operationMode.empty(); ++id)
+            settings.parameters[id] = "";
+        settings.parameters[18] = operationMode;
+        EXPECT_TRUE(Open());
+        return std::unique_ptr<ICameraChannel>(driver->CreateVideoChannel(0, &callback, codecType));
+    }
+
+    template <class T>
+    static bool Is(const std::unique_ptr<ICameraChannel>& channel) {
+        return dynamic_cast<T*>(channel.get()) != nullptr;
+    }
 };
 
-// The open line a driver writes for the settings ("<n lines>" unless there is exactly one).
-std::string OpenedLine(FakeDeviceSettings& settings) {
-    RecordingDebugSink sink;
-    CSonyIPCaptureDriver driver(HostVersion{6, 3, 0, 0});
-    EXPECT_TRUE(driver.Open(&sink, nullptr, &settings));
-    auto lines = sink.LinesStartingWith("DRIVER IS OPENED");
-    return lines.size() == 1 ? lines.front().text : "<" + std::to_string(lines.size()) + " lines>";
-}
-
 // The pieces that depend on the properties; the whole line is checked end to end.
-TEST(SonyDriverOpenedLine, PiecesFollowTheProperties) {
+TEST_F(SonyDriver, OpenedLinePiecesFollowTheProperties) {
     const struct {
         uint32_t property;
         const char* value;
@@ -65,23 +68,28 @@ TEST(SonyDriverOpenedLine, PiecesFollowTheProperties) {
         {11, "yes", nullptr, "Edge Storage"},
     };
     for (const auto& test : cases) {
-        FakeDeviceSettings settings;
+        SCOPED_TRACE("property " + std::to_string(test.property) + " = " + test.value);
+        settings = FakeDeviceSettings();
         for (uint32_t id = 3; id < 11 && test.property == 11; ++id)
             settings.parameters[id] = "";
         settings.parameters[test.property] = test.value;
-        const std::string line = OpenedLine(settings);
-        SCOPED_TRACE("property " + std::to_string(test.property) + " = " + test.value + ": " + line);
-        EXPECT_TRUE(!test.piece || line.find(test.piece) != std::string::npos);
-        EXPECT_TRUE(!test.absent || line.find(test.absent) == std::string::npos);
-        EXPECT_TRUE(line.starts_with("DRIVER IS OPENED (name: Fennwick, device model: SNC-VB630"));
+        sink.Clear();
+        driver = std::make_unique<CSonyIPCaptureDriver>(test::kCurrentHost);
+        ASSERT_TRUE(driver->Open(&sink, nullptr, &settings));
+        const auto lines = sink.LinesStartingWith("DRIVER IS OPENED");
+        ASSERT_EQ(lines.size(), 1u);
+        const std::string& line = lines[0].text;
+        EXPECT_TRUE(!test.piece || line.find(test.piece) != std::string::npos) << line;
+        EXPECT_TRUE(!test.absent || line.find(test.absent) == std::string::npos) << line;
+        EXPECT_TRUE(line.starts_with("DRIVER IS OPENED (name: Fennwick, device model: SNC-VB630")) << line;
     }
 }
 
 TEST_F(SonyDriver, UnreadableGenerationBecomesZeroAndNoModelNoOpenLine) {
     settings.parameters[2] = "3a";
     settings.model = "";
-    ASSERT_TRUE(driver.Open(&sink, nullptr, &settings));
-    EXPECT_EQ(driver.GetDeviceInfo()->generation, 0u);
+    ASSERT_TRUE(driver->Open(&sink, nullptr, &settings));
+    EXPECT_EQ(driver->GetDeviceInfo()->generation, 0u);
     EXPECT_TRUE(sink.LinesStartingWith("DRIVER IS OPENED").empty());
 }
 
@@ -104,12 +112,12 @@ TEST_P(SonyDriverAudioObjects, FollowTheHostsAudioCapabilities) {
         settings.parameters[101] = *c.input;
     if (c.output)
         settings.parameters[102] = *c.output;
-    EXPECT_EQ(driver.Open(&sink, nullptr, &settings), c.opens);
-    EXPECT_EQ(driver.GetAudioCapture() != nullptr, c.capture);
-    EXPECT_EQ(driver.GetAudioSender() != nullptr, c.sender);
-    driver.Close();
-    EXPECT_EQ(driver.GetAudioCapture(), nullptr);
-    EXPECT_EQ(driver.GetAudioSender(), nullptr);
+    EXPECT_EQ(driver->Open(&sink, nullptr, &settings), c.opens);
+    EXPECT_EQ(driver->GetAudioCapture() != nullptr, c.capture);
+    EXPECT_EQ(driver->GetAudioSender() != nullptr, c.sender);
+    driver->Close();
+    EXPECT_EQ(driver->GetAudioCapture(), nullptr);
+    EXPECT_EQ(driver->GetAudioSender(), nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -124,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
                       AudioPropertiesCase{"UnreadableText", "two channels", std::nullopt, false, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SonyDriverMotion, HostsBefore58GetNoChannelAndOneWarning) {
+TEST_F(SonyDriver, MotionChannelHostsBefore58GetNoChannelAndOneWarning) {
     const struct {
         HostVersion version;
         bool motion;
@@ -134,13 +142,8 @@ TEST(SonyDriverMotion, HostsBefore58GetNoChannelAndOneWarning) {
         const std::string version = std::to_string(test.version.major) + "." + std::to_string(test.version.minor) +
                                     "." + std::to_string(test.version.build);
         SCOPED_TRACE(version);
-        RecordingDebugSink sink;
-        FakeDeviceSettings settings;
-        test::FakeChannelSink callback;
-        CSonyIPCaptureDriver driver(test.version);
-        ASSERT_TRUE(driver.Open(&sink, nullptr, &settings));
-        sink.Clear();
-        std::unique_ptr<IMotionChannel> channel(driver.CreateMotionChannel(0, &callback));
+        ASSERT_TRUE(Open(test.version));
+        std::unique_ptr<IMotionChannel> channel(driver->CreateMotionChannel(0, &callback));
         const auto warnings = sink.LinesStartingWith("talvex::CSonyIPCaptureDriver::CreateMotionChannel()");
         if (test.motion) {
             EXPECT_TRUE(warnings.empty());
@@ -162,59 +165,33 @@ TEST_F(SonyDriver, DigitalIOAndPtzFollowTheHostUntilClose) {
     settings.outputs = 2;
     settings.parameters[3] = "1.0";
     settings.parameters[4] = "Pan=1;Tilt=1;Zoom=1;Preset=16";
-    ASSERT_TRUE(driver.Open(&sink, nullptr, &settings));
-    EXPECT_EQ(driver.GetPtzCapabilities()->ToText(), "Pan=1; Tilt=1; Zoom=1; Focus=0; Iris=0; Preset=16");
-    ipcapture::IIPPTZApi* ptz = driver.GetPTZDriverEx()->GetPTZApi(0);
+    ASSERT_TRUE(driver->Open(&sink, nullptr, &settings));
+    EXPECT_EQ(driver->GetPtzCapabilities()->ToText(), "Pan=1; Tilt=1; Zoom=1; Focus=0; Iris=0; Preset=16");
+    ipcapture::IIPPTZApi* ptz = driver->GetPTZDriverEx()->GetPTZApi(0);
     ASSERT_NE(ptz, nullptr);
     EXPECT_TRUE(ptz->PTZ_IsSupported());
     EXPECT_EQ(ptz->PTZ_FocusNear(3), -19);
-    ipcapture::ICaptureIOApi* io = driver.GetDigitalIO();
+    ipcapture::ICaptureIOApi* io = driver->GetDigitalIO();
     ASSERT_NE(io, nullptr);
     EXPECT_EQ(io->GetInputCount(), 3u);
     EXPECT_EQ(io->GetOutputCount(), 2u);
     EXPECT_FALSE(io->SetCallback(nullptr));
-    driver.Close();
-    EXPECT_EQ(driver.GetDigitalIO(), nullptr);
-    EXPECT_EQ(driver.GetPTZDriver(), nullptr);
-    EXPECT_EQ(driver.GetPTZDriverEx(), nullptr);
+    driver->Close();
+    EXPECT_EQ(driver->GetDigitalIO(), nullptr);
+    EXPECT_EQ(driver->GetPTZDriver(), nullptr);
+    EXPECT_EQ(driver->GetPTZDriverEx(), nullptr);
 }
 
 TEST_F(SonyDriver, WithoutPropertyFourTheCameraOffersNoPtz) {
-    ASSERT_TRUE(driver.Open(&sink, nullptr, &settings));
-    ipcapture::IIPPTZApi* ptz = driver.GetPTZDriver()->GetPTZ(0);
+    ASSERT_TRUE(driver->Open(&sink, nullptr, &settings));
+    ipcapture::IIPPTZApi* ptz = driver->GetPTZDriver()->GetPTZ(0);
     ASSERT_NE(ptz, nullptr);
     EXPECT_FALSE(ptz->PTZ_IsSupported());
     EXPECT_EQ(ptz->PTZ_Move(0, 8), -19);
 }
 
-class SonyDriverVideoChannel : public ::testing::Test {
-protected:
-    // Opens a device of this generation (and operation mode) and asks for a channel of codecType.
-    std::unique_ptr<ICameraChannel> Create(const std::string& generation, uint32_t codecType,
-                                           const std::string& operationMode = "", uint32_t defaultCodec = 3) {
-        FakeDeviceSettings settings;
-        settings.parameters[2] = generation;
-        settings.codecType = defaultCodec;
-        for (uint32_t id = 3; id < 18 && !operationMode.empty(); ++id)
-            settings.parameters[id] = "";
-        settings.parameters[18] = operationMode;
-        driver = std::make_unique<CSonyIPCaptureDriver>(HostVersion{6, 3, 0, 0});
-        EXPECT_TRUE(driver->Open(&sink, nullptr, &settings));
-        return std::unique_ptr<ICameraChannel>(driver->CreateVideoChannel(0, &callback, codecType));
-    }
-
-    template <class T>
-    static bool Is(const std::unique_ptr<ICameraChannel>& channel) {
-        return dynamic_cast<T*>(channel.get()) != nullptr;
-    }
-
-    RecordingDebugSink sink;
-    test::FakeChannelSink callback;
-    std::unique_ptr<CSonyIPCaptureDriver> driver;
-};
-
 // A generation that does not read takes the HTTP branch.
-TEST_F(SonyDriverVideoChannel, BelowGenerationFiveStreamsStartOverHttp) {
+TEST_F(SonyDriver, VideoChannelBelowGenerationFiveStreamsStartOverHttp) {
     EXPECT_TRUE(Is<CH264ChannelRTP>(Create("4", 3)));
     EXPECT_TRUE(Is<CMPEG4ChannelRTP>(Create("4", 2)));
     EXPECT_TRUE(Is<CMJPEGChannelHTTP>(Create("3", 1)));
@@ -222,7 +199,7 @@ TEST_F(SonyDriverVideoChannel, BelowGenerationFiveStreamsStartOverHttp) {
     EXPECT_EQ(Create("4", 4), nullptr);
 }
 
-TEST_F(SonyDriverVideoChannel, FromGenerationFiveStreamsUseRtsp) {
+TEST_F(SonyDriver, VideoChannelFromGenerationFiveStreamsUseRtsp) {
     EXPECT_TRUE(Is<CH264ChannelRTSP>(Create("5", 3)));
     EXPECT_TRUE(Is<CMPEG4ChannelRTSP>(Create("6", 2)));
     EXPECT_TRUE(Is<CMJPEGChannelRTSP>(Create("6", 1)));
@@ -230,14 +207,14 @@ TEST_F(SonyDriverVideoChannel, FromGenerationFiveStreamsUseRtsp) {
     EXPECT_EQ(driver->CreateVideoChannel(0, nullptr, 3), nullptr); // no callback
 }
 
-TEST_F(SonyDriverVideoChannel, FullsizeModeOfGenerationSevenPullsJpegOverHttp) {
+TEST_F(SonyDriver, VideoChannelFullsizeModeOfGenerationSevenPullsJpegOverHttp) {
     EXPECT_TRUE(Is<CMJPEGChannelHTTP>(Create("7", 1, "fullsize")));
     EXPECT_TRUE(Is<CMJPEGChannelRTSP>(Create("7", 1, "Fullsize")));
     EXPECT_TRUE(Is<CMJPEGChannelRTSP>(Create("6", 1, "fullsize")));
     EXPECT_TRUE(Is<CH264ChannelRTSP>(Create("7", 3, "fullsize")));
 }
 
-TEST_F(SonyDriverVideoChannel, CodecZeroAndFiveMeanTheDeviceDefault) {
+TEST_F(SonyDriver, VideoChannelCodecZeroAndFiveMeanTheDeviceDefault) {
     EXPECT_TRUE(Is<CMPEG4ChannelRTSP>(Create("6", 0, "", 2)));
     EXPECT_TRUE(Is<CMJPEGChannelRTSP>(Create("6", 5, "", 1)));
     EXPECT_TRUE(Is<CH264ChannelRTP>(Create("4", 5, "", 3)));

@@ -23,10 +23,8 @@ TEST(HostVersion, ParsesFourDecimalPartsAndRefusesAnythingElse) {
 
 TEST(HostVersion, ReadsTheCoreLibraryFileName) {
     EXPECT_TRUE(SameVersion(ParseHostCoreFileName("libquorvane.so.5.11.2.9"), {5, 11, 2, 9}));
-    EXPECT_FALSE(ParseHostCoreFileName("libquorvane.so"));
-    EXPECT_FALSE(ParseHostCoreFileName("libquorvane.so.6"));
-    EXPECT_FALSE(ParseHostCoreFileName("libquorvanex.so.6.3.0.0"));
-    EXPECT_FALSE(ParseHostCoreFileName("xlibquorvane.so.6.3.0.0"));
+    for (const char* name : {"libquorvane.so", "libquorvane.so.6", "libquorvanex.so.6.3.0.0", "xlibquorvane.so.6.3.0.0"})
+        EXPECT_FALSE(ParseHostCoreFileName(name)) << name;
 }
 
 TEST(HostVersion, DefaultsTo5_12WithoutAHostCoreLibrary) {
