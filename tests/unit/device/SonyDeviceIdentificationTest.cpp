@@ -17,6 +17,10 @@ protected:
     bool Identify(Web::CHttpSender& http) {
         return IdentifySonyDevice(http, m_stop, m_info, m_answer, m_reason);
     }
+    bool Identify() {
+        Web::CHttpSender http(Device());
+        return Identify(http);
+    }
 
     CManualEvent m_stop;
     CSonyDeviceInfo m_info;
@@ -26,8 +30,7 @@ protected:
 
 TEST_F(SonyDeviceIdentificationTest, NewerModelAnswersTheSystemInquiry) {
     StartCamera("SNC-VB770", camsim::AuthMode::Digest);
-    Web::CHttpSender http(Device());
-    ASSERT_TRUE(Identify(http));
+    ASSERT_TRUE(Identify());
     EXPECT_EQ(m_info.GetGeneration(), 7u);
     EXPECT_EQ(m_reason, uint32_t(kIdentificationNoFailure));
     EXPECT_EQ(m_answer, *m_camera->State().Inquiry({"system", "camera"}));
@@ -36,8 +39,7 @@ TEST_F(SonyDeviceIdentificationTest, NewerModelAnswersTheSystemInquiry) {
 
 TEST_F(SonyDeviceIdentificationTest, FirstGenerationFallsBackToSysinfo) {
     StartCamera("SNC-Z20N", camsim::AuthMode::Basic);
-    Web::CHttpSender http(Device());
-    ASSERT_TRUE(Identify(http));
+    ASSERT_TRUE(Identify());
     EXPECT_EQ(m_info.GetGeneration(), 1u);
     EXPECT_EQ(m_reason, uint32_t(kIdentificationOtherFailure)); // the 404 of the first path is kept
     EXPECT_EQ(Http().Requests().back().target, "/command/inquiry.cgi?inq=sysinfo&inq=camera");
@@ -88,8 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SonyDeviceIdentificationTest, SetStopEventSendsNothing) {
     StartCamera("SNC-CH210", camsim::AuthMode::None);
     m_stop.Set();
-    Web::CHttpSender http(Device());
-    EXPECT_FALSE(Identify(http));
+    EXPECT_FALSE(Identify());
     EXPECT_TRUE(Http().Requests().empty());
 }
 

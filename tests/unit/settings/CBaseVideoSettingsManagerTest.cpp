@@ -175,10 +175,8 @@ TEST_F(BaseVideoSettingsManagerTest, DestructionAnswersQueuedCallersWithFalse) {
 
 TEST_F(BaseVideoSettingsManagerTest, LogOnceDropsRepeatsUntilCleared) {
     m_manager.OpenGate();
-    m_manager.LogOnce(1, "talvex::Test: %s", "camera refused");
-    m_manager.LogOnce(1, "talvex::Test: %s", "camera refused");
-    m_manager.LogOnce(1, "talvex::Test: %s", "other");
-    m_manager.LogOnce(1, "talvex::Test: %s", "other");
+    for (const char* cause : {"camera refused", "camera refused", "other", "other"})
+        m_manager.LogOnce(1, "talvex::Test: %s", cause);
     m_manager.ClearLastMessage();
     m_manager.LogOnce(1, "talvex::Test: %s", "other");
     m_manager.LogOnce(1, "%s", "");

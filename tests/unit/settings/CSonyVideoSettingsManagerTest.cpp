@@ -224,10 +224,7 @@ INSTANTIATE_TEST_SUITE_P(
                      .steps = {kStoredWishes, kStoredWishes},
                      .commands = Strings{"ImageCodec3=off&ImageCodec4=off"},
                      .videoConfig = "<DisableSecondStream>No</DisableSecondStream>"},
-        SettingsCase{.name = "LegacySecondStreamIsSwitchedOffWhenConfiguredSo",
-                     .camera = "ImageCodec1=h264&ImageCodec2=jpeg&ImageCodec3=off",
-                     .steps = {kStoredWishes},
-                     .commands = Strings{"ImageCodec2=off"}},
+        SettingsCase{.name = "LegacySecondStreamIsSwitchedOffWhenConfiguredSo", .camera = "ImageCodec1=h264&ImageCodec2=jpeg&ImageCodec3=off", .steps = {kStoredWishes}, .commands = Strings{"ImageCodec2=off"}},
         SettingsCase{.name = "LegacySecondStreamAboveVgaUnderFullHdFirstStreamBecomesVga",
                      .camera = "ImageCodec1=h264&ImageSize1=1920,1080&FrameRate1=15&ImageCodec2=off"
                                "&ImageSize2=320,240&FrameRate2=15&ImageCodec3=off",
@@ -261,16 +258,9 @@ INSTANTIATE_TEST_SUITE_P(
         FullSizeRate("LegacyFullSizeRateWithoutListOneBelow", "", 60, "59"),
         FullSizeRate("LegacyFullSizeRateWithoutListLowWishKept", "", 16, "16"),
         FullSizeRate("LegacyFullSizeRateOnlyRateListedOneBelow", "30", 30, "29"),
-        SettingsCase{.name = "LegacyLimitedModelsEncodeAtMost1600Wide",
-                     .camera = "ImageCodec1=jpeg&ImageSize1=640,480&ImageCodec2=off&ImageCodec3=off",
-                     .steps = {{3, Wish(0, 2048, 1536, 15, 50)}},
-                     .expected = "ImageSize1=1600,1200",
-                     .model = "SNC-DH210T"},
+        SettingsCase{.name = "LegacyLimitedModelsEncodeAtMost1600Wide", .camera = "ImageCodec1=jpeg&ImageSize1=640,480&ImageCodec2=off&ImageCodec3=off", .steps = {{3, Wish(0, 2048, 1536, 15, 50)}}, .expected = "ImageSize1=1600,1200", .model = "SNC-DH210T"},
         // Each query carries what is settled so far, the stream's codec defaults and what the later streams carry.
-        G6({.name = "G6TakesTheNearestOfferedResolutionFrameRateAndQuality",
-            .steps = {{3, Wish(0, 1000, 700, 20, 50)}},
-            .commands = Strings{kG6Nearest + "&ImageCodec2=off"},
-            .queries = kG6NearestQueries}),
+        G6({.name = "G6TakesTheNearestOfferedResolutionFrameRateAndQuality", .steps = {{3, Wish(0, 1000, 700, 20, 50)}}, .commands = Strings{kG6Nearest + "&ImageCodec2=off"}, .queries = kG6NearestQueries}),
         G6({.name = "G6RateAboveEveryOfferedRateGetsTheHighest", .steps = {{3, Wish(0, 4000, 3000, 60, 100)}}, .expected = "ImageSize1=1920,1080&FrameRate1=30&H264Quality1=10"}),
         // Quality 50 of 512..6000 kbit/s is 3228: the next offered step is 4000.
         G6({.name = "G6ConstantBitRateNegotiatesABitRate",
@@ -284,20 +274,13 @@ INSTANTIATE_TEST_SUITE_P(
                                "&ImageCodec3=off&CBR1=on"},
             .videoConfig = "<BitrateMode>CBR</BitrateMode>"},
            Offer("ImageSize1=1920,1080&FrameRate1=30&BitRate1=512,6000")),
-        G6({.name = "G6JpegNegotiatesItsQualityLevel",
-            .camera = "JpegQuality1=3&JpBandWidth1=2",
-            .steps = {{1, Wish(0, 640, 480, 15, 100)}},
-            .expected = "ImageCodec1=jpeg&JpegQuality1=10&JpBandWidth1=0"},
+        G6({.name = "G6JpegNegotiatesItsQualityLevel", .camera = "JpegQuality1=3&JpBandWidth1=2", .steps = {{1, Wish(0, 640, 480, 15, 100)}}, .expected = "ImageCodec1=jpeg&JpegQuality1=10&JpBandWidth1=0"},
            [](const std::string& target, const std::string& request) -> HttpAnswer {
                if (target == "Quality1" && request.find("&Quality1=") == std::string::npos)
                    return {200, "CapableQuality1=1,10"};
                return Offer("ImageSize1=640,480&FrameRate1=15")(target, request);
            }),
-        G6({.name = "G6RequestedStreamWithoutValuesKeepsTheCamerasSize",
-            .camera = "ImageSize1=1280,720",
-            .steps = {{3, Wish(0, 0, 0, 0, 0)}},
-            .commands = Strings{"ImageCodec1=h264&ImageCodec2=off"},
-            .queries = Strings{kG6NearestQueries[0]}}),
+        G6({.name = "G6RequestedStreamWithoutValuesKeepsTheCamerasSize", .camera = "ImageSize1=1280,720", .steps = {{3, Wish(0, 0, 0, 0, 0)}}, .commands = Strings{"ImageCodec1=h264&ImageCodec2=off"}, .queries = Strings{kG6NearestQueries[0]}}),
         G6({.name = "G6OddTokenCountInACapabilityAnswerFailsThePass", .steps = {{3, Wish(0, 1920, 1080, 25, 50)}}, .commands = Strings{}, .passes = false},
            Always({200, "CapableImageSize1=1920,1080,640"})),
         G6({.name = "G6MissingCapabilityAnswerFailsThePass", .steps = {{3, Wish(0, 1920, 1080, 25, 50)}}, .commands = Strings{}, .passes = false},
