@@ -41,7 +41,22 @@ struct ModelRow {
 
 void PrintTo(const ModelRow& row, std::ostream* out) { *out << row.model; }
 
-class CameraPropertiesPerModel : public CamsimFixture, public ::testing::WithParamInterface<ModelRow> {};
+class CameraPropertiesTest : public CamsimFixture {
+protected:
+    // A fetch that must succeed without a failure of the device.
+    void Fetch(CSonyCameraProperties& properties) {
+        uint32_t reason = 99;
+        ASSERT_TRUE(properties.Fetch(reason)) << properties.GetErrorText();
+        EXPECT_EQ(reason, uint32_t(kPropertiesNoFailure));
+    }
+    CameraFacts Fetched() {
+        CSonyCameraProperties properties(Device(), false);
+        Fetch(properties);
+        return properties.GetFacts();
+    }
+};
+
+class CameraPropertiesPerModel : public CameraPropertiesTest, public ::testing::WithParamInterface<ModelRow> {};
 
 TEST_P(CameraPropertiesPerModel, PropertiesAddToWhatIdentificationGives) {
     const ModelRow& row = GetParam();
@@ -52,9 +67,7 @@ TEST_P(CameraPropertiesPerModel, PropertiesAddToWhatIdentificationGives) {
 
     const auto answersBefore = m_camera->State().Inquiry({"camera"});
     CSonyCameraProperties properties(Device(), false);
-    uint32_t reason = 99;
-    ASSERT_TRUE(properties.Fetch(reason)) << properties.GetErrorText();
-    EXPECT_EQ(reason, uint32_t(kPropertiesNoFailure));
+    ASSERT_NO_FATAL_FAILURE(Fetch(properties));
 
     PropertyTexts texts = Texts(properties.WriteProperties());
     // Straight from the identification answer.
@@ -99,19 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-class CameraPropertiesQuirks : public CamsimFixture {
-protected:
-    // What a fetch that must succeed without a failure of the device finds.
-    CameraFacts Fetched() {
-        CSonyCameraProperties properties(Device(), false);
-        uint32_t reason = 99;
-        EXPECT_TRUE(properties.Fetch(reason)) << properties.GetErrorText();
-        EXPECT_EQ(reason, uint32_t(kPropertiesNoFailure));
-        return properties.GetFacts();
-    }
-};
-
-TEST_F(CameraPropertiesQuirks, ACameraWithoutSensorInquiryStillGivesItsProperties) {
+TEST_F(CameraPropertiesTest, ACameraWithoutSensorInquiryStillGivesItsProperties) {
     StartCamera("SNC-CH210", camsim::AuthMode::Digest);
     camsim::HttpFaults faults;
     faults.failInquiry = "sensor";
@@ -121,7 +122,7 @@ TEST_F(CameraPropertiesQuirks, ACameraWithoutSensorInquiryStillGivesItsPropertie
     EXPECT_EQ(facts.outputs, 1u);
 }
 
-TEST_F(CameraPropertiesQuirks, ASecondStreamThatCannotBeExaminedLeavesOne) {
+TEST_F(CameraPropertiesTest, ASecondStreamThatCannotBeExaminedLeavesOne) {
     camsim::CameraOptions options;
     options.model = "SNC-VB630";
     options.user = "admin";
@@ -133,7 +134,7 @@ TEST_F(CameraPropertiesQuirks, ASecondStreamThatCannotBeExaminedLeavesOne) {
     EXPECT_EQ(Fetched().streams.size(), 1u);
 }
 
-TEST_F(CameraPropertiesQuirks, CancelEndsTheFetchBetweenRequests) {
+TEST_F(CameraPropertiesTest, CancelEndsTheFetchBetweenRequests) {
     StartCamera("SNC-CH210", camsim::AuthMode::None);
     camsim::HttpFaults faults;
     faults.delayMs = 200;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,11 +17,8 @@ using Codecs = std::vector<std::string>;
 std::string Capture(const std::string& name) {
     std::ifstream file(std::string(FENNWICK_TEST_DATA_DIR) + "/device/" + name);
     EXPECT_TRUE(file.good()) << name;
-    std::string origin;
-    std::getline(file, origin);
-    std::stringstream rest;
-    rest << file.rdbuf();
-    std::string answer = rest.str();
+    std::string answer((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    answer.erase(0, answer.find('\n') + 1);
     while (!answer.empty() && answer.back() == '\n')
         answer.pop_back();
     return answer;
