@@ -144,13 +144,10 @@ INSTANTIATE_TEST_SUITE_P(
     Devices, CapabilityQueryFailure,
     ::testing::Values(
         FailureRow{"InvalidAddress", ipcapture::kCapabilityInvalidAddress, "Failed to start capability fetching thread"},
-        FailureRow{"WrongPassword", ipcapture::kCapabilityLoginFailed,
-                   "Failed to get camera properties, login failed (invalid credentials)"},
-        FailureRow{"NoCamera", ipcapture::kCapabilityUnreachable,
-                   "Failed to get camera properties, device is offline"},
+        FailureRow{"WrongPassword", ipcapture::kCapabilityLoginFailed, "Failed to get camera properties, login failed (invalid credentials)"},
+        FailureRow{"NoCamera", ipcapture::kCapabilityUnreachable, "Failed to get camera properties, device is offline"},
         FailureRow{"ServerError", ipcapture::kCapabilityOtherFailure, "Failed to get camera properties: "},
-        FailureRow{"NotFound", ipcapture::kCapabilityOtherFailure,
-                   "Failed to get camera properties: no identification inquiry describes a supported Sony device"},
+        FailureRow{"NotFound", ipcapture::kCapabilityOtherFailure, "Failed to get camera properties: no identification inquiry describes a supported Sony device"},
         FailureRow{"ResultsRefused", ipcapture::kCapabilityOtherFailure, "Failed to save capability query results"}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -39,11 +39,24 @@ struct ModelRow {
     const char* recordingSizes;
 };
 
-void PrintTo(const ModelRow& row, std::ostream* out) {
-    *out << row.model;
-}
+void PrintTo(const ModelRow& row, std::ostream* out) { *out << row.model; }
 
-class CameraPropertiesPerModel : public CamsimFixture, public ::testing::WithParamInterface<ModelRow> {};
+class CameraPropertiesTest : public CamsimFixture {
+protected:
+    // A fetch that must succeed without a failure of the device.
+    void Fetch(CSonyCameraProperties& properties) {
+        uint32_t reason = 99;
+        ASSERT_TRUE(properties.Fetch(reason)) << properties.GetErrorText();
+        EXPECT_EQ(reason, uint32_t(kPropertiesNoFailure));
+    }
+    CameraFacts Fetched() {
+        CSonyCameraProperties properties(Device(), false);
+        Fetch(properties);
+        return properties.GetFacts();
+    }
+};
+
+class CameraPropertiesPerModel : public CameraPropertiesTest, public ::testing::WithParamInterface<ModelRow> {};
 
 TEST_P(CameraPropertiesPerModel, PropertiesAddToWhatIdentificationGives) {
     const ModelRow& row = GetParam();
@@ -54,9 +67,7 @@ TEST_P(CameraPropertiesPerModel, PropertiesAddToWhatIdentificationGives) {
 
     const auto answersBefore = m_camera->State().Inquiry({"camera"});
     CSonyCameraProperties properties(Device(), false);
-    uint32_t reason = 99;
-    ASSERT_TRUE(properties.Fetch(reason)) << properties.GetErrorText();
-    EXPECT_EQ(reason, uint32_t(kPropertiesNoFailure));
+    ASSERT_NO_FATAL_FAILURE(Fetch(properties));
 
     PropertyTexts texts = Texts(properties.WriteProperties());
     // Straight from the identification answer.
@@ -86,42 +97,22 @@ TEST_P(CameraPropertiesPerModel, PropertiesAddToWhatIdentificationGives) {
 INSTANTIATE_TEST_SUITE_P(
     Generations, CameraPropertiesPerModel,
     ::testing::Values(
-        ModelRow{"SNC-Z20N", 1, 1, 1, "736x480", "160,120", "1,2,3,4,5,6,8,10,15,20,25",
-                 "160,120;320,240;640,480;736,480;"},
-        ModelRow{"SNC-RZ25N", 1, 1, 1, "640x480", "160,120", "1,2,3,4,5,6,8,10,15,20,30",
-                 "160,120;320,240;384,288;480,360;640,480;"},
-        ModelRow{"SNC-DF50P", 1, 1, 1, "640x480", "160,120", "1,2,3,4,5,6,8,12,16,20,25",
-                 "160,120;320,240;384,288;640,480;"},
+        ModelRow{"SNC-Z20N", 1, 1, 1, "736x480", "160,120", "1,2,3,4,5,6,8,10,15,20,25", "160,120;320,240;640,480;736,480;"},
+        ModelRow{"SNC-RZ25N", 1, 1, 1, "640x480", "160,120", "1,2,3,4,5,6,8,10,15,20,30", "160,120;320,240;384,288;480,360;640,480;"},
+        ModelRow{"SNC-DF50P", 1, 1, 1, "640x480", "160,120", "1,2,3,4,5,6,8,12,16,20,25", "160,120;320,240;384,288;640,480;"},
         ModelRow{"SNC-RH124", 1, 1, 1, "640x480", "320,240", "1,2,3,4,5,6,8,10,15,20,25,30", "320,240;640,480;"},
-        ModelRow{"SNC-CH210", 1, 1, 3, "2048x1536", "320,240", "1,2,3,4,5,6,8,10,15,20,25,30",
-                 "320,240;640,480;1280,720;1600,1200;1920,1080;2048,1536;"},
-        ModelRow{"SNT-EX104", 4, 2, 2, "720x480", "352,240", "1,2,3,4,5,6,8,10,15,20,30",
-                 "352,240;640,480;720,480;"},
-        ModelRow{"SNC-VB630", 1, 1, 3, "1920x1080", "320,240", "1,2,3,4,5,6,8,10,15,20,25,30",
-                 "320,240;640,360;640,480;1024,576;1280,720;1920,1080;"},
-        ModelRow{"SNC-WR630", 2, 1, 3, "1920x1080", "320,240", "1,2,3,4,5,6,8,10,15,20,25,30",
-                 "320,240;640,360;640,480;1024,576;1280,720;1920,1080;"},
-        ModelRow{"SNC-VB770", 2, 2, 3, "3840x2160", "320,240", "1,2,3,4,5,6,8,10,13,15,20,25,30",
-                 "320,240;640,360;640,480;1024,576;1280,720;1920,1080;2560,1440;3840,2160;"}),
+        ModelRow{"SNC-CH210", 1, 1, 3, "2048x1536", "320,240", "1,2,3,4,5,6,8,10,15,20,25,30", "320,240;640,480;1280,720;1600,1200;1920,1080;2048,1536;"},
+        ModelRow{"SNT-EX104", 4, 2, 2, "720x480", "352,240", "1,2,3,4,5,6,8,10,15,20,30", "352,240;640,480;720,480;"},
+        ModelRow{"SNC-VB630", 1, 1, 3, "1920x1080", "320,240", "1,2,3,4,5,6,8,10,15,20,25,30", "320,240;640,360;640,480;1024,576;1280,720;1920,1080;"},
+        ModelRow{"SNC-WR630", 2, 1, 3, "1920x1080", "320,240", "1,2,3,4,5,6,8,10,15,20,25,30", "320,240;640,360;640,480;1024,576;1280,720;1920,1080;"},
+        ModelRow{"SNC-VB770", 2, 2, 3, "3840x2160", "320,240", "1,2,3,4,5,6,8,10,13,15,20,25,30", "320,240;640,360;640,480;1024,576;1280,720;1920,1080;2560,1440;3840,2160;"}),
     [](const auto& info) {
         std::string name = info.param.model;
         std::erase(name, '-');
         return name;
     });
 
-class CameraPropertiesQuirks : public CamsimFixture {
-protected:
-    // What a fetch that must succeed without a failure of the device finds.
-    CameraFacts Fetched() {
-        CSonyCameraProperties properties(Device(), false);
-        uint32_t reason = 99;
-        EXPECT_TRUE(properties.Fetch(reason)) << properties.GetErrorText();
-        EXPECT_EQ(reason, uint32_t(kPropertiesNoFailure));
-        return properties.GetFacts();
-    }
-};
-
-TEST_F(CameraPropertiesQuirks, ACameraWithoutSensorInquiryStillGivesItsProperties) {
+TEST_F(CameraPropertiesTest, ACameraWithoutSensorInquiryStillGivesItsProperties) {
     StartCamera("SNC-CH210", camsim::AuthMode::Digest);
     camsim::HttpFaults faults;
     faults.failInquiry = "sensor";
@@ -131,7 +122,7 @@ TEST_F(CameraPropertiesQuirks, ACameraWithoutSensorInquiryStillGivesItsPropertie
     EXPECT_EQ(facts.outputs, 1u);
 }
 
-TEST_F(CameraPropertiesQuirks, ASecondStreamThatCannotBeExaminedLeavesOne) {
+TEST_F(CameraPropertiesTest, ASecondStreamThatCannotBeExaminedLeavesOne) {
     camsim::CameraOptions options;
     options.model = "SNC-VB630";
     options.user = "admin";
@@ -143,7 +134,7 @@ TEST_F(CameraPropertiesQuirks, ASecondStreamThatCannotBeExaminedLeavesOne) {
     EXPECT_EQ(Fetched().streams.size(), 1u);
 }
 
-TEST_F(CameraPropertiesQuirks, CancelEndsTheFetchBetweenRequests) {
+TEST_F(CameraPropertiesTest, CancelEndsTheFetchBetweenRequests) {
     StartCamera("SNC-CH210", camsim::AuthMode::None);
     camsim::HttpFaults faults;
     faults.delayMs = 200;

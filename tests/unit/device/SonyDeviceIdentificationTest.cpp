@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ostream>
 #include <thread>
 
 namespace talvex::test {
@@ -16,6 +17,10 @@ protected:
     bool Identify(Web::CHttpSender& http) {
         return IdentifySonyDevice(http, m_stop, m_info, m_answer, m_reason);
     }
+    bool Identify() {
+        Web::CHttpSender http(Device());
+        return Identify(http);
+    }
 
     CManualEvent m_stop;
     CSonyDeviceInfo m_info;
@@ -25,8 +30,7 @@ protected:
 
 TEST_F(SonyDeviceIdentificationTest, NewerModelAnswersTheSystemInquiry) {
     StartCamera("SNC-VB770", camsim::AuthMode::Digest);
-    Web::CHttpSender http(Device());
-    ASSERT_TRUE(Identify(http));
+    ASSERT_TRUE(Identify());
     EXPECT_EQ(m_info.GetGeneration(), 7u);
     EXPECT_EQ(m_reason, uint32_t(kIdentificationNoFailure));
     EXPECT_EQ(m_answer, *m_camera->State().Inquiry({"system", "camera"}));
@@ -35,8 +39,7 @@ TEST_F(SonyDeviceIdentificationTest, NewerModelAnswersTheSystemInquiry) {
 
 TEST_F(SonyDeviceIdentificationTest, FirstGenerationFallsBackToSysinfo) {
     StartCamera("SNC-Z20N", camsim::AuthMode::Basic);
-    Web::CHttpSender http(Device());
-    ASSERT_TRUE(Identify(http));
+    ASSERT_TRUE(Identify());
     EXPECT_EQ(m_info.GetGeneration(), 1u);
     EXPECT_EQ(m_reason, uint32_t(kIdentificationOtherFailure)); // the 404 of the first path is kept
     EXPECT_EQ(Http().Requests().back().target, "/command/inquiry.cgi?inq=sysinfo&inq=camera");
@@ -53,38 +56,41 @@ TEST_F(SonyDeviceIdentificationTest, CommandsChangeWhatIsIdentified) {
     EXPECT_EQ(m_info.GetOperationMode(), "fullsize");
 }
 
-TEST_F(SonyDeviceIdentificationTest, RefusedCredentials) {
+// A camera that refuses the identification, and the reason given for it.
+struct RefusalRow {
+    const char* name;
+    const char* password;
+    bool closeWithoutAnswer;
+    uint32_t status;
+    uint32_t reason;
+};
+
+void PrintTo(const RefusalRow& row, std::ostream* out) { *out << row.name; }
+
+class IdentificationRefused : public SonyDeviceIdentificationTest, public ::testing::WithParamInterface<RefusalRow> {};
+
+TEST_P(IdentificationRefused, GivesItsReason) {
     StartCamera("SNC-CH210", camsim::AuthMode::Digest);
-    Web::CHttpSender http(Device("wrong"));
+    camsim::HttpFaults faults;
+    faults.closeWithoutAnswer = GetParam().closeWithoutAnswer;
+    faults.status = GetParam().status;
+    Http().SetFaults(faults);
+    Web::CHttpSender http(Device(GetParam().password));
     EXPECT_FALSE(Identify(http));
-    EXPECT_EQ(m_reason, uint32_t(kIdentificationCredentialsRefused));
+    EXPECT_EQ(m_reason, GetParam().reason);
 }
 
-TEST_F(SonyDeviceIdentificationTest, NoAnswer) {
-    StartCamera("SNC-CH210", camsim::AuthMode::None);
-    camsim::HttpFaults faults;
-    faults.closeWithoutAnswer = true;
-    Http().SetFaults(faults);
-    Web::CHttpSender http(Device());
-    EXPECT_FALSE(Identify(http));
-    EXPECT_EQ(m_reason, uint32_t(kIdentificationNoAnswer));
-}
-
-TEST_F(SonyDeviceIdentificationTest, OtherStatus) {
-    StartCamera("SNC-CH210", camsim::AuthMode::None);
-    camsim::HttpFaults faults;
-    faults.status = 500;
-    Http().SetFaults(faults);
-    Web::CHttpSender http(Device());
-    EXPECT_FALSE(Identify(http));
-    EXPECT_EQ(m_reason, uint32_t(kIdentificationOtherFailure));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cameras, IdentificationRefused,
+    ::testing::Values(RefusalRow{"RefusedCredentials", "wrong", false, 0, kIdentificationCredentialsRefused},
+                      RefusalRow{"NoAnswer", "secret", true, 0, kIdentificationNoAnswer},
+                      RefusalRow{"OtherStatus", "secret", false, 500, kIdentificationOtherFailure}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SonyDeviceIdentificationTest, SetStopEventSendsNothing) {
     StartCamera("SNC-CH210", camsim::AuthMode::None);
     m_stop.Set();
-    Web::CHttpSender http(Device());
-    EXPECT_FALSE(Identify(http));
+    EXPECT_FALSE(Identify());
     EXPECT_TRUE(Http().Requests().empty());
 }
 

@@ -3,13 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <string>
 
 namespace talvex::SonyPropertyAnswers {
 namespace {
 
 struct CountRow {
     const char* name;
-    const char* answer;
+    std::string answer;
     uint32_t generation;
     uint32_t inputs;
     uint32_t outputs;
@@ -24,6 +25,14 @@ TEST_P(IoCounts, CountsFollowTheKeysTheCameraNames) {
     EXPECT_EQ(CountOutputs(GetParam().answer, GetParam().generation), GetParam().outputs);
 }
 
+// Numbered sensors 1 to count.
+std::string Sensors(uint32_t count) {
+    std::string answer;
+    for (uint32_t n = 1; n <= count; ++n)
+        answer += "Sensor" + std::to_string(n) + "=0&";
+    return answer;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Answers, IoCounts,
     ::testing::Values(
@@ -34,15 +43,9 @@ INSTANTIATE_TEST_SUITE_P(
         CountRow{"SuffixedKeysFromGeneration6", "AlarmOutFuncAo1=on&AlarmOutFuncAo2=off&AlarmOut1Func=on", 6, 0, 2},
         CountRow{"NumberedKeysBelowGeneration6", "AlarmOutFuncAo1=on&AlarmOut1Func=on", 5, 0, 1},
         CountRow{"EmptyValuesCountAsAbsent", "Sensor1=&Sensor=&AlarmOut1Func=", 4, 0, 0},
-        CountRow{"NoAnswer", "", 4, 0, 0}),
+        CountRow{"NoAnswer", "", 4, 0, 0},
+        CountRow{"ManyNumberedKeysStopAtTheCap", Sensors(kMaxIoCount + 5), 4, kMaxIoCount, 0}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(IoCountsLimit, ManyNumberedKeysStopAtTheCap) {
-    std::string answer;
-    for (uint32_t n = 1; n <= kMaxIoCount + 5; ++n)
-        answer += "Sensor" + std::to_string(n) + "=0&";
-    EXPECT_EQ(CountInputs(answer), kMaxIoCount);
-}
 
 struct PrivacyRow {
     const char* name;

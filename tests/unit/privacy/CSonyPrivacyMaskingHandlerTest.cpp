@@ -109,9 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"GET /command/camera.cgi?PrivacyMaskPosition=1,65,49,320,240&PrivacyDispEach=1,on",
                   "GET /command/camera.cgi?PrivacyMaskPosition=2,1,1,640,480&PrivacyDispEach=2,on",
                   "GET /command/camera.cgi?PrivacyDispEach=5,off"}},
-        MaskCase{"ShownMaskBeyondAGapSwitchedOff", 4,
-                 "PrivacyMaskPosition=1,65,49,320,240,4,0,0,0,0&PrivacyMonitor=1,4", {{10, 10, 50, 50}},
-                 {"GET /command/camera.cgi?PrivacyDispEach=4,off"}},
+        MaskCase{"ShownMaskBeyondAGapSwitchedOff", 4, "PrivacyMaskPosition=1,65,49,320,240,4,0,0,0,0&PrivacyMonitor=1,4", {{10, 10, 50, 50}}, {"GET /command/camera.cgi?PrivacyDispEach=4,off"}},
         MaskCase{"FormUnknownLeavesCameraMasks", 1, kGeneration4Masks, {{10, 10, 50, 50}}, {}},
         MaskCase{"DisplayListChanged", 7, kGeneration7Masks + "1,3", {{0, 0, 100, 100}, {50, 50, 50, 50}},
                  {"GET /command/masking.cgi?PrivacyMaskVertex2=960,540,1919,540,1919,1079,960,1079",
@@ -121,8 +119,7 @@ INSTANTIATE_TEST_SUITE_P(
         MaskCase{"InquiryRefused", 4, kGeneration4Masks, {{10, 10, 50, 50}}, {}, 500},
         MaskCase{"EmptyInquiry", 4, "", {{10, 10, 50, 50}}, {}},
         // The first refused write ends the sequence.
-        MaskCase{"WriteRefused", 4, kGeneration4Masks, {{10, 10, 50, 50}},
-                 {"GET /command/camera.cgi?PrivacyMaskPosition=1,65,49,320,240&PrivacyDispEach=1,on"}, 200, 403},
+        MaskCase{"WriteRefused", 4, kGeneration4Masks, {{10, 10, 50, 50}}, {"GET /command/camera.cgi?PrivacyMaskPosition=1,65,49,320,240&PrivacyDispEach=1,on"}, 200, 403},
         MaskCase{"NoCamera", 4, kGeneration4Masks, {{10, 10, 50, 50}}, {}, 200, 200, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -40,12 +40,9 @@ INSTANTIATE_TEST_SUITE_P(
         EdgeCase{"GridPositionsCountFromOne", kConversionGrid, 640, 480, 10, 10, 50, 50, "65,49,320,240"},
         EdgeCase{"GridPastRightAndBottomShrinks", kConversionGrid, 640, 480, 50, 50, 60, 60, "321,241,320,240"},
         EdgeCase{"GridHugePercentStaysInside", kConversionGrid, 640, 480, 1e30f, 0, 1e30f, 100, "637,1,4,480"},
-        EdgeCase{"EvenCornersRoundOddUp", kConversionEvenCorners, 1366, 768, 10, 10, 10, 10,
-                 "136,76,274,76,274,154,136,154"},
-        EdgeCase{"CornersWholePictureInside", kConversionCorners, 1920, 1080, 0, 0, 100, 100,
-                 "0,0,1919,0,1919,1079,0,1079"},
-        EdgeCase{"CornersAtBottomRightInside", kConversionCorners, 1920, 1080, 99, 99, 1, 1,
-                 "1901,1069,1919,1069,1919,1079,1901,1079"},
+        EdgeCase{"EvenCornersRoundOddUp", kConversionEvenCorners, 1366, 768, 10, 10, 10, 10, "136,76,274,76,274,154,136,154"},
+        EdgeCase{"CornersWholePictureInside", kConversionCorners, 1920, 1080, 0, 0, 100, 100, "0,0,1919,0,1919,1079,0,1079"},
+        EdgeCase{"CornersAtBottomRightInside", kConversionCorners, 1920, 1080, 99, 99, 1, 1, "1901,1069,1919,1069,1919,1079,1901,1079"},
         EdgeCase{"PtzMasksNotWritten", kConversionPtz, 640, 480, 10, 10, 50, 50, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -51,16 +51,12 @@ TEST_P(MaskAnswerTest, ReadsMasksAndWhichAreShown) {
 INSTANTIATE_TEST_SUITE_P(
     Answers, MaskAnswerTest,
     ::testing::Values(
-        AnswerCase{"PolygonsWithDisplayList", ReadAnswer("generation7-inq-masking.txt"), 8, true, {3, 5},
-                   "100,100,300,100,300,200,100,200"},
+        AnswerCase{"PolygonsWithDisplayList", ReadAnswer("generation7-inq-masking.txt"), 8, true, {3, 5}, "100,100,300,100,300,200,100,200"},
         AnswerCase{"RectanglesShownEach", ReadAnswer("generation4-inq-fcb.txt"), 8, false, {3, 5}, "65,49,320,240"},
         AnswerCase{"PositionsNotInGroupsOfFive", "PrivacyMaskPosition=1,2,3,4,5,6,7", 0, false, {}, ""},
-        AnswerCase{"MaskCountBeyondAnyCamera", "PrivacyMaxNum=4294967295&PrivacyMaskVertex3=1,1,9,1,9,9,1,9", 1,
-                   false, {}, "1,1,9,1,9,9,1,9"},
-        AnswerCase{"EmptyDisplayListOnALineOfItsOwn", "PrivacyMaskPosition=3,0,0,0,0\r\nPrivacyDisplay=\r\n", 1,
-                   true, {}, "0,0,0,0"},
-        AnswerCase{"ShownNumbersWithoutMaskIgnored", "PrivacyMaskPosition=3,0,0,0,0&PrivacyMonitor=2,x,3", 1, false,
-                   {3}, "0,0,0,0"}),
+        AnswerCase{"MaskCountBeyondAnyCamera", "PrivacyMaxNum=4294967295&PrivacyMaskVertex3=1,1,9,1,9,9,1,9", 1, false, {}, "1,1,9,1,9,9,1,9"},
+        AnswerCase{"EmptyDisplayListOnALineOfItsOwn", "PrivacyMaskPosition=3,0,0,0,0\r\nPrivacyDisplay=\r\n", 1, true, {}, "0,0,0,0"},
+        AnswerCase{"ShownNumbersWithoutMaskIgnored", "PrivacyMaskPosition=3,0,0,0,0&PrivacyMonitor=2,x,3", 1, false, {3}, "0,0,0,0"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PrivacyMaskAnswerTest, NothingOrTooMuchIsNoAnswer) {

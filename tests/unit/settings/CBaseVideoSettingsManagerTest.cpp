@@ -75,82 +75,82 @@ VIDEO_STREAM_SETTINGS Wish(int32_t stream, uint16_t width = 1280, uint16_t heigh
 
 class BaseVideoSettingsManagerTest : public ::testing::Test {
 protected:
+    // A wish for `codec`, answered by the manager's pass; the wish must outlive the call.
+    bool Send(uint32_t codec, const VIDEO_STREAM_SETTINGS& wish) {
+        return m_manager.SetStreamSettings(&m_callerStop, codec, &wish);
+    }
+    std::future<bool> SendLater(uint32_t codec, const VIDEO_STREAM_SETTINGS& wish) {
+        return std::async(std::launch::async, [this, codec, &wish] { return Send(codec, wish); });
+    }
+
     test::FakeDriver m_driver;
     CManualEvent m_callerStop;
+    const VIDEO_STREAM_SETTINGS m_wish = Wish(0);
+    TestManager m_manager{&m_driver}; // last: its worker uses the members above
 };
 
 // A wish counts as a change until a pass succeeds with it; another codec is a change.
 TEST_F(BaseVideoSettingsManagerTest, WishIsAChangeUntilAPassSucceeds) {
-    TestManager manager(&m_driver);
-    manager.OpenGate();
-    const VIDEO_STREAM_SETTINGS wish = Wish(0);
-    manager.m_result = false;
-    EXPECT_FALSE(manager.SetStreamSettings(&m_callerStop, 3, &wish));
-    EXPECT_FALSE(manager.SetStreamSettings(&m_callerStop, 3, &wish));
-    manager.m_result = true;
-    EXPECT_TRUE(manager.SetStreamSettings(&m_callerStop, 3, &wish));
-    EXPECT_TRUE(manager.SetStreamSettings(&m_callerStop, 3, &wish));
-    EXPECT_TRUE(manager.SetStreamSettings(&m_callerStop, 2, &wish));
-    EXPECT_EQ(manager.Events(), (Events{"changed", "changed", "changed", "same", "changed"}));
+    m_manager.OpenGate();
+    m_manager.m_result = false;
+    EXPECT_FALSE(Send(3, m_wish));
+    EXPECT_FALSE(Send(3, m_wish));
+    m_manager.m_result = true;
+    EXPECT_TRUE(Send(3, m_wish));
+    EXPECT_TRUE(Send(3, m_wish));
+    EXPECT_TRUE(Send(2, m_wish));
+    EXPECT_EQ(m_manager.Events(), (Events{"changed", "changed", "changed", "same", "changed"}));
 }
 
 TEST_F(BaseVideoSettingsManagerTest, TwoWishesBeforeTheWorkerWakesShareOnePassAndItsResult) {
-    TestManager manager(&m_driver);
-    const VIDEO_STREAM_SETTINGS first = Wish(0);
-    auto opener = std::async(std::launch::async, [&] { return manager.SetStreamSettings(&m_callerStop, 3, &first); });
-    ASSERT_TRUE(manager.PassStarted(1));
+    auto opener = SendLater(3, m_wish);
+    ASSERT_TRUE(m_manager.PassStarted(1));
 
     const VIDEO_STREAM_SETTINGS live = Wish(1, 640, 480);
     const VIDEO_STREAM_SETTINGS remote = Wish(2, 320, 240);
-    auto liveCaller = std::async(std::launch::async, [&] { return manager.SetStreamSettings(&m_callerStop, 3, &live); });
-    auto remoteCaller =
-        std::async(std::launch::async, [&] { return manager.SetStreamSettings(&m_callerStop, 1, &remote); });
+    auto liveCaller = SendLater(3, live);
+    auto remoteCaller = SendLater(1, remote);
     ASSERT_TRUE(test::WaitUntil([&] {
-        return manager.GetStoredSettings(1).codecType == 3 && manager.GetStoredSettings(2).codecType == 1;
+        return m_manager.GetStoredSettings(1).codecType == 3 && m_manager.GetStoredSettings(2).codecType == 1;
     }));
     // Both callers queue right after storing; give them ample time to do so.
     std::this_thread::sleep_for(200ms);
-    manager.m_result = false;
-    manager.OpenGate();
+    m_manager.m_result = false;
+    m_manager.OpenGate();
 
     EXPECT_FALSE(opener.get());
     EXPECT_FALSE(liveCaller.get());
     EXPECT_FALSE(remoteCaller.get());
-    EXPECT_EQ(manager.Events(), (Events{"changed", "changed"}));
+    EXPECT_EQ(m_manager.Events(), (Events{"changed", "changed"}));
 }
 
 TEST_F(BaseVideoSettingsManagerTest, ResetTrueKeepsTheWishesResetFalseDropsThem) {
-    TestManager manager(&m_driver);
-    manager.OpenGate();
+    m_manager.OpenGate();
     const VIDEO_STREAM_SETTINGS wish = Wish(1);
-    ASSERT_TRUE(manager.SetStreamSettings(&m_callerStop, 3, &wish));
+    ASSERT_TRUE(Send(3, wish));
 
-    manager.Reset(true);
-    EXPECT_EQ(manager.GetStoredSettings(1).settings, wish);
-    EXPECT_EQ(manager.GetStoredSettings(1).codecType, 3u);
+    m_manager.Reset(true);
+    EXPECT_EQ(m_manager.GetStoredSettings(1).settings, wish);
+    EXPECT_EQ(m_manager.GetStoredSettings(1).codecType, 3u);
 
-    manager.Reset(false);
-    EXPECT_EQ(manager.GetStoredSettings(1).settings, VIDEO_STREAM_SETTINGS{});
-    EXPECT_EQ(manager.GetStoredSettings(1).codecType, 0u);
-    EXPECT_EQ(manager.Events(), (Events{"changed", "keep", "drop"}));
+    m_manager.Reset(false);
+    EXPECT_EQ(m_manager.GetStoredSettings(1).settings, VIDEO_STREAM_SETTINGS{});
+    EXPECT_EQ(m_manager.GetStoredSettings(1).codecType, 0u);
+    EXPECT_EQ(m_manager.Events(), (Events{"changed", "keep", "drop"}));
 }
 
 TEST_F(BaseVideoSettingsManagerTest, StoppedManagerAnswersFalseAtOnceAndStillStoresTheWish) {
-    TestManager manager(&m_driver);
-    manager.StopWorker();
-    const VIDEO_STREAM_SETTINGS wish = Wish(0);
+    m_manager.StopWorker();
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(manager.SetStreamSettings(&m_callerStop, 3, &wish));
+    EXPECT_FALSE(Send(3, m_wish));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
-    EXPECT_EQ(manager.GetStoredSettings(0).settings, wish);
-    EXPECT_TRUE(manager.Events().empty());
+    EXPECT_EQ(m_manager.GetStoredSettings(0).settings, m_wish);
+    EXPECT_TRUE(m_manager.Events().empty());
 }
 
 TEST_F(BaseVideoSettingsManagerTest, CallerStopEndsTheWaitWithFalse) {
-    TestManager manager(&m_driver);
-    const VIDEO_STREAM_SETTINGS wish = Wish(0);
-    auto caller = std::async(std::launch::async, [&] { return manager.SetStreamSettings(&m_callerStop, 3, &wish); });
-    ASSERT_TRUE(manager.PassStarted(1));
+    auto caller = SendLater(3, m_wish);
+    ASSERT_TRUE(m_manager.PassStarted(1));
     m_callerStop.Set();
     ASSERT_EQ(caller.wait_for(5s), std::future_status::ready);
     EXPECT_FALSE(caller.get());
@@ -158,11 +158,10 @@ TEST_F(BaseVideoSettingsManagerTest, CallerStopEndsTheWaitWithFalse) {
 
 TEST_F(BaseVideoSettingsManagerTest, DestructionAnswersQueuedCallersWithFalse) {
     auto manager = std::make_unique<TestManager>(&m_driver);
-    const VIDEO_STREAM_SETTINGS wish = Wish(0);
     std::atomic<bool> answered{false};
     bool result = true;
     std::thread caller([&] {
-        result = manager->SetStreamSettings(nullptr, 3, &wish);
+        result = manager->SetStreamSettings(nullptr, 3, &m_wish);
         answered = true;
     });
     ASSERT_TRUE(manager->PassStarted(1));
@@ -175,19 +174,15 @@ TEST_F(BaseVideoSettingsManagerTest, DestructionAnswersQueuedCallersWithFalse) {
 }
 
 TEST_F(BaseVideoSettingsManagerTest, LogOnceDropsRepeatsUntilCleared) {
-    TestManager manager(&m_driver);
-    manager.OpenGate();
-    manager.LogOnce(1, "talvex::Test: %s", "camera refused");
-    manager.LogOnce(1, "talvex::Test: %s", "camera refused");
-    manager.LogOnce(1, "talvex::Test: %s", "other");
-    manager.LogOnce(1, "talvex::Test: %s", "other");
-    manager.ClearLastMessage();
-    manager.LogOnce(1, "talvex::Test: %s", "other");
-    manager.LogOnce(1, "%s", "");
+    m_manager.OpenGate();
+    for (const char* cause : {"camera refused", "camera refused", "other", "other"})
+        m_manager.LogOnce(1, "talvex::Test: %s", cause);
+    m_manager.ClearLastMessage();
+    m_manager.LogOnce(1, "talvex::Test: %s", "other");
+    m_manager.LogOnce(1, "%s", "");
     // A successful pass clears the last text as well.
-    const VIDEO_STREAM_SETTINGS wish = Wish(0);
-    ASSERT_TRUE(manager.SetStreamSettings(&m_callerStop, 3, &wish));
-    manager.LogOnce(1, "talvex::Test: %s", "other");
+    ASSERT_TRUE(Send(3, m_wish));
+    m_manager.LogOnce(1, "talvex::Test: %s", "other");
 
     std::vector<std::string> texts;
     for (const auto& line : m_driver.Lines())
