@@ -1,5 +1,6 @@
 #include "ptz/CSonyPTZComm.h"
 #include "ptz/CSonyPTZControl.h"
+#include "ptz/CSonyPresetList.h"
 
 #include "ptz/CSonyPTZHandler.h"
 #include "ptz/PtzResult.h"
@@ -86,11 +87,10 @@ Call ThenStop(Call call) {
     return [=](ipcapture::IIPPTZApiEx& ptz) { return call(ptz) == kPtzSuccess ? ptz.PTZ_Stop() : kPtzNotQueued; };
 }
 
+// Left, up, down and the pan and tilt stop of generation 6 are met in
+// ARepeatedMoveIsDroppedUntilAStop and AMoveReturnsTheCameraToAutomaticFocusAndFullExposureOnce.
 const RequestCase kRequestCases[] = {
-    {6, "SNC-EP580", Move(0, 16), "GET /command/ptzf.cgi?Move=left,20"},
     {6, "SNC-EP580", Move(1, 1), "GET /command/ptzf.cgi?Move=right,4"},
-    {6, "SNC-EP580", Move(2, 8), "GET /command/ptzf.cgi?Move=up,11"},
-    {6, "SNC-EP580", Move(3, 16), "GET /command/ptzf.cgi?Move=down,20"},
     {6, "SNC-EP580", Move(4, 16), "GET /command/ptzf.cgi?Move=up-left,20"},
     {6, "SNC-EP580", Move(5, 16), "GET /command/ptzf.cgi?Move=up-right,20"},
     {6, "SNC-EP580", Move(6, 16), "GET /command/ptzf.cgi?Move=down-left,20"},
@@ -119,7 +119,6 @@ const RequestCase kRequestCases[] = {
     {4, "SNC-DF40", AreaZoom(330, 230, 100), "GET /command/ptzf.cgi?AreaZoom=10,-10,640,480,h264"},
     {6, "SNC-RZ50", [](auto& ptz) { return ptz.PTZ_Center(420, 240, 0); }, "GET /command/ptzf.cgi?AreaZoom=100,0,0,0"},
     // Each moving axis stops in its generation's wording.
-    {6, "SNC-EP580", ThenStop(Move(0, 8)), "GET /command/ptzf.cgi?Move=stop,motor"},
     {6, "SNC-EP580", ThenStop(Move(8, 8)), "GET /command/ptzf.cgi?Move=stop,zoom"},
     {6, "SNC-EP580", ThenStop(Focus(true, 8)), "GET /command/ptzf.cgi?Move=stop,focus"},
     {1, "SNC-RZ30", ThenStop(Move(0, 8)), "GET /command/ptzf.cgi?Move=stop,motor"},
@@ -320,6 +319,36 @@ TEST_F(CSonyPTZControlTest, TheHandlerServesOneChannelWithOneObject) {
     EXPECT_EQ(rig.handler->GetPTZApi(1), nullptr);
     EXPECT_EQ(rig.handler->GetPTZApi(0), rig.handler->GetPTZApi(0));
     EXPECT_EQ(rig.handler->GetPTZ(0), rig.handler->GetPTZApi(0));
+}
+
+using Presets = std::map<uint32_t, std::string>;
+
+struct ListCase {
+    const char* answer;
+    Presets expected;
+};
+
+const ListCase kListCases[] = {
+    {"PresetName=1,Door,2,Gate,3", {{0, "Door"}, {1, "Gate"}}},
+    {"PresetNum=16&PresetName=3,Hall,1,Yard", {{2, "Hall"}, {0, "Yard"}}},
+    {"PresetName=1,Door,0,Gate,3,Roof", {{0, "Door"}}},
+    {"PresetName=1,Door,x,Gate", {{0, "Door"}}},
+    {"PresetName=1,,2,Gate", {}},
+    {"PresetName=", {}},
+    {"Other=1,Door", {}},
+    {"PresetName=99999999999,Door", {}},
+};
+
+TEST(CSonyPresetListTest, ReadsNumberNamePairsUntilTheFirstBadOne) {
+    for (const ListCase& c : kListCases)
+        EXPECT_EQ(CSonyPresetList::Parse(c.answer), c.expected) << c.answer;
+}
+
+TEST(CSonyPresetListTest, StopsAtTheCap) {
+    std::string answer = "PresetName=";
+    for (size_t number = 1; number <= CSonyPresetList::kMaxPresets + 10; ++number)
+        answer += std::to_string(number) + ",P" + std::to_string(number) + ",";
+    EXPECT_EQ(CSonyPresetList::Parse(answer).size(), CSonyPresetList::kMaxPresets);
 }
 
 } // namespace
