@@ -340,7 +340,8 @@ TEST_F(CSonyDigitalIOTest, OutputsAreConfiguredInTheirGenerationsWayThenSwitched
             camera.Answer("/command/inquiry.cgi?inq=alarmout", {200, "AlarmOutFunc=on&AoManualFunc=on"});
         camera.ClearTargets();
         MakeIO(0, 1).StartIO();
-        ASSERT_TRUE(WaitUntil([&] { return camera.CountOf(expected.back()) >= 1; }));
+        const std::string last = expected.back(); // clang 14 cannot capture a structured binding
+        ASSERT_TRUE(WaitUntil([&] { return camera.CountOf(last) >= 1; }));
         io->StopIO();
         EXPECT_EQ(camera.Targets(), expected);
     }
