@@ -288,31 +288,25 @@ TEST_F(CSonyPTZControlTest, PresetsRoundTripThroughTheCamera) {
     EXPECT_EQ(presetRequests, expected);
 }
 
-TEST_F(CSonyPTZControlTest, UnknownNamesAreLoggedAndNothingIsSent) {
-    EXPECT_EQ(ptz.PTZ_GetPrepositionCount(), 1);
-    rig.server.Clear();
-    EXPECT_EQ(ptz.PTZ_MoveToPreposition(4, "Nowhere"), kPtzPresetOutOfRange);
-    EXPECT_EQ(ptz.PTZ_DeletePreposition("Nowhere"), kPtzPresetOutOfRange);
-    EXPECT_EQ(test::CountLines(rig.driver, "'Nowhere'"), 2u);
-    EXPECT_TRUE(rig.server.Requests().empty());
-}
-
-TEST_F(CSonyPTZControlTest, NamesLongerThanTheCameraKeepsAreRefused) {
-    EXPECT_EQ(ptz.PTZ_SavePreposition(std::string(33, 'n').c_str()), kPtzInvalidArgument);
-    EXPECT_EQ(ptz.PTZ_SavePreposition(""), kPtzInvalidArgument);
-    EXPECT_EQ(ptz.PTZ_SavePreposition(nullptr), kPtzInvalidArgument);
-    EXPECT_TRUE(rig.server.Requests().empty());
-    EXPECT_EQ(ptz.PTZ_SavePreposition(std::string(32, 'n').c_str()), kPtzSuccess);
-}
-
-TEST_F(CSonyPTZControlTest, NamesAreCopiedOnlyIntoBuffersThatHoldThem) {
+// Names are copied only into buffers that hold them; unknown names are logged,
+// names the camera cannot keep refused, and for neither is anything sent.
+TEST_F(CSonyPTZControlTest, NamesAreCheckedBeforeAnythingIsSent) {
     ASSERT_EQ(ptz.PTZ_GetPrepositionCount(), 1);
+    rig.server.Clear();
     char buffer[5];
     EXPECT_EQ(ptz.PTZ_GetPrepositionName(0, buffer, 4), kPtzInvalidArgument);
     EXPECT_EQ(ptz.PTZ_GetPrepositionName(0, buffer, 5), kPtzSuccess);
     EXPECT_STREQ(buffer, "Gate");
     EXPECT_EQ(ptz.PTZ_GetPrepositionName(1, buffer, 5), kPtzPresetOutOfRange);
     EXPECT_EQ(ptz.PTZ_GetPrepositionName(-1, buffer, 5), kPtzPresetOutOfRange);
+    EXPECT_EQ(ptz.PTZ_MoveToPreposition(4, "Nowhere"), kPtzPresetOutOfRange);
+    EXPECT_EQ(ptz.PTZ_DeletePreposition("Nowhere"), kPtzPresetOutOfRange);
+    EXPECT_EQ(test::CountLines(rig.driver, "'Nowhere'"), 2u);
+    EXPECT_EQ(ptz.PTZ_SavePreposition(std::string(33, 'n').c_str()), kPtzInvalidArgument);
+    EXPECT_EQ(ptz.PTZ_SavePreposition(""), kPtzInvalidArgument);
+    EXPECT_EQ(ptz.PTZ_SavePreposition(nullptr), kPtzInvalidArgument);
+    EXPECT_TRUE(rig.server.Requests().empty());
+    EXPECT_EQ(ptz.PTZ_SavePreposition(std::string(32, 'n').c_str()), kPtzSuccess);
 }
 
 TEST_F(CSonyPTZControlTest, TheHandlerServesOneChannelWithOneObject) {
