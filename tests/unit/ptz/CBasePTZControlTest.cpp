@@ -1,4 +1,6 @@
 #include "ptz/CBasePTZControl.h"
+#include "ptz/CPtzCapabilities.h"
+#include "ptz/CScaleConverter.h"
 
 #include "ptz/PtzResult.h"
 #include "support/FakeDriver.h"
@@ -127,32 +129,27 @@ TEST_F(CBasePTZControlTest, AStopRemovesPendingPanTiltMovesButKeepsAZoomMove) {
     EXPECT_EQ(performed[1].a, uint32_t(CPTZMessage::kStopPanTilt));
 }
 
-TEST_F(CBasePTZControlTest, AStopBehindAHundredMovesIsPerformedNext) {
+// Every axis moves with a hundred moves queued behind the busy worker: no pan,
+// tilt or zoom move is left, one stop goes for each moving axis in order, and a
+// second stop adds none.
+TEST_F(CBasePTZControlTest, AStopBehindAHundredMovesIsPerformedNextForEachMovingAxis) {
     OpenBusy();
     for (int move = 0; move < 100; ++move) {
         control->PTZ_Move(move % 8, 1 + move % 16);
         control->PTZ_ZoomOut(1 + move % 16);
     }
-    EXPECT_EQ(control->PTZ_Stop(), kPtzSuccess);
-    const std::vector<CPTZMessage> performed = DrainAfterBusy();
-    ASSERT_EQ(performed.size(), 2u);
-    EXPECT_EQ(performed[0].a, uint32_t(CPTZMessage::kStopPanTilt));
-    EXPECT_EQ(performed[1].a, uint32_t(CPTZMessage::kStopZoom));
-}
-
-TEST_F(CBasePTZControlTest, StopSendsOnlyTheStopsOfMovingAxesInOrder) {
-    OpenBusy();
     control->PTZ_FocusNear(3);
     control->PTZ_IrisOpen(3);
     EXPECT_EQ(control->PTZ_Stop(), kPtzSuccess);
     EXPECT_EQ(control->PTZ_Stop(), kPtzSuccess); // nothing moves any more
-    std::vector<uint32_t> stops;
+    std::vector<std::pair<int32_t, uint32_t>> performed;
     for (const CPTZMessage& message : DrainAfterBusy())
-        if (message.type == CPTZMessage::kStop)
-            stops.push_back(message.a);
-    const std::vector<uint32_t> expected = {CPTZMessage::kStopPanTilt, CPTZMessage::kStopIris,
-                                            CPTZMessage::kStopFocus};
-    EXPECT_EQ(stops, expected);
+        if (message.type != CPTZMessage::kFocus && message.type != CPTZMessage::kIris) // not dropped by a stop
+            performed.emplace_back(message.type, message.a);
+    const std::vector<std::pair<int32_t, uint32_t>> expected = {
+        {CPTZMessage::kStop, CPTZMessage::kStopPanTilt}, {CPTZMessage::kStop, CPTZMessage::kStopZoom},
+        {CPTZMessage::kStop, CPTZMessage::kStopIris}, {CPTZMessage::kStop, CPTZMessage::kStopFocus}};
+    EXPECT_EQ(performed, expected);
 }
 
 struct CallCase {
@@ -232,6 +229,57 @@ TEST_F(CBasePTZControlTest, CapabilitiesFillTheHostRecord) {
     TestControl presetsOnly(&driver, "Preset=16");
     ASSERT_TRUE(presetsOnly.Open());
     EXPECT_FALSE(presetsOnly.PTZ_IsSupported());
+}
+
+struct TextCase {
+    const char* in;
+    const char* out;
+};
+
+// Flags are read only from the value 1 and written in property order; the
+// zoom-dependent and pan/tilt-dependent flags only with their axis.
+const TextCase kTextCases[] = {
+    {"", "Pan=0; Tilt=0; Zoom=0; Focus=0; Iris=0; Preset=0"},
+    {"Pan=1;Tilt=1;Zoom=1;Focus=1;Iris=1;AreaZoom=1;Center=1;Unzoom=1;Preset=16",
+     "Pan=1; Tilt=1; Zoom=1; Focus=1; Iris=1; Unzoom=1; AreaZoom=1; Center=1; Preset=16"},
+    {"Pan=1; Tilt=0\tZoom=1\r\nPreset=256", "Pan=1; Tilt=0; Zoom=1; Focus=0; Iris=0; Preset=256"},
+    {"Pan=yes;Tilt=true;Zoom=2;Preset=x7", "Pan=0; Tilt=0; Zoom=0; Focus=0; Iris=0; Preset=0"},
+    {"Focus=1;;  ;Iris=1;Bogus=1;Preset=-3", "Pan=0; Tilt=0; Zoom=0; Focus=1; Iris=1; Preset=0"},
+    {"Unzoom=1;AreaZoom=1;Center=1", "Pan=0; Tilt=0; Zoom=0; Focus=0; Iris=0; Preset=0"},
+    {"Tilt=1;Center=1;Unzoom=1", "Pan=0; Tilt=1; Zoom=0; Focus=0; Iris=0; Center=1; Preset=0"},
+};
+
+TEST(CPtzCapabilitiesTest, ReadsAndWritesTheCapabilityText) {
+    for (const TextCase& c : kTextCases) {
+        SCOPED_TRACE(c.in);
+        const std::string written = CPtzCapabilities::FromText(c.in).ToText();
+        EXPECT_EQ(written, c.out);
+        EXPECT_EQ(CPtzCapabilities::FromText(written).ToText(), written);
+    }
+}
+
+struct ScaleCase {
+    uint32_t low, high, value, expected;
+    uint32_t sourceLow = 0, sourceHigh = 0; // the host's 1..16 unless set
+};
+
+// Host speeds 1..16 onto the camera ranges, ends and middle; outside values clamp;
+// an empty source range gives the middle of the target.
+const ScaleCase kScaleCases[] = {
+    {4, 20, 1, 4},    {4, 20, 16, 20},  {4, 20, 8, 11},  {4, 20, 0, 4},    {4, 20, 99, 20},
+    {2, 8, 1, 2},     {2, 8, 16, 8},    {1, 8, 16, 8},   {1, 24, 1, 1},    {1, 24, 16, 24},
+    {1, 100, 16, 100}, {1, 100, 1, 1},  {20, 4, 1, 4},   {5, 5, 16, 5},    {0, 9, 16, 9},
+    {4, 20, 1, 12, 7, 7},
+};
+
+TEST(CScaleConverterTest, MapsTheHostScaleOntoTheTargetRange) {
+    for (const ScaleCase& c : kScaleCases) {
+        CScaleConverter converter;
+        if (c.sourceHigh != 0)
+            converter.SetSourceRange(c.sourceLow, c.sourceHigh);
+        converter.SetTargetRange(c.low, c.high);
+        EXPECT_EQ(converter.Convert(c.value), c.expected) << c.low << ".." << c.high << " at " << c.value;
+    }
 }
 
 } // namespace

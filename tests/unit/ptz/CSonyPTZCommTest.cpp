@@ -1,22 +1,67 @@
 #include "ptz/CSonyPTZComm.h"
+#include "ptz/CSonyPTZControl.h"
+#include "ptz/CSonyPresetList.h"
 
+#include "ptz/CSonyPTZHandler.h"
 #include "ptz/PtzResult.h"
-#include "unit/ptz/SonyPtzRig.h"
+#include "support/FakePtzDriver.h"
+#include "support/RecordingHttpServer.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace talvex {
 namespace {
 
+using test::FakePtzDriver;
 using test::RecordedAnswer;
 using test::RecordedRequest;
-using test::SonyPtzRig;
+using test::RecordingHttpServer;
+using test::WaitUntil;
 using Call = std::function<int32_t(ipcapture::IIPPTZApiEx&)>;
+
+// A Sony PTZ channel against a recording loopback camera: the fake driver
+// with the camera's generation, model and capabilities, the handler, and the
+// requests the camera saw. The commands and the presets are both met through it.
+class SonyPtzRig {
+public:
+    explicit SonyPtzRig(const std::string& capabilities, uint32_t generation = 6, std::string model = "SNC-EP580",
+                        RecordingHttpServer::Handler answer = nullptr)
+        : server(answer ? std::move(answer)
+                        : RecordingHttpServer::Handler([](const RecordedRequest&) { return RecordedAnswer{200, "OK"}; })),
+          driver(server.Port(), capabilities, generation, std::move(model)),
+          handler(std::make_unique<CSonyPTZHandler>(&driver)) {}
+    ~SonyPtzRig() {
+        server.Release();
+        handler.reset();
+    }
+
+    ipcapture::IIPPTZApiEx& Ptz() { return *static_cast<ipcapture::IIPPTZApiEx*>(handler->GetPTZApi(0)); }
+    // The request lines once count of them have come (or what came within the limit).
+    std::vector<std::string> Await(size_t count) {
+        WaitUntil([&] { return server.Requests().size() >= count; }, std::chrono::milliseconds(3000));
+        return server.Lines();
+    }
+    // Whether the camera saw the request line within the limit.
+    bool Saw(const std::string& line) {
+        return WaitUntil([&] { return std::ranges::count(server.Lines(), line) > 0; }, std::chrono::milliseconds(3000));
+    }
+
+    RecordingHttpServer server;
+    FakePtzDriver driver;
+    std::unique_ptr<CSonyPTZHandler> handler;
+};
 
 // Pan, tilt and zoom only: no mode switches follow a move.
 constexpr const char* kPanTiltZoom = "Pan=1;Tilt=1;Zoom=1;AreaZoom=1;Center=1;Unzoom=1";
@@ -42,11 +87,10 @@ Call ThenStop(Call call) {
     return [=](ipcapture::IIPPTZApiEx& ptz) { return call(ptz) == kPtzSuccess ? ptz.PTZ_Stop() : kPtzNotQueued; };
 }
 
+// Left, up, down and the pan and tilt stop of generation 6 are met in
+// ARepeatedMoveIsDroppedUntilAStop and AMoveReturnsTheCameraToAutomaticFocusAndFullExposureOnce.
 const RequestCase kRequestCases[] = {
-    {6, "SNC-EP580", Move(0, 16), "GET /command/ptzf.cgi?Move=left,20"},
     {6, "SNC-EP580", Move(1, 1), "GET /command/ptzf.cgi?Move=right,4"},
-    {6, "SNC-EP580", Move(2, 8), "GET /command/ptzf.cgi?Move=up,11"},
-    {6, "SNC-EP580", Move(3, 16), "GET /command/ptzf.cgi?Move=down,20"},
     {6, "SNC-EP580", Move(4, 16), "GET /command/ptzf.cgi?Move=up-left,20"},
     {6, "SNC-EP580", Move(5, 16), "GET /command/ptzf.cgi?Move=up-right,20"},
     {6, "SNC-EP580", Move(6, 16), "GET /command/ptzf.cgi?Move=down-left,20"},
@@ -75,7 +119,6 @@ const RequestCase kRequestCases[] = {
     {4, "SNC-DF40", AreaZoom(330, 230, 100), "GET /command/ptzf.cgi?AreaZoom=10,-10,640,480,h264"},
     {6, "SNC-RZ50", [](auto& ptz) { return ptz.PTZ_Center(420, 240, 0); }, "GET /command/ptzf.cgi?AreaZoom=100,0,0,0"},
     // Each moving axis stops in its generation's wording.
-    {6, "SNC-EP580", ThenStop(Move(0, 8)), "GET /command/ptzf.cgi?Move=stop,motor"},
     {6, "SNC-EP580", ThenStop(Move(8, 8)), "GET /command/ptzf.cgi?Move=stop,zoom"},
     {6, "SNC-EP580", ThenStop(Focus(true, 8)), "GET /command/ptzf.cgi?Move=stop,focus"},
     {1, "SNC-RZ30", ThenStop(Move(0, 8)), "GET /command/ptzf.cgi?Move=stop,motor"},
@@ -154,21 +197,152 @@ TEST(CSonyPTZCommTest, RepeatedFailuresAreLoggedOnceWithTheirCause) {
                    [&status](const RecordedRequest&) { return RecordedAnswer{status.load(), "Bad"}; });
     rig.driver.m_device.password = "s3cret-word";
     const std::string cause = "HTTP status code is 500";
-    for (int attempt = 1; attempt <= 3; ++attempt) {
+    auto moveLeft = [&rig](size_t requests) {
         rig.Ptz().PTZ_Move(CPTZMessage::kLeft, 8);
-        rig.Await(size_t(attempt));
-    }
-    EXPECT_TRUE(test::WaitUntil([&] { return test::CountLines(rig.driver, cause) == 1; }));
+        rig.Await(requests);
+    };
+    for (size_t attempt = 1; attempt <= 3; ++attempt)
+        moveLeft(attempt);
+    EXPECT_TRUE(WaitUntil([&] { return test::CountLines(rig.driver, cause) == 1; }));
     status = 200; // a success clears the memory: the same failure is logged again
-    rig.Ptz().PTZ_Move(CPTZMessage::kLeft, 8);
-    rig.Await(4);
+    moveLeft(4);
     rig.Ptz().PTZ_Stop();
     rig.Await(5);
     status = 500;
-    rig.Ptz().PTZ_Move(CPTZMessage::kLeft, 8);
-    rig.Await(6);
-    EXPECT_TRUE(test::WaitUntil([&] { return test::CountLines(rig.driver, cause) == 2; }));
+    moveLeft(6);
+    EXPECT_TRUE(WaitUntil([&] { return test::CountLines(rig.driver, cause) == 2; }));
     EXPECT_EQ(test::CountLines(rig.driver, "s3cret-word"), 0u);
+}
+
+// The camera's preset table as presetposition.cgi keeps it.
+class PresetCamera {
+public:
+    RecordedAnswer Answer(const RecordedRequest& request) {
+        std::lock_guard lock(m_mutex);
+        if (request.verb == "POST" && request.body.rfind("PresetSet=", 0) == 0) {
+            const std::string rest = request.body.substr(10);
+            const size_t comma = rest.find(',');
+            const size_t end = rest.find(',', comma + 1);
+            m_presets[std::stoul(rest.substr(0, comma))] = rest.substr(comma + 1, end - comma - 1);
+        } else if (request.target.rfind("/command/presetposition.cgi?PresetClear=", 0) == 0) {
+            m_presets.erase(std::stoul(request.target.substr(40)));
+        } else if (request.target == "/command/inquiry.cgi?inq=presetposition") {
+            std::string list;
+            for (const auto& [number, name] : m_presets)
+                list += (list.empty() ? "" : ",") + std::to_string(number) + "," + name;
+            return {200, "PresetName=" + list};
+        }
+        return {200, "OK"};
+    }
+
+private:
+    std::mutex m_mutex;
+    std::map<unsigned long, std::string> m_presets{{2, "Gate"}};
+};
+
+class CSonyPTZControlTest : public ::testing::Test {
+protected:
+    PresetCamera camera;
+    SonyPtzRig rig{"Pan=1;Preset=3", 6, "SNC-EP580",
+                   [this](const RecordedRequest& request) { return camera.Answer(request); }};
+    ipcapture::IIPPTZApiEx& ptz = rig.Ptz();
+
+    std::vector<std::string> Names() {
+        std::vector<std::string> names;
+        const int32_t count = rig.Ptz().PTZ_GetPrepositionCount();
+        char buffer[64];
+        for (int32_t index = 0; index < count; ++index)
+            if (rig.Ptz().PTZ_GetPrepositionName(index, buffer, sizeof buffer) == kPtzSuccess)
+                names.push_back(buffer);
+        return names;
+    }
+    std::string Current() {
+        char buffer[64] = "";
+        return rig.Ptz().PTZ_GetCurrentPreposition(buffer, sizeof buffer) == 1 ? buffer : "";
+    }
+};
+
+TEST_F(CSonyPTZControlTest, PresetsRoundTripThroughTheCamera) {
+    EXPECT_EQ(ptz.PTZ_SavePreposition("Door"), kPtzSuccess);
+    EXPECT_EQ(Current(), "Door");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Door", "Gate"}));
+    EXPECT_EQ(ptz.PTZ_SavePreposition("Roof"), kPtzSuccess);
+    EXPECT_EQ(ptz.PTZ_SavePreposition("Yard"), kPtzPresetOutOfRange); // three presets, all taken
+    EXPECT_EQ(ptz.PTZ_MoveToPreposition(16, "Gate"), kPtzSuccess);
+    EXPECT_EQ(Current(), "Gate");
+    EXPECT_EQ(ptz.PTZ_Move(CPTZMessage::kLeft, 3), kPtzSuccess);
+    EXPECT_EQ(Current(), "");
+    EXPECT_EQ(ptz.PTZ_DeletePreposition("Door"), kPtzSuccess);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Gate", "Roof"}));
+
+    std::vector<std::string> presetRequests;
+    for (const RecordedRequest& request : rig.server.Requests())
+        if (request.target.find("presetposition.cgi") != std::string::npos)
+            presetRequests.push_back(request.verb + " " + request.target + (request.body.empty() ? "" : " " + request.body));
+    const std::vector<std::string> expected = {
+        "POST /command/presetposition.cgi PresetSet=1,Door,off",
+        "POST /command/presetposition.cgi PresetSet=3,Roof,off",
+        "GET /command/presetposition.cgi?PresetCall=2,24",
+        "GET /command/presetposition.cgi?PresetClear=1",
+    };
+    EXPECT_EQ(presetRequests, expected);
+}
+
+// Names are copied only into buffers that hold them; unknown names are logged,
+// names the camera cannot keep refused, and for neither is anything sent.
+TEST_F(CSonyPTZControlTest, NamesAreCheckedBeforeAnythingIsSent) {
+    ASSERT_EQ(ptz.PTZ_GetPrepositionCount(), 1);
+    rig.server.Clear();
+    char buffer[5];
+    EXPECT_EQ(ptz.PTZ_GetPrepositionName(0, buffer, 4), kPtzInvalidArgument);
+    EXPECT_EQ(ptz.PTZ_GetPrepositionName(0, buffer, 5), kPtzSuccess);
+    EXPECT_STREQ(buffer, "Gate");
+    EXPECT_EQ(ptz.PTZ_GetPrepositionName(1, buffer, 5), kPtzPresetOutOfRange);
+    EXPECT_EQ(ptz.PTZ_GetPrepositionName(-1, buffer, 5), kPtzPresetOutOfRange);
+    EXPECT_EQ(ptz.PTZ_MoveToPreposition(4, "Nowhere"), kPtzPresetOutOfRange);
+    EXPECT_EQ(ptz.PTZ_DeletePreposition("Nowhere"), kPtzPresetOutOfRange);
+    EXPECT_EQ(test::CountLines(rig.driver, "'Nowhere'"), 2u);
+    EXPECT_EQ(ptz.PTZ_SavePreposition(std::string(33, 'n').c_str()), kPtzInvalidArgument);
+    EXPECT_EQ(ptz.PTZ_SavePreposition(""), kPtzInvalidArgument);
+    EXPECT_EQ(ptz.PTZ_SavePreposition(nullptr), kPtzInvalidArgument);
+    EXPECT_TRUE(rig.server.Requests().empty());
+    EXPECT_EQ(ptz.PTZ_SavePreposition(std::string(32, 'n').c_str()), kPtzSuccess);
+}
+
+TEST_F(CSonyPTZControlTest, TheHandlerServesOneChannelWithOneObject) {
+    EXPECT_EQ(rig.handler->GetPTZApi(1), nullptr);
+    EXPECT_EQ(rig.handler->GetPTZApi(0), rig.handler->GetPTZApi(0));
+    EXPECT_EQ(rig.handler->GetPTZ(0), rig.handler->GetPTZApi(0));
+}
+
+using Presets = std::map<uint32_t, std::string>;
+
+struct ListCase {
+    const char* answer;
+    Presets expected;
+};
+
+const ListCase kListCases[] = {
+    {"PresetName=1,Door,2,Gate,3", {{0, "Door"}, {1, "Gate"}}},
+    {"PresetNum=16&PresetName=3,Hall,1,Yard", {{2, "Hall"}, {0, "Yard"}}},
+    {"PresetName=1,Door,0,Gate,3,Roof", {{0, "Door"}}},
+    {"PresetName=1,Door,x,Gate", {{0, "Door"}}},
+    {"PresetName=1,,2,Gate", {}},
+    {"PresetName=", {}},
+    {"Other=1,Door", {}},
+    {"PresetName=99999999999,Door", {}},
+};
+
+TEST(CSonyPresetListTest, ReadsNumberNamePairsUntilTheFirstBadOne) {
+    for (const ListCase& c : kListCases)
+        EXPECT_EQ(CSonyPresetList::Parse(c.answer), c.expected) << c.answer;
+}
+
+TEST(CSonyPresetListTest, StopsAtTheCap) {
+    std::string answer = "PresetName=";
+    for (size_t number = 1; number <= CSonyPresetList::kMaxPresets + 10; ++number)
+        answer += std::to_string(number) + ",P" + std::to_string(number) + ",";
+    EXPECT_EQ(CSonyPresetList::Parse(answer).size(), CSonyPresetList::kMaxPresets);
 }
 
 } // namespace
