@@ -19,27 +19,19 @@ using test::FakeChannelSink;
 using test::FakeDriver;
 using test::LockedFrameAllocator;
 
-std::vector<uint8_t> WithStartCode(const std::vector<uint8_t>& nal) {
-    std::vector<uint8_t> bytes = {0, 0, 0, 1};
-    bytes.insert(bytes.end(), nal.begin(), nal.end());
-    return bytes;
+// A slice of this many bytes, its header byte then filler, after a 4-byte start code.
+std::vector<uint8_t> Slice(uint8_t header, size_t bytes) {
+    std::vector<uint8_t> slice = {0, 0, 0, 1, header};
+    slice.resize(4 + bytes, 0x5A);
+    return slice;
 }
 
-// An access unit of a 1280x720 stream: SPS, then an IDR slice of filler bytes.
+// An access unit of a 1280x720 stream: SPS, then an IDR slice.
 std::vector<uint8_t> KeyFrame() {
-    std::vector<uint8_t> frame = WithStartCode(test::ReadVideoFile("h264_sps_1280x720.bin"));
-    std::vector<uint8_t> slice(300, 0x5A);
-    slice[0] = 0x65;
-    const std::vector<uint8_t> idr = WithStartCode(slice);
-    frame.insert(frame.end(), idr.begin(), idr.end());
-    return frame;
+    return test::Concat({{0, 0, 0, 1}, test::ReadVideoFile("h264_sps_1280x720.bin"), Slice(0x65, 300)});
 }
 
-std::vector<uint8_t> PredictedFrame(size_t bytes = 200) {
-    std::vector<uint8_t> slice(bytes, 0x33);
-    slice[0] = 0x41;
-    return WithStartCode(slice);
-}
+std::vector<uint8_t> PredictedFrame(size_t bytes = 200) { return Slice(0x41, bytes); }
 
 // The size the SPS gives: HttpStartedRtpTest.PayloadsUpToTheMarkerMakeOneFrame.
 TEST(CH264ChannelRTPScanTest, SpsOrIdrMakesAKeyFrame) {

@@ -19,9 +19,7 @@ class SessionProbe : public CH264ChannelRTSP {
 public:
     using CH264ChannelRTSP::CH264ChannelRTSP;
     RTSPSessionParams Params(uint32_t kind) {
-        ChannelStartParameters parameters;
-        parameters.kind = kind;
-        SetStartParameters(parameters);
+        SetStartParameters({.kind = kind});
         RTSPSessionParams params;
         FillSessionParams(params);
         return params;
@@ -54,10 +52,7 @@ TEST_F(CCommonRTSPChannelTest, SettingsManagerPortReplaces554UnlessZero) {
 
 TEST_F(CCommonRTSPChannelTest, RestartOnlyTakesTheConfiguredSize) {
     CH264ChannelRTSP channel(0, &driver, &sink, {});
-    ChannelStartParameters parameters;
-    parameters.width = 1280;
-    parameters.height = 720;
-    EXPECT_FALSE(channel.Restart(parameters));
+    EXPECT_FALSE(channel.Restart({.width = 1280, .height = 720}));
     EXPECT_EQ(channel.GetPictureSize(), (std::pair<uint16_t, uint16_t>{1280, 720}));
     EXPECT_EQ(channel.GetState(), uint32_t(kChannelStopped));
 }
