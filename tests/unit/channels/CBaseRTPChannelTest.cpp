@@ -3,6 +3,7 @@
 #include "channels/CBaseRTPChannel.h"
 
 #include "support/FakeChannelHost.h"
+#include "support/Loopback.h"
 #include "support/WaitUntil.h"
 #include "unit/video/VideoTestData.h"
 #include "video/FrameTypes.h"
@@ -16,14 +17,10 @@
 #include <thread>
 #include <vector>
 
-namespace talvex {
+namespace talvex::test {
 namespace {
 
 using namespace std::chrono_literals;
-using test::FakeChannelSink;
-using test::FakeDriver;
-using test::SteadyTime;
-using test::WaitUntil;
 
 class FakeTransportChannel : public CBaseRTPChannel {
 public:
@@ -34,7 +31,7 @@ public:
     void SetChannelOption(uint32_t) override {}
 
     bool SendFrame(uint32_t type = kTypeH264KeyFrame, uint16_t width = 320, uint16_t height = 240, uint64_t time = 0) {
-        test::FakeVideoFrame frame(type, 16);
+        FakeVideoFrame frame(type, 16);
         frame.SetDataSize(16);
         frame.SetTime(time);
         frame.SetPictureFormat(width, height, 2);
@@ -124,7 +121,7 @@ TEST_F(CBaseRTPChannelTest, SignalIsLostAtHalfTheSecondTimeOutAndReportedAfterIt
     EXPECT_LT(lostAfter, kLongT2 / 2 + CBaseRTPChannel::kSlowPassMs + 300) << "lost later than W";
     ASSERT_TRUE(WaitUntil([&] { return sink.SignalLostTimes().size() >= 2; }, 8000ms));
     EXPECT_GE(MsBetween(lastFrame, sink.SignalLostTimes().front()), kLongT2);
-    EXPECT_EQ(test::CountLines(driver, "Signal was lost for camera 127.0.0.1"), 1u);
+    EXPECT_EQ(CountLines(driver, "Signal was lost for camera 127.0.0.1"), 1u);
     channel.Stop();
 }
 
@@ -140,7 +137,7 @@ TEST_F(CBaseRTPChannelTest, UnreachableCameraIsTriedOncePerSecondAndNeverOnline)
         EXPECT_GE(MsBetween(attempts[i - 1], attempts[i]), 950);
         EXPECT_LE(MsBetween(attempts[i - 1], attempts[i]), 1800);
     }
-    EXPECT_EQ(test::CountLines(driver, "is online"), 0u);
+    EXPECT_EQ(CountLines(driver, "is online"), 0u);
 }
 
 TEST_F(CBaseRTPChannelTest, FirstFrameLogsTheOnlineLineOnceAndStopTheOfflineLine) {
@@ -150,7 +147,7 @@ TEST_F(CBaseRTPChannelTest, FirstFrameLogsTheOnlineLineOnceAndStopTheOfflineLine
         EXPECT_TRUE(channel.SendFrame());
     EXPECT_EQ(sink.FrameCount(), 5u);
     EXPECT_TRUE(driver.HasLine(3, "Camera 127.0.0.1 (Recording) is online"));
-    EXPECT_EQ(test::CountLines(driver, "is online"), 1u);
+    EXPECT_EQ(CountLines(driver, "is online"), 1u);
     channel.Stop();
     EXPECT_TRUE(driver.HasLine(3, "Camera 127.0.0.1 (Recording) is offline"));
     EXPECT_GE(channel.sessionsStopped.load(), 1);
@@ -177,15 +174,12 @@ TEST_F(CBaseRTPChannelTest, SuspendedChannelDropsFramesAsDeliveredAndKeepsItsSta
 }
 
 TEST_F(CBaseRTPChannelTest, PacketsFromAnotherAddressNeverReachTheChannel) {
-    const CRTPPacket packet = test::MakeRtpPacket(1, 1000, true, std::vector<uint8_t>{0x65, 1, 2});
-    sockaddr_in other{};
-    other.sin_family = AF_INET;
+    const CRTPPacket packet = MakeRtpPacket(1, 1000, true, std::vector<uint8_t>{0x65, 1, 2});
+    sockaddr_in other = Loopback(0);
     other.sin_addr.s_addr = inet_addr("10.9.9.9");
     channel.OnRTPPacket(other, packet);
     EXPECT_EQ(channel.packets.load(), 0);
-    sockaddr_in camera = other;
-    camera.sin_addr.s_addr = inet_addr("127.0.0.1");
-    channel.OnRTPPacket(camera, packet);
+    channel.OnRTPPacket(Loopback(0), packet); // the camera, 127.0.0.1
     EXPECT_EQ(channel.packets.load(), 1);
 }
 
@@ -207,7 +201,7 @@ TEST_F(CBaseRTPChannelTest, StopBreaksABlockedSessionStartPromptly) {
     channel.Stop();
     EXPECT_LT(MsBetween(before, std::chrono::steady_clock::now()), 1000);
     EXPECT_EQ(channel.GetState(), kChannelStopped);
-    EXPECT_EQ(test::CountLines(driver, "Unable to stop"), 0u);
+    EXPECT_EQ(CountLines(driver, "Unable to stop"), 0u);
 }
 
 // The picture size comes from the last key frame, else from the configured one.
@@ -227,7 +221,7 @@ TEST_F(CBaseRTPChannelTest, StartTwiceRefusesTheSecondAndPictureSizeFollowsKeyFr
 TEST_F(CBaseRTPChannelTest, RefusedFrameIsNotDeliveredAndThrowingSinkIsLogged) {
     sink.accept = false;
     EXPECT_FALSE(channel.SendFrame());
-    EXPECT_EQ(test::CountLines(driver, "is online"), 0u);
+    EXPECT_EQ(CountLines(driver, "is online"), 0u);
     sink.throwOnFrame = true;
     EXPECT_FALSE(channel.SendFrame());
     EXPECT_TRUE(driver.HasLine(1, "Unhandled exception in driver instance for device 127.0.0.1:80"));
@@ -260,4 +254,4 @@ TEST_F(CBaseRTPChannelTest, ChannelNamesFollowTheDeviceAndTheKind) {
 }
 
 } // namespace
-} // namespace talvex
+} // namespace talvex::test

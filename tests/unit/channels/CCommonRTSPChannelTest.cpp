@@ -7,12 +7,8 @@
 
 #include <gtest/gtest.h>
 
-namespace talvex {
+namespace talvex::test {
 namespace {
-
-using test::FakeChannelSink;
-using test::FakeDriver;
-using test::PortOnly;
 
 // The session parameters a channel would connect with.
 class SessionProbe : public CH264ChannelRTSP {
@@ -64,4 +60,4 @@ TEST_F(CCommonRTSPChannelTest, StreamWishIsTheStartRecord) {
 }
 
 } // namespace
-} // namespace talvex
+} // namespace talvex::test

@@ -7,10 +7,8 @@
 #include <ostream>
 #include <string>
 
-namespace talvex {
+namespace talvex::test {
 namespace {
-
-using test::FakeDriver;
 
 TEST(OptionPairTest, SendsOnlyWhatDiffersFromTheCamera) {
     EXPECT_EQ(CSonyCommonChannel::OptionPair("", "ImageCodec1", "h264"), "&ImageCodec1=h264");
@@ -131,4 +129,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
-} // namespace talvex
+} // namespace talvex::test
