@@ -44,10 +44,8 @@ public:
     }
     void LoseConnection() { OnPeerBye(); }
 
-    std::atomic<bool> reachable{true};
-    std::atomic<bool> blockInSession{false};
-    std::atomic<int> packets{0};
-    std::atomic<int> sessionsStopped{0};
+    std::atomic<bool> reachable{true}, blockInSession{false};
+    std::atomic<int> packets{0}, sessionsStopped{0};
     CManualEvent interrupted;
 
 protected:

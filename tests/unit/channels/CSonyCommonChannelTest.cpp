@@ -13,10 +13,8 @@ namespace {
 TEST(OptionPairTest, SendsOnlyWhatDiffersFromTheCamera) {
     EXPECT_EQ(CSonyCommonChannel::OptionPair("", "ImageCodec1", "h264"), "&ImageCodec1=h264");
     EXPECT_EQ(CSonyCommonChannel::OptionPair("ImageCodec1=h264&FrameRate1=30", "ImageCodec1", "h264"), "");
-    EXPECT_EQ(CSonyCommonChannel::OptionPair("ImageCodec1=jpeg&FrameRate1=30", "ImageCodec1", "h264"),
-              "&ImageCodec1=h264");
-    EXPECT_EQ(CSonyCommonChannel::OptionPair("FrameRate1=30\r\nImageCodec1=mpeg4\r\n", "ImageCodec1", "h264"),
-              "&ImageCodec1=h264");
+    EXPECT_EQ(CSonyCommonChannel::OptionPair("ImageCodec1=jpeg&FrameRate1=30", "ImageCodec1", "h264"), "&ImageCodec1=h264");
+    EXPECT_EQ(CSonyCommonChannel::OptionPair("FrameRate1=30\r\nImageCodec1=mpeg4\r\n", "ImageCodec1", "h264"), "&ImageCodec1=h264");
     // A key the camera does not report is not sent; names match whole.
     EXPECT_EQ(CSonyCommonChannel::OptionPair("ImageCodec1=jpeg", "ImageCodec", "h264"), "");
 }
@@ -93,13 +91,11 @@ TEST_F(SonyOptionsTest, FrameRateNeedsARateAndAKnownSize) {
 
 struct RateCase {
     const char* name;
-    uint32_t generation;
-    uint32_t codec;
+    uint32_t generation, codec;
     bool numbered;
-    uint32_t quality;
-    uint32_t frameInterval;
-    const char* camera;
-    const char* options;
+    uint32_t quality, frameInterval;
+    const char* camera; // what the camera reports
+    const char* options; // what is sent
 };
 
 void PrintTo(const RateCase& value, std::ostream* out) { *out << value.name; }

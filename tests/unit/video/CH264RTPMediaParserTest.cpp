@@ -12,8 +12,6 @@
 namespace talvex::test {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
 const std::vector<Bytes> kStreamUnits = SplitAtStartCodes(ReadVideoFile("h264_176x120.h264"));
 const Bytes kSps = UnitsOfType(kStreamUnits, 0x1F, {7}).at(0);
 const Bytes kPps = UnitsOfType(kStreamUnits, 0x1F, {8}).at(0);

@@ -9,8 +9,6 @@
 namespace talvex::test {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
 class MjpegParserTest : public ::testing::Test {
 protected:
     // Frames delivered for the body fed in the given pieces, by a fresh parser.

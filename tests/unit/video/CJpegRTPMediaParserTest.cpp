@@ -6,12 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <ostream>
 
 namespace talvex::test {
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 // RTP/JPEG main header: type-specific 0, fragment offset, type, Q, width and height in blocks.
 Bytes MainHeader(uint32_t offset, uint8_t type, uint8_t q, uint8_t widthBlocks, uint8_t heightBlocks) {
@@ -39,10 +38,8 @@ TEST_P(JpegCapturedTest, RebuildsTheReferenceFilesByteForByte) {
 // Q=255 carries libjpeg's tables in-band; Q=50 makes the parser compute them (RFC 2435 Appendix A).
 INSTANTIATE_TEST_SUITE_P(RtpJpegPay, JpegCapturedTest,
                          ::testing::Values("jpeg_160x120_q255.rtp", "jpeg_160x120_q50.rtp"),
-                         [](const auto& info) { // q255, q50
-                             const std::string file = info.param;
-                             return file.substr(13, file.find('.') - 13);
-                         });
+                         // jpeg_160x120_<this>.rtp
+                         [](const auto& info) { return std::string(info.param).substr(13, std::strlen(info.param) - 17); });
 
 TEST_F(JpegParserTest, QuantizationTablesScaleTheAnnexKTablesAsAppendixA) {
     auto q50 = CJpegHeaderWriter::MakeQuantizationTables(50);

@@ -10,8 +10,6 @@
 namespace talvex::test {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
 const Bytes kVopStart = {0x00, 0x00, 0x01, 0xB6};
 
 class Mpeg4ParserTest : public RtpParserFixture<CMpeg4RTPMediaParser> {

@@ -18,8 +18,6 @@
 namespace talvex::test {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
 Bytes Filled(size_t bytes) { return Bytes(bytes, 0x55); }
 
 // Per codec: the configuration a session gives, a whole key frame in one

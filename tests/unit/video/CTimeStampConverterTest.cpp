@@ -94,9 +94,7 @@ TEST_F(TimeStampConverterTest, ReplayWithoutABaseTimeStartsAtTheSystemTime) {
 // frames of an earlier run; checks that frame times strictly increase and
 // never lag the system clock. Returns the final lead over the system clock.
 struct RunResult {
-    uint64_t finalLead;
-    uint64_t smallestStep;
-    uint64_t largestStep;
+    uint64_t finalLead, smallestStep, largestStep;
 };
 
 class TimeStampDriftTest : public TimeStampConverterTest {

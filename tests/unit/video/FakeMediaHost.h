@@ -68,12 +68,11 @@ public:
 
 class FakeParserOwner : public IMediaParserOwner {
 public:
-    FakeParserOwner() : driver("10.1.1.9", 8080) {}
     IDebugMessage& GetLogger() override { return driver; }
     const DEVICE_INFO& GetDeviceInfo() override { return *driver.GetDeviceInfo(); }
     ipcapture::IFrameAllocator* GetFrameAllocator() override { return withAllocator ? &allocator : nullptr; }
 
-    FakeDriver driver;
+    FakeDriver driver{"10.1.1.9", 8080};
     FakeFrameAllocator allocator;
     bool withAllocator = true;
 };

@@ -16,6 +16,8 @@
 
 namespace talvex::test {
 
+using Bytes = std::vector<uint8_t>;
+
 inline std::vector<uint8_t> Concat(std::initializer_list<std::vector<uint8_t>> parts) {
     std::vector<uint8_t> all;
     for (const auto& part : parts)
