@@ -136,6 +136,7 @@ TEST_F(CBaseRTPChannelTest, UnreachableCameraIsTriedOncePerSecondAndNeverOnline)
         EXPECT_LE(MsBetween(attempts[i - 1], attempts[i]), 1800);
     }
     EXPECT_EQ(CountLines(driver, "is online"), 0u);
+    EXPECT_EQ(channel.GetState(), kChannelStopped);
 }
 
 TEST_F(CBaseRTPChannelTest, FirstFrameLogsTheOnlineLineOnceAndStopTheOfflineLine) {
@@ -147,6 +148,7 @@ TEST_F(CBaseRTPChannelTest, FirstFrameLogsTheOnlineLineOnceAndStopTheOfflineLine
     EXPECT_TRUE(driver.HasLine(3, "Camera 127.0.0.1 (Recording) is online"));
     EXPECT_EQ(CountLines(driver, "is online"), 1u);
     channel.Stop();
+    EXPECT_EQ(channel.GetState(), kChannelStopped);
     EXPECT_TRUE(driver.HasLine(3, "Camera 127.0.0.1 (Recording) is offline"));
     EXPECT_GE(channel.sessionsStopped.load(), 1);
 }
