@@ -3,6 +3,7 @@
 #include "channels/CBaseRTPChannel.h"
 
 #include "support/FakeChannelHost.h"
+#include "support/Loopback.h"
 #include "support/WaitUntil.h"
 #include "unit/video/VideoTestData.h"
 #include "video/FrameTypes.h"
@@ -16,14 +17,10 @@
 #include <thread>
 #include <vector>
 
-namespace talvex {
+namespace talvex::test {
 namespace {
 
 using namespace std::chrono_literals;
-using test::FakeChannelSink;
-using test::FakeDriver;
-using test::SteadyTime;
-using test::WaitUntil;
 
 class FakeTransportChannel : public CBaseRTPChannel {
 public:
@@ -33,9 +30,10 @@ public:
 
     void SetChannelOption(uint32_t) override {}
 
-    bool SendFrame(uint32_t type = kTypeH264KeyFrame, uint16_t width = 320, uint16_t height = 240) {
-        test::FakeVideoFrame frame(type, 16);
+    bool SendFrame(uint32_t type = kTypeH264KeyFrame, uint16_t width = 320, uint16_t height = 240, uint64_t time = 0) {
+        FakeVideoFrame frame(type, 16);
         frame.SetDataSize(16);
+        frame.SetTime(time);
         frame.SetPictureFormat(width, height, 2);
         frame.SetTypeCode(type);
         return DeliverFrame(&frame);
@@ -46,10 +44,8 @@ public:
     }
     void LoseConnection() { OnPeerBye(); }
 
-    std::atomic<bool> reachable{true};
-    std::atomic<bool> blockInSession{false};
-    std::atomic<int> packets{0};
-    std::atomic<int> sessionsStopped{0};
+    std::atomic<bool> reachable{true}, blockInSession{false};
+    std::atomic<int> packets{0}, sessionsStopped{0};
     CManualEvent interrupted;
 
 protected:
@@ -87,10 +83,7 @@ protected:
     }
 
     static ChannelStartParameters Recording(uint16_t width = 640, uint16_t height = 480) {
-        ChannelStartParameters parameters;
-        parameters.width = width;
-        parameters.height = height;
-        return parameters;
+        return {.width = width, .height = height};
     }
     static int64_t MsBetween(SteadyTime earlier, SteadyTime later) {
         return std::chrono::duration_cast<std::chrono::milliseconds>(later - earlier).count();
@@ -126,7 +119,7 @@ TEST_F(CBaseRTPChannelTest, SignalIsLostAtHalfTheSecondTimeOutAndReportedAfterIt
     EXPECT_LT(lostAfter, kLongT2 / 2 + CBaseRTPChannel::kSlowPassMs + 300) << "lost later than W";
     ASSERT_TRUE(WaitUntil([&] { return sink.SignalLostTimes().size() >= 2; }, 8000ms));
     EXPECT_GE(MsBetween(lastFrame, sink.SignalLostTimes().front()), kLongT2);
-    EXPECT_EQ(test::CountLines(driver, "Signal was lost for camera 127.0.0.1"), 1u);
+    EXPECT_EQ(CountLines(driver, "Signal was lost for camera 127.0.0.1"), 1u);
     channel.Stop();
 }
 
@@ -142,7 +135,7 @@ TEST_F(CBaseRTPChannelTest, UnreachableCameraIsTriedOncePerSecondAndNeverOnline)
         EXPECT_GE(MsBetween(attempts[i - 1], attempts[i]), 950);
         EXPECT_LE(MsBetween(attempts[i - 1], attempts[i]), 1800);
     }
-    EXPECT_EQ(test::CountLines(driver, "is online"), 0u);
+    EXPECT_EQ(CountLines(driver, "is online"), 0u);
     EXPECT_EQ(channel.GetState(), kChannelStopped);
 }
 
@@ -153,7 +146,7 @@ TEST_F(CBaseRTPChannelTest, FirstFrameLogsTheOnlineLineOnceAndStopTheOfflineLine
         EXPECT_TRUE(channel.SendFrame());
     EXPECT_EQ(sink.FrameCount(), 5u);
     EXPECT_TRUE(driver.HasLine(3, "Camera 127.0.0.1 (Recording) is online"));
-    EXPECT_EQ(test::CountLines(driver, "is online"), 1u);
+    EXPECT_EQ(CountLines(driver, "is online"), 1u);
     channel.Stop();
     EXPECT_EQ(channel.GetState(), kChannelStopped);
     EXPECT_TRUE(driver.HasLine(3, "Camera 127.0.0.1 (Recording) is offline"));
@@ -181,15 +174,12 @@ TEST_F(CBaseRTPChannelTest, SuspendedChannelDropsFramesAsDeliveredAndKeepsItsSta
 }
 
 TEST_F(CBaseRTPChannelTest, PacketsFromAnotherAddressNeverReachTheChannel) {
-    const CRTPPacket packet = test::MakeRtpPacket(1, 1000, true, std::vector<uint8_t>{0x65, 1, 2});
-    sockaddr_in other{};
-    other.sin_family = AF_INET;
+    const CRTPPacket packet = MakeRtpPacket(1, 1000, true, std::vector<uint8_t>{0x65, 1, 2});
+    sockaddr_in other = Loopback(0);
     other.sin_addr.s_addr = inet_addr("10.9.9.9");
     channel.OnRTPPacket(other, packet);
     EXPECT_EQ(channel.packets.load(), 0);
-    sockaddr_in camera = other;
-    camera.sin_addr.s_addr = inet_addr("127.0.0.1");
-    channel.OnRTPPacket(camera, packet);
+    channel.OnRTPPacket(Loopback(0), packet); // the camera, 127.0.0.1
     EXPECT_EQ(channel.packets.load(), 1);
 }
 
@@ -211,7 +201,7 @@ TEST_F(CBaseRTPChannelTest, StopBreaksABlockedSessionStartPromptly) {
     channel.Stop();
     EXPECT_LT(MsBetween(before, std::chrono::steady_clock::now()), 1000);
     EXPECT_EQ(channel.GetState(), kChannelStopped);
-    EXPECT_EQ(test::CountLines(driver, "Unable to stop"), 0u);
+    EXPECT_EQ(CountLines(driver, "Unable to stop"), 0u);
 }
 
 // The picture size comes from the last key frame, else from the configured one.
@@ -231,7 +221,7 @@ TEST_F(CBaseRTPChannelTest, StartTwiceRefusesTheSecondAndPictureSizeFollowsKeyFr
 TEST_F(CBaseRTPChannelTest, RefusedFrameIsNotDeliveredAndThrowingSinkIsLogged) {
     sink.accept = false;
     EXPECT_FALSE(channel.SendFrame());
-    EXPECT_EQ(test::CountLines(driver, "is online"), 0u);
+    EXPECT_EQ(CountLines(driver, "is online"), 0u);
     sink.throwOnFrame = true;
     EXPECT_FALSE(channel.SendFrame());
     EXPECT_TRUE(driver.HasLine(1, "Unhandled exception in driver instance for device 127.0.0.1:80"));
@@ -247,10 +237,7 @@ public:
 TEST_F(CBaseRTPChannelTest, EdgeMonitorHearsEveryDeliveredFrameTime) {
     RecordingEdgeMonitor monitor;
     channel.SetEdgeMonitor(&monitor);
-    test::FakeVideoFrame frame(kTypeH264KeyFrame, 4);
-    frame.SetTypeCode(kTypeH264KeyFrame);
-    frame.SetTime(123456789);
-    EXPECT_TRUE(channel.DeliverFrame(&frame));
+    EXPECT_TRUE(channel.SendFrame(kTypeH264KeyFrame, 320, 240, 123456789));
     ASSERT_EQ(monitor.times.size(), 1u);
     EXPECT_EQ(monitor.times[0], (std::pair<uint32_t, uint64_t>{0, 123456789}));
 }
@@ -260,13 +247,11 @@ TEST_F(CBaseRTPChannelTest, ChannelNamesFollowTheDeviceAndTheKind) {
     FakeTransportChannel camera(&driver, &sink);
     EXPECT_EQ(camera.GetChannelName(), "Camera 10.1.1.9 (Recording)");
     driver.m_videoChannels = 2;
-    ChannelStartParameters live;
-    live.kind = kLiveChannel;
     FakeTransportChannel server(&driver, &sink);
-    server.Restart(live);
+    server.Restart({.kind = kLiveChannel});
     server.Stop();
     EXPECT_EQ(server.GetChannelName(), "Video-server 10.1.1.9 (channel 0, Live)");
 }
 
 } // namespace
-} // namespace talvex
+} // namespace talvex::test

@@ -1,45 +1,33 @@
 #include "channels/CCommonRTPChannel.h"
 
 #include "support/FakeChannelHost.h"
+#include "support/Loopback.h"
 #include "unit/video/VideoTestData.h"
 #include "channels/CH264ChannelRTP.h"
 #include "channels/CMJPEGChannelHTTP.h"
 #include "channels/CMPEG4ChannelRTP.h"
 #include "video/FrameTypes.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <vector>
 
-namespace talvex {
+namespace talvex::test {
 namespace {
 
-using test::FakeChannelSink;
-using test::FakeDriver;
-using test::LockedFrameAllocator;
-
-std::vector<uint8_t> WithStartCode(const std::vector<uint8_t>& nal) {
-    std::vector<uint8_t> bytes = {0, 0, 0, 1};
-    bytes.insert(bytes.end(), nal.begin(), nal.end());
-    return bytes;
+// A slice of this many bytes, its header byte then filler, after a 4-byte start code.
+std::vector<uint8_t> Slice(uint8_t header, size_t bytes) {
+    std::vector<uint8_t> slice = {0, 0, 0, 1, header};
+    slice.resize(4 + bytes, 0x5A);
+    return slice;
 }
 
-// An access unit of a 1280x720 stream: SPS, then an IDR slice of filler bytes.
+// An access unit of a 1280x720 stream: SPS, then an IDR slice.
 std::vector<uint8_t> KeyFrame() {
-    std::vector<uint8_t> frame = WithStartCode(test::ReadVideoFile("h264_sps_1280x720.bin"));
-    std::vector<uint8_t> slice(300, 0x5A);
-    slice[0] = 0x65;
-    const std::vector<uint8_t> idr = WithStartCode(slice);
-    frame.insert(frame.end(), idr.begin(), idr.end());
-    return frame;
+    return Concat({{0, 0, 0, 1}, ReadVideoFile("h264_sps_1280x720.bin"), Slice(0x65, 300)});
 }
 
-std::vector<uint8_t> PredictedFrame(size_t bytes = 200) {
-    std::vector<uint8_t> slice(bytes, 0x33);
-    slice[0] = 0x41;
-    return WithStartCode(slice);
-}
+std::vector<uint8_t> PredictedFrame(size_t bytes = 200) { return Slice(0x41, bytes); }
 
 // The size the SPS gives: HttpStartedRtpTest.PayloadsUpToTheMarkerMakeOneFrame.
 TEST(CH264ChannelRTPScanTest, SpsOrIdrMakesAKeyFrame) {
@@ -73,8 +61,6 @@ class HttpStartedRtpTest : public ::testing::Test {
 protected:
     HttpStartedRtpTest() : driver("127.0.0.1", 80), channel(0, &driver, &sink) {
         driver.m_allocator = &allocator;
-        camera.sin_family = AF_INET;
-        camera.sin_addr.s_addr = inet_addr("127.0.0.1");
         // A stream is joined anywhere: what comes before the first marker is dropped.
         SendPacket(PredictedFrame(), false);
         SendPacket(PredictedFrame(), true);
@@ -89,14 +75,14 @@ protected:
         timestamp += 3000;
     }
     void SendPacket(const std::vector<uint8_t>& payload, bool marker) {
-        channel.OnRTPPacket(camera, test::MakeRtpPacket(sequence++, timestamp, marker, payload));
+        channel.OnRTPPacket(camera, MakeRtpPacket(sequence++, timestamp, marker, payload));
     }
 
     FakeDriver driver;
     LockedFrameAllocator allocator;
     FakeChannelSink sink;
     CH264ChannelRTP channel;
-    sockaddr_in camera{};
+    const sockaddr_in camera = Loopback(0);
     uint16_t sequence = 65530;
     uint32_t timestamp = 1000;
 };
@@ -150,11 +136,11 @@ TEST_F(HttpStartedRtpTest, OverflowingFrameIsDroppedWithTheBufferLine) {
     const size_t pieces = kMaxFrameBytes / piece.size() + 1;
     for (size_t i = 0; i < pieces; ++i)
         SendPacket(piece, false);
-    EXPECT_EQ(test::CountLines(driver, "Buffer overflow detected for device 127.0.0.1:80"), 1u);
+    EXPECT_EQ(CountLines(driver, "Buffer overflow detected for device 127.0.0.1:80"), 1u);
     SendPacket(piece, true); // the rest of the oversized frame
     SendFrame(KeyFrame());
     EXPECT_EQ(sink.FrameCount(), 1u);
 }
 
 } // namespace
-} // namespace talvex
+} // namespace talvex::test

@@ -7,21 +7,15 @@
 
 #include <gtest/gtest.h>
 
-namespace talvex {
+namespace talvex::test {
 namespace {
-
-using test::FakeChannelSink;
-using test::FakeDriver;
-using test::PortOnly;
 
 // The session parameters a channel would connect with.
 class SessionProbe : public CH264ChannelRTSP {
 public:
     using CH264ChannelRTSP::CH264ChannelRTSP;
     RTSPSessionParams Params(uint32_t kind) {
-        ChannelStartParameters parameters;
-        parameters.kind = kind;
-        SetStartParameters(parameters);
+        SetStartParameters({.kind = kind});
         RTSPSessionParams params;
         FillSessionParams(params);
         return params;
@@ -54,10 +48,7 @@ TEST_F(CCommonRTSPChannelTest, SettingsManagerPortReplaces554UnlessZero) {
 
 TEST_F(CCommonRTSPChannelTest, RestartOnlyTakesTheConfiguredSize) {
     CH264ChannelRTSP channel(0, &driver, &sink, {});
-    ChannelStartParameters parameters;
-    parameters.width = 1280;
-    parameters.height = 720;
-    EXPECT_FALSE(channel.Restart(parameters));
+    EXPECT_FALSE(channel.Restart({.width = 1280, .height = 720}));
     EXPECT_EQ(channel.GetPictureSize(), (std::pair<uint16_t, uint16_t>{1280, 720}));
     EXPECT_EQ(channel.GetState(), uint32_t(kChannelStopped));
 }
@@ -69,4 +60,4 @@ TEST_F(CCommonRTSPChannelTest, StreamWishIsTheStartRecord) {
 }
 
 } // namespace
-} // namespace talvex
+} // namespace talvex::test

@@ -7,18 +7,14 @@
 #include <ostream>
 #include <string>
 
-namespace talvex {
+namespace talvex::test {
 namespace {
-
-using test::FakeDriver;
 
 TEST(OptionPairTest, SendsOnlyWhatDiffersFromTheCamera) {
     EXPECT_EQ(CSonyCommonChannel::OptionPair("", "ImageCodec1", "h264"), "&ImageCodec1=h264");
     EXPECT_EQ(CSonyCommonChannel::OptionPair("ImageCodec1=h264&FrameRate1=30", "ImageCodec1", "h264"), "");
-    EXPECT_EQ(CSonyCommonChannel::OptionPair("ImageCodec1=jpeg&FrameRate1=30", "ImageCodec1", "h264"),
-              "&ImageCodec1=h264");
-    EXPECT_EQ(CSonyCommonChannel::OptionPair("FrameRate1=30\r\nImageCodec1=mpeg4\r\n", "ImageCodec1", "h264"),
-              "&ImageCodec1=h264");
+    EXPECT_EQ(CSonyCommonChannel::OptionPair("ImageCodec1=jpeg&FrameRate1=30", "ImageCodec1", "h264"), "&ImageCodec1=h264");
+    EXPECT_EQ(CSonyCommonChannel::OptionPair("FrameRate1=30\r\nImageCodec1=mpeg4\r\n", "ImageCodec1", "h264"), "&ImageCodec1=h264");
     // A key the camera does not report is not sent; names match whole.
     EXPECT_EQ(CSonyCommonChannel::OptionPair("ImageCodec1=jpeg", "ImageCodec", "h264"), "");
 }
@@ -30,16 +26,8 @@ public:
         : CSonyCommonChannel(driver, codecType, m_stop) {
         m_numberedKeys = numberedKeys;
     }
-    std::string Options(const std::string& current, uint16_t width, uint16_t height, uint32_t frameInterval) {
-        ChannelStartParameters parameters;
-        parameters.firstValue = frameInterval;
-        parameters.width = width;
-        parameters.height = height;
-        return BuildOptions(current, parameters);
-    }
-    std::string Rates(const std::string& current, const ChannelStartParameters& parameters) {
-        return BitRateOptions(current, parameters);
-    }
+    using CSonyCommonChannel::BitRateOptions;
+    using CSonyCommonChannel::BuildOptions;
 
 protected:
     std::string ExtraOptions(const std::string&) override { return ""; }
@@ -51,13 +39,15 @@ private:
 
 class SonyOptionsTest : public ::testing::Test {
 protected:
+    static ChannelStartParameters Start(uint16_t width, uint16_t height, uint32_t frameInterval, uint32_t quality = 0) {
+        return {.firstValue = frameInterval, .secondValue = quality, .width = width, .height = height};
+    }
     std::string Options(uint32_t generation, uint32_t codec, uint16_t width, uint16_t height,
                         const std::string& current = "", bool numbered = false, const std::string& model = "SNC-X",
                         uint32_t frameInterval = 0) {
         driver.m_device.generation = generation;
         driver.m_device.model = model;
-        OptionProbe probe(&driver, codec, numbered);
-        return probe.Options(current, width, height, frameInterval);
+        return OptionProbe(&driver, codec, numbered).BuildOptions(current, Start(width, height, frameInterval));
     }
     FakeDriver driver;
 };
@@ -91,10 +81,8 @@ TEST_F(SonyOptionsTest, LightFunnelIsSwitchedToAutoWhereAvailable) {
 }
 
 TEST_F(SonyOptionsTest, FrameRateNeedsARateAndAKnownSize) {
-    EXPECT_EQ(Options(4, kCodecH264, 640, 480, "H264ImageSize=640&H264FrameRate=30", false, "SNC-X", 100),
-              "&H264FrameRate=10");
-    EXPECT_EQ(Options(4, kCodecMpeg4, 640, 480, "M4ImageSize=640&M4FrameRate=30", false, "SNC-X", 40),
-              "&M4FrameRate=25");
+    EXPECT_EQ(Options(4, kCodecH264, 640, 480, "H264ImageSize=640&H264FrameRate=30", false, "SNC-X", 100), "&H264FrameRate=10");
+    EXPECT_EQ(Options(4, kCodecMpeg4, 640, 480, "M4ImageSize=640&M4FrameRate=30", false, "SNC-X", 40), "&M4FrameRate=25");
     EXPECT_EQ(Options(3, kCodecJpeg, 640, 480, "JpFrameRate=30", false, "SNC-X", 200), "&JpFrameRate=5");
     EXPECT_EQ(Options(5, kCodecH264, 640, 480, "FrameRate1=30", true, "SNC-X", 0x7000 | 60), "&FrameRate1=60");
     EXPECT_EQ(Options(4, kCodecH264, 0, 0, "H264FrameRate=30", false, "SNC-X", 100), "");
@@ -103,13 +91,11 @@ TEST_F(SonyOptionsTest, FrameRateNeedsARateAndAKnownSize) {
 
 struct RateCase {
     const char* name;
-    uint32_t generation;
-    uint32_t codec;
+    uint32_t generation, codec;
     bool numbered;
-    uint32_t quality;
-    uint32_t frameInterval;
-    const char* camera;
-    const char* options;
+    uint32_t quality, frameInterval;
+    const char* camera; // what the camera reports
+    const char* options; // what is sent
 };
 
 void PrintTo(const RateCase& value, std::ostream* out) { *out << value.name; }
@@ -119,27 +105,18 @@ class RateOptionsTest : public SonyOptionsTest, public ::testing::WithParamInter
 TEST_P(RateOptionsTest, SendsTheRatesTheCameraLacks) {
     const RateCase& row = GetParam();
     driver.m_device.generation = row.generation;
-    OptionProbe probe(&driver, row.codec, row.numbered);
-    ChannelStartParameters parameters;
-    parameters.firstValue = row.frameInterval;
-    parameters.secondValue = row.quality;
-    parameters.width = 640;
-    parameters.height = 480;
-    EXPECT_EQ(probe.Rates(row.camera, parameters), row.options);
+    const ChannelStartParameters parameters = Start(640, 480, row.frameInterval, row.quality);
+    EXPECT_EQ(OptionProbe(&driver, row.codec, row.numbered).BitRateOptions(row.camera, parameters), row.options);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Options, RateOptionsTest,
     ::testing::Values(
-        RateCase{"H264BestQualityOnItsHighestRate", 4, kCodecH264, false, 100, 100, "",
-                 "&H264AutoRateCtrl=off&H264BitRate=1536&H264IFrameInterval=1"},
-        RateCase{"Mpeg4OneFramePerSecond", 3, kCodecMpeg4, false, 1, 1000, "",
-                 "&M4AutoRateCtrl=off&M4BitRate=64&M4IFrameInterval=2"},
-        RateCase{"Mpeg4BestQualityOnItsHighestRate", 4, kCodecMpeg4, false, 100, 0, "",
-                 "&M4AutoRateCtrl=off&M4BitRate=2048"},
+        RateCase{"H264BestQualityOnItsHighestRate", 4, kCodecH264, false, 100, 100, "", "&H264AutoRateCtrl=off&H264BitRate=1536&H264IFrameInterval=1"},
+        RateCase{"Mpeg4OneFramePerSecond", 3, kCodecMpeg4, false, 1, 1000, "", "&M4AutoRateCtrl=off&M4BitRate=64&M4IFrameInterval=2"},
+        RateCase{"Mpeg4BestQualityOnItsHighestRate", 4, kCodecMpeg4, false, 100, 0, "", "&M4AutoRateCtrl=off&M4BitRate=2048"},
         RateCase{"NoQualityKeepsTheCamerasRate", 4, kCodecH264, false, 0, 100, "", "&H264IFrameInterval=1"},
-        RateCase{"CameraOnAutomaticRate", 4, kCodecH264, false, 50, 0, "H264AutoRateCtrl=on&H264BitRate=1536",
-                 "&H264AutoRateCtrl=off"},
+        RateCase{"CameraOnAutomaticRate", 4, kCodecH264, false, 50, 0, "H264AutoRateCtrl=on&H264BitRate=1536", "&H264AutoRateCtrl=off"},
         RateCase{"NumberedKeysOnTheirOwnRates", 5, kCodecH264, true, 100, 0, "", "&AutoRateCtrl1=off&BitRate1=8192"},
         RateCase{"JpegCodecKeys", 4, kCodecJpeg, false, 50, 100, "", "&JpBandwidth=0.0&JpQuality=5"},
         RateCase{"JpegOlderGeneration", 2, kCodecJpeg, false, 1, 100, "", "&JpBandwidth=0.0&Quality=1"},
@@ -148,4 +125,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
-} // namespace talvex
+} // namespace talvex::test

@@ -12,8 +12,6 @@
 namespace talvex::test {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
 const std::vector<Bytes> kStreamUnits = SplitAtStartCodes(ReadVideoFile("h264_176x120.h264"));
 const Bytes kSps = UnitsOfType(kStreamUnits, 0x1F, {7}).at(0);
 const Bytes kPps = UnitsOfType(kStreamUnits, 0x1F, {8}).at(0);
@@ -157,47 +155,23 @@ INSTANTIATE_TEST_SUITE_P(
     Packets, H264AssemblyTest,
     ::testing::Values(
         AssemblyCase{"SessionParameterSetsBeforeASingleNalIdr", true, {{true, kIdr}}, {AccessUnit({kSps, kPps, kIdr})}},
-        AssemblyCase{"InBandParameterSetsBeforeAFragmentedIdr",
-                     false,
-                     {{false, kSps}, {false, kPps}, {false, {0x7C, 0x85, 0x01, 0x02}}, {false, {0x7C, 0x05, 0x03}},
-                      {true, {0x7C, 0x45, 0x04}}},
-                     {AccessUnit({kSps, kPps, {0x65, 0x01, 0x02, 0x03, 0x04}})}},
+        AssemblyCase{"InBandParameterSetsBeforeAFragmentedIdr", false, {{false, kSps}, {false, kPps}, {false, {0x7C, 0x85, 0x01, 0x02}}, {false, {0x7C, 0x05, 0x03}}, {true, {0x7C, 0x45, 0x04}}}, {AccessUnit({kSps, kPps, {0x65, 0x01, 0x02, 0x03, 0x04}})}},
         // Right after start the parser cannot know this is the first slice of an access unit.
-        AssemblyCase{"FragmentedIdrBeforeAnyFrameBoundaryIsDropped",
-                     true,
-                     {{false, {0x7C, 0x85, 0x01}}, {true, {0x7C, 0x45, 0x02}}, {false, {0x7C, 0x85, 0x03}},
-                      {true, {0x7C, 0x45, 0x04}}},
-                     {AccessUnit({kSps, kPps, {0x65, 0x03, 0x04}})}},
+        AssemblyCase{"FragmentedIdrBeforeAnyFrameBoundaryIsDropped", true, {{false, {0x7C, 0x85, 0x01}}, {true, {0x7C, 0x45, 0x02}}, {false, {0x7C, 0x85, 0x03}}, {true, {0x7C, 0x45, 0x04}}}, {AccessUnit({kSps, kPps, {0x65, 0x03, 0x04}})}},
         AssemblyCase{"StapAUnitsGetStartCodes", false, {{true, StapA({kSps, kPps, kIdr})}}, {AccessUnit({kSps, kPps, kIdr})}},
         // The reset also waits for the next key frame.
-        AssemblyCase{"StapAWithASizeBeyondThePacketDropsThePartialFrame",
-                     true,
-                     {{true, kIdr}, {false, kSlice}, {false, {0x78, 0x00, 0x09, 0x41, 0x9A}}, {true, kSlice}},
-                     {AccessUnit({kSps, kPps, kIdr})}},
+        AssemblyCase{"StapAWithASizeBeyondThePacketDropsThePartialFrame", true, {{true, kIdr}, {false, kSlice}, {false, {0x78, 0x00, 0x09, 0x41, 0x9A}}, {true, kSlice}}, {AccessUnit({kSps, kPps, kIdr})}},
         Interleaved("InterleavedStapBResets", 25), Interleaved("InterleavedMtap16Resets", 26),
         Interleaved("InterleavedMtap24Resets", 27), Interleaved("InterleavedFuBResets", 29),
         Interleaved("ReservedType30Resets", 30), Interleaved("ReservedType31Resets", 31),
         // Units that never reach a frame.
-        AssemblyCase{"SliceOfNriZeroIsLeftOut", true, {{true, kIdr}, {false, {0x01, 0x9A, 0x02}}, {true, kNri1Slice}},
-                     {AccessUnit({kSps, kPps, kIdr}), AccessUnit({kNri1Slice})}},
-        AssemblyCase{"SeiAndDelimiterAreLeftOut", true,
-                     {{true, kIdr}, {false, kSeiAlone}, {false, {0x09, 0x30}}, {true, kNri1Slice}},
-                     {AccessUnit({kSps, kPps, kIdr}), AccessUnit({kNri1Slice})}},
+        AssemblyCase{"SliceOfNriZeroIsLeftOut", true, {{true, kIdr}, {false, {0x01, 0x9A, 0x02}}, {true, kNri1Slice}}, {AccessUnit({kSps, kPps, kIdr}), AccessUnit({kNri1Slice})}},
+        AssemblyCase{"SeiAndDelimiterAreLeftOut", true, {{true, kIdr}, {false, kSeiAlone}, {false, {0x09, 0x30}}, {true, kNri1Slice}}, {AccessUnit({kSps, kPps, kIdr}), AccessUnit({kNri1Slice})}},
         // The middle of a unit whose start was lost before the key frame.
-        AssemblyCase{"ContinuationWithoutItsStartIsLeftOut", true,
-                     {{true, kIdr}, {false, {0x7C, 0x01, 0x05}}, {true, kNri1Slice}},
-                     {AccessUnit({kSps, kPps, kIdr}), AccessUnit({kNri1Slice})}},
+        AssemblyCase{"ContinuationWithoutItsStartIsLeftOut", true, {{true, kIdr}, {false, {0x7C, 0x01, 0x05}}, {true, kNri1Slice}}, {AccessUnit({kSps, kPps, kIdr}), AccessUnit({kNri1Slice})}},
         // Cameras that mark an SEI sent before the slices of a picture, alone or in the STAP-A.
-        AssemblyCase{"MarkedSeiAloneDoesNotSplitAPicture",
-                     false,
-                     {{false, StapA({kSps, kPps})}, {true, kSei}, {false, {0x7C, 0x85, 0x01}}, {true, {0x7C, 0x45, 0x02}},
-                      {true, kSei}, {true, kSlice}, {true, kSei}, {true, kNri1Slice}},
-                     {AccessUnit({kSps, kPps, {0x65, 0x01, 0x02}}), AccessUnit({kSlice}), AccessUnit({kNri1Slice})}},
-        AssemblyCase{"MarkedSeiInTheStapADoesNotSplitAPicture",
-                     false,
-                     {{true, StapA({kSps, kPps, kSei})}, {false, {0x7C, 0x85, 0x01}}, {true, {0x7C, 0x45, 0x02}},
-                      {true, kSei}, {true, kSlice}},
-                     {AccessUnit({kSps, kPps, kSei, {0x65, 0x01, 0x02}}), AccessUnit({kSlice})}}),
+        AssemblyCase{"MarkedSeiAloneDoesNotSplitAPicture", false, {{false, StapA({kSps, kPps})}, {true, kSei}, {false, {0x7C, 0x85, 0x01}}, {true, {0x7C, 0x45, 0x02}}, {true, kSei}, {true, kSlice}, {true, kSei}, {true, kNri1Slice}}, {AccessUnit({kSps, kPps, {0x65, 0x01, 0x02}}), AccessUnit({kSlice}), AccessUnit({kNri1Slice})}},
+        AssemblyCase{"MarkedSeiInTheStapADoesNotSplitAPicture", false, {{true, StapA({kSps, kPps, kSei})}, {false, {0x7C, 0x85, 0x01}}, {true, {0x7C, 0x45, 0x02}}, {true, kSei}, {true, kSlice}}, {AccessUnit({kSps, kPps, kSei, {0x65, 0x01, 0x02}}), AccessUnit({kSlice})}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 

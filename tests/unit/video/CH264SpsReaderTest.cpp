@@ -4,36 +4,32 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace talvex::test {
 namespace {
 
-struct SpsCase {
-    const char* file;
-    uint16_t width;
-    uint16_t height;
-};
-
-void PrintTo(const SpsCase& sps, std::ostream* out) { *out << sps.file; }
-
-class H264SpsReaderTest : public ::testing::TestWithParam<SpsCase> {};
+// A file of one SPS and the picture size it gives.
+class H264SpsReaderTest : public ::testing::TestWithParam<std::tuple<const char*, int, int>> {};
 
 TEST_P(H264SpsReaderTest, ReadsTheCroppedPictureSize) {
-    auto sps = ReadVideoFile(GetParam().file);
+    const auto [file, expectedWidth, expectedHeight] = GetParam();
+    auto sps = ReadVideoFile(file);
     ASSERT_FALSE(sps.empty());
     uint16_t width = 0, height = 0;
     ASSERT_TRUE(CH264SpsReader::ReadPictureSize(sps, width, height));
-    EXPECT_EQ(width, GetParam().width);
-    EXPECT_EQ(height, GetParam().height);
+    EXPECT_EQ(width, expectedWidth);
+    EXPECT_EQ(height, expectedHeight);
 }
 
 INSTANTIATE_TEST_SUITE_P(EncodedByFfmpeg, H264SpsReaderTest,
-                         ::testing::Values(SpsCase{"h264_sps_1920x1080.bin", 1920, 1080},
-                                           SpsCase{"h264_sps_1280x720.bin", 1280, 720},
-                                           SpsCase{"h264_sps_720x576.bin", 720, 576},
+                         ::testing::Values(std::tuple{"h264_sps_1920x1080.bin", 1920, 1080},
+                                           std::tuple{"h264_sps_1280x720.bin", 1280, 720},
+                                           std::tuple{"h264_sps_720x576.bin", 720, 576},
                                            // Cropping counted in field pairs: 1088 frame lines less 2 x 4.
-                                           SpsCase{"h264_sps_1920x1080_interlaced.bin", 1920, 1080}),
+                                           std::tuple{"h264_sps_1920x1080_interlaced.bin", 1920, 1080}),
                          [](const auto& info) {
-                             std::string name = info.param.file;
+                             const std::string name = std::get<0>(info.param);
                              return name.substr(9, name.size() - 13); // h264_sps_<this>.bin
                          });
 

@@ -9,25 +9,18 @@
 namespace talvex::test {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
 class MjpegParserTest : public ::testing::Test {
 protected:
-    MjpegParserTest() {
-        body = ReadVideoFile("mjpeg_64x48_multipart.bin");
-        pictures = {ReadVideoFile("mjpeg_64x48_0.jpg"), ReadVideoFile("mjpeg_64x48_1.jpg")};
-    }
-
     // Frames delivered for the body fed in the given pieces, by a fresh parser.
-    std::vector<DeliveredFrame> Parse(const std::vector<std::span<const uint8_t>>& pieces) {
-        FakeParserOwner owner;
-        FakeParserClient client;
-        CJpegMediaParser parser(owner);
-        parser.SetClient(&client);
+    static std::vector<DeliveredFrame> Parse(const std::vector<std::span<const uint8_t>>& pieces) {
+        FakeParserOwner freshOwner;
+        FakeParserClient freshClient;
+        CJpegMediaParser freshParser(freshOwner);
+        freshParser.SetClient(&freshClient);
         for (auto piece : pieces)
-            parser.ProcessData(piece);
-        EXPECT_EQ(owner.allocator.released, owner.allocator.allocated);
-        return client.frames;
+            freshParser.ProcessData(piece);
+        EXPECT_EQ(freshOwner.allocator.released, freshOwner.allocator.allocated);
+        return freshClient.frames;
     }
     void ExpectThePictures(const std::vector<DeliveredFrame>& frames, const std::string& where) {
         ASSERT_EQ(frames.size(), 2u) << where;
@@ -40,17 +33,18 @@ protected:
         }
     }
 
-    Bytes body;
-    std::vector<Bytes> pictures;
+    const Bytes body = ReadVideoFile("mjpeg_64x48_multipart.bin");
+    const std::vector<Bytes> pictures = {ReadVideoFile("mjpeg_64x48_0.jpg"), ReadVideoFile("mjpeg_64x48_1.jpg")};
+    // For the cases that feed one parser themselves.
+    FakeParserOwner owner;
+    FakeParserClient client;
+    CJpegMediaParser parser{owner};
 };
 
-TEST_F(MjpegParserTest, EverySplitPointGivesTheSamePictures) {
+TEST_F(MjpegParserTest, EverySplitPointAndByteByByteGiveTheSamePictures) {
     std::span<const uint8_t> all = body;
     for (size_t at = 0; at <= all.size(); ++at)
         ExpectThePictures(Parse({all.first(at), all.subspan(at)}), "split at " + std::to_string(at));
-}
-
-TEST_F(MjpegParserTest, ByteByByteGivesTheSamePictures) {
     std::vector<std::span<const uint8_t>> pieces;
     for (size_t i = 0; i < body.size(); ++i)
         pieces.push_back(std::span<const uint8_t>(body).subspan(i, 1));
@@ -93,9 +87,6 @@ TEST_F(MjpegParserTest, StreamWithoutSof0DeliversNothing) {
 }
 
 TEST_F(MjpegParserTest, PictureOfExactlyTheLimitPassesOneByteMoreIsDroppedAndTheNextStartsCleanly) {
-    FakeParserOwner owner;
-    FakeParserClient client;
-    CJpegMediaParser parser(owner);
     parser.SetClient(&client);
     // SOI, SOF0 for 64x48, filler, EOI: kMaxFrameBytes in all.
     Bytes picture = {0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x11, 0x08, 0x00, 0x30, 0x00, 0x40};
@@ -115,11 +106,8 @@ TEST_F(MjpegParserTest, PictureOfExactlyTheLimitPassesOneByteMoreIsDroppedAndThe
 }
 
 TEST_F(MjpegParserTest, NoClientOrNoAllocatorDeliversNothing) {
-    FakeParserOwner owner;
-    CJpegMediaParser parser(owner);
     parser.ProcessData(body);
     owner.withAllocator = false;
-    FakeParserClient client;
     parser.SetClient(&client);
     parser.ProcessData(body);
     EXPECT_TRUE(client.frames.empty());

@@ -6,12 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <ostream>
 
 namespace talvex::test {
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 // RTP/JPEG main header: type-specific 0, fragment offset, type, Q, width and height in blocks.
 Bytes MainHeader(uint32_t offset, uint8_t type, uint8_t q, uint8_t widthBlocks, uint8_t heightBlocks) {
@@ -39,10 +38,8 @@ TEST_P(JpegCapturedTest, RebuildsTheReferenceFilesByteForByte) {
 // Q=255 carries libjpeg's tables in-band; Q=50 makes the parser compute them (RFC 2435 Appendix A).
 INSTANTIATE_TEST_SUITE_P(RtpJpegPay, JpegCapturedTest,
                          ::testing::Values("jpeg_160x120_q255.rtp", "jpeg_160x120_q50.rtp"),
-                         [](const auto& info) { // q255, q50
-                             const std::string file = info.param;
-                             return file.substr(13, file.find('.') - 13);
-                         });
+                         // jpeg_160x120_<this>.rtp
+                         [](const auto& info) { return std::string(info.param).substr(13, std::strlen(info.param) - 17); });
 
 TEST_F(JpegParserTest, QuantizationTablesScaleTheAnnexKTablesAsAppendixA) {
     auto q50 = CJpegHeaderWriter::MakeQuantizationTables(50);
@@ -70,67 +67,56 @@ TEST_F(JpegParserTest, ReservedQBelow128ComputesItsTablesWithoutATableHeader) {
               Bytes(q99.begin(), q99.begin() + 64));
 }
 
-// The types with restart markers: the restart header gives the DRI segment
-// and is left out of the scan; type 64 is 4:2:2, type 65 4:2:0.
-class JpegRestartTypeTest : public JpegParserTest, public ::testing::WithParamInterface<uint8_t> {};
-
-TEST_P(JpegRestartTypeTest, GivesTheRestartIntervalAndTheSampling) {
-    // Restart header: interval 0x0102, F=L=1, count 0x3FFF.
-    Send(true, Concat({MainHeader(0, GetParam(), 50, 40, 30), {0x01, 0x02, 0xFF, 0xFF}, {0xAB}}));
-    ASSERT_EQ(client.frames.size(), 1u);
-    const Bytes& file = client.frames[0].data;
-    const Bytes dri = {0xFF, 0xDD, 0x00, 0x04, 0x01, 0x02};
-    EXPECT_NE(std::search(file.begin(), file.end(), dri.begin(), dri.end()), file.end()) << "no restart interval";
-    const Bytes sof = {0xFF, 0xC0};
-    const auto frameHeader = std::search(file.begin(), file.end(), sof.begin(), sof.end());
-    ASSERT_LT(frameHeader + 11, file.end());
-    EXPECT_EQ(frameHeader[11], GetParam() == 64 ? 0x21 : 0x22) << "luminance sampling";
-    EXPECT_EQ(Bytes(file.end() - 3, file.end()), (Bytes{0xAB, 0xFF, 0xD9})) << "restart header left in the scan";
-    EXPECT_EQ(client.frames[0].width, 320);
-    EXPECT_EQ(client.frames[0].height, 240);
-    EXPECT_EQ(client.frames[0].sizeClass, 2u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Types, JpegRestartTypeTest, ::testing::Values(uint8_t{64}, uint8_t{65}),
-                         [](const auto& info) { return "Type" + std::to_string(info.param); });
-
-// The picture size when the header's blocks cannot carry it (0, or a count cut to 8 bits).
-struct SizeCase {
+// The frame header of a one-packet picture: the size from the header's blocks, or from the configured size
+// when the blocks cannot carry it (0, or a count cut to 8 bits); the sampling from the type (64 is 4:2:2,
+// 65 4:2:0). The types with restart markers carry a restart header, which gives the DRI segment and is left
+// out of the scan.
+struct FrameHeaderCase {
     const char* name;
+    uint8_t type;
     uint16_t configuredWidth, configuredHeight;
     uint8_t widthBlocks, heightBlocks;
     uint16_t width, height;
+    uint32_t sizeClass;
+    uint8_t lumaSampling;
 };
 
-void PrintTo(const SizeCase& value, std::ostream* out) { *out << value.name; }
+void PrintTo(const FrameHeaderCase& value, std::ostream* out) { *out << value.name; }
 
-class JpegSizeTest : public JpegParserTest, public ::testing::WithParamInterface<SizeCase> {};
+class JpegFrameHeaderTest : public JpegParserTest, public ::testing::WithParamInterface<FrameHeaderCase> {};
 
-TEST_P(JpegSizeTest, FrameAndFrameHeaderGetTheSize) {
-    const SizeCase& row = GetParam();
+TEST_P(JpegFrameHeaderTest, FrameAndFrameHeaderGetTheSizeAndTheSampling) {
+    const FrameHeaderCase& row = GetParam();
     client.configuredWidth = row.configuredWidth;
     client.configuredHeight = row.configuredHeight;
-    Send(true, Concat({MainHeader(0, 0, 50, row.widthBlocks, row.heightBlocks), {0x11, 0x22}}));
+    const bool restart = row.type >= 64;
+    // Restart header: interval 0x0102, F=L=1, count 0x3FFF.
+    const Bytes restartHeader = restart ? Bytes{0x01, 0x02, 0xFF, 0xFF} : Bytes{};
+    Send(true, Concat({MainHeader(0, row.type, 50, row.widthBlocks, row.heightBlocks), restartHeader, {0xAB}}));
     ASSERT_EQ(client.frames.size(), 1u);
     EXPECT_EQ(client.frames[0].width, row.width);
     EXPECT_EQ(client.frames[0].height, row.height);
-    EXPECT_EQ(client.frames[0].sizeClass, 4u);
+    EXPECT_EQ(client.frames[0].sizeClass, row.sizeClass);
     const Bytes& file = client.frames[0].data;
     const Bytes sofMarker = {0xFF, 0xC0};
     const auto sof = std::search(file.begin(), file.end(), sofMarker.begin(), sofMarker.end());
     ASSERT_LT(sof + 11, file.end());
-    EXPECT_EQ(Bytes(sof + 5, sof + 9), (Bytes{uint8_t(row.height >> 8), uint8_t(row.height),
-                                              uint8_t(row.width >> 8), uint8_t(row.width)}));
-    EXPECT_EQ(sof[11], 0x21) << "type 0: 2x1 luma sampling";
+    EXPECT_EQ(Bytes(sof + 5, sof + 9), (Bytes{uint8_t(row.height >> 8), uint8_t(row.height), uint8_t(row.width >> 8), uint8_t(row.width)}));
+    EXPECT_EQ(sof[11], row.lumaSampling) << "luminance sampling";
+    const Bytes dri = {0xFF, 0xDD, 0x00, 0x04, 0x01, 0x02};
+    EXPECT_EQ(std::search(file.begin(), file.end(), dri.begin(), dri.end()) != file.end(), restart) << "restart interval";
+    EXPECT_EQ(Bytes(file.end() - 3, file.end()), (Bytes{0xAB, 0xFF, 0xD9})) << "restart header left in the scan";
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Sizes, JpegSizeTest,
-    ::testing::Values(SizeCase{"ZeroTakesTheConfiguredSize", 2560, 1920, 0, 0, 2560, 1920},
-                      SizeCase{"ZeroWithoutAConfiguredSizeIs2048", 0, 0, 0, 0, 2048, 2048},
+    Types, JpegFrameHeaderTest,
+    ::testing::Values(FrameHeaderCase{"Type64", 64, 0, 0, 40, 30, 320, 240, 2, 0x21},
+                      FrameHeaderCase{"Type65", 65, 0, 0, 40, 30, 320, 240, 2, 0x22},
+                      FrameHeaderCase{"ZeroTakesTheConfiguredSize", 0, 2560, 1920, 0, 0, 2560, 1920, 4, 0x21},
+                      FrameHeaderCase{"ZeroWithoutAConfiguredSizeIs2048", 0, 0, 0, 0, 0, 2048, 2048, 4, 0x21},
                       // 320 blocks sent as 64; 240 fit
-                      SizeCase{"TruncatedTakesTheConfiguredSize", 2560, 1920, 64, 240, 2560, 1920},
-                      SizeCase{"LargerConfiguredSizeButNotTwiceIsNotTaken", 1280, 720, 80, 60, 640, 480}),
+                      FrameHeaderCase{"TruncatedTakesTheConfiguredSize", 0, 2560, 1920, 64, 240, 2560, 1920, 4, 0x21},
+                      FrameHeaderCase{"LargerConfiguredSizeButNotTwiceIsNotTaken", 0, 1280, 720, 80, 60, 640, 480, 4, 0x21}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(JpegParserTest, EndOfImageIsAddedOnlyWhenMissing) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace talvex::test {
 namespace {
 
@@ -63,27 +65,21 @@ std::vector<uint8_t> VolHeader(uint32_t resolution, unsigned incrementBits) {
     return bytes;
 }
 
-struct ResolutionCase {
-    uint32_t resolution;
-    unsigned incrementBits;
-};
-
-void PrintTo(const ResolutionCase& value, std::ostream* out) { *out << "resolution " << value.resolution; }
-
-class MP4ParserTimeResolution : public ::testing::TestWithParam<ResolutionCase> {};
+// The time resolution and the bits its fixed increment takes.
+class MP4ParserTimeResolution : public ::testing::TestWithParam<std::pair<uint32_t, unsigned>> {};
 
 TEST_P(MP4ParserTimeResolution, FixedIncrementTakesTheBitsTheResolutionNeeds) {
+    const auto [resolution, incrementBits] = GetParam();
     uint16_t width = 0, height = 0;
-    ASSERT_TRUE(CMP4Parser::ReadPictureSize(VolHeader(GetParam().resolution, GetParam().incrementBits), width, height));
+    ASSERT_TRUE(CMP4Parser::ReadPictureSize(VolHeader(resolution, incrementBits), width, height));
     EXPECT_EQ(width, 176);
     EXPECT_EQ(height, 144);
 }
 
 INSTANTIATE_TEST_SUITE_P(Resolutions, MP4ParserTimeResolution,
-                         ::testing::Values(ResolutionCase{1, 1}, ResolutionCase{2, 1}, ResolutionCase{16, 4},
-                                           ResolutionCase{25, 5}, ResolutionCase{32768, 15},
-                                           ResolutionCase{65535, 16}),
-                         [](const auto& info) { return "Resolution" + std::to_string(info.param.resolution); });
+                         ::testing::Values(std::pair{1u, 1u}, std::pair{2u, 1u}, std::pair{16u, 4u}, std::pair{25u, 5u},
+                                           std::pair{32768u, 15u}, std::pair{65535u, 16u}),
+                         [](const auto& info) { return "Resolution" + std::to_string(info.param.first); });
 
 } // namespace
 } // namespace talvex::test

@@ -10,25 +10,16 @@
 namespace talvex::test {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
 const Bytes kVopStart = {0x00, 0x00, 0x01, 0xB6};
 
 class Mpeg4ParserTest : public RtpParserFixture<CMpeg4RTPMediaParser> {
 protected:
-    Mpeg4ParserTest() {
-        stream = ReadVideoFile("mpeg4_208x120.m4v");
-        configuration.assign(stream.begin(), std::search(stream.begin(), stream.end(), kVopStart.begin(), kVopStart.end()));
-    }
     static Bytes Vop(uint8_t codingType, std::initializer_list<uint8_t> data) {
-        Bytes vop = kVopStart;
-        vop.push_back(uint8_t(codingType << 6));
-        vop.insert(vop.end(), data);
-        return vop;
+        return Concat({kVopStart, {uint8_t(codingType << 6)}, Bytes(data)});
     }
 
-    Bytes stream;
-    Bytes configuration;
+    const Bytes stream = ReadVideoFile("mpeg4_208x120.m4v");
+    const Bytes configuration{stream.begin(), std::search(stream.begin(), stream.end(), kVopStart.begin(), kVopStart.end())};
 };
 
 TEST_F(Mpeg4ParserTest, CapturedStreamGivesEveryVopWithTheConfigurationBeforeIntraVops) {

@@ -16,7 +16,7 @@ namespace talvex::test {
 
 class FakeVideoFrame : public ipcapture::IVideoFrame {
 public:
-    FakeVideoFrame(uint32_t typeCode, uint32_t capacity) : allocatedType(typeCode), buffer(capacity) {}
+    FakeVideoFrame(uint32_t, uint32_t capacity) : buffer(capacity) {}
     uint8_t* GetBuffer() override { return buffer.data(); }
     uint32_t GetCapacity() const override { return uint32_t(buffer.size()); }
     void SetDataSize(uint32_t size) override { dataSize = size; }
@@ -33,7 +33,6 @@ public:
     void SetTime(uint64_t fileTime) override { time = fileTime; }
     uint64_t GetTime() const override { return time; }
 
-    uint32_t allocatedType;
     std::vector<uint8_t> buffer;
     uint32_t dataSize = 0, typeCode = 0, sizeClass = 0;
     uint16_t width = 0, height = 0;
@@ -69,12 +68,11 @@ public:
 
 class FakeParserOwner : public IMediaParserOwner {
 public:
-    FakeParserOwner() : driver("10.1.1.9", 8080) {}
     IDebugMessage& GetLogger() override { return driver; }
     const DEVICE_INFO& GetDeviceInfo() override { return *driver.GetDeviceInfo(); }
     ipcapture::IFrameAllocator* GetFrameAllocator() override { return withAllocator ? &allocator : nullptr; }
 
-    FakeDriver driver;
+    FakeDriver driver{"10.1.1.9", 8080};
     FakeFrameAllocator allocator;
     bool withAllocator = true;
 };

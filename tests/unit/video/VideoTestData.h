@@ -16,6 +16,8 @@
 
 namespace talvex::test {
 
+using Bytes = std::vector<uint8_t>;
+
 inline std::vector<uint8_t> Concat(std::initializer_list<std::vector<uint8_t>> parts) {
     std::vector<uint8_t> all;
     for (const auto& part : parts)
@@ -59,22 +61,17 @@ inline std::vector<std::vector<uint8_t>> UnitsOfType(const std::vector<std::vect
     return selected;
 }
 
-// One datagram: version 2, no padding, extension or CSRC, payload type 96.
-inline std::vector<uint8_t> MakeRtpDatagram(uint16_t sequence, uint32_t timestamp, bool marker,
-                                            std::span<const uint8_t> payload) {
+// One packet: version 2, no padding, extension or CSRC, payload type 96.
+inline CRTPPacket MakeRtpPacket(uint16_t sequence, uint32_t timestamp, bool marker,
+                                std::span<const uint8_t> payload) {
     std::vector<uint8_t> datagram = {0x80, uint8_t((marker ? 0x80 : 0x00) | 96), uint8_t(sequence >> 8),
                                      uint8_t(sequence)};
     for (int shift = 24; shift >= 0; shift -= 8)
         datagram.push_back(uint8_t(timestamp >> shift));
     datagram.insert(datagram.end(), {0x11, 0x22, 0x33, 0x44}); // SSRC
     datagram.insert(datagram.end(), payload.begin(), payload.end());
-    return datagram;
-}
-
-inline CRTPPacket MakeRtpPacket(uint16_t sequence, uint32_t timestamp, bool marker,
-                                std::span<const uint8_t> payload) {
     CRTPPacket packet;
-    packet.Parse(MakeRtpDatagram(sequence, timestamp, marker, payload));
+    packet.Parse(datagram);
     return packet;
 }
 
