@@ -83,8 +83,7 @@ TEST(RecordingSearchAnswer, NamesEntriesInCameraTimeAndCountsThoseLeftOut) {
     for (size_t i = 0; i < RecordingSearch::MAX_ENTRIES + 2; ++i)
         store.Add(clips[i % 2], 0, kT0 + int64_t(i) * 1000);
     const std::string answer = RecordingSearch::FormatAnswer(store.Search(kT0 - 1, kT0 + 60000));
-    EXPECT_TRUE(answer.starts_with("StreamName=rec-1-000001,Start=20261206T204640.000Z,End=20261206T204640.000Z\r\n"))
-        << answer;
+    EXPECT_TRUE(answer.starts_with("StreamName=rec-1-000001,Start=20261206T204640.000Z,End=20261206T204640.000Z\r\n")) << answer;
     EXPECT_TRUE(answer.ends_with("Remain entry =2\r\n")) << answer;
 }
 
@@ -137,24 +136,20 @@ protected:
 TEST_P(ReplayRange, StartsAtTheRecordedFrameAtOrAfterTheStart) {
     const RangeCase& row = GetParam();
     const std::vector<int64_t> times = m_rtsp->Recordings()->FrameTimes();
-    const std::string url = "rtsp://127.0.0.1:" + std::to_string(m_rtsp->GetPort()) +
-                            "/stream?name=" + m_rtsp->Recordings()->Recordings().front().name;
+    const std::string url = "rtsp://127.0.0.1:" + std::to_string(m_rtsp->GetPort()) + "/stream?name=" + m_rtsp->Recordings()->Recordings().front().name;
     test::RawRtspConnection connection(m_rtsp->GetPort());
     ASSERT_TRUE(connection.Request("DESCRIBE", url).starts_with("RTSP/1.0 200"));
-    const std::string setUp =
-        connection.Request("SETUP", url + "/trackID=1", "Transport: RTP/AVP/TCP;unicast;interleaved=0-1\r\n");
+    const std::string setUp = connection.Request("SETUP", url + "/trackID=1", "Transport: RTP/AVP/TCP;unicast;interleaved=0-1\r\n");
     std::string headers = "Session: " + test::SessionId(setUp) + "\r\n";
     if (*row.range)
-        headers += std::string("Range: ") + row.range +
-                   (std::string(row.range) == "clock=" ? FormatCameraTime(times[10] + row.offsetMs) + "-" : "") + "\r\n";
+        headers += std::string("Range: ") + row.range + (std::string(row.range) == "clock=" ? FormatCameraTime(times[10] + row.offsetMs) + "-" : "") + "\r\n";
     const std::string play = connection.Request("PLAY", url, headers);
     if (row.firstFrame < 0) {
         EXPECT_TRUE(play.starts_with("RTSP/1.0 457")) << play;
         return;
     }
     if (*row.range) {
-        EXPECT_NE(play.find("Range: clock=" + FormatCameraTime(times[size_t(row.firstFrame)]) + "-\r\n"),
-                  std::string::npos) << play;
+        EXPECT_NE(play.find("Range: clock=" + FormatCameraTime(times[size_t(row.firstFrame)]) + "-\r\n"), std::string::npos) << play;
     }
     const size_t rtpTime = play.find("rtptime=");
     ASSERT_NE(rtpTime, std::string::npos) << play;

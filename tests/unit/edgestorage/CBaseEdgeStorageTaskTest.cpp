@@ -69,22 +69,13 @@ TEST_P(FrameFilter, PassesOnlyTheIntervalFromTheFirstKeyFrame) {
 INSTANTIATE_TEST_SUITE_P(
     Frames, FrameFilter,
     testing::Values(
-        FilterCase{"FrameAtTheBeginIsTheLiveOne", {{kBegin, true}, {At(10, 0, 0, 40), true}},
-                   {At(10, 0, 0, 40)}, At(10, 0, 0, 40), false},
-        FilterCase{"WaitsForAKeyFrame",
-                   {{At(10, 0, 0, 40), false}, {At(10, 0, 0, 80), true}, {At(10, 0, 0, 120), false}},
-                   {At(10, 0, 0, 80), At(10, 0, 0, 120)}, At(10, 0, 0, 120), false},
-        FilterCase{"FrameAtTheEndIsPassed", {{At(10, 4, 59, 960), true}, {kEnd, false}},
-                   {At(10, 4, 59, 960), kEnd}, kEnd, false},
-        FilterCase{"FirstFrameAfterTheEndFinishes",
-                   {{At(10, 4, 59, 960), true}, {At(10, 5, 0, 40), true}},
-                   {At(10, 4, 59, 960)}, At(10, 5, 0, 40), true},
+        FilterCase{"FrameAtTheBeginIsTheLiveOne", {{kBegin, true}, {At(10, 0, 0, 40), true}}, {At(10, 0, 0, 40)}, At(10, 0, 0, 40), false},
+        FilterCase{"WaitsForAKeyFrame", {{At(10, 0, 0, 40), false}, {At(10, 0, 0, 80), true}, {At(10, 0, 0, 120), false}}, {At(10, 0, 0, 80), At(10, 0, 0, 120)}, At(10, 0, 0, 120), false},
+        FilterCase{"FrameAtTheEndIsPassed", {{At(10, 4, 59, 960), true}, {kEnd, false}}, {At(10, 4, 59, 960), kEnd}, kEnd, false},
+        FilterCase{"FirstFrameAfterTheEndFinishes", {{At(10, 4, 59, 960), true}, {At(10, 5, 0, 40), true}}, {At(10, 4, 59, 960)}, At(10, 5, 0, 40), true},
         FilterCase{"PastTheEndWhileWaitingForAKeyFrame", {{At(10, 5, 0, 40), false}}, {}, At(10, 5, 0, 40), true},
-        FilterCase{"OlderFramesOfAResumedReplayAreIgnored",
-                   {{At(10, 1, 0), true}, {At(10, 0, 59), true}, {At(10, 1, 0), true}, {At(10, 1, 0, 40), false}},
-                   {At(10, 1, 0), At(10, 1, 0, 40)}, At(10, 1, 0, 40), false},
-        FilterCase{"AFrameTheHostRefusedLeavesThePointReached",
-                   {{At(10, 0, 1), true, false}, {At(10, 0, 1), true}}, {At(10, 0, 1)}, At(10, 0, 1), false}),
+        FilterCase{"OlderFramesOfAResumedReplayAreIgnored", {{At(10, 1, 0), true}, {At(10, 0, 59), true}, {At(10, 1, 0), true}, {At(10, 1, 0, 40), false}}, {At(10, 1, 0), At(10, 1, 0, 40)}, At(10, 1, 0, 40), false},
+        FilterCase{"AFrameTheHostRefusedLeavesThePointReached", {{At(10, 0, 1), true, false}, {At(10, 0, 1), true}}, {At(10, 0, 1)}, At(10, 0, 1), false}),
     [](const testing::TestParamInfo<FilterCase>& info) { return info.param.name; });
 
 // A replay over RTSP as its packets come, without a camera.

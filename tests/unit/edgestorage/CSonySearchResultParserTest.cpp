@@ -50,17 +50,10 @@ TEST_P(SearchAnswer, GivesTheSameRecordingsAtEverySplitPoint) {
 
 INSTANTIATE_TEST_SUITE_P(
     Captured, SearchAnswer,
-    testing::Values(AnswerCase{"TwoRecordings",
-                               ReadData("search-two-recordings.txt"),
-                               {{"rec-0-000123", At(9, 58, 0), At(10, 30, 0)},
-                                {"rec-0-000124", At(10, 30, 0), At(11, 0, 0, 500)}},
-                               0},
-                    AnswerCase{"NoRecording", ReadData("search-none.txt"), {}, 0},
-                    AnswerCase{"MoreRemain",
-                               ReadData("search-more-remain.txt"),
-                               {{"rec-0-000200", At(10, 0, 0), At(10, 5, 0)},
-                                {"rec-0-000201", At(10, 5, 0), At(10, 10, 0)}},
-                               2}),
+    testing::Values(
+        AnswerCase{"TwoRecordings", ReadData("search-two-recordings.txt"), {{"rec-0-000123", At(9, 58, 0), At(10, 30, 0)}, {"rec-0-000124", At(10, 30, 0), At(11, 0, 0, 500)}}, 0},
+        AnswerCase{"NoRecording", ReadData("search-none.txt"), {}, 0},
+        AnswerCase{"MoreRemain", ReadData("search-more-remain.txt"), {{"rec-0-000200", At(10, 0, 0), At(10, 5, 0)}, {"rec-0-000201", At(10, 5, 0), At(10, 10, 0)}}, 2}),
     [](const testing::TestParamInfo<AnswerCase>& info) { return info.param.name; });
 
 const std::string kGood = "StreamName=a,Start=20261206T100000.000Z,End=20261206T100500.000Z\n";
@@ -74,10 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
                     AnswerCase{"BadDate", "StreamName=a,Start=20260230T100000.000Z,End=20261206T100500.000Z\n", {}, {}},
                     AnswerCase{"NoZone", "StreamName=a,Start=20261206T100000.000,End=20261206T100500.000Z\n", {}, {}},
                     AnswerCase{"KeyWithBlank", "StreamName =a,Start=20261206T100000.000Z,End=20261206T100500.000Z\n", {}, {}},
-                    AnswerCase{"OverlongLineSkipped",
-                               "StreamName=" + std::string(CSonySearchResultParser::kMaxLineBytes, 'x') +
-                                   ",Start=20261206T100000.000Z,End=20261206T100500.000Z\n" + kGood,
-                               {kGoodEntry}, {}},
+                    AnswerCase{"OverlongLineSkipped", "StreamName=" + std::string(CSonySearchResultParser::kMaxLineBytes, 'x') + ",Start=20261206T100000.000Z,End=20261206T100500.000Z\n" + kGood, {kGoodEntry}, {}},
                     AnswerCase{"BinaryNoise", std::string("\0\xff=,\n", 5) + kGood, {kGoodEntry}, {}}),
     [](const testing::TestParamInfo<AnswerCase>& info) { return info.param.name; });
 
