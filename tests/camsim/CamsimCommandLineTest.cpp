@@ -61,11 +61,10 @@ TEST(CamsimQuirkFlags, EachFlagSwitchesItsQuirk) {
 }
 
 TEST(CamsimCommandLine, MediaFaultFlagsNeedTheirNumbers) {
+    const char* arguments[] = {"camsim", "--media-fault-lose", "3", "--media-fault-drop-after", "soon", "--model"};
+    char** argv = const_cast<char**>(arguments);
     HttpMediaCommandLine commandLine;
     std::string error;
-    char program[] = "camsim", lose[] = "--media-fault-lose", three[] = "3", drop[] = "--media-fault-drop-after",
-         word[] = "soon", other[] = "--model";
-    char* argv[] = {program, lose, three, drop, word, other};
     EXPECT_EQ(ParseHttpMediaArgument(6, argv, 1, commandLine, error), 2);
     EXPECT_EQ(commandLine.loseEveryNth, 3u);
     EXPECT_EQ(ParseHttpMediaArgument(6, argv, 3, commandLine, error), -1);

@@ -89,37 +89,25 @@ TEST(DeviceProfile, GenerationFillsTheVideoStandardOnlyWhenAbsent) {
     EXPECT_EQ(ntsc.properties, (std::map<uint32_t, std::string>{{1, "1"}, {2, "7"}, {3, "1.10"}}));
 }
 
-class DeviceProfileFile : public ::testing::Test {
-protected:
-    const talvex::test::HostDirectory m_folder;
-    const std::string m_directory = m_folder.Path();
-};
-
-TEST_F(DeviceProfileFile, LoadsAFileAndNamesItInErrors) {
-    std::string path = m_directory + "camera.profile";
+TEST(DeviceProfileFile, LoadsAFileAndNamesItInErrors) {
+    const talvex::test::HostDirectory folder;
+    std::string path = folder.Path() + "camera.profile";
     std::ofstream(path) << "address=10.1.1.1\nport=http\n";
     DeviceProfile profile;
     auto error = LoadDeviceProfile(path, profile);
     ASSERT_TRUE(error);
     EXPECT_EQ(*error, "profile " + path + ": line 2: port wants a number from 1 to 65535, not 'http'");
     EXPECT_EQ(profile.address, "10.1.1.1");
-}
-
-TEST_F(DeviceProfileFile, MissingFileIsAnError) {
-    DeviceProfile profile;
-    auto error = LoadDeviceProfile(m_directory + "absent", profile);
+    // A missing file is an error too.
+    error = LoadDeviceProfile(folder.Path() + "absent", profile);
     ASSERT_TRUE(error);
     EXPECT_NE(error->find("cannot read profile"), std::string::npos);
 }
 
-TEST_F(DeviceProfileFile, RefusesFilesAboveTheSizeLimit) {
-    std::string path = m_directory + "huge.profile";
-    {
-        std::ofstream file(path);
-        std::string comment(1023, '#');
-        for (int line = 0; line < 1025; ++line)
-            file << comment << '\n';
-    }
+TEST(DeviceProfileFile, RefusesFilesAboveTheSizeLimit) {
+    const talvex::test::HostDirectory folder;
+    std::string path = folder.Path() + "huge.profile";
+    std::ofstream(path) << std::string(1025 * 1024, '\n'); // blank lines, 1 KiB above the limit
     DeviceProfile profile;
     auto error = LoadDeviceProfile(path, profile);
     ASSERT_TRUE(error);

@@ -1,10 +1,15 @@
 // libfennwick.so as a host meets it: loaded with dlopen, reached only through
 // its exports and the headers of include/ (this file is compiled without the
-// driver's sources).
+// driver's sources). The host calls the driver's slots by position: the slot
+// tests call them by number, the way a host compiled from another copy of the
+// headers would (Itanium C++ ABI: vtable entries 0 and 1 are the two destructors
+// of slot 0, slot n >= 1 is entry n + 1).
 #include <talvex/ipcapture/Exports.h>
 
+#include "Camera.h"
 #include "QueryFindings.h"
 #include "QueryOutcome.h"
+#include "support/LoopbackHttp.h"
 #include "support/WaitUntil.h"
 #include "unit/driver/FakeHostObjects.h"
 
@@ -12,6 +17,8 @@
 
 #include <dlfcn.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -30,7 +37,9 @@ namespace {
 using fennwick_test::FakeDeviceSettings;
 using fennwick_test::RecordingDebugSink;
 using fennwick_test::SinkLine;
-using talvex::ipcapture::IIPCaptureDriverEx5;
+using namespace std::chrono_literals;
+using namespace talvex::ipcapture;
+using namespace talvex::test;
 
 constexpr const char* kCreateNames[] = {"CreateIPCapture",    "CreateIPCaptureEx",  "CreateIPCaptureEx2",
                                         "CreateIPCaptureEx3", "CreateIPCaptureEx4", "CreateIPCaptureEx5"};
@@ -52,12 +61,12 @@ protected:
             dlclose(m_library);
     }
 
-    CreateIPCaptureFn Create(const char* name = "CreateIPCaptureEx5") {
-        return reinterpret_cast<CreateIPCaptureFn>(dlsym(m_library, name));
+    template <class Fn>
+    Fn Export(const char* name) {
+        return reinterpret_cast<Fn>(dlsym(m_library, name));
     }
-    DeleteIPCaptureFn Delete(const char* name = "DeleteIPCaptureEx5") {
-        return reinterpret_cast<DeleteIPCaptureFn>(dlsym(m_library, name));
-    }
+    CreateIPCaptureFn Create(const char* name = "CreateIPCaptureEx5") { return Export<CreateIPCaptureFn>(name); }
+    DeleteIPCaptureFn Delete(const char* name = "DeleteIPCaptureEx5") { return Export<DeleteIPCaptureFn>(name); }
     // The level the open line arrived at for a host offering version.
     std::vector<SinkLine> OpenedLinesForHost(const std::string& version) {
         g_hostCoreVersion = version;
@@ -99,17 +108,12 @@ TEST_F(DriverExportsTest, OpenedLineArrivesAtTheLevelTheHostUnderstands) {
     EXPECT_EQ(OpenedLinesForHost(""), (std::vector<SinkLine>{{3, kOpenedLine}}));
 }
 
-template <class Fn>
-Fn Export(void* library, const char* name) {
-    return reinterpret_cast<Fn>(dlsym(library, name));
-}
-
 TEST_F(DriverExportsTest, TheLibraryHoldsOneCapabilityQueryModule) {
     fennwick_host::QueryOutcome outcome;
-    auto init = Export<InitCapabilityQueryFn>(m_library, "InitCapabilityQuery");
-    auto start = Export<StartCapabilityQueryFn>(m_library, "StartCapabilityQuery");
-    auto terminate = Export<TerminateCapabilityQueryFn>(m_library, "TerminateCapabilityQuery");
-    auto uninit = Export<UninitCapabilityQueryFn>(m_library, "UninitCapabilityQuery");
+    auto init = Export<InitCapabilityQueryFn>("InitCapabilityQuery");
+    auto start = Export<StartCapabilityQueryFn>("StartCapabilityQuery");
+    auto terminate = Export<TerminateCapabilityQueryFn>("TerminateCapabilityQuery");
+    auto uninit = Export<UninitCapabilityQueryFn>("UninitCapabilityQuery");
     ASSERT_TRUE(init && start && terminate && uninit);
     fennwick_host::QueryFindings result;
 
@@ -119,9 +123,9 @@ TEST_F(DriverExportsTest, TheLibraryHoldsOneCapabilityQueryModule) {
     EXPECT_EQ(start("127.0.0.1", 80, nullptr, "admin", &result), 0);
     // An address that would change the URL fails at once, before any request.
     EXPECT_EQ(start("127.0.0.1/x", 80, "admin", "admin", &result), 1);
-    ASSERT_TRUE(talvex::test::WaitUntil([&] { return !outcome.Current().text.empty(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !outcome.Current().text.empty(); }));
     EXPECT_FALSE(outcome.Current().succeeded);
-    EXPECT_EQ(outcome.Current().code, uint32_t(talvex::ipcapture::kCapabilityInvalidAddress));
+    EXPECT_EQ(outcome.Current().code, uint32_t(kCapabilityInvalidAddress));
     EXPECT_EQ(terminate(), 1);
     EXPECT_EQ(uninit(), 1);
     EXPECT_EQ(start("127.0.0.1", 80, "admin", "admin", &result), 0); // after Uninit
@@ -129,19 +133,133 @@ TEST_F(DriverExportsTest, TheLibraryHoldsOneCapabilityQueryModule) {
 }
 
 TEST_F(DriverExportsTest, SeparateCapabilityQueryModules) {
-    auto create = Export<CreateCapabilityQueryModuleFn>(m_library, "CreateCapabilityQueryModule");
-    auto destroy = Export<DeleteCapabilityQueryModuleFn>(m_library, "DeleteCapabilityQueryModule");
+    auto create = Export<CreateCapabilityQueryModuleFn>("CreateCapabilityQueryModule");
+    auto destroy = Export<DeleteCapabilityQueryModuleFn>("DeleteCapabilityQueryModule");
     ASSERT_TRUE(create && destroy);
     fennwick_host::QueryOutcome first;
     fennwick_host::QueryOutcome second;
-    talvex::ipcapture::IIPCapabilityQuery* one = create(&first, false);
-    talvex::ipcapture::IIPCapabilityQuery* two = create(&second, true);
+    IIPCapabilityQuery* one = create(&first, false);
+    IIPCapabilityQuery* two = create(&second, true);
     ASSERT_TRUE(one && two);
     EXPECT_NE(one, two);
     EXPECT_EQ(create(nullptr, false), nullptr);
     destroy(one);
     destroy(two);
     destroy(nullptr);
+}
+
+template <typename Result, typename... Args>
+Result CallSlot(void* object, size_t slot, Args... args) {
+    void** vtable = *static_cast<void***>(object);
+    auto function = reinterpret_cast<Result (*)(void*, Args...)>(vtable[slot + 1]);
+    return function(object, args...);
+}
+
+// Records which method ran; each method of a probe knows its documented slot number.
+struct SlotRecorder {
+    size_t lastSlot = 0;
+    bool Ran(size_t slot) {
+        lastSlot = slot;
+        return true;
+    }
+};
+
+class DriverSlotProbe : public IIPCaptureDriverEx5, public SlotRecorder {
+public:
+    bool Open(IHostDebugSink*, IFrameAllocator*, IDeviceSettings*) override { return Ran(1); }
+    void Close() override { Ran(2); }
+    IIPVideoCapture* GetVideoCapture() override { return Ran(3), nullptr; }
+    ICaptureIOApi* GetDigitalIO() override { return Ran(4), nullptr; }
+    void* GetOptionalComponent() override { return Ran(5), nullptr; }
+    IIPPTZDriver* GetPTZDriver() override { return Ran(6), nullptr; }
+    void* GetOptionalComponentEx() override { return Ran(7), nullptr; }
+    IIPVideoCaptureEx* GetVideoCaptureEx() override { return Ran(8), nullptr; }
+    IIPPTZDriverEx* GetPTZDriverEx() override { return Ran(9), nullptr; }
+    IIPAudioCapture2* GetAudioCapture() override { return Ran(10), nullptr; }
+    IIPAudioSender* GetAudioSender() override { return Ran(11), nullptr; }
+    IIPVideoCaptureEx2* GetVideoCaptureEx2() override { return Ran(12), nullptr; }
+};
+
+TEST(DriverSlotOrder, HeaderPlacesEveryDriverMethodAtItsSlot) {
+    DriverSlotProbe probe;
+    EXPECT_TRUE(CallSlot<bool>(&probe, 1, (IHostDebugSink*)nullptr, (IFrameAllocator*)nullptr,
+                               (IDeviceSettings*)nullptr));
+    EXPECT_EQ(probe.lastSlot, 1u);
+    CallSlot<void>(&probe, 2);
+    EXPECT_EQ(probe.lastSlot, 2u);
+    for (size_t slot = 3; slot <= 12; ++slot) {
+        CallSlot<void*>(&probe, slot);
+        EXPECT_EQ(probe.lastSlot, slot);
+    }
+}
+
+class VideoCaptureSlotProbe : public IIPVideoCaptureEx2, public SlotRecorder {
+public:
+    uint32_t GetChannelCount() override { return 1; }
+    bool StartChannel(uint32_t, IVideoChannelCallback*, IVideoChannelSettings*) override { return Ran(2); }
+    bool StopChannel(uint32_t) override { return Ran(3); }
+    bool UpdateChannel(uint32_t, IVideoSizeSource*, uint32_t) override { return Ran(4); }
+    bool SendChannelCommand(uint32_t, uint32_t) override { return Ran(5); }
+    bool GetChannelStatus(uint32_t, uint32_t*, uint32_t*, char*, uint32_t) override { return Ran(6); }
+    bool SetProperty(const char*, const void*, uint32_t) override { return Ran(7); }
+    bool GetProperty(const char*, void*, uint32_t) override { return Ran(8); }
+    bool ResumeChannel(uint32_t) override { return Ran(9); }
+    bool SuspendChannel(uint32_t) override { return Ran(10); }
+    bool StartStream(uint32_t, uint32_t, IVideoChannelCallback*, IVideoChannelSettings*) override { return Ran(11); }
+    bool StopStream(uint32_t, uint32_t) override { return Ran(12); }
+};
+
+TEST(DriverSlotOrder, HeaderPlacesEveryVideoCaptureMethodAtItsSlot) {
+    VideoCaptureSlotProbe probe;
+    EXPECT_EQ(CallSlot<uint32_t>(&probe, 1), 1u);
+    // Every slot from 2 takes at most six word-sized arguments; zeros fit them all.
+    for (size_t slot = 2; slot <= 12; ++slot) {
+        EXPECT_TRUE((CallSlot<bool>(&probe, slot, nullptr, nullptr, nullptr, nullptr, nullptr)));
+        EXPECT_EQ(probe.lastSlot, slot);
+    }
+}
+
+// The library's own object answers at the same positions.
+TEST_F(DriverExportsTest, DriverOpensAndClosesThroughSlotsOneAndTwo) {
+    IIPCaptureDriverEx5* driver = Create("CreateIPCapture")();
+    EXPECT_TRUE(CallSlot<bool>(driver, 1, static_cast<IHostDebugSink*>(&sink), (IFrameAllocator*)nullptr,
+                               static_cast<IDeviceSettings*>(&settings)));
+    EXPECT_EQ(sink.LinesStartingWith("DRIVER IS OPENED").size(), 1u);
+    CallSlot<void>(driver, 2);
+    for (size_t slot = 3; slot <= 12; ++slot)
+        EXPECT_EQ(CallSlot<void*>(driver, slot), nullptr) << "slot " << slot;
+    Delete("DeleteIPCapture")(driver);
+}
+
+// "clock_offset_ms" of a camsim camera's /camsim/state; a large value when it cannot be read.
+long long ClockOffsetMs(uint16_t port) {
+    const std::string state = BodyOf(LoopbackGet(port, "/camsim/state", 2s));
+    const size_t at = state.find("\"clock_offset_ms\": ");
+    return at == std::string::npos ? 1LL << 40 : std::atoll(state.c_str() + at + 19);
+}
+
+// Clock synchronisation end to end: a driver with edge storage on (property 11 = 1)
+// brings the clock of a camsim camera an hour ahead back to UTC.
+TEST_F(DriverExportsTest, EdgeStorageDriverSetsTheCameraClockToUtc) {
+    camsim::CameraOptions options;
+    options.model = "SNC-CH210";
+    options.auth = camsim::AuthMode::None;
+    options.clockOffsetMs = 3600 * 1000;
+    camsim::Camera camera(options);
+    std::string error;
+    ASSERT_TRUE(camera.Start(error)) << error;
+    ASSERT_EQ(ClockOffsetMs(camera.Http().Port()), 3600 * 1000);
+    settings.model = options.model;
+    settings.port = camera.Http().Port();
+    for (uint32_t id = 2; id <= 11; ++id) // the host hands out properties up to the first it lacks
+        settings.parameters[id] = "";
+    settings.parameters[2] = std::to_string(camera.State().Generation());
+    settings.parameters[11] = "1";
+    IIPCaptureDriverEx5* driver = Create()();
+    ASSERT_TRUE(driver->Open(&sink, nullptr, &settings));
+    EXPECT_TRUE(WaitUntil([&] { return std::llabs(ClockOffsetMs(camera.Http().Port())) < 3000; }, 10s));
+    Delete()(driver);
+    camera.Stop();
 }
 
 } // namespace

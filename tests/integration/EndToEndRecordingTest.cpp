@@ -44,7 +44,7 @@ struct RecordingCase {
     const char* cameraPath;   // what the driver must have asked the camera for
     const char* codecName;    // as ffprobe names it
     const char* rateKey;      // camera key holding the stream's frame rate; nullptr: the RTSP clip rate
-    const char* cameraSetup;  // camera.cgi items set before recording ("" for none)
+    const char* cameraSetup = ""; // camera.cgi items set before recording
     bool fullsize = false;    // generation 7 in operation mode "fullsize"
 };
 
@@ -55,8 +55,6 @@ void PrintTo(const RecordingCase& recording, std::ostream* out) { *out << record
 class EndToEndRecording : public fennwick_host::test::CamsimRecording,
                           public ::testing::WithParamInterface<RecordingCase> {
 protected:
-    const RecordingCase& Case() const { return GetParam(); }
-
     void SetUp() override {
         CamsimRecording::SetUp();
         // The driver's configuration file sits beside the executable.
@@ -65,17 +63,17 @@ protected:
         if (linkError)
             fs::copy_file(FENNWICK_HOST_EXECUTABLE, m_host);
         m_withMedia = true;
-        if (!StartCamera(Case().model, camsim::FindModel(Case().model)->generation))
+        if (!StartCamera(GetParam().model, camsim::FindModel(GetParam().model)->generation))
             GTEST_SKIP() << m_skipReason;
-        if (*Case().cameraSetup)
-            m_camera->State().ApplyCommand(camsim::CameraState::Cgi::Camera, camsim::SplitItems(Case().cameraSetup));
+        if (*GetParam().cameraSetup)
+            m_camera->State().ApplyCommand(camsim::CameraState::Cgi::Camera, camsim::SplitItems(GetParam().cameraSetup));
     }
 
     // The device as the host gets it: from the command line, and for a
     // generation 7 in fullsize mode a profile that stores property 18.
     std::string Device() {
         const std::string arguments = DeviceArguments() + " --library " + FENNWICK_DRIVER_LIBRARY;
-        if (!Case().fullsize)
+        if (!GetParam().fullsize)
             return arguments;
         // The driver reads the numbered properties up to the first gap.
         std::ofstream profile(m_directory / "device.profile");
@@ -87,7 +85,7 @@ protected:
     }
 
     double CameraFrameRate() const {
-        const char* key = Case().rateKey;
+        const char* key = GetParam().rateKey;
         if (!key)
             return camsim::Clip::FRAME_RATE;
         const auto value = m_camera->State().Value(key);
@@ -95,7 +93,7 @@ protected:
     }
 
     bool CameraWasAskedFor(const std::string& path) const {
-        if (Case().rtpMode) {
+        if (GetParam().rtpMode) {
             for (const std::string& line : m_rtsp->RequestLog())
                 if (line.find(path) != std::string::npos)
                     return true;
@@ -109,7 +107,7 @@ protected:
 
     // Runs fennwick-host record for the case's stream; the file it writes.
     fs::path Record(ToolResult& result) {
-        const std::string stream = Case().stream;
+        const std::string stream = GetParam().stream;
         result = RunTool(m_host.string() + " record" + Device() + " --stream " + stream + " --seconds " +
                          std::to_string(kRecordSeconds) + " --out " + (m_directory / "out").string());
         return m_directory / "out" / (stream.substr(0, stream.find(':')) + ".mkv");
@@ -120,7 +118,7 @@ protected:
 };
 
 TEST_P(EndToEndRecording, RecordingDecodesCleanlyWithEveryFrameTheCameraSent) {
-    const RecordingCase& recording = Case();
+    const RecordingCase& recording = GetParam();
     ToolResult result;
     const fs::path file = Record(result);
     ASSERT_EQ(result.exitCode, 0) << result.output << fennwick_host::test::ReadFile(m_directory / "host.log");
@@ -143,35 +141,28 @@ TEST_P(EndToEndRecording, RecordingDecodesCleanlyWithEveryFrameTheCameraSent) {
     EXPECT_GE(span, kRecordSeconds - kStartAllowanceSeconds) << "the recording covers too little of its time";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Generations, EndToEndRecording,
-    ::testing::Values(
-        // Below generation 5: motion JPEG over HTTP and RTP started by an HTTP request.
-        RecordingCase{"Gen1MjpegImage", "SNC-Z20N", "rec:jpeg", nullptr, "/image", "mjpeg", "JpFrameRate", ""},
-        RecordingCase{"Gen2Mpeg4ImageRtp", "SNC-RZ25N", "rec:mpeg4", nullptr, "/image?UdpMode=unicast&UdpPort=",
-                      "mpeg4", "M4FrameRate", ""},
-        RecordingCase{"Gen3MjpegImage", "SNC-DF50P", "rec:jpeg", nullptr, "/image", "mjpeg", "JpFrameRate", ""},
-        RecordingCase{"Gen4H264Rtp", "SNC-RH124", "rec:h264", nullptr, "/h264?UdpMode=unicast&UdpPort=", "h264",
-                      "H264FrameRate", ""},
-        RecordingCase{"Gen4Mpeg4Rtp", "SNC-RH124", "rec:mpeg4", nullptr, "/mpeg4?UdpMode=unicast&UdpPort=", "mpeg4",
-                      "M4FrameRate", ""},
-        RecordingCase{"Gen4MjpegOverHttp", "SNC-RH124", "rec:jpeg", nullptr, "/mjpeg", "mjpeg", "JpFrameRate", ""},
-        // From generation 5: RTSP, the RTP mode chosen by the configuration file.
-        RecordingCase{"Gen5H264RtspUdp", "SNC-CH210", "rec:h264", "RTPoverUDP", "SETUP rtsp://127.0.0.1:554/media/video1",
-                      "h264", nullptr, ""},
-        RecordingCase{"Gen5H264RtspTcp", "SNC-CH210", "rec:h264", "RTPoverTCP", "SETUP rtsp://127.0.0.1:554/media/video1",
-                      "h264", nullptr, ""},
-        RecordingCase{"Gen5H264RtspInterleaved", "SNC-CH210", "rec:h264", "RTPoverRTSP",
-                      "SETUP rtsp://127.0.0.1:554/media/video1", "h264", nullptr, ""},
-        RecordingCase{"Gen6MjpegRtspUdp", "SNC-VB630", "live:jpeg", "RTPoverUDP", "SETUP rtsp://127.0.0.1:554/video2",
-                      "mjpeg", nullptr, ""},
-        RecordingCase{"Gen6Mpeg4RtspTcp", "SNC-VB630", "remote:mpeg4", "RTPoverTCP",
-                      "SETUP rtsp://127.0.0.1:554/video3", "mpeg4", nullptr, "ImageCodec3=mpeg4"},
-        RecordingCase{"Gen6MjpegRtspInterleaved", "SNC-VB630", "live:jpeg", "RTPoverRTSP",
-                      "SETUP rtsp://127.0.0.1:554/video2", "mjpeg", nullptr, ""},
-        // Generation 7 in fullsize mode: motion JPEG over HTTP again.
-        RecordingCase{"Gen7FullsizeMjpegOverHttp", "SNC-VB770", "rec:jpeg", nullptr, "/image1", "mjpeg", "FrameRate1",
-                      "OperationMode=fullsize&ImageCodec1=jpeg", true}),
-    [](const auto& info) { return std::string(info.param.name); });
+const RecordingCase kRecordings[] = {
+    // Below generation 5: motion JPEG over HTTP and RTP started by an HTTP request.
+    {"Gen1MjpegImage", "SNC-Z20N", "rec:jpeg", nullptr, "/image", "mjpeg", "JpFrameRate"},
+    {"Gen2Mpeg4ImageRtp", "SNC-RZ25N", "rec:mpeg4", nullptr, "/image?UdpMode=unicast&UdpPort=", "mpeg4", "M4FrameRate"},
+    {"Gen3MjpegImage", "SNC-DF50P", "rec:jpeg", nullptr, "/image", "mjpeg", "JpFrameRate"},
+    {"Gen4H264Rtp", "SNC-RH124", "rec:h264", nullptr, "/h264?UdpMode=unicast&UdpPort=", "h264", "H264FrameRate"},
+    {"Gen4Mpeg4Rtp", "SNC-RH124", "rec:mpeg4", nullptr, "/mpeg4?UdpMode=unicast&UdpPort=", "mpeg4", "M4FrameRate"},
+    {"Gen4MjpegOverHttp", "SNC-RH124", "rec:jpeg", nullptr, "/mjpeg", "mjpeg", "JpFrameRate"},
+    // From generation 5: RTSP, the RTP mode chosen by the configuration file.
+    {"Gen5H264RtspUdp", "SNC-CH210", "rec:h264", "RTPoverUDP", "SETUP rtsp://127.0.0.1:554/media/video1", "h264", nullptr},
+    {"Gen5H264RtspTcp", "SNC-CH210", "rec:h264", "RTPoverTCP", "SETUP rtsp://127.0.0.1:554/media/video1", "h264", nullptr},
+    {"Gen5H264RtspInterleaved", "SNC-CH210", "rec:h264", "RTPoverRTSP", "SETUP rtsp://127.0.0.1:554/media/video1", "h264", nullptr},
+    {"Gen6MjpegRtspUdp", "SNC-VB630", "live:jpeg", "RTPoverUDP", "SETUP rtsp://127.0.0.1:554/video2", "mjpeg", nullptr},
+    {"Gen6Mpeg4RtspTcp", "SNC-VB630", "remote:mpeg4", "RTPoverTCP", "SETUP rtsp://127.0.0.1:554/video3", "mpeg4", nullptr,
+     "ImageCodec3=mpeg4"},
+    {"Gen6MjpegRtspInterleaved", "SNC-VB630", "live:jpeg", "RTPoverRTSP", "SETUP rtsp://127.0.0.1:554/video2", "mjpeg", nullptr},
+    // Generation 7 in fullsize mode: motion JPEG over HTTP again.
+    {"Gen7FullsizeMjpegOverHttp", "SNC-VB770", "rec:jpeg", nullptr, "/image1", "mjpeg", "FrameRate1",
+     "OperationMode=fullsize&ImageCodec1=jpeg", true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Generations, EndToEndRecording, ::testing::ValuesIn(kRecordings),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

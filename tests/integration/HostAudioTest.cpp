@@ -4,11 +4,9 @@
 // to the camera's loudspeaker, which counts and keeps every byte.
 #include "AudioUpload.h"
 
-#include "Camera.h"
 #include "RtspServer.h"
-#include "support/ChildProcess.h"
+#include "support/CamsimHost.h"
 #include "support/HostDirectory.h"
-#include "support/LoopbackHttp.h"
 #include "support/MediaProbe.h"
 #include "support/WaitUntil.h"
 
@@ -20,7 +18,6 @@
 namespace camsim {
 namespace {
 
-using namespace std::chrono_literals;
 using namespace talvex::test;
 
 constexpr double kTimeLineTolerance = 0.1; // seconds
@@ -29,36 +26,21 @@ constexpr double kVideoFrameInterval = 0.1; // camsim's clips: 10 frames per sec
 constexpr uint32_t kSpokenSeconds = 2;
 constexpr uint64_t kSpokenBytes = kSpokenSeconds * 8000;
 
-class HostAudioTest : public ::testing::Test {
+class HostAudioTest : public CamsimHost {
 protected:
     void SetUp() override {
-        CameraOptions options;
-        options.model = "SNC-VB630";
-        options.auth = AuthMode::None;
-        m_camera = std::make_unique<Camera>(options);
-        m_camera->AddServer(std::make_unique<RtspServer>(RtspServerOptions{}, m_camera.get()));
-        auto upload = std::make_unique<AudioUpload>(*m_camera, m_folder.Path() + "heard.ulaw");
-        m_upload = upload.get();
-        m_camera->AddServer(std::move(upload));
-        std::string error;
-        ASSERT_TRUE(m_camera->Start(error)) << error;
-    }
-    void TearDown() override { m_camera->Stop(); }
-
-    ToolResult RunHost(const std::string& command) const {
-        return RunTool(std::string(FENNWICK_HOST_EXECUTABLE) + " " + command + " --generation 6 --model SNC-VB630" +
-                       " --address 127.0.0.1 --port " + std::to_string(m_camera->Http().Port()) + " --library " +
-                       FENNWICK_DRIVER_LIBRARY);
+        ASSERT_NO_FATAL_FAILURE(StartCamera("SNC-VB630", [this](Camera& camera) {
+            camera.AddServer(std::make_unique<RtspServer>(RtspServerOptions{}, &camera));
+            camera.AddServer(std::make_unique<AudioUpload>(camera, m_folder.Path() + "heard.ulaw"));
+        }));
     }
 
     const HostDirectory m_folder;
-    std::unique_ptr<Camera> m_camera;
-    AudioUpload* m_upload = nullptr; // owned by m_camera
 };
 
 TEST_F(HostAudioTest, RecordAudioKeepsTheMicrophoneOnTheVideosTimeLine) {
     const std::string out = m_folder.Path() + "out";
-    const ToolResult result = RunHost("record --audio --seconds 5 --quiet --out " + out);
+    const ToolResult result = RunHost("record --audio --seconds 5 --quiet --out " + out, 6);
     ASSERT_EQ(result.exitCode, 0) << result.output;
     EXPECT_NE(result.output.find("audio: G.711 mu-law 64.0 kbit/s"), std::string::npos) << result.output;
     const std::string file = out + "/rec.mkv";
@@ -77,13 +59,13 @@ TEST_F(HostAudioTest, RecordAudioKeepsTheMicrophoneOnTheVideosTimeLine) {
 
 TEST_F(HostAudioTest, SpeakUploadsEveryByteTheHostSent) {
     const ToolResult result =
-        RunHost("speak --codec g711u --seconds " + std::to_string(kSpokenSeconds) + " --file " CAMSIM_CLIPS_DIR "/voice-16k.wav");
+        RunHost("speak --codec g711u --seconds " + std::to_string(kSpokenSeconds) + " --file " CAMSIM_CLIPS_DIR "/voice-16k.wav", 6);
     ASSERT_EQ(result.exitCode, 0) << result.output;
     EXPECT_NE(result.output.find(std::to_string(kSpokenBytes) + " bytes sent"), std::string::npos) << result.output;
     const std::string expected = R"("audio_out": {"codec": "g711_64", "bytes": )" + std::to_string(kSpokenBytes) + "}";
     std::string state;
     EXPECT_TRUE(WaitUntil([&] {
-        state = BodyOf(LoopbackGet(m_camera->Http().Port(), "/camsim/state", 2s));
+        state = Hook("/camsim/state");
         return state.find(expected) != std::string::npos;
     })) << state;
     EXPECT_EQ(std::filesystem::file_size(m_folder.Path() + "heard.ulaw"), kSpokenBytes);

@@ -4,9 +4,8 @@
 // interval with the camera's search, replays it and the host writes it to a
 // file of its own. Waits out the driver's 10 s outage threshold and a replay
 // at real-time pace: labelled slow.
-#include "Camera.h"
 #include "RtspServer.h"
-#include "support/ChildProcess.h"
+#include "support/CamsimHost.h"
 #include "support/HostDirectory.h"
 #include "support/LoopbackHttp.h"
 #include "support/MediaProbe.h"
@@ -17,7 +16,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <future>
 #include <string>
 #include <vector>
 
@@ -36,40 +34,33 @@ constexpr int kRecordSeconds = 36;
 constexpr int64_t kSeamMs = 1200;
 constexpr int64_t kFrameIntervalMs = 1000 / Clip::FRAME_RATE;
 
-TEST(HostEdgeStorage, AnOutageIsFilledFromTheCamerasRecording) {
-    CameraOptions options;
-    options.model = "SNC-VB630";
-    options.auth = AuthMode::None;
-    auto camera = std::make_unique<Camera>(options);
-    auto server = std::make_unique<RtspServer>(RtspServerOptions{}, camera.get());
-    RtspServer& rtsp = *server;
-    camera->AddServer(std::move(server));
-    std::string error;
-    ASSERT_TRUE(camera->Start(error)) << error;
-    const talvex::test::HostDirectory folder;
+using HostEdgeStorage = CamsimHost;
+
+TEST_F(HostEdgeStorage, AnOutageIsFilledFromTheCamerasRecording) {
+    RtspServer* rtsp = nullptr; // owned by the camera
+    ASSERT_NO_FATAL_FAILURE(StartCamera("SNC-VB630", [&](Camera& camera) {
+        auto server = std::make_unique<RtspServer>(RtspServerOptions{}, &camera);
+        rtsp = server.get();
+        camera.AddServer(std::move(server));
+    }));
+    const HostDirectory folder;
     const std::string out = folder.Path() + "out";
-    const std::string command = std::string(FENNWICK_HOST_EXECUTABLE) +
-                                " record --generation 6 --model SNC-VB630 --address 127.0.0.1 --port " +
-                                std::to_string(camera->Http().Port()) +
-                                " --library " + FENNWICK_DRIVER_LIBRARY +
-                                " --edge-storage --quiet --seconds " + std::to_string(kRecordSeconds) + " --out " +
-                                out + " --events " + folder.Path() + "events --log " + folder.Path() + "host.log";
-    auto host = std::async(std::launch::async, [command] { return RunTool(command); });
+    auto host = StartHost("record --edge-storage --quiet --seconds " + std::to_string(kRecordSeconds) + " --out " +
+                              out + " --events " + folder.Path() + "events --log " + folder.Path() + "host.log",
+                          6);
 
     const auto playing = [&] {
-        const auto log = rtsp.RequestLog();
+        const auto log = rtsp->RequestLog();
         return std::any_of(log.begin(), log.end(), [](const std::string& line) { return line.starts_with("PLAY"); });
     };
-    ASSERT_TRUE(talvex::test::WaitUntil(playing, 10s));
+    ASSERT_TRUE(WaitUntil(playing, 10s));
     std::this_thread::sleep_for(1s);
-    const int64_t outageBegin = camera->State().Clock().NowUnixMs();
-    ASSERT_EQ(talvex::test::StatusOf(talvex::test::LoopbackGet(
-                  camera->Http().Port(), "/camsim/control?outage=" + std::to_string(kOutageSeconds), 2s)),
-              200);
+    const int64_t outageBegin = m_camera->State().Clock().NowUnixMs();
+    const std::string outage = "/camsim/control?outage=" + std::to_string(kOutageSeconds);
+    ASSERT_EQ(StatusOf(LoopbackGet(m_camera->Http().Port(), outage, 2s)), 200);
     const int64_t outageEnd = outageBegin + kOutageSeconds * 1000;
 
     const ToolResult result = host.get();
-    camera->Stop();
     EXPECT_EQ(result.exitCode, 0) << result.output;
     std::vector<std::filesystem::path> fills;
     for (const auto& entry : std::filesystem::directory_iterator(out))
@@ -77,9 +68,9 @@ TEST(HostEdgeStorage, AnOutageIsFilledFromTheCamerasRecording) {
             fills.push_back(entry.path());
     ASSERT_EQ(fills.size(), 1u) << result.output;
     const std::string path = fills.front().string();
-    talvex::test::ExpectCleanDecode(path);
+    ExpectCleanDecode(path);
     const int64_t firstMs = std::stoll(fills.front().stem().string().substr(9));
-    const std::vector<double> pts = talvex::test::PacketTimes(path);
+    const std::vector<double> pts = PacketTimes(path);
     ASSERT_FALSE(pts.empty());
     const int64_t lastMs = firstMs + int64_t(pts.back() * 1000 + 0.5);
     EXPECT_GE(firstMs, outageBegin - kSeamMs);
@@ -88,7 +79,7 @@ TEST(HostEdgeStorage, AnOutageIsFilledFromTheCamerasRecording) {
     // Every frame the camera recorded in that span, once. The driver times a
     // replay from its Range start, which the first frame may follow by up to a
     // frame interval: the span is read that much later too.
-    const std::vector<int64_t> recorded = rtsp.Recordings()->FrameTimes();
+    const std::vector<int64_t> recorded = rtsp->Recordings()->FrameTimes();
     const auto inSpan = std::count_if(recorded.begin(), recorded.end(), [&](int64_t time) {
         return time >= firstMs && time < lastMs + kFrameIntervalMs;
     });

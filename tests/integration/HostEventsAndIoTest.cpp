@@ -4,15 +4,12 @@
 // The camera is driven and read only through its /camsim/ hooks.
 #include "HttpMedia.h"
 
-#include "Camera.h"
-#include "support/ChildProcess.h"
+#include "support/CamsimHost.h"
 #include "support/HostDirectory.h"
-#include "support/LoopbackHttp.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,37 +20,14 @@ namespace {
 using namespace std::chrono_literals;
 using namespace talvex::test;
 
-class HostEventsAndIoTest : public ::testing::Test {
-protected:
-    void Start(const std::string& model) {
-        CameraOptions options;
-        options.model = model;
-        options.auth = AuthMode::None;
-        m_camera = std::make_unique<Camera>(options);
-        m_camera->AddServer(std::make_unique<HttpMedia>(*m_camera));
-        std::string error;
-        ASSERT_TRUE(m_camera->Start(error)) << error;
-    }
-    void TearDown() override {
-        if (m_camera)
-            m_camera->Stop();
-    }
-    std::string Hook(const std::string& target) { return BodyOf(LoopbackGet(m_camera->Http().Port(), target, 2s)); }
-    // Runs fennwick-host in the background while the test drives the camera.
-    std::future<ToolResult> RunHost(const std::string& command, uint32_t generation) {
-        const std::string line = std::string(FENNWICK_HOST_EXECUTABLE) + " " + command + " --generation " +
-                                 std::to_string(generation) + " --model " + m_camera->State().Model() +
-                                 " --address 127.0.0.1 --port " + std::to_string(m_camera->Http().Port()) +
-                                 " --library " + FENNWICK_DRIVER_LIBRARY;
-        return std::async(std::launch::async, [line] { return RunTool(line); });
-    }
+using HostEventsAndIoTest = CamsimHost;
 
-    std::unique_ptr<Camera> m_camera;
-};
+// The camera's motion JPEG and HTTP-started RTP routes.
+void AddMedia(Camera& camera) { camera.AddServer(std::make_unique<HttpMedia>(camera)); }
 
 TEST_F(HostEventsAndIoTest, IoPrintsASensorChangeAndSwitchesAnOutput) {
-    Start("SNC-VB630");
-    auto host = RunHost("io --inputs 1 --outputs 1 --set 1=on --watch 6", 6);
+    ASSERT_NO_FATAL_FAILURE(StartCamera("SNC-VB630", AddMedia));
+    auto host = StartHost("io --inputs 1 --outputs 1 --set 1=on --watch 6", 6);
     std::this_thread::sleep_for(2500ms); // after the first polls, before the last
     EXPECT_EQ(Hook("/camsim/control?sensor1=on"), "");
     const ToolResult result = host.get();
@@ -65,11 +39,11 @@ TEST_F(HostEventsAndIoTest, IoPrintsASensorChangeAndSwitchesAnOutput) {
 }
 
 TEST_F(HostEventsAndIoTest, RecordMotionLogsTheCamerasMotion) {
-    Start("SNC-RH124");
+    ASSERT_NO_FATAL_FAILURE(StartCamera("SNC-RH124", AddMedia));
     // A folder of its own: another run of the suite may record beside this one.
-    const talvex::test::HostDirectory folder;
+    const HostDirectory folder;
     const std::string events = folder.Path() + "events.txt";
-    auto host = RunHost("record --codec jpeg --discard --motion --seconds 9 --events " + events, 4);
+    auto host = StartHost("record --codec jpeg --discard --motion --seconds 9 --events " + events, 4);
     std::this_thread::sleep_for(3s);
     EXPECT_EQ(Hook("/camsim/control?motion=MdWin2"), "");
     std::this_thread::sleep_for(3s);

@@ -20,18 +20,17 @@ CommandResult RunHost(const std::string& arguments) {
 
 const std::string kSample = std::string(" --profile ") + FENNWICK_SAMPLE_PROFILE;
 
-TEST(HostOpenCommand, OpensTheSampleDeviceAndLogsTheOpenLine) {
+// The open line at the level of the host version given, the profile's device
+// overridden by the command line, and the lines in the log file.
+TEST(HostOpenCommand, OpenLineComesAtTheHostsLevelAndTheCommandLineOverridesTheProfile) {
     auto result = RunHost("open" + kSample + " --host-version 6.3.0.0");
     EXPECT_EQ(result.exitCode, 0) << result.output;
     EXPECT_NE(result.output.find("[100] DRIVER IS OPENED (name: Fennwick, device model: SNC-VB630 (6th generation)"),
               std::string::npos)
         << result.output;
-}
-
-TEST(HostOpenCommand, CommandLineOverridesTheProfileAndTheLogFileGetsTheLines) {
     const talvex::test::HostDirectory folder;
     const std::string log = folder.Path() + "host.log";
-    auto result = RunHost("open" + kSample + " --address 192.0.2.7 --port 8080 --model SNC-EM600 --log " + log);
+    result = RunHost("open" + kSample + " --address 192.0.2.7 --port 8080 --model SNC-EM600 --log " + log);
     EXPECT_EQ(result.exitCode, 0) << result.output;
     std::ifstream file(log);
     std::string line;

@@ -4,11 +4,9 @@
 // through /camsim/state. The query's failures as the command line reports them.
 #include "HttpMedia.h"
 
-#include "Camera.h"
 #include "RtspServer.h"
-#include "support/ChildProcess.h"
+#include "support/CamsimHost.h"
 #include "support/HostDirectory.h"
-#include "support/LoopbackHttp.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +19,6 @@
 namespace camsim {
 namespace {
 
-using namespace std::chrono_literals;
 using namespace talvex::test;
 
 constexpr const char* kUser = "admin";
@@ -41,24 +38,19 @@ Mask MaskOf(const std::string& state, int number) {
     return {match[1], match[2] == "true"};
 }
 
-class HostQueryCommandTest : public ::testing::Test {
+class HostQueryCommandTest : public CamsimHost {
 protected:
     void Start(const std::string& model) {
         CameraOptions options;
         options.model = model;
         options.user = kUser;
         options.password = kPassword;
-        m_camera = std::make_unique<Camera>(options);
-        m_camera->AddServer(std::make_unique<HttpMedia>(*m_camera));
-        RtspServerOptions rtsp;
-        rtsp.generation = FindModel(model)->generation;
-        m_camera->AddServer(std::make_unique<RtspServer>(rtsp, m_camera.get()));
-        std::string error;
-        ASSERT_TRUE(m_camera->Start(error)) << error;
-    }
-    void TearDown() override {
-        if (m_camera)
-            m_camera->Stop();
+        ASSERT_NO_FATAL_FAILURE(StartCamera(options, [&](Camera& camera) {
+            camera.AddServer(std::make_unique<HttpMedia>(camera));
+            RtspServerOptions rtsp;
+            rtsp.generation = FindModel(model)->generation;
+            camera.AddServer(std::make_unique<RtspServer>(rtsp, &camera));
+        }));
     }
     ToolResult Host(const std::string& arguments) {
         return RunTool(std::string(FENNWICK_HOST_EXECUTABLE) + " " + arguments + " --library " +
@@ -70,10 +62,8 @@ protected:
     // Read without credentials once the host is done with the camera.
     std::string State() {
         m_camera->State().SetAuthMode(AuthMode::None);
-        return BodyOf(LoopbackGet(m_camera->Http().Port(), "/camsim/state", 2s));
+        return Hook("/camsim/state");
     }
-
-    std::unique_ptr<Camera> m_camera;
 };
 
 TEST_F(HostQueryCommandTest, QueriedProfileRecordsAndPrivacyZonesBecomeTheCamerasMasks) {

@@ -34,8 +34,6 @@ protected:
     void SetUp() override {
         sink.keepBytes = true;
         ASSERT_NO_FATAL_FAILURE(m_rig.Start("SNC-RH124", driver, allocator, {.media = true}));
-        m_camera = m_rig.camera.get();
-        m_media = m_rig.media;
         driver.m_hostDirectory = m_host.Path();
     }
 
@@ -63,8 +61,6 @@ protected:
     LockedFrameAllocator allocator;
     FakeChannelSink sink;
     CamsimCamera m_rig; // declared last: stopped first
-    camsim::Camera* m_camera = nullptr;
-    camsim::HttpMedia* m_media = nullptr;
 };
 
 // The camera stops sending or drops the stream mid-frame, for the HTTP-started
@@ -93,28 +89,28 @@ TEST_P(LiveVideoHttpFaults, ChannelRecoversAndEveryFrameDecodes) {
     if (row.fault == Fault::DropMidFrame) {
         // The camera ends its stream in the middle of a frame: the channel opens
         // a new one before the first time-out (no loss reported) and frames flow again.
-        m_media->DropStreams();
-        ASSERT_TRUE(WaitUntil([&] { return m_media->StreamStarts() >= 2; }, kLimit));
+        m_rig.media->DropStreams();
+        ASSERT_TRUE(WaitUntil([&] { return m_rig.media->StreamStarts() >= 2; }, kLimit));
         const size_t framesBefore = sink.FrameCount();
         ASSERT_TRUE(WaitUntil([&] { return sink.FrameCount() > framesBefore + 10; }, kLimit));
         channel->Stop();
         EXPECT_TRUE(sink.SignalLostTimes().empty());
     } else {
         // The loss is reported once; the channel is online again once frames return.
-        m_media->Faults().stopSending = true;
+        m_rig.media->Faults().stopSending = true;
         ASSERT_TRUE(WaitUntil([&] { return !sink.SignalLostTimes().empty(); }, kLimit));
         EXPECT_EQ(CountLines(driver, "Signal was lost for camera 127.0.0.1"), 1u);
         const size_t framesWhileLost = sink.FrameCount();
-        m_media->Faults().stopSending = false;
+        m_rig.media->Faults().stopSending = false;
         ASSERT_TRUE(WaitUntil([&] { return CountLines(driver, "is online") == 2; }, kLimit));
         EXPECT_TRUE(WaitUntil([&] { return sink.FrameCount() > framesWhileLost + 5; }, kLimit));
         // The RTP stream the channel leaves is ended by its RTCP BYE (those it started
         // while the camera sent nothing, no sender report either, run out by RtpExpire).
-        const size_t streams = m_media->ActiveRtpStreams();
+        const size_t streams = m_rig.media->ActiveRtpStreams();
         channel->Stop();
         if (!row.motionJpeg) {
             ASSERT_GE(streams, 1u);
-            EXPECT_TRUE(WaitUntil([&] { return m_media->ActiveRtpStreams() == streams - 1; }, 2000ms));
+            EXPECT_TRUE(WaitUntil([&] { return m_rig.media->ActiveRtpStreams() == streams - 1; }, 2000ms));
         }
     }
     ExpectEveryFrameDecodes(row.motionJpeg ? "mjpeg" : "h264");
@@ -129,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, LiveVideoHttpFaults,
 
 TEST_F(LiveVideoFaults, HttpStartedRtpWithLostPacketsDeliversOnlyWholeDecodableFrames) {
     // Every stream restarts the count: 23 spares the key frame a new session waits for.
-    m_media->Faults().loseEveryNth = 23;
+    m_rig.media->Faults().loseEveryNth = 23;
     CH264ChannelRTP channel(0, &driver, &sink);
     ASSERT_TRUE(channel.Start({}));
     ASSERT_TRUE(WaitUntil([&] { return sink.FrameCount() >= 40; }, kLimit)) << sink.FrameCount() << " frames";
@@ -144,19 +140,19 @@ TEST_F(LiveVideoFaults, ReconnectRefusedWith401IsRetriedUntilTheCameraTakesItAga
     ASSERT_TRUE(WaitUntil([&] { return channel.GetState() == kChannelStreaming; }, kLimit));
     camsim::HttpFaults refuse;
     refuse.always401 = true;
-    m_camera->Http().SetFaults(refuse);
-    m_media->DropStreams();
+    m_rig.camera->Http().SetFaults(refuse);
+    m_rig.media->DropStreams();
     ASSERT_TRUE(WaitUntil([&] { return !sink.SignalLostTimes().empty(); }, kLimit));
     // Refused attempts, one a second, their cause told once; none of them started a stream.
     std::this_thread::sleep_for(2500ms);
     size_t refused = 0;
-    for (const camsim::RequestRecord& request : m_camera->Http().Requests())
+    for (const camsim::RequestRecord& request : m_rig.camera->Http().Requests())
         refused += request.status == 401 ? 1 : 0;
     EXPECT_GE(refused, 2u);
     EXPECT_EQ(CountLines(driver, "cannot start: unable to receive the current video configuration"), 1u);
-    EXPECT_EQ(m_media->StreamStarts(), 1u);
+    EXPECT_EQ(m_rig.media->StreamStarts(), 1u);
     EXPECT_EQ(channel.GetState(), uint32_t(kChannelSignalLost));
-    m_camera->Http().SetFaults({});
+    m_rig.camera->Http().SetFaults({});
     ASSERT_TRUE(WaitUntil([&] { return CountLines(driver, "is online") == 2; }, kLimit));
     EXPECT_EQ(channel.GetState(), uint32_t(kChannelStreaming));
     channel.Stop();

@@ -51,24 +51,24 @@ protected:
     }
     void TearDown() override { m_server->Stop(); }
 
-    std::unique_ptr<CCommonRTSPChannel> MakeChannel(uint32_t kind) {
+    // A channel of the kind (the codec of its camsim path), started and streaming.
+    std::unique_ptr<CCommonRTSPChannel> StartStreaming(uint32_t kind) {
         TSmartPtr<IVideoSettingsManager> manager = PortOnly(m_server->GetPort());
-        switch (kind) {
-        case kRecordingChannel:
-            return std::make_unique<CH264ChannelRTSP>(0, &driver, &sink, manager);
-        case kLiveChannel:
-            return std::make_unique<CMPEG4ChannelRTSP>(0, &driver, &sink, manager);
-        default:
-            return std::make_unique<CMJPEGChannelRTSP>(0, &driver, &sink, manager);
-        }
-    }
-    static ChannelStartParameters Parameters(uint32_t kind) {
+        std::unique_ptr<CCommonRTSPChannel> channel;
+        if (kind == kRecordingChannel)
+            channel = std::make_unique<CH264ChannelRTSP>(0, &driver, &sink, manager);
+        else if (kind == kLiveChannel)
+            channel = std::make_unique<CMPEG4ChannelRTSP>(0, &driver, &sink, manager);
+        else
+            channel = std::make_unique<CMJPEGChannelRTSP>(0, &driver, &sink, manager);
         ChannelStartParameters parameters;
         parameters.firstValue = 100;
         parameters.width = 320;
         parameters.height = 240;
         parameters.kind = kind;
-        return parameters;
+        EXPECT_TRUE(channel->Start(parameters));
+        EXPECT_TRUE(WaitUntil([&] { return channel->GetState() == kChannelStreaming; }, 10000ms));
+        return channel;
     }
 
     HostDirectory m_host{GetParam().rtpMode};
@@ -84,9 +84,8 @@ protected:
 // behind (paths, stream wishes, the online line) are unit-tested.
 TEST_P(RtspChannelTest, LostSignalIsReportedTheStreamComesBackAndStopEndsTheSession) {
     const uint32_t kind = GetParam().kind;
-    auto channel = MakeChannel(kind);
-    ASSERT_TRUE(channel->Start(Parameters(kind)));
-    ASSERT_TRUE(WaitUntil([&] { return channel->GetState() == kChannelStreaming; }, 10000ms));
+    auto channel = StartStreaming(kind);
+    ASSERT_EQ(channel->GetState(), uint32_t(kChannelStreaming));
     EXPECT_EQ(sink.Types().front(), kind == kRecordingChannel ? kTypeH264KeyFrame
                                     : kind == kLiveChannel    ? kTypeMpeg4KeyFrame
                                                               : kTypeJpeg);
@@ -120,9 +119,8 @@ INSTANTIATE_TEST_SUITE_P(Transports, RtspChannelTest,
 class RtspChannelUdpTest : public RtspChannelTest {};
 
 TEST_P(RtspChannelUdpTest, CameraByeStartsANewSession) {
-    auto channel = MakeChannel(kRecordingChannel);
-    ASSERT_TRUE(channel->Start(Parameters(kRecordingChannel)));
-    ASSERT_TRUE(WaitUntil([&] { return channel->GetState() == kChannelStreaming; }, 10000ms));
+    auto channel = StartStreaming(kRecordingChannel);
+    ASSERT_EQ(channel->GetState(), uint32_t(kChannelStreaming));
     m_server->SendBye();
     ASSERT_TRUE(WaitUntil([&] { return CountRequests(m_server->RequestLog(), "PLAY") >= 2; }, 5000ms));
     channel->Stop();
@@ -135,9 +133,8 @@ INSTANTIATE_TEST_SUITE_P(Udp, RtspChannelUdpTest, ::testing::Values(RtspCase{"RT
 class RtspChannelSuspendTest : public RtspChannelTest {};
 
 TEST_P(RtspChannelSuspendTest, SuspendEndsTheSessionAndResumeStartsANewOne) {
-    auto channel = MakeChannel(kRecordingChannel);
-    ASSERT_TRUE(channel->Start(Parameters(kRecordingChannel)));
-    ASSERT_TRUE(WaitUntil([&] { return channel->GetState() == kChannelStreaming; }, 10000ms));
+    auto channel = StartStreaming(kRecordingChannel);
+    ASSERT_EQ(channel->GetState(), uint32_t(kChannelStreaming));
     ASSERT_TRUE(channel->Suspend());
     ASSERT_TRUE(WaitUntil([&] { return m_server->ActiveSessionCount() == 0; }, 5000ms));
     const size_t frames = sink.FrameCount();
