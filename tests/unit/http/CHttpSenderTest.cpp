@@ -257,9 +257,7 @@ TEST_P(HttpSenderSilence, TransferTimeOutReportedByLibcurlEndsTheRequest) {
     if (c.port != 0 && peer.Port() == 0)
         GTEST_SKIP() << c.address << ":" << c.port << " cannot be bound here";
     ASSERT_NE(peer.Port(), 0);
-    DEVICE_INFO device(c.address, peer.Port(), "admin", "secret");
-    device.firstTimeoutMs = kTimeoutMs;
-    CHttpSender sender(device);
+    CHttpSender sender(DeviceAt(c.address, peer.Port()));
     const auto start = Clock::now();
     EXPECT_FALSE(sender.Send(Get("/command/inquiry.cgi?inq=system")));
     EXPECT_EQ(sender.GetLastError(), uint32_t(CURLE_OPERATION_TIMEDOUT));
@@ -276,9 +274,7 @@ INSTANTIATE_TEST_SUITE_P(Protocols, HttpSenderSilence,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HttpSenderTest, NoServerFailsAfterTryingBothProtocols) {
-    DEVICE_INFO device("127.0.0.1", UnusedLoopbackPort(), "admin", "secret");
-    device.firstTimeoutMs = kTimeoutMs;
-    CHttpSender sender(device);
+    CHttpSender sender(DeviceAt("127.0.0.1", UnusedLoopbackPort()));
     EXPECT_FALSE(sender.Send(Get("/command/inquiry.cgi?inq=system")));
     EXPECT_EQ(sender.GetLastError(), uint32_t(CURLE_COULDNT_CONNECT));
     EXPECT_FALSE(sender.IsSecure());
