@@ -41,15 +41,4 @@ INSTANTIATE_TEST_SUITE_P(CodecsAndTransports, CamsimFfprobe,
                              return kCodecNames[std::get<0>(info.param) - 1] + std::string("_") + std::get<1>(info.param);
                          });
 
-TEST(CamsimFfprobeAudio, ReadsTheMuLawTrack) {
-    camsim::RtspServer server(camsim::RtspServerOptions{});
-    std::string error;
-    ASSERT_TRUE(server.Start(error)) << error;
-    const auto probe = RunTool("timeout 30 ffprobe -v error -rtsp_transport tcp -select_streams a "
-                                   "-show_entries stream=codec_name,sample_rate -of compact rtsp://127.0.0.1:" +
-                                   std::to_string(server.GetPort()) + "/video1");
-    server.Stop();
-    EXPECT_EQ(probe.output, "stream|codec_name=pcm_mulaw|sample_rate=8000\n");
-}
-
 } // namespace

@@ -12,7 +12,6 @@
 #include <arpa/inet.h>
 
 #include <chrono>
-#include <memory>
 #include <ostream>
 
 namespace talvex {

@@ -36,10 +36,14 @@ protected:
             m_camera->Stop();
     }
 
-    DEVICE_INFO Device(const std::string& password = "secret") const {
-        DEVICE_INFO device("127.0.0.1", m_camera->Http().Port(), "admin", password);
+    // A device record for any address and port, with the short time-out.
+    static DEVICE_INFO DeviceAt(const char* address, uint16_t port, const std::string& password = "secret") {
+        DEVICE_INFO device(address, port, "admin", password);
         device.firstTimeoutMs = kTimeoutMs;
         return device;
+    }
+    DEVICE_INFO Device(const std::string& password = "secret") const {
+        return DeviceAt("127.0.0.1", m_camera->Http().Port(), password);
     }
     camsim::HttpServer& Http() { return m_camera->Http(); }
 

@@ -59,8 +59,7 @@ class HUtilsFailureTest : public CamsimFixture, public ::testing::WithParamInter
 
 TEST_P(HUtilsFailureTest, IsReportedWithItsCodeAndCause) {
     const FailureCase& failure = GetParam();
-    DEVICE_INFO device("127.0.0.1", UnusedLoopbackPort(), "admin", "secret");
-    device.firstTimeoutMs = kTimeoutMs;
+    DEVICE_INFO device = DeviceAt("127.0.0.1", UnusedLoopbackPort());
     if (failure.model) {
         StartCamera(failure.model, failure.auth);
         camsim::HttpFaults faults;

@@ -19,16 +19,9 @@ namespace {
 using test::Loopback;
 
 // SR from SSRC 0x11223344 with NTP time 0xAAAABBBB:CCCCDDDD.
-std::vector<uint8_t> SenderReport() {
-    return {0x80, 200, 0x00, 0x06, 0x11, 0x22, 0x33, 0x44, 0xAA, 0xAA, 0xBB, 0xBB, 0xCC, 0xCC, 0xDD, 0xDD,
-            0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x01, 0x00};
-}
-
-std::vector<uint8_t> TruncatedSenderReport() {
-    std::vector<uint8_t> cut = SenderReport();
-    cut.resize(20);
-    return cut;
-}
+const std::vector<uint8_t> kSenderReport{0x80, 200,  0x00, 0x06, 0x11, 0x22, 0x33, 0x44, 0xAA, 0xAA,
+                                         0xBB, 0xBB, 0xCC, 0xCC, 0xDD, 0xDD, 0x00, 0x00, 0x00, 0x01,
+                                         0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x01, 0x00};
 
 const std::vector<uint8_t> kSourceDescription{0x81, 202, 0x00, 0x02, 0x11, 0x22, 0x33, 0x44, 0x01, 0x01, 'x', 0x00};
 const std::vector<uint8_t> kBye{0x81, 203, 0x00, 0x01, 0x11, 0x22, 0x33, 0x44};
@@ -119,14 +112,16 @@ TEST_P(CRTCPHandlerUnanswered, GetsNoReport) {
 INSTANTIATE_TEST_SUITE_P(
     Datagrams, CRTCPHandlerUnanswered,
     ::testing::Values(UnansweredCase{"SourceDescriptionAndByeBeforeASenderReport", "127.0.0.1", {kSourceDescription, kBye}},
-                      UnansweredCase{"SenderReportFromAnotherAddress", "127.0.0.2", {SenderReport()}},
-                      UnansweredCase{"TruncatedSenderReport", "127.0.0.1", {TruncatedSenderReport()}},
+                      UnansweredCase{"SenderReportFromAnotherAddress", "127.0.0.2", {kSenderReport}},
+                      UnansweredCase{"TruncatedSenderReport", "127.0.0.1",
+                                     {{kSenderReport.begin(), kSenderReport.begin() + 20}}},
                       UnansweredCase{"SenderReportWithoutBody", "127.0.0.1", {{0x80, 200, 0x00, 0x00}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A BYE before the first SR is ignored; a compound SR is answered at once with
-// the reception figures, and later BYEs are passed on once.
-TEST(CRTCPHandler, SenderReportIsAnsweredAndAPeerByeFollowingItPassedOnOnce) {
+// the reception figures, later BYEs are passed on once, and after a new SR
+// closing says BYE once.
+TEST(CRTCPHandler, SenderReportIsAnsweredAPeerByePassedOnOnceAndCloseSaysBye) {
     FakeCamera camera;
     test::RtpPacketRecorder user;
     CRTCPHandler handler;
@@ -135,7 +130,7 @@ TEST(CRTCPHandler, SenderReportIsAnsweredAndAPeerByeFollowingItPassedOnOnce) {
     for (uint16_t sequence : {65534, 65535, 0, 1})
         handler.OnPacket(sequence, 0, 0);
     camera.Send(kBye, handler.GetLocalPort());
-    camera.Send(SenderReport() + kSourceDescription, handler.GetLocalPort());
+    camera.Send(kSenderReport + kSourceDescription, handler.GetLocalPort());
     const std::vector<uint8_t> report = camera.Receive(2000);
     ASSERT_EQ(report.size(), 32u);
     EXPECT_EQ(Word(report, 8), 0x11223344u);
@@ -149,15 +144,9 @@ TEST(CRTCPHandler, SenderReportIsAnsweredAndAPeerByeFollowingItPassedOnOnce) {
     EXPECT_TRUE(test::WaitUntil([&] { return user.byes > 0; }));
     camera.Receive(100);
     EXPECT_EQ(user.byes, 1);
-}
 
-TEST(CRTCPHandler, CloseAfterSenderReportSaysByeOnce) {
-    FakeCamera camera;
-    CRTCPHandler handler;
-    ASSERT_TRUE(handler.Open(htonl(INADDR_LOOPBACK), 0));
-    camera.Send(SenderReport(), handler.GetLocalPort());
-    const std::vector<uint8_t> report = camera.Receive(2000);
-    ASSERT_EQ(report.size(), 32u);
+    camera.Send(kSenderReport, handler.GetLocalPort());
+    ASSERT_EQ(camera.Receive(2000).size(), 32u);
     handler.Close();
     const std::vector<uint8_t> bye = camera.Receive(1000);
     ASSERT_EQ(bye.size(), 8u);

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <arpa/inet.h>
+
 #include <optional>
 #include <ostream>
 #include <vector>
@@ -82,10 +83,7 @@ TEST(CRTPPacket, HeaderFieldsCsrcListAndExtensionWordsAreRead) {
     EXPECT_EQ(packet.GetSequenceNumber(), 0x1234);
     EXPECT_EQ(packet.GetTimestamp(), 0x01020304u);
     EXPECT_EQ(packet.GetPadding(), 0);
-    const uint8_t ssrcBytes[] = {0xAA, 0xBB, 0xCC, 0xDD};
-    uint32_t expectedSsrc = 0;
-    std::memcpy(&expectedSsrc, ssrcBytes, 4);
-    EXPECT_EQ(packet.GetSsrc(), expectedSsrc);
+    EXPECT_EQ(packet.GetSsrc(), htonl(0xAABBCCDDu)); // as sent: network byte order
     EXPECT_EQ(packet.GetCsrcCount(), 2);
     EXPECT_EQ(Bytes(packet.GetCsrcList().begin(), packet.GetCsrcList().end()), csrcs);
     EXPECT_EQ(packet.GetExtensionProfile(), 0xBEDE);

@@ -8,8 +8,6 @@
 #include "support/WaitUntil.h"
 #include "support/Loopback.h"
 
-#include <arpa/inet.h>
-
 #include <atomic>
 #include <chrono>
 #include <thread>

@@ -52,24 +52,19 @@ TEST_F(RTPPortPair, FailsWhenEveryPortIsTaken) {
     EXPECT_FALSE(Open());
 }
 
-// The first pair the search would take now (ports held elsewhere are passed over).
-uint16_t FirstFreePair() {
-    for (uint32_t port = FIRST_RTP_PORT; port < RTP_PORT_LIMIT; port += 2) {
-        CSocket rtp, rtcp;
-        if (rtp.CreateUdp() && rtcp.CreateUdp() && rtp.Bind(htonl(INADDR_ANY), uint16_t(port)) &&
-            rtcp.Bind(htonl(INADDR_ANY), uint16_t(port + 1)))
-            return uint16_t(port);
-    }
-    return 0;
-}
-
 TEST_F(RTPPortPair, APortWithAnotherStreamOnItIsPassedOverEvenWithAManualBusyEvent) {
     // Another stream keeps arriving at the first port; the user marks a busy
     // port with a manual event, which must not make every later port look busy.
     test::RtpPacketRecorder marker;
     marker.keep = [this](const sockaddr_in&, const CRTPPacket&) { return portBusy.Set(); };
     receiver.SetUser(&marker);
-    const uint16_t busyPort = FirstFreePair();
+    uint16_t busyPort = 0; // the first pair the search would take now (ports held elsewhere are passed over)
+    for (uint32_t port = FIRST_RTP_PORT; port < RTP_PORT_LIMIT && busyPort == 0; port += 2) {
+        CSocket rtp, rtcp;
+        if (rtp.CreateUdp() && rtcp.CreateUdp() && rtp.Bind(htonl(INADDR_ANY), uint16_t(port)) &&
+            rtcp.Bind(htonl(INADDR_ANY), uint16_t(port + 1)))
+            busyPort = uint16_t(port);
+    }
     ASSERT_NE(busyPort, 0);
     std::atomic<bool> streaming{true};
     std::thread stream([&] {
