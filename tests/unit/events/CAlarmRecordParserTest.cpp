@@ -60,6 +60,8 @@ std::vector<StreamCase> StreamCases() {
         {"declared length ends the record",
          "--b\r\nContent-Length: 10\r\n\r\nMdWin1=1\r\n--b\r\ncontent-length:10\r\n\r\nMdWin1=0\r\n",
          {true, false}},
+        {"declared length in any letter case bounds the body",
+         "--b\r\ncontent-length:10\r\n\r\nMdWin1=0\r\nMdWin2=1\r\n", {false}},
         {"declared length past the next marker is not trusted",
          "--b\r\nContent-Length: 99\r\n\r\nMdWin1=1\r\n--b\r\n\r\nMdWin1=0\r\n", {true, false}},
     };
