@@ -43,6 +43,16 @@ function(fennwick_add_test name)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
 endfunction()
 
+# fennwick_test_runs_host(NAME)
+# A test that runs fennwick-host with libfennwick.so: both paths are compiled in
+# and both are built before the test.
+function(fennwick_test_runs_host name)
+  target_compile_definitions(${name} PRIVATE
+    FENNWICK_HOST_EXECUTABLE="$<TARGET_FILE:fennwick-host>"
+    FENNWICK_DRIVER_LIBRARY="$<TARGET_FILE:fennwick>")
+  add_dependencies(${name} fennwick-host fennwick)
+endfunction()
+
 # fennwick_add_fuzzer(NAME SOURCES ... DEPS ... CORPUS dir)
 # A libFuzzer target, built only with FENNWICK_FUZZ (clang); the smoke run in
 # scripts/test runs each one briefly over its seed corpus.
